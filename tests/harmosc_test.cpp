@@ -1,0 +1,195 @@
+// harmosc driven as a user meets it: a dialogue on standard input, then the console bytes,
+// the exit status and the rows of Oscilador_Kutta.dat.
+
+#include "sandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+const std::string data_file = "Oscilador_Kutta.dat";
+
+const std::string menu =
+    "\033[1;32mIndique que EDO pretende resolver (introduza os números identificadores)\n\n"
+    "\033[37m   (1) Movimento Harmónico Simples \n   (2) Movimento Oscilatório Amortecido \n\n\n";
+const std::string rest_of_dialogue =
+    "\n"
+    "\033[1;31mIntroduza as condições iniciais (x0 e v0 por esta ordem)\033[37m\n"
+    "\033[1;31mIntroduza o instante final da simulação \033[37m\n";
+
+std::vector<std::string> rows_after(const Sandbox &box, const std::string &input)
+{
+    const RunResult run = box.run(HARMOSC, input);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return lines_of(box.read(data_file));
+}
+
+double field(const std::string &row, std::size_t i) { return std::stod(fields_of(row).at(i)); }
+
+TEST(HarmoscDialogue, SimpleHarmonicMotionTranscript)
+{
+    Sandbox box;
+    const RunResult run = box.run(HARMOSC, "1\n4 1\n1 0\n0.3\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m \033[37m\n" + rest_of_dialogue);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
+{
+    Sandbox box;
+    const RunResult run = box.run(HARMOSC, "2 4 1 2 1 0 0.3");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m e b \033[37m\n" + rest_of_dialogue);
+    EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
+}
+
+TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
+{
+    for (const std::string input : {"3\n", "0\n", "-1\n", "abc\n", "", "99999999999\n"}) {
+        SCOPED_TRACE("input: " + input);
+        Sandbox box;
+        box.write(data_file, "earlier results\n");
+        const RunResult run = box.run(HARMOSC, input);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, menu + "Opção inválida\n");
+        EXPECT_EQ(box.read(data_file), "earlier results\n");
+    }
+}
+
+// One RK4 step of x'' = -x reproduces the Taylor series through h^4:
+// x = 1 - h^2/2 + h^4/24 = 0.99500416..., v = -h + h^3/6 = -0.09983333...
+// (the exact solution would print -0.0998334).
+TEST(HarmoscPhysics, OneStepMatchesTaylorExpansion)
+{
+    Sandbox box;
+    const auto rows = rows_after(box, "1\n1 1\n1 0\n0.1\n");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "0 1 0");
+    EXPECT_EQ(rows[1], "0.1 0.995004 -0.0998333");
+}
+
+// Time is a running sum of 0.1: 0.1 + 0.1 + 0.1 = 0.30000000000000004 > 0.3, ten additions
+// give 0.9999999999999999 <= 1, and the sum after 1.9000000000000006 exceeds 2.
+TEST(HarmoscPhysics, RowCountFollowsTheRunningSumOfTheStep)
+{
+    struct Case {
+        std::string tf;
+        std::size_t rows;
+        std::string last_time;
+    };
+    for (const Case &c : {Case{"0.3", 3, "0.2"}, Case{"1", 11, "1"}, Case{"2", 20, "1.9"},
+                          Case{"0", 1, "0"}}) {
+        SCOPED_TRACE("tf = " + c.tf);
+        Sandbox box;
+        const auto rows = rows_after(box, "1\n1 1\n0.5 0\n" + c.tf + "\n");
+        ASSERT_EQ(rows.size(), c.rows);
+        EXPECT_EQ(fields_of(rows.back()).at(0), c.last_time);
+        EXPECT_EQ(rows.front(), "0 0.5 0");
+    }
+}
+
+TEST(HarmoscPhysics, NegativeFinalTimeLeavesAnEmptyFile)
+{
+    Sandbox box;
+    box.write(data_file, "earlier results\n");
+    EXPECT_TRUE(rows_after(box, "1\n1 1\n1 0\n-1\n").empty());
+    EXPECT_TRUE(box.exists(data_file));
+}
+
+// Without a spring or damping the mass coasts: x = x0 + v0 t, v = v0.
+TEST(HarmoscPhysics, FreeMassMovesInAStraightLine)
+{
+    Sandbox box;
+    const auto rows = rows_after(box, "2\n0 1 0\n2 -0.5\n3\n");
+    ASSERT_EQ(rows.size(), 30u);
+    for (const std::string &row : rows) {
+        const double t = field(row, 0);
+        EXPECT_NEAR(field(row, 1), 2.0 - 0.5 * t, 1e-5) << row;
+        EXPECT_EQ(fields_of(row).at(2), "-0.5") << row;
+    }
+}
+
+// k = 1, m = 1, b = 0.2: w0 = 1, gamma = 0.1, and from x = 1, v = 0
+// x(t) = e^(-gamma t) (cos wd t + gamma/wd sin wd t), v(t) = -(w0^2/wd) e^(-gamma t) sin wd t.
+TEST(HarmoscPhysics, DampedMotionFollowsTheAnalyticSolutionAndDecays)
+{
+    Sandbox box;
+    const auto rows = rows_after(box, "2\n1 1 0.2\n1 0\n30\n");
+    ASSERT_EQ(rows.size(), 300u);
+    const double gamma = 0.1;
+    const double wd = std::sqrt(1.0 - gamma * gamma);
+    double early_peak = 0.0;
+    double late_peak = 0.0;
+    for (const std::string &row : rows) {
+        const double t = field(row, 0);
+        const double decay = std::exp(-gamma * t);
+        EXPECT_NEAR(field(row, 1), decay * (std::cos(wd * t) + gamma / wd * std::sin(wd * t)), 2e-5)
+            << row;
+        EXPECT_NEAR(field(row, 2), -decay / wd * std::sin(wd * t), 2e-5) << row;
+        if (t < 10.0) early_peak = std::max(early_peak, std::abs(field(row, 1)));
+        if (t >= 20.0) late_peak = std::max(late_peak, std::abs(field(row, 1)));
+    }
+    // Turning points sit at |x| = e^(-gamma t): after t = 20 none exceeds e^(-2).
+    EXPECT_EQ(early_peak, 1.0);
+    EXPECT_LT(late_peak, std::exp(-gamma * 20.0) * 1.001);
+}
+
+TEST(HarmoscPhysics, ZeroDampingEqualsSimpleHarmonicMotion)
+{
+    Sandbox simple;
+    Sandbox damped;
+    rows_after(simple, "1\n3 2\n0.7 -1.3\n5\n");
+    rows_after(damped, "2\n3 2 0\n0.7 -1.3\n5\n");
+    EXPECT_EQ(simple.read(data_file), damped.read(data_file));
+}
+
+// m = 0 makes w0 infinite; the run still completes and the values become NaN or infinite.
+TEST(HarmoscPhysics, NonFiniteParametersPropagate)
+{
+    Sandbox box;
+    const auto rows = rows_after(box, "1\n1 0\n1 0\n1\n");
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[0], "0 1 0");
+    EXPECT_FALSE(std::isfinite(field(rows[1], 1)));
+}
+
+// Input that cannot finish the dialogue, or a final time that the running sum of 0.1 never
+// passes (from 2^50 on, adding 0.1 no longer changes it), is refused at once and leaves the
+// previous data file byte for byte.
+TEST(HarmoscRefusals, LeaveTheDataFileUntouched)
+{
+    for (const std::string input :
+         {"1\n", "1\n2\n", "2\n1 1\n", "1\n1 1\nabc\n", "1\n1 1\n0\n", "1\n1 1\n0 0\n",
+          "1\n1e999 1\n0 0\n1\n", "2\n1 1 1\n0 -1e400\n1\n", "1\n1 1\n0 0\n1e300\n",
+          "1\n1 1\n0 0\n1125899906842624\n"}) {
+        SCOPED_TRACE("input: " + input);
+        Sandbox box;
+        box.write(data_file, "earlier results\n");
+        const RunResult run = box.run(HARMOSC, input, 5.0);
+        EXPECT_FALSE(run.timed_out);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("harmosc: ", 0), 0u) << run.err;
+        EXPECT_EQ(box.read(data_file), "earlier results\n");
+        EXPECT_LT(run.seconds, 1.0);
+    }
+}
+
+TEST(HarmoscRefusals, UnwritableDataFileIsReported)
+{
+    Sandbox directory_in_place;
+    std::filesystem::create_directory(directory_in_place.path(data_file));
+    Sandbox full_disk;
+    std::filesystem::create_symlink("/dev/full", full_disk.path(data_file));
+    for (const Sandbox *box : {&directory_in_place, &full_disk}) {
+        const RunResult run = box->run(HARMOSC, "1\n1 1\n1 0\n1\n");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("harmosc: ", 0), 0u);
+        EXPECT_NE(run.err.find(data_file), std::string::npos) << run.err;
+    }
+}
+
+} // namespace

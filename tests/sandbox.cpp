@@ -1,0 +1,126 @@
+#include "sandbox.hpp"
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+Sandbox::Sandbox()
+{
+    std::string pattern = (fs::temp_directory_path() / "osc-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    work_ = root_ / "work";
+    fs::create_directory(work_);
+    fs::create_directory(root_ / "io");
+}
+
+Sandbox::~Sandbox()
+{
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+void Sandbox::write(const std::string &name, const std::string &content) const
+{
+    std::ofstream(path(name), std::ios::binary) << content;
+}
+
+std::string Sandbox::read(const std::string &name) const
+{
+    std::ifstream in(path(name), std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool Sandbox::exists(const std::string &name) const
+{
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path(name), ignored));
+}
+
+namespace {
+
+std::string slurp(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void redirect(const fs::path &file, int flags, int target)
+{
+    const int fd = ::open(file.c_str(), flags, 0644);
+    if (fd < 0 || ::dup2(fd, target) < 0) ::_exit(126);
+    ::close(fd);
+}
+
+} // namespace
+
+RunResult Sandbox::run(const std::string &program, const std::string &input,
+                       double time_limit_seconds) const
+{
+    const fs::path in = root_ / "io" / "stdin";
+    const fs::path out = root_ / "io" / "stdout";
+    const fs::path err = root_ / "io" / "stderr";
+    std::ofstream(in, std::ios::binary) << input;
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (::chdir(work_.c_str()) != 0) ::_exit(126);
+        redirect(in, O_RDONLY, STDIN_FILENO);
+        redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
+        redirect(err, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
+        ::execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+
+    RunResult result;
+    const auto limit = start + std::chrono::duration<double>(time_limit_seconds);
+    int wstatus = 0;
+    rusage usage{};
+    while (::wait4(pid, &wstatus, WNOHANG, &usage) == 0) {
+        if (std::chrono::steady_clock::now() > limit) {
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &wstatus, 0, &usage);
+            result.timed_out = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
+    result.peak_rss_kib = usage.ru_maxrss;
+    result.out = slurp(out);
+    result.err = slurp(err);
+    return result;
+}
+
+std::vector<std::string> lines_of(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> fields_of(const std::string &line)
+{
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; in >> field;) fields.push_back(field);
+    return fields;
+}

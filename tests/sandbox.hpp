@@ -1,0 +1,46 @@
+// Runs the built programs as a user does: in a fresh working directory of their own, with
+// scripted standard input, capturing what they print, their exit status and their peak memory.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;         // exit status, or -1 when the program did not exit normally
+    int signal = 0;          // the signal that ended it, 0 if none
+    bool timed_out = false;  // killed after the time limit
+    double seconds = 0.0;    // wall-clock time of the whole process
+    long peak_rss_kib = 0;   // maximum resident set size
+    std::string out;
+    std::string err;
+};
+
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
+
+    // The program's working directory and a file in it.
+    const std::filesystem::path &dir() const { return work_; }
+    std::filesystem::path path(const std::string &name) const { return work_ / name; }
+
+    void write(const std::string &name, const std::string &content) const;
+    std::string read(const std::string &name) const;
+    bool exists(const std::string &name) const;
+
+    RunResult run(const std::string &program, const std::string &input = "",
+                  double time_limit_seconds = 20.0) const;
+
+private:
+    std::filesystem::path root_;
+    std::filesystem::path work_;
+};
+
+// The lines of a text, without their newlines; a last line without a newline counts too.
+std::vector<std::string> lines_of(const std::string &text);
+
+// The whitespace-separated fields of one line.
+std::vector<std::string> fields_of(const std::string &line);
