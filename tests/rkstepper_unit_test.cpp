@@ -31,7 +31,7 @@ void set_driver_constants()
     forF::wf = 3.0;
 }
 
-double no_force(double, double, double) { return 0.0; }
+double no_force(double /*t*/, double /*x*/, double /*v*/) { return 0.0; }
 
 TEST(ForceLaw, SpringPullsBackAndDriveIsSinusoidal)
 {
@@ -53,7 +53,7 @@ TEST(ForceLaw, ReadsTheConstantsOnEveryCall)
 }
 
 std::vector<double> stage_times;
-double recording_force(double t, double, double)
+double recording_force(double t, double /*x*/, double /*v*/)
 {
     stage_times.push_back(t);
     return 0.0;
