@@ -70,6 +70,16 @@ void redirect(const fs::path &file, int flags, int target)
 RunResult Sandbox::run(const std::string &program, const std::string &input,
                        double time_limit_seconds) const
 {
+    return run_command({program}, input, time_limit_seconds);
+}
+
+RunResult Sandbox::run_command(const std::vector<std::string> &command, const std::string &input,
+                               double time_limit_seconds) const
+{
+    std::vector<char *> argv;
+    for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+
     const fs::path in = root_ / "io" / "stdin";
     const fs::path out = root_ / "io" / "stdout";
     const fs::path err = root_ / "io" / "stderr";
@@ -83,7 +93,7 @@ RunResult Sandbox::run(const std::string &program, const std::string &input,
         redirect(in, O_RDONLY, STDIN_FILENO);
         redirect(out, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO);
         redirect(err, O_WRONLY | O_CREAT | O_TRUNC, STDERR_FILENO);
-        ::execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
 

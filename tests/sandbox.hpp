@@ -33,6 +33,9 @@ public:
 
     RunResult run(const std::string &program, const std::string &input = "",
                   double time_limit_seconds = 20.0) const;
+    // The same for a command with arguments: command[0] is the program.
+    RunResult run_command(const std::vector<std::string> &command, const std::string &input = "",
+                          double time_limit_seconds = 20.0) const;
 
 private:
     std::filesystem::path root_;
