@@ -77,6 +77,7 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command, const st
                                double time_limit_seconds) const
 {
     std::vector<char *> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
     argv.push_back(nullptr);
 
