@@ -41,6 +41,7 @@ const char *const data_file = "RK_generico_1b.txt";
 
 using Row = std::array<double, 3>; // time, position, velocity
 
+// Says why the run stops; returns the exit status of a refusal.
 int refuse(const std::string &why)
 {
     std::cerr << "rkstepper: " << why << std::endl;
@@ -158,6 +159,53 @@ bool write_row(std::ofstream &out, const Row &row)
     return file.sputn(text, end - text) == end - text && file.pubsync() == 0;
 }
 
+// Reads x0, v0, N and h; says what is wrong when the file is missing, short or unreadable
+// (an N beyond the range of int included), or N is negative.
+bool read_parameters(double &x0, double &v0, int &N, double &h)
+{
+    std::ifstream parameters(parameter_file);
+    if (!parameters) {
+        refuse(std::string("não foi possível abrir ") + parameter_file);
+        return false;
+    }
+    std::string missing;
+    if (!(parameters >> x0)) missing = "x0";
+    else if (!(parameters >> v0)) missing = "v0";
+    else if (!(parameters >> N)) missing = "N (um inteiro)";
+    else if (!(parameters >> h)) missing = "h";
+    if (!missing.empty()) {
+        refuse("não foi possível ler " + missing + " de " + parameter_file +
+               " (valor inválido ou em falta)");
+        return false;
+    }
+    if (N < 0) {
+        refuse("o número de passos N = " + std::to_string(N) + " é negativo");
+        return false;
+    }
+    return true;
+}
+
+// Room for N rows in one allocation, refused when it exceeds the memory the system has free,
+// so that a run never gets killed halfway for want of it.
+bool reserve_table(std::vector<Row> &table, int N)
+{
+    const double table_bytes = static_cast<double>(N) * sizeof(Row);
+    const double free_bytes = available_memory();
+    const auto mib = [](double bytes) { return std::to_string(std::llround(bytes / 1048576.0)); };
+    if (free_bytes > 0.0 && table_bytes > free_bytes) {
+        refuse("memória insuficiente para guardar " + std::to_string(N) + " passos (" +
+               mib(table_bytes) + " MiB; disponíveis " + mib(free_bytes) + " MiB)");
+        return false;
+    }
+    try {
+        table.reserve(static_cast<std::size_t>(N));
+    } catch (const std::bad_alloc &) {
+        refuse("memória insuficiente para guardar " + std::to_string(N) + " passos");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main()
@@ -172,36 +220,12 @@ int main()
 
     // Everything is read and checked, and the table is in hand, before the data file is
     // created: a refused run leaves the previous results as they were.
-    std::ifstream parameters(parameter_file);
-    if (!parameters) return refuse(std::string("não foi possível abrir ") + parameter_file);
-
     double x0 = 0.0;
     double v0 = 0.0;
     int N = 0;
     double h = 0.0;
-    std::string missing;
-    if (!(parameters >> x0)) missing = "x0";
-    else if (!(parameters >> v0)) missing = "v0";
-    else if (!(parameters >> N)) missing = "N (um inteiro)";
-    else if (!(parameters >> h)) missing = "h";
-    if (!missing.empty())
-        return refuse("não foi possível ler " + missing + " de " + parameter_file +
-                      " (valor inválido ou em falta)");
-    if (N < 0) return refuse("o número de passos N = " + std::to_string(N) + " é negativo");
-
-    const double table_bytes = static_cast<double>(N) * sizeof(Row);
-    const double free_bytes = available_memory();
-    if (free_bytes > 0.0 && table_bytes > free_bytes)
-        return refuse("memória insuficiente para guardar " + std::to_string(N) + " passos (" +
-                      std::to_string(static_cast<long long>(table_bytes / 1048576.0)) +
-                      " MiB; disponíveis " +
-                      std::to_string(static_cast<long long>(free_bytes / 1048576.0)) + " MiB)");
     std::vector<Row> table;
-    try {
-        table.reserve(static_cast<std::size_t>(N));
-    } catch (const std::bad_alloc &) {
-        return refuse("memória insuficiente para guardar " + std::to_string(N) + " passos");
-    }
+    if (!read_parameters(x0, v0, N, h) || !reserve_table(table, N)) return 1;
 
     std::ofstream out(data_file);
     if (!out) return refuse(std::string("não foi possível criar ") + data_file);
