@@ -11,19 +11,16 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
 
 namespace {
 
 std::string golden(const std::string &name)
 {
-    std::ifstream in(std::string(GOLDEN_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    EXPECT_FALSE(content.str().empty()) << name;
-    return content.str();
+    std::string content = read_file(std::filesystem::path(GOLDEN_DIR) / name);
+    EXPECT_FALSE(content.empty()) << name;
+    return content;
 }
 
 // Damped motion, w0 = 2, gamma = 0.25, forty steps of 0.1.

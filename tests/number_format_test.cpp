@@ -13,9 +13,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <cstring>
-#include <limits>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>

@@ -34,13 +34,7 @@ void Sandbox::write(const std::string &name, const std::string &content) const
     std::ofstream(path(name), std::ios::binary) << content;
 }
 
-std::string Sandbox::read(const std::string &name) const
-{
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+std::string Sandbox::read(const std::string &name) const { return read_file(path(name)); }
 
 bool Sandbox::exists(const std::string &name) const
 {
@@ -49,14 +43,6 @@ bool Sandbox::exists(const std::string &name) const
 }
 
 namespace {
-
-std::string slurp(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 void redirect(const fs::path &file, int flags, int target)
 {
@@ -115,9 +101,17 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command, const st
     if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
     result.peak_rss_kib = usage.ru_maxrss;
-    result.out = slurp(out);
-    result.err = slurp(err);
+    result.out = read_file(out);
+    result.err = read_file(err);
     return result;
+}
+
+std::string read_file(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
 }
 
 std::vector<std::string> lines_of(const std::string &text)

@@ -42,6 +42,9 @@ private:
     std::filesystem::path work_;
 };
 
+// The whole content of a file, byte for byte; empty when it cannot be read.
+std::string read_file(const std::filesystem::path &file);
+
 // The lines of a text, without their newlines; a last line without a newline counts too.
 std::vector<std::string> lines_of(const std::string &text);
 
