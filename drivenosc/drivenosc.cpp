@@ -7,22 +7,42 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
+#include "textio/number_text.hpp"
+#include "textio/program_io.hpp"
+
 #include <array>
-#include <charconv>
+#include <cerrno>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+#include <string>
 
 namespace {
 
+const char *const program = "drivenosc";
 const char *const parameter_file = "input_1a.txt";
 
 // One data file per driving frequency, in the order of the menu: w0/3, w0, 3 w0.
 const std::array<const char *, 3> data_files = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat",
                                                 "Kutta_1a_3w0.dat"};
+
+const char *const usage =
+    "uso: drivenosc [-h | --help | --version]\n"
+    "\n"
+    "Integra o oscilador amortecido e forçado\n"
+    "    x'' = -w0²·x - γ·x' + F·sin(wf·t),   w0 = 1, γ = 0.5, F = 0.5 (m = 1, k = 1)\n"
+    "pelo método de Runge-Kutta de quarta ordem, de t = 0 até N·h.\n"
+    "\n"
+    "Lê de input_1a.txt quatro números: x0 v0 N h (N não precisa de ser inteiro).\n"
+    "Pergunta na consola a frequência da força: (1) w0/3, (2) w0 ou (3) 3·w0.\n"
+    "Escreve, no diretório atual, Kutta_1a_w0_3.dat, Kutta_1a_w0.dat ou Kutta_1a_3w0.dat\n"
+    "(o da frequência escolhida; os outros dois ficam vazios): uma linha \"n t x v\" por\n"
+    "passo, n = t/h, o estado no início do passo.\n"
+    "\n"
+    "Estado de saída: 0 simulação concluída; 1 opção inválida, ficheiro de parâmetros em\n"
+    "falta ou inválido, grelha de tempo sem fim, ou ficheiro que não se pode escrever (com a\n"
+    "razão); 2 argumento desconhecido.\n";
 
 // Rate of change of position: the velocity itself.
 double OH_Dx(double v) { return v; }
@@ -33,104 +53,6 @@ double OH_Dv(double x, double v, double t, double w0, double gamma, double F, do
     const double a = ((-w0) * w0) * x;
     const double d = gamma * v;
     return std::sin(wf * t) * F + (a - d);
-}
-
-// Three-character decimal texts "000" to "999", back to back.
-constexpr std::array<char, 3000> three_digits = [] {
-    std::array<char, 3000> table{};
-    for (std::size_t i = 0; i < 1000; ++i) {
-        table[3 * i] = static_cast<char>('0' + i / 100);
-        table[3 * i + 1] = static_cast<char>('0' + i / 10 % 10);
-        table[3 * i + 2] = static_cast<char>('0' + i % 10);
-    }
-    return table;
-}();
-
-// Writes value as printf("%.6g"), the stream's default form, does. A value between 1e-15 and
-// 1e20 is scaled by an exact power of ten into [1e5, 1e6), a single rounding, and rounded to
-// six digits there; when the scaled value lies too near a rounding tie to tell which way the
-// exact one goes, and for every other value, std::to_chars gives the same text the slow way.
-// Writes at most format_room characters from first and returns the end of the text.
-constexpr int format_room = 16;
-char *format_g6(char *first, double value)
-{
-    static constexpr double ten_to[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const auto slow = [&] {
-        return std::to_chars(first, first + format_room, value, std::chars_format::general, 6).ptr;
-    };
-    const double magnitude = std::fabs(value);
-    if (!(magnitude >= 1e-15 && magnitude < 1e20)) return slow();
-
-    // magnitude lies in [2^b, 2^(b+1)), so its decimal exponent is floor(b log10 2) or one more;
-    // 78913 / 2^18 is log10 2 closely enough to keep that floor exact for |b| < 1700.
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    const int b = static_cast<int>(bits >> 52) - 1023;
-    int exponent = (b * 78913) >> 18;
-    const auto scale = [&](int e) {
-        return e <= 5 ? magnitude * ten_to[5 - e] : magnitude / ten_to[e - 5];
-    };
-    double scaled = scale(exponent);
-    if (scaled >= 1e6) scaled = scale(++exponent);
-    const double whole = static_cast<double>(static_cast<unsigned>(scaled));
-    const double fraction = scaled - whole;
-    if (scaled < 1e5 || scaled >= 1e6 || std::fabs(fraction - 0.5) < 0x1p-30) return slow();
-
-    std::size_t digits = static_cast<std::size_t>(whole) + (fraction > 0.5 ? 1U : 0U);
-    if (digits == 1000000U) {
-        digits = 100000U;
-        ++exponent;
-    }
-    // digits / 1000 as a multiply by ceil(2^32 / 1000), exact below 2^20.
-    const std::size_t high = (digits * 4294968U) >> 32U;
-    char d[6];
-    std::memcpy(d, &three_digits[3 * high], 3);
-    std::memcpy(d + 3, &three_digits[3 * (digits - high * 1000U)], 3);
-    int significant = 6;
-    while (d[significant - 1] == '0') --significant;
-
-    // The six digits with a point after the first `point` of them; what follows the last
-    // significant digit (and a point with nothing after it) is cut off.
-    const auto with_point = [&](char *out, int point) {
-        for (int i = 0; i < 6; ++i) out[i + (i >= point ? 1 : 0)] = d[i];
-        out[point] = '.';
-        return out + (significant > point ? significant + 1 : point);
-    };
-    char *out = first;
-    if (value < 0) *out++ = '-';
-    if (exponent >= 0 && exponent < 6) return with_point(out, exponent + 1);
-    if (exponent < 0 && exponent >= -4) {
-        static constexpr char lead[] = {'0', '.', '0', '0', '0'};
-        std::memcpy(out, lead, sizeof lead);
-        out += 1 - exponent;
-        std::memcpy(out, d, 6);
-        return out + significant;
-    }
-    out = with_point(out, 1);
-    const int e = std::abs(exponent);
-    const char text[4] = {'e', exponent < 0 ? '-' : '+', static_cast<char>('0' + e / 10),
-                          static_cast<char>('0' + e % 10)};
-    std::memcpy(out, text, 4);
-    return out + 4;
-}
-
-// One data row, each number in the stream's default form, separated by single spaces; the
-// row goes to the file in one piece and is flushed so it is on disk as soon as it is written.
-bool write_row(std::ofstream &out, double n, double t, double x, double v)
-{
-    char row[4 * (format_room + 1)];
-    char *end = row;
-    for (const double value : {n, t, x, v}) {
-        if (end != row) *end++ = ' ';
-        end = format_g6(end, value);
-    }
-    *end++ = '\n';
-    // Straight to the file's buffer and out with one write: the stream's write() and flush()
-    // would do the same behind a sentry each.
-    std::filebuf &file = *out.rdbuf();
-    return file.sputn(row, end - row) == end - row && file.pubsync() == 0;
 }
 
 // Integrates from t = 0 while N h >= t, time being the running sum of h, and writes every
@@ -146,9 +68,10 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
 
     std::array<std::ofstream, 3> files;
     for (std::size_t i = 0; i < files.size(); ++i) {
+        errno = 0;
         files[i].open(data_files[i]);
         if (!files[i]) {
-            std::cerr << "drivenosc: não foi possível criar " << data_files[i] << std::endl;
+            textio::refuse_file(program, "não foi possível criar", data_files[i], errno);
             return false;
         }
     }
@@ -171,8 +94,8 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
         const double x_next = ((((k2x + k2x) + k1x) + (k3x + k3x)) + k4x) * (h / 6.0) + x;
         const double v_next = ((((k2v + k2v) + k1v) + (k3v + k3v)) + k4v) * (h / 6.0) + v;
 
-        if (writes && !write_row(files[chosen], n, t, x, v)) {
-            std::cerr << "drivenosc: erro ao escrever em " << data_files[chosen] << std::endl;
+        if (writes && !textio::write_row(files[chosen], n, t, x, v)) {
+            textio::refuse_file(program, "erro ao escrever em", data_files[chosen], errno);
             return false;
         }
         x = x_next;
@@ -195,34 +118,61 @@ bool grid_ends(double h, double t_end)
     return t_end < stall;
 }
 
+// A number as the console and the data files show it.
+std::string text(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// Reads x0, v0, N and h, each a whole number token; says what is wrong when it cannot.
+bool read_parameters(double &x0, double &v0, double &N, double &h)
+{
+    if (const int error = textio::readable_error(parameter_file)) {
+        textio::refuse_file(program, "não foi possível abrir", parameter_file, error);
+        return false;
+    }
+    std::ifstream parameters(parameter_file);
+    const auto read = [&](double &value, const char *name) {
+        return textio::read_number(parameters, value, program, name, parameter_file);
+    };
+    return read(x0, "x0") && read(v0, "v0") && read(N, "N") && read(h, "h");
+}
+
+// The three files are emptied together or not at all: a run that could not write one of
+// them must not have emptied the others first.
+bool data_files_writable()
+{
+    for (const char *file : data_files)
+        if (const int error = textio::writable_error(file)) {
+            textio::refuse_file(program, "não é possível escrever", file, error);
+            return false;
+        }
+    return true;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const int answered = textio::answer_arguments(argc, argv, program, usage);
+    if (answered >= 0) return answered;
+
     const double m = 1.0;
     const double k = 1.0;
     const double lambda = 0.5;
     const double F0 = 0.5;
 
-    std::ifstream parameters(parameter_file);
-    if (!parameters) {
-        std::cerr << "drivenosc: não foi possível abrir " << parameter_file << std::endl;
-        return 1;
-    }
     double x0 = 0.0;
     double v0 = 0.0;
     double N = 0.0;
     double h = 0.0;
-    if (!(parameters >> x0 >> v0 >> N >> h)) {
-        std::cerr << "drivenosc: " << parameter_file
-                  << " deve conter quatro números: x0, v0, N e h" << std::endl;
-        return 1;
-    }
-    if (!grid_ends(h, N * h)) {
-        std::cerr << "drivenosc: com N = " << N << " e h = " << h
-                  << " o tempo nunca ultrapassa N·h e a simulação não terminaria" << std::endl;
-        return 1;
-    }
+    if (!read_parameters(x0, v0, N, h)) return 1;
+    if (!grid_ends(h, N * h))
+        return textio::refuse(program, "com N = " + text(N) + " e h = " + text(h) +
+                              " o tempo nunca ultrapassa N·h e a simulação não terminaria");
+    if (!data_files_writable()) return 1;
 
     const double w0 = std::sqrt(k / m);
     const double gamma = lambda / m;
@@ -234,7 +184,7 @@ int main()
               << std::endl;
 
     int selection = 0;
-    if (!(std::cin >> selection)) return 1;
+    if (!textio::read_choice(std::cin, selection)) return 1;
     double wf = 0.0;
     switch (selection) {
     case 1: wf = w0 / 3; break;
@@ -242,6 +192,10 @@ int main()
     case 3: wf = 3 * w0; break;
     default: return 1;
     }
+
+    if (N * h < 0.0)
+        textio::warn(program, "N·h = " + text(N * h) + " é negativo: nenhuma linha será escrita e "
+                              "os três ficheiros de dados ficarão vazios");
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

@@ -8,14 +8,13 @@
 
 #include "RuKu.hpp"
 
+#include "textio/number_text.hpp"
+#include "textio/program_io.hpp"
+
 #include <array>
-#include <charconv>
+#include <cerrno>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <iostream>
 #include <new>
 #include <sstream>
 #include <string>
@@ -36,17 +35,29 @@ double v1;
 
 namespace {
 
+const char *const program = "rkstepper";
 const char *const parameter_file = "parametros_sistema.txt";
 const char *const data_file = "RK_generico_1b.txt";
 
 using Row = std::array<double, 3>; // time, position, velocity
 
+const char *const usage =
+    "uso: rkstepper [-h | --help | --version]\n"
+    "\n"
+    "Corrida silenciosa do oscilador amortecido e forçado\n"
+    "    x'' = -(k/m)·x - (lbd/m)·x' + (F0/m)·sin(wf·t),   m = 1, k = 1, lbd = 0.5, F0 = 0.5, wf = 3\n"
+    "por um passo genérico de Runge-Kutta de quarta ordem que recebe a lei de força.\n"
+    "\n"
+    "Lê de parametros_sistema.txt quatro valores: x0 v0 N h (N inteiro, h real).\n"
+    "Dá N passos, guarda-os em memória e escreve-os em RK_generico_1b.txt, no diretório\n"
+    "atual: uma linha \"t x v\" por passo, o estado depois do passo.\n"
+    "\n"
+    "Estado de saída: 0 simulação concluída; 1 ficheiro de parâmetros em falta ou inválido,\n"
+    "N negativo, memória insuficiente, ou ficheiro que não se pode escrever (com a razão);\n"
+    "2 argumento desconhecido.\n";
+
 // Says why the run stops; returns the exit status of a refusal.
-int refuse(const std::string &why)
-{
-    std::cerr << "rkstepper: " << why << std::endl;
-    return 1;
-}
+int refuse(const std::string &why) { return textio::refuse(program, why); }
 
 // Memory the kernel can hand out without swapping (MemAvailable), in bytes; 0 if unknown.
 double available_memory()
@@ -61,123 +72,19 @@ double available_memory()
     return 0.0;
 }
 
-// Three-character decimal texts "000" to "999", back to back.
-constexpr std::array<char, 3000> three_digits = [] {
-    std::array<char, 3000> table{};
-    for (std::size_t i = 0; i < 1000; ++i) {
-        table[3 * i] = static_cast<char>('0' + i / 100);
-        table[3 * i + 1] = static_cast<char>('0' + i / 10 % 10);
-        table[3 * i + 2] = static_cast<char>('0' + i % 10);
-    }
-    return table;
-}();
-
-// Writes value as printf("%.6g"), the stream's default form, does. A value between 1e-15 and
-// 1e20 is scaled by an exact power of ten into [1e5, 1e6), a single rounding, and rounded to
-// six digits there; when the scaled value lies too near a rounding tie to tell which way the
-// exact one goes, and for every other value, std::to_chars gives the same text the slow way.
-// Writes at most format_room characters from first and returns the end of the text.
-constexpr int format_room = 16;
-char *format_g6(char *first, double value)
-{
-    static constexpr double ten_to[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const auto slow = [&] {
-        return std::to_chars(first, first + format_room, value, std::chars_format::general, 6).ptr;
-    };
-    const double magnitude = std::fabs(value);
-    if (!(magnitude >= 1e-15 && magnitude < 1e20)) return slow();
-
-    // magnitude lies in [2^b, 2^(b+1)), so its decimal exponent is floor(b log10 2) or one more;
-    // 78913 / 2^18 is log10 2 closely enough to keep that floor exact for |b| < 1700.
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    const int b = static_cast<int>(bits >> 52) - 1023;
-    int exponent = (b * 78913) >> 18;
-    const auto scale = [&](int e) {
-        return e <= 5 ? magnitude * ten_to[5 - e] : magnitude / ten_to[e - 5];
-    };
-    double scaled = scale(exponent);
-    if (scaled >= 1e6) scaled = scale(++exponent);
-    const double whole = static_cast<double>(static_cast<unsigned>(scaled));
-    const double fraction = scaled - whole;
-    if (scaled < 1e5 || scaled >= 1e6 || std::fabs(fraction - 0.5) < 0x1p-30) return slow();
-
-    std::size_t digits = static_cast<std::size_t>(whole) + (fraction > 0.5 ? 1U : 0U);
-    if (digits == 1000000U) {
-        digits = 100000U;
-        ++exponent;
-    }
-    // digits / 1000 as a multiply by ceil(2^32 / 1000), exact below 2^20.
-    const std::size_t high = (digits * 4294968U) >> 32U;
-    char d[6];
-    std::memcpy(d, &three_digits[3 * high], 3);
-    std::memcpy(d + 3, &three_digits[3 * (digits - high * 1000U)], 3);
-    int significant = 6;
-    while (d[significant - 1] == '0') --significant;
-
-    // The six digits with a point after the first `point` of them; what follows the last
-    // significant digit (and a point with nothing after it) is cut off.
-    const auto with_point = [&](char *out, int point) {
-        for (int i = 0; i < 6; ++i) out[i + (i >= point ? 1 : 0)] = d[i];
-        out[point] = '.';
-        return out + (significant > point ? significant + 1 : point);
-    };
-    char *out = first;
-    if (value < 0) *out++ = '-';
-    if (exponent >= 0 && exponent < 6) return with_point(out, exponent + 1);
-    if (exponent < 0 && exponent >= -4) {
-        static constexpr char lead[] = {'0', '.', '0', '0', '0'};
-        std::memcpy(out, lead, sizeof lead);
-        out += 1 - exponent;
-        std::memcpy(out, d, 6);
-        return out + significant;
-    }
-    out = with_point(out, 1);
-    const int e = std::abs(exponent);
-    const char text[4] = {'e', exponent < 0 ? '-' : '+', static_cast<char>('0' + e / 10),
-                          static_cast<char>('0' + e % 10)};
-    std::memcpy(out, text, 4);
-    return out + 4;
-}
-
-// One data row, each number in the stream's default form, separated by single spaces; the
-// row goes to the file in one piece and is flushed so it is on disk as soon as it is written.
-bool write_row(std::ofstream &out, const Row &row)
-{
-    char text[3 * (format_room + 1)];
-    char *end = text;
-    for (const double value : row) {
-        if (end != text) *end++ = ' ';
-        end = format_g6(end, value);
-    }
-    *end++ = '\n';
-    // Straight to the file's buffer and out with one write: the stream's write() and flush()
-    // would do the same behind a sentry each.
-    std::filebuf &file = *out.rdbuf();
-    return file.sputn(text, end - text) == end - text && file.pubsync() == 0;
-}
-
-// Reads x0, v0, N and h; says what is wrong when the file is missing, short or unreadable
-// (an N beyond the range of int included), or N is negative.
+// Reads x0, v0, N and h, each one whole token (N an int); says what is wrong when the file is
+// missing, short or holds something else, or N is negative.
 bool read_parameters(double &x0, double &v0, int &N, double &h)
 {
+    if (const int error = textio::readable_error(parameter_file)) {
+        textio::refuse_file(program, "não foi possível abrir", parameter_file, error);
+        return false;
+    }
     std::ifstream parameters(parameter_file);
-    if (!parameters) {
-        refuse(std::string("não foi possível abrir ") + parameter_file);
-        return false;
-    }
-    std::string missing;
-    if (!(parameters >> x0)) missing = "x0";
-    else if (!(parameters >> v0)) missing = "v0";
-    else if (!(parameters >> N)) missing = "N (um inteiro)";
-    else if (!(parameters >> h)) missing = "h";
-    if (!missing.empty()) {
-        refuse("não foi possível ler " + missing + " de " + parameter_file +
-               " (valor inválido ou em falta)");
-        return false;
-    }
+    const auto read = [&](auto &value, const char *name) {
+        return textio::read_number(parameters, value, program, name, parameter_file);
+    };
+    if (!read(x0, "x0") || !read(v0, "v0") || !read(N, "N") || !read(h, "h")) return false;
     if (N < 0) {
         refuse("o número de passos N = " + std::to_string(N) + " é negativo");
         return false;
@@ -208,8 +115,11 @@ bool reserve_table(std::vector<Row> &table, int N)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const int answered = textio::answer_arguments(argc, argv, program, usage);
+    if (answered >= 0) return answered;
+
     const double t0 = 0.0;
 
     forF::m = 1.0;
@@ -227,8 +137,12 @@ int main()
     std::vector<Row> table;
     if (!read_parameters(x0, v0, N, h) || !reserve_table(table, N)) return 1;
 
+    if (N == 0)
+        textio::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
+
+    errno = 0;
     std::ofstream out(data_file);
-    if (!out) return refuse(std::string("não foi possível criar ") + data_file);
+    if (!out) return textio::refuse_file(program, "não foi possível criar", data_file, errno);
 
     forRK::x1 = x0;
     forRK::v1 = v0;
@@ -239,6 +153,7 @@ int main()
     }
 
     for (const Row &row : table)
-        if (!write_row(out, row)) return refuse(std::string("erro ao escrever em ") + data_file);
+        if (!textio::write_row(out, row[0], row[1], row[2]))
+            return textio::refuse_file(program, "erro ao escrever em", data_file, errno);
     return 0;
 }

@@ -3,8 +3,8 @@
 // within a second with status 0 or 1, never by a signal, and leave its data files either
 // untouched (a refusal) or holding a completed run: as many rows as the running sum of the
 // step gives, each with all its columns. What a run may read is decided here by reading the
-// same input with the standard stream extraction the programs promise. The seed is fixed, so
-// a failure reproduces.
+// same input as the programs promise to: whitespace-separated tokens, each of which the
+// standard stream extraction must take in full. The seed is fixed, so a failure reproduces.
 
 #include "sandbox.hpp"
 
@@ -64,6 +64,16 @@ private:
     std::mt19937_64 engine_;
 };
 
+// The next token, when the stream's extraction of a Number takes all of it.
+template <typename Number>
+bool next_whole(std::istream &in, Number &value)
+{
+    std::string token;
+    if (!(in >> token)) return false;
+    std::istringstream number(token);
+    return (number >> value) && number.eof();
+}
+
 // Rows of a loop that writes while t_end >= t, t running from 0 by additions of h.
 std::size_t running_sum_rows(double t_end, double h)
 {
@@ -94,10 +104,10 @@ std::size_t harmosc_rows(const std::string &input, bool &accepted)
     int selection = 0;
     double constant = 0.0; // k, m, [b,] x0 and v0 only need to be readable
     double tf = 0.0;
-    accepted = (in >> selection) && (selection == 1 || selection == 2);
+    accepted = next_whole(in, selection) && (selection == 1 || selection == 2);
     for (int i = selection == 1 ? 4 : 5; accepted && i > 0; --i)
-        accepted = static_cast<bool>(in >> constant);
-    accepted = accepted && (in >> tf) && tf < std::ldexp(1.0, 50);
+        accepted = next_whole(in, constant);
+    accepted = accepted && next_whole(in, tf) && tf < std::ldexp(1.0, 50);
     return accepted ? running_sum_rows(tf, 0.1) : 0;
 }
 
@@ -141,12 +151,13 @@ TEST(RandomInput, Drivenosc)
         double initial = 0.0;
         double N = 0.0;
         double h = 0.0;
-        const bool readable = static_cast<bool>(in >> initial >> initial >> N >> h);
+        const bool readable = next_whole(in, initial) && next_whole(in, initial) &&
+                              next_whole(in, N) && next_whole(in, h);
         // Grids here are either under a thousand steps or 1e300 of them, which never end.
         const bool ends = readable && (N * h < 0.0 || (h > 0.0 && N < 1e6));
         int selection = 0;
-        const bool chosen = (std::istringstream(answer) >> selection) && selection >= 1 &&
-                            selection <= 3;
+        std::istringstream answered(answer);
+        const bool chosen = next_whole(answered, selection) && selection >= 1 && selection <= 3;
         EXPECT_EQ(run.status, ends && chosen ? 0 : 1);
         EXPECT_EQ(run.out.empty(), !ends);
         for (int f = 1; f <= 3; ++f) {
@@ -177,7 +188,8 @@ TEST(RandomInput, Rkstepper)
         std::istringstream in(missing ? "" : parameters);
         double value = 0.0;
         int N = 0;
-        const bool accepted = (in >> value >> value >> N >> value) && N >= 0;
+        const bool accepted = next_whole(in, value) && next_whole(in, value) &&
+                              next_whole(in, N) && next_whole(in, value) && N >= 0;
         EXPECT_EQ(run.status, accepted ? 0 : 1);
         if (accepted) expect_completed(box.read("RK_generico_1b.txt"), std::size_t(N), 3);
         else EXPECT_EQ(box.read("RK_generico_1b.txt"), untouched);
