@@ -15,7 +15,6 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -118,22 +117,11 @@ bool grid_ends(double h, double t_end)
     return t_end < stall;
 }
 
-// A number as the console and the data files show it.
-std::string text(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 // Reads x0, v0, N and h, each a whole number token; says what is wrong when it cannot.
 bool read_parameters(double &x0, double &v0, double &N, double &h)
 {
-    if (const int error = textio::readable_error(parameter_file)) {
-        textio::refuse_file(program, "não foi possível abrir", parameter_file, error);
-        return false;
-    }
-    std::ifstream parameters(parameter_file);
+    std::ifstream parameters;
+    if (!textio::open_to_read(parameters, program, parameter_file)) return false;
     const auto read = [&](double &value, const char *name) {
         return textio::read_number(parameters, value, program, name, parameter_file);
     };
@@ -156,13 +144,13 @@ bool data_files_writable()
 
 int main(int argc, char **argv)
 {
-    const int answered = textio::answer_arguments(argc, argv, program, usage);
-    if (answered >= 0) return answered;
-
     const double m = 1.0;
     const double k = 1.0;
     const double lambda = 0.5;
     const double F0 = 0.5;
+
+    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+        return answered;
 
     double x0 = 0.0;
     double v0 = 0.0;
@@ -170,7 +158,7 @@ int main(int argc, char **argv)
     double h = 0.0;
     if (!read_parameters(x0, v0, N, h)) return 1;
     if (!grid_ends(h, N * h))
-        return textio::refuse(program, "com N = " + text(N) + " e h = " + text(h) +
+        return textio::refuse(program, "com N = " + textio::text(N) + " e h = " + textio::text(h) +
                               " o tempo nunca ultrapassa N·h e a simulação não terminaria");
     if (!data_files_writable()) return 1;
 
@@ -194,8 +182,9 @@ int main(int argc, char **argv)
     }
 
     if (N * h < 0.0)
-        textio::warn(program, "N·h = " + text(N * h) + " é negativo: nenhuma linha será escrita e "
-                              "os três ficheiros de dados ficarão vazios");
+        textio::warn(program, "N·h = " + textio::text(N * h) +
+                                  " é negativo: nenhuma linha será escrita e os três ficheiros "
+                                  "de dados ficarão vazios");
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

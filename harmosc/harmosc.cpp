@@ -13,7 +13,6 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -93,32 +92,25 @@ double stall_time(double h)
     return std::ldexp(1.0, mantissa == 0.5 ? exponent + 52 : exponent + 53);
 }
 
-// A number as the console and the data file show it.
-std::string text(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
 // A run whose rows can show no motion still runs, but says so first.
 void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
 {
+    using textio::text;
     const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
     if (m == 0.0)
-        textio::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou infinitas");
+        textio::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
     else if (k / m < 0.0)
-        textio::warn(program, "k/m = " + text(k / m) + " é negativo: w0 = sqrt(k/m) não é um "
-                              "número e " + nan_rows);
+        textio::warn(program, "k/m = " + text(k / m) +
+                                  " é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows);
     else if (m < 0.0)
-        textio::warn(program, "a massa m = " + text(m) + " é negativa: o movimento calculado "
-                              "não tem sentido físico");
+        textio::warn(program, "a massa m = " + text(m) +
+                                  " é negativa: o movimento calculado não tem sentido físico");
     else if (!std::isfinite(w0) || !std::isfinite(gamma))
-        textio::warn(program, "w0 = " + text(w0) + " e γ = " + text(gamma) + " não são ambos "
-                              "finitos: " + nan_rows + " ou infinitas");
+        textio::warn(program, "w0 = " + text(w0) + " e γ = " + text(gamma) +
+                                  " não são ambos finitos: " + nan_rows + " ou inf");
     if (tf < 0.0)
         textio::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
-                              " ficará vazio");
+                                  " ficará vazio");
 }
 
 // The next answer of the dialogue, refused unless it is one number read in full.
@@ -131,8 +123,8 @@ bool read_value(double &value, const char *name)
 
 int main(int argc, char **argv)
 {
-    const int answered = textio::answer_arguments(argc, argv, program, usage);
-    if (answered >= 0) return answered;
+    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+        return answered;
     // Better to hear now than after the last answer that the results could not be kept.
     if (const int error = textio::writable_error(data_file))
         return textio::refuse_file(program, "não é possível criar", data_file, error);
@@ -174,8 +166,9 @@ int main(int argc, char **argv)
     std::cout << "\033[1;31m" << "Introduza o instante final da simulação \033[37m" << std::endl;
     if (!read_value(tf, "tf")) return 1;
     if (tf >= stall_time(h))
-        return textio::refuse(program, "o instante final " + text(tf) + " nunca é atingido: "
-                              "com passo " + text(h) + " a soma do tempo deixa de avançar antes dele");
+        return textio::refuse(program, "o instante final " + textio::text(tf) +
+                                           " nunca é atingido: com passo " + textio::text(h) +
+                                           " a soma do tempo deixa de avançar antes dele");
 
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);

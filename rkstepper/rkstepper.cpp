@@ -45,7 +45,8 @@ const char *const usage =
     "uso: rkstepper [-h | --help | --version]\n"
     "\n"
     "Corrida silenciosa do oscilador amortecido e forçado\n"
-    "    x'' = -(k/m)·x - (lbd/m)·x' + (F0/m)·sin(wf·t),   m = 1, k = 1, lbd = 0.5, F0 = 0.5, wf = 3\n"
+    "    x'' = -(k/m)·x - (lbd/m)·x' + (F0/m)·sin(wf·t),\n"
+    "    m = 1, k = 1, lbd = 0.5, F0 = 0.5, wf = 3,\n"
     "por um passo genérico de Runge-Kutta de quarta ordem que recebe a lei de força.\n"
     "\n"
     "Lê de parametros_sistema.txt quatro valores: x0 v0 N h (N inteiro, h real).\n"
@@ -76,11 +77,8 @@ double available_memory()
 // missing, short or holds something else, or N is negative.
 bool read_parameters(double &x0, double &v0, int &N, double &h)
 {
-    if (const int error = textio::readable_error(parameter_file)) {
-        textio::refuse_file(program, "não foi possível abrir", parameter_file, error);
-        return false;
-    }
-    std::ifstream parameters(parameter_file);
+    std::ifstream parameters;
+    if (!textio::open_to_read(parameters, program, parameter_file)) return false;
     const auto read = [&](auto &value, const char *name) {
         return textio::read_number(parameters, value, program, name, parameter_file);
     };
@@ -117,10 +115,9 @@ bool reserve_table(std::vector<Row> &table, int N)
 
 int main(int argc, char **argv)
 {
-    const int answered = textio::answer_arguments(argc, argv, program, usage);
-    if (answered >= 0) return answered;
-
     const double t0 = 0.0;
+    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+        return answered;
 
     forF::m = 1.0;
     forF::k = 1.0;

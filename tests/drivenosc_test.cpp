@@ -80,7 +80,12 @@ TEST(DrivenoscRun, NegativeEndTimeWritesNoRows)
     for (const std::string parameters : {"1 0 -5 0.1", "1 0 5 -0.1"}) {
         Sandbox box;
         fill_with_earlier_results(box);
-        EXPECT_TRUE(run_rows(box, parameters, 3).empty());
+        box.write(parameter_file, parameters);
+        const RunResult run = box.run(DRIVENOSC, "3\n");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, console);
+        EXPECT_EQ(lines_of(run.err).size(), 1u);
+        EXPECT_EQ(run.err.rfind("drivenosc: aviso: ", 0), 0u) << run.err;
         for (const std::string &file : files) EXPECT_EQ(box.read(file), "");
     }
 }
@@ -107,7 +112,7 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
 
 TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
 {
-    for (const std::string input : {"0\n", "4\n", "-2\n", "x\n", "", "99999999999\n"}) {
+    for (const std::string input : {"0\n", "4\n", "-2\n", "x\n", "", "99999999999\n", "1.5\n"}) {
         SCOPED_TRACE("input: " + input);
         Sandbox box;
         fill_with_earlier_results(box);
@@ -140,21 +145,42 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
     }
 }
 
-TEST(DrivenoscRefusals, UnwritableDataFileIsReported)
+// A data file that cannot be opened, whichever of the three and whichever the choice, stops
+// the run before any of them is emptied; one that is missing is not created either.
+TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
 {
-    for (int blocked = 0; blocked < 3; ++blocked) {
-        Sandbox directory_in_place;
-        std::filesystem::create_directory(directory_in_place.path(files[blocked]));
-        Sandbox full_disk;
-        std::filesystem::create_symlink("/dev/full", full_disk.path(files[blocked]));
-        for (const Sandbox *box : {&directory_in_place, &full_disk}) {
-            box->write(parameter_file, "1 0 10 0.1");
-            const RunResult run = box->run(DRIVENOSC, std::to_string(blocked + 1) + "\n");
+    for (int blocked = 0; blocked < 3; ++blocked)
+        for (int selection = 1; selection <= 3; ++selection) {
+            SCOPED_TRACE(files[blocked] + " blocked, choice " + std::to_string(selection));
+            const int absent = selection % 3; // one file that does not exist yet, now and then
+            Sandbox box;
+            for (int other = 0; other < 3; ++other)
+                if (other != blocked && other != absent) box.write(files[other], "earlier\n");
+            std::filesystem::create_directory(box.path(files[blocked]));
+            box.write(parameter_file, "1 0 10 0.1");
+            const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
             EXPECT_EQ(run.status, 1);
-            EXPECT_EQ(run.err.rfind("drivenosc: ", 0), 0u);
-            EXPECT_NE(run.err.find(files[blocked]), std::string::npos) << run.err;
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] +
+                                   ": é um diretório\n");
+            for (int other = 0; other < 3; ++other) {
+                if (other == blocked) continue;
+                if (other != absent) EXPECT_EQ(box.read(files[other]), "earlier\n");
+                else EXPECT_FALSE(box.exists(files[other]));
+            }
         }
-    }
+}
+
+// A full disk shows only when a row is written: the run stops there and says why.
+TEST(DrivenoscRefusals, FullDiskIsReported)
+{
+    Sandbox box;
+    std::filesystem::create_symlink("/dev/full", box.path(files[1]));
+    box.write(parameter_file, "1 0 10 0.1");
+    const RunResult run = box.run(DRIVENOSC, "2\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "drivenosc: erro ao escrever em " + files[1] +
+                           ": não há espaço livre no dispositivo\n");
 }
 
 } // namespace

@@ -32,7 +32,7 @@ TEST(RkstepperRun, WritesOneRowPerStepTimedByTheRunningSum)
     };
     for (const Case &c : {Case{"1 0 1000 0.01", 1000, "0.01", "10"},
                           Case{"0 0 1 0.25", 1, "0.25", "0.25"},
-                          Case{"1\n0\n3\n-0.5\n", 3, "-0.5", "-1.5"}}) {
+                          Case{"1\n0\n3\n-0.5\nresto ignorado\n", 3, "-0.5", "-1.5"}}) {
         SCOPED_TRACE(c.parameters);
         Sandbox box;
         const auto rows = run_rows(box, c.parameters);

@@ -32,6 +32,13 @@ int answer_arguments(int argc, char **argv, const char *program, const char *usa
     return 0;
 }
 
+std::string text(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
 std::string reason(int error)
 {
     switch (error) {
@@ -80,14 +87,26 @@ int writable_error(const char *file)
     return 0;
 }
 
-int readable_error(const char *file)
+bool open_to_read(std::ifstream &in, const char *program, const char *file)
 {
+    // The stream would open a directory and then find nothing in it; ask the system first.
+    int error = 0;
     const int fd = ::open(file, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    struct stat status {};
-    const bool directory = ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-    ::close(fd);
-    return directory ? EISDIR : 0;
+    if (fd < 0) {
+        error = errno;
+    } else {
+        struct stat status {};
+        if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) error = EISDIR;
+        ::close(fd);
+    }
+    if (error == 0) {
+        errno = 0;
+        in.open(file);
+        if (in) return true;
+        error = errno;
+    }
+    refuse_file(program, "não foi possível abrir", file, error);
+    return false;
 }
 
 namespace {
@@ -128,8 +147,8 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
     const std::string where = source == nullptr ? "" : std::string(" em ") + source;
     std::string token;
     if (!(in >> token)) {
-        refuse(program, "falta o valor de " + std::string(what) + where +
-                            (source == nullptr ? " (a entrada terminou)" : " (o ficheiro terminou)"));
+        const char *const ended = source == nullptr ? " (a entrada terminou)" : " (o ficheiro terminou)";
+        refuse(program, "falta o valor de " + std::string(what) + where + ended);
         return false;
     }
     std::size_t used = 0;

@@ -4,6 +4,7 @@
 // program's name.
 #pragma once
 
+#include <fstream>
 #include <istream>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace textio {
 // on standard error that names it, status 2. Returns -1 when there are no arguments, and the
 // program runs as usual. No file is read or written either way.
 int answer_arguments(int argc, char **argv, const char *program, const char *usage);
+
+// A number as a default-configured stream writes it, as in the data files.
+std::string text(double value);
 
 // A failed system call's errno as the reason a user reads, in Portuguese.
 std::string reason(int error);
@@ -31,8 +35,9 @@ void warn(const char *program, const std::string &message);
 // not truncated, and a file that did not exist is not left behind.
 int writable_error(const char *file);
 
-// 0 when file can be opened and read as a file (a directory cannot), else the errno.
-int readable_error(const char *file);
+// Opens file for reading; when it cannot be read as a file (a directory cannot), says why
+// and returns false.
+bool open_to_read(std::ifstream &in, const char *program, const char *file);
 
 // How a whitespace-separated token reads by the stream's own extraction of a number: in full,
 // only its first `used` characters, or not at all (value then holds what the stream left,
