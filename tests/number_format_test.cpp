@@ -1,21 +1,14 @@
 // Every number in a data file must read exactly as printf("%.6g") writes it, the default form
 // of a C++ stream. Each program prints its initial state unchanged in its first row, so the
-// values below go in as initial conditions and come out through the program's own row writer.
-// They gather the hard cases: exact ties between two six-digit texts (which go to the even
-// digit), values a hair either side of a tie, rounding that carries into a new decade
-// (999999.5 -> 1e+06), the switches between fixed and exponent notation at 1e-4 and 1e6,
-// subnormal, huge and signed-zero values; and then random bit patterns.
+// values below go in as initial conditions and come out through the program's row writer.
 
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -35,30 +28,16 @@ std::string exact(double value)
     return text;
 }
 
+// A few of the hard cases, enough to show that the program writes its numbers through the
+// formatter that the number text test checks on millions of values.
 std::vector<double> hard_values()
 {
-    std::vector<double> values = {
-        0.0, -0.0, 1.0, -1.0, 0.1, 0.2, 0.3, 1.0 / 3.0, -2.0 / 3.0, 123456.5, 123457.5,
-        1234565.0, 1234575.0, 0.5, 2.5e-5, 999999.5, 999999.4999999999, 9999995.0,
-        9.999995e-5, 9.9999949999e-5, 0.0001, 0.00001, 0.000099999, 100000.0, 999999.0,
-        1000000.0, 1e-15, 9.999999e-16, 1e20, 9.9999999999999e19, 1e-300, 1e300,
-        4.9406564584124654e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
-        0.9999999999999999, 4.99999999999999, 99.9999999999998, 1.9000000000000006,
-        0.30000000000000004, -7.77777777, 65536.0, 1e6 - 0.5, 1e5 - 0.05, 12345.65, 1.234565,
-        std::nextafter(1.234565, 2.0), std::nextafter(1.234565, 0.0), 8.5e-5, 0.000125,
-        3.0517578125e-05, 1.52587890625e-05, 6.103515625e-05};
-    std::mt19937_64 bits(424242);
-    for (int i = 0; i < 120; ++i) {
-        const std::uint64_t pattern = bits();
-        double value = 0.0;
-        std::memcpy(&value, &pattern, sizeof value);
-        if (std::isfinite(value)) values.push_back(value);
-        // and one of an everyday size, anywhere from 1e-8 to 1e8
-        values.push_back(std::ldexp(static_cast<double>(bits() >> 11), -53) *
-                         std::pow(10.0, static_cast<double>(bits() % 17) - 8.0) *
-                         ((pattern & 1) ? -1.0 : 1.0));
-    }
-    return values;
+    return {123456.5,  1234575.0,           // ties that go to the even digit
+            999999.5,  9.999995e-5,         // roundings that carry into a new decade
+            std::nextafter(1.234565, 2.0), std::nextafter(1.234565, 0.0), // a hair off a tie
+            1e-5,      -123456789.0,        // exponent notation both ways
+            4.9406564584124654e-324, -0.1,  // a subnormal
+            0.0001,    1e20};               // where fixed notation and the short path end
 }
 
 // Pairs of values, each pair one run of the program.
