@@ -10,6 +10,7 @@
 #include "textio/number_text.hpp"
 #include "textio/program_io.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -132,12 +133,11 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
 // them must not have emptied the others first.
 bool data_files_writable()
 {
-    for (const char *file : data_files)
-        if (const int error = textio::writable_error(file)) {
-            textio::refuse_file(program, "não é possível escrever", file, error);
-            return false;
-        }
-    return true;
+    return std::all_of(data_files.begin(), data_files.end(), [](const char *file) {
+        const int error = textio::writable_error(file);
+        if (error != 0) textio::refuse_file(program, "não é possível escrever", file, error);
+        return error == 0;
+    });
 }
 
 } // namespace
