@@ -24,7 +24,7 @@ const char *const usage =
     "uso: harmosc [-h | --help | --version]\n"
     "\n"
     "Integra o oscilador livre ou amortecido\n"
-    "    x'' = -w0²·x - 2γ·x',   w0 = sqrt(k/m),   γ = b/(2m)\n"
+    "    x'' = -w0²·x - 2β·x',   w0 = sqrt(k/m),   β = b/(2m)\n"
     "pelo método de Runge-Kutta de quarta ordem, com passo h = 0.1, desde t = 0.\n"
     "\n"
     "Pergunta na consola: a equação, (1) movimento harmónico simples ou (2) amortecido;\n"
@@ -106,7 +106,7 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
         textio::warn(program, "a massa m = " + text(m) +
                                   " é negativa: o movimento calculado não tem sentido físico");
     else if (!std::isfinite(w0) || !std::isfinite(gamma))
-        textio::warn(program, "w0 = " + text(w0) + " e γ = " + text(gamma) +
+        textio::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
                                   " não são ambos finitos: " + nan_rows + " ou inf");
     if (tf < 0.0)
         textio::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
