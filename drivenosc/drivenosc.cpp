@@ -68,14 +68,8 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     double v = v0;
 
     std::array<std::ofstream, 3> files;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        errno = 0;
-        files[i].open(data_files[i]);
-        if (!files[i]) {
-            textio::refuse_file(program, "não foi possível criar", data_files[i], errno);
-            return false;
-        }
-    }
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!textio::open_to_write(files[i], program, data_files[i])) return false;
     const bool writes = selection >= 1 && selection <= 3;
     const std::size_t chosen = writes ? static_cast<std::size_t>(selection - 1) : 0;
 

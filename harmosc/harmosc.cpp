@@ -52,12 +52,8 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     double x = x0;
     double v = v0;
 
-    errno = 0;
-    std::ofstream out(data_file);
-    if (!out) {
-        textio::refuse_file(program, "não foi possível criar", data_file, errno);
-        return false;
-    }
+    std::ofstream out;
+    if (!textio::open_to_write(out, program, data_file)) return false;
 
     while (tf >= t) {
         const double k1x = OH_Dx(v);

@@ -137,9 +137,8 @@ int main(int argc, char **argv)
     if (N == 0)
         textio::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
 
-    errno = 0;
-    std::ofstream out(data_file);
-    if (!out) return textio::refuse_file(program, "não foi possível criar", data_file, errno);
+    std::ofstream out;
+    if (!textio::open_to_write(out, program, data_file)) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;

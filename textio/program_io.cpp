@@ -109,6 +109,15 @@ bool open_to_read(std::ifstream &in, const char *program, const char *file)
     return false;
 }
 
+bool open_to_write(std::ofstream &out, const char *program, const char *file)
+{
+    errno = 0;
+    out.open(file);
+    if (out) return true;
+    refuse_file(program, "não foi possível criar", file, errno);
+    return false;
+}
+
 namespace {
 
 // The token extracted as the stream extracts a number; it is whole when the extraction

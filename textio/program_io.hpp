@@ -39,6 +39,9 @@ int writable_error(const char *file);
 // and returns false.
 bool open_to_read(std::ifstream &in, const char *program, const char *file);
 
+// Creates or truncates file for writing; when it cannot, says why and returns false.
+bool open_to_write(std::ofstream &out, const char *program, const char *file);
+
 // How a whitespace-separated token reads by the stream's own extraction of a number: in full,
 // only its first `used` characters, or not at all (value then holds what the stream left,
 // the largest value of the type for one beyond its range).
