@@ -7,12 +7,10 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
-#include "textio/number_text.hpp"
+#include "textio/datafile.hpp"
 #include "textio/program_io.hpp"
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -57,8 +55,9 @@ double OH_Dv(double x, double v, double t, double w0, double gamma, double F, do
 }
 
 // Integrates from t = 0 while N h >= t, time being the running sum of h, and writes every
-// state to the file of the selection (1, 2 or 3). All three files are created or emptied.
-// Returns false, after saying why, when a file cannot be created or a row cannot be written.
+// state to the file of the selection (1, 2 or 3). All three files are opened before any is
+// emptied, and all three are emptied. Returns false, after saying why, when a file cannot be
+// written or a row cannot be written whole.
 bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double N, double F,
                 double wf, int selection)
 {
@@ -67,9 +66,11 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     double x = x0;
     double v = v0;
 
-    std::array<std::ofstream, 3> files;
+    std::array<textio::DataFile, 3> files;
     for (std::size_t i = 0; i < files.size(); ++i)
-        if (!textio::open_to_write(files[i], program, data_files[i])) return false;
+        if (!files[i].open(program, data_files[i])) return false;
+    for (textio::DataFile &file : files)
+        if (!file.empty()) return false;
     const bool writes = selection >= 1 && selection <= 3;
     const std::size_t chosen = writes ? static_cast<std::size_t>(selection - 1) : 0;
 
@@ -89,10 +90,7 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
         const double x_next = ((((k2x + k2x) + k1x) + (k3x + k3x)) + k4x) * (h / 6.0) + x;
         const double v_next = ((((k2v + k2v) + k1v) + (k3v + k3v)) + k4v) * (h / 6.0) + v;
 
-        if (writes && !textio::write_row(files[chosen], n, t, x, v)) {
-            textio::refuse_file(program, "erro ao escrever em", data_files[chosen], errno);
-            return false;
-        }
+        if (writes && !files[chosen].write_row(n, t, x, v)) return false;
         x = x_next;
         v = v_next;
         t = t + h;
@@ -124,17 +122,6 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
     return read(x0, "x0") && read(v0, "v0") && read(N, "N") && read(h, "h");
 }
 
-// The three files are emptied together or not at all: a run that could not write one of
-// them must not have emptied the others first.
-bool data_files_writable()
-{
-    return std::all_of(data_files.begin(), data_files.end(), [](const char *file) {
-        const int error = textio::writable_error(file);
-        if (error != 0) textio::refuse_file(program, "não é possível escrever", file, error);
-        return error == 0;
-    });
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -155,7 +142,10 @@ int main(int argc, char **argv)
     if (!grid_ends(h, N * h))
         return textio::refuse(program, "com N = " + textio::text(N) + " e h = " + textio::text(h) +
                               " o tempo nunca ultrapassa N·h e a simulação não terminaria");
-    if (!data_files_writable()) return 1;
+    // The three files are emptied together or not at all, so all three must be writable
+    // before anyone is asked for a frequency.
+    if (!textio::data_files_usable(program, {data_files[0], data_files[1], data_files[2]}))
+        return 1;
 
     const double w0 = std::sqrt(k / m);
     const double gamma = lambda / m;
@@ -167,19 +157,28 @@ int main(int argc, char **argv)
               << std::endl;
 
     int selection = 0;
-    if (!textio::read_choice(std::cin, selection)) return 1;
+    std::string answer;
+    const bool read = textio::read_choice(std::cin, selection, &answer);
     double wf = 0.0;
-    switch (selection) {
+    switch (read ? selection : 0) {
     case 1: wf = w0 / 3; break;
     case 2: wf = w0; break;
     case 3: wf = 3 * w0; break;
-    default: return 1;
+    default:
+        return textio::refuse(program, (std::cin.fail() && answer.empty()
+                                            ? std::string("a entrada terminou sem uma opção")
+                                            : "opção inválida " + textio::quoted(answer)) +
+                                           ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado");
     }
 
     if (N * h < 0.0)
         textio::warn(program, "N·h = " + textio::text(N * h) +
                                   " é negativo: nenhuma linha será escrita e os três ficheiros "
                                   "de dados ficarão vazios");
+    else
+        textio::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
+                                       textio::longest_text(N) + textio::longest_text(N * h) +
+                                           2 * textio::longest_any + 4);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

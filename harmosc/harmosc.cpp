@@ -6,14 +6,14 @@
 // constants and initial conditions asked on the console. The state at the start of every
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
-#include "textio/number_text.hpp"
+#include "textio/datafile.hpp"
 #include "textio/program_io.hpp"
 
-#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <csignal>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -45,15 +45,15 @@ double OH_Dv(double x, double v, double w0, double gamma)
 }
 
 // Integrates from t = 0 while tf >= t, time being the running sum of h. Returns false, after
-// saying why, when the data file cannot be created or a row cannot be written.
+// saying why, when the data file cannot be written or a row cannot be written whole.
 bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double tf)
 {
     double t = 0.0;
     double x = x0;
     double v = v0;
 
-    std::ofstream out;
-    if (!textio::open_to_write(out, program, data_file)) return false;
+    textio::DataFile out;
+    if (!out.open(program, data_file) || !out.empty()) return false;
 
     while (tf >= t) {
         const double k1x = OH_Dx(v);
@@ -68,10 +68,7 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
         const double x_next = ((((k2x + k2x) + k1x) + (k3x + k3x)) + k4x) * (h / 6.0) + x;
         const double v_next = ((((k2v + k2v) + k1v) + (k3v + k3v)) + k4v) * (h / 6.0) + v;
 
-        if (!textio::write_row(out, t, x, v)) {
-            textio::refuse_file(program, "erro ao escrever em", data_file, errno);
-            return false;
-        }
+        if (!out.write_row(t, x, v)) return false;
         x = x_next;
         v = v_next;
         t = t + h;
@@ -115,15 +112,22 @@ bool read_value(double &value, const char *name)
     return textio::read_number(std::cin, value, program, name, nullptr);
 }
 
-} // namespace
+// The prompts leave the terminal in bold white; a terminal gets its attributes back when the
+// program ends, also when it is interrupted. Anything else gets the dialogue's bytes alone.
+const char reset_attributes[] = "\033[0m";
 
-int main(int argc, char **argv)
+void reset_and_reraise(int signal)
 {
-    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
-        return answered;
+    [[maybe_unused]] const ssize_t ignored =
+        ::write(STDOUT_FILENO, reset_attributes, sizeof reset_attributes - 1);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+int dialogue_and_run()
+{
     // Better to hear now than after the last answer that the results could not be kept.
-    if (const int error = textio::writable_error(data_file))
-        return textio::refuse_file(program, "não é possível criar", data_file, error);
+    if (!textio::data_files_usable(program, {data_file})) return 1;
 
     const double h = 0.1;
 
@@ -169,6 +173,24 @@ int main(int argc, char **argv)
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
     warn_if_pointless(k, m, w0, gamma, tf);
+    const double rows = std::floor(tf / h) + 1.0;
+    if (rows > 0.0)
+        textio::warn_if_short_of_space(program, data_file, rows,
+                                       textio::longest_text(tf) + 2 * textio::longest_any + 3);
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+        return answered;
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    if (terminal)
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, reset_and_reraise);
+    const int status = dialogue_and_run();
+    if (terminal) std::cout << reset_attributes << std::flush;
+    return status;
 }

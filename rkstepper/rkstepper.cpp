@@ -8,15 +8,14 @@
 
 #include "RuKu.hpp"
 
-#include "textio/number_text.hpp"
+#include "textio/datafile.hpp"
+#include "textio/memory.hpp"
 #include "textio/program_io.hpp"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,7 +43,7 @@ using Row = std::array<double, 3>; // time, position, velocity
 const char *const usage =
     "uso: rkstepper [-h | --help | --version]\n"
     "\n"
-    "Corrida silenciosa do oscilador amortecido e forçado\n"
+    "Execução silenciosa do oscilador amortecido e forçado\n"
     "    x'' = -(k/m)·x - (lbd/m)·x' + (F0/m)·sin(wf·t),\n"
     "    m = 1, k = 1, lbd = 0.5, F0 = 0.5, wf = 3,\n"
     "por um passo genérico de Runge-Kutta de quarta ordem que recebe a lei de força.\n"
@@ -59,19 +58,6 @@ const char *const usage =
 
 // Says why the run stops; returns the exit status of a refusal.
 int refuse(const std::string &why) { return textio::refuse(program, why); }
-
-// Memory the kernel can hand out without swapping (MemAvailable), in bytes; 0 if unknown.
-double available_memory()
-{
-    std::ifstream meminfo("/proc/meminfo");
-    for (std::string line; std::getline(meminfo, line);) {
-        std::istringstream fields(line);
-        std::string key;
-        double kib = 0.0;
-        if (fields >> key >> kib && key == "MemAvailable:") return kib * 1024.0;
-    }
-    return 0.0;
-}
 
 // Reads x0, v0, N and h, each one whole token (N an int); says what is wrong when the file is
 // missing, short or holds something else, or N is negative.
@@ -90,16 +76,18 @@ bool read_parameters(double &x0, double &v0, int &N, double &h)
     return true;
 }
 
-// Room for N rows in one allocation, refused when it exceeds the memory the system has free,
-// so that a run never gets killed halfway for want of it.
+// Room for N rows in one allocation, refused when it would take more than four fifths of the
+// memory left to the process, so that a run is neither killed halfway for want of it nor
+// leaves the rest of the machine without any.
 bool reserve_table(std::vector<Row> &table, int N)
 {
     const double table_bytes = static_cast<double>(N) * sizeof(Row);
-    const double free_bytes = available_memory();
+    const double free_bytes = textio::memory_available();
     const auto mib = [](double bytes) { return std::to_string(std::llround(bytes / 1048576.0)); };
-    if (free_bytes > 0.0 && table_bytes > free_bytes) {
-        refuse("memória insuficiente para guardar " + std::to_string(N) + " passos (" +
-               mib(table_bytes) + " MiB; disponíveis " + mib(free_bytes) + " MiB)");
+    if (table_bytes > 0.8 * free_bytes) {
+        refuse("memória insuficiente para guardar " + std::to_string(N) + " passos: a tabela "
+               "ocuparia " + mib(table_bytes) + " MiB e há " + mib(free_bytes) +
+               " MiB disponíveis, dos quais se usam no máximo 80%");
         return false;
     }
     try {
@@ -125,20 +113,22 @@ int main(int argc, char **argv)
     forF::F0 = 0.5;
     forF::wf = 3.0;
 
-    // Everything is read and checked, and the table is in hand, before the data file is
-    // created: a refused run leaves the previous results as they were.
+    // Everything is read and checked, and the table is in hand, before the computation; the
+    // data file is emptied only once every step is taken, so that a refused or interrupted
+    // run leaves the previous results as they were.
     double x0 = 0.0;
     double v0 = 0.0;
     int N = 0;
     double h = 0.0;
     std::vector<Row> table;
-    if (!read_parameters(x0, v0, N, h) || !reserve_table(table, N)) return 1;
+    if (!read_parameters(x0, v0, N, h) || !textio::data_files_usable(program, {data_file}) ||
+        !reserve_table(table, N))
+        return 1;
 
     if (N == 0)
         textio::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
-
-    std::ofstream out;
-    if (!textio::open_to_write(out, program, data_file)) return 1;
+    textio::warn_if_short_of_space(program, data_file, N,
+                                   textio::longest_text(N * h) + 2 * textio::longest_any + 3);
 
     forRK::x1 = x0;
     forRK::v1 = v0;
@@ -148,8 +138,9 @@ int main(int argc, char **argv)
         table.push_back({t, forRK::x1, forRK::v1});
     }
 
+    textio::DataFile out;
+    if (!out.open(program, data_file) || !out.empty()) return 1;
     for (const Row &row : table)
-        if (!textio::write_row(out, row[0], row[1], row[2]))
-            return textio::refuse_file(program, "erro ao escrever em", data_file, errno);
+        if (!out.write_row(row[0], row[1], row[2])) return 1;
     return 0;
 }

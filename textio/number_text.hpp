@@ -1,7 +1,7 @@
 // Numbers and rows of the data files. A number reads exactly as a default-configured C++
 // stream writes a double (printf "%.6g": six significant digits, trailing zeros dropped,
 // exponent form below 1e-4 and from 1e6 on); a row is its numbers separated by single spaces
-// and ended by a newline, and is flushed as soon as it is written.
+// and ended by a newline.
 #pragma once
 
 #include <array>
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace textio {
 
@@ -95,24 +94,24 @@ inline char *format_g6(char *first, double value)
     return out + 4;
 }
 
-// Writes one row: the numbers as format_g6 gives them, separated by single spaces and ended
-// by a newline. The row goes to the file's buffer in one piece and out with one write, as the
-// stream's write() and flush() would do behind a sentry each, so it is on disk as soon as it
-// is written. Returns false when the file does not take it.
+// Room for a row of `count` numbers: each at most format_room characters, a space or the
+// closing newline after each.
+constexpr std::size_t row_room(std::size_t count) { return count * (format_room + 1); }
+
+// Writes one row from `first`: the numbers as format_g6 gives them, separated by single spaces
+// and ended by a newline. Returns the end of the row.
 template <typename... Numbers>
-bool write_row(std::ofstream &out, Numbers... numbers)
+char *format_row(char *first, Numbers... numbers)
 {
     static_assert(sizeof...(numbers) >= 1 && sizeof...(numbers) <= 4, "rows hold 1 to 4 numbers");
     const double values[] = {numbers...};
-    char row[sizeof...(numbers) * (format_room + 1)];
-    char *end = row;
+    char *end = first;
     for (const double value : values) {
-        if (end != row) *end++ = ' ';
+        if (end != first) *end++ = ' ';
         end = format_g6(end, value);
     }
     *end++ = '\n';
-    std::filebuf &file = *out.rdbuf();
-    return file.sputn(row, end - row) == end - row && file.pubsync() == 0;
+    return end;
 }
 
 } // namespace textio

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
@@ -22,15 +23,53 @@ int answer_arguments(int argc, char **argv, const char *program, const char *usa
         if (argument == "-h" || argument == "--help") {
             help = true;
         } else if (argument != "--version") {
-            std::cerr << program << ": argumento desconhecido '" << argument << "' (veja "
-                      << program << " --help)" << std::endl;
+            std::cerr << program << ": argumento desconhecido '" << escaped(argument)
+                      << "' (veja " << program << " --help)" << std::endl;
             return 2;
         }
     }
+    errno = 0;
     if (help) std::cout << usage << std::flush;
     else std::cout << program << ' ' << OSC_VERSION << std::endl;
+    if (!std::cout) return refuse(program, "não é possível escrever na saída padrão: " + reason(errno));
     return 0;
 }
+
+std::string escaped(const std::string &raw)
+{
+    // Walks the UTF-8 sequences: printable characters stay, the first `shown` of them; control
+    // characters (C0, DEL, C1) and bytes that are not UTF-8 are written \xNN.
+    constexpr std::size_t shown = 40;
+    std::string out;
+    std::size_t characters = 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(raw[i]); };
+    for (std::size_t i = 0; i < raw.size(); ++characters) {
+        if (characters == shown) return out + "…";
+        const unsigned char lead = byte(i);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0             ? 3
+                             : lead >= 0xF0 && lead < 0xF5             ? 4
+                                                                       : 0;
+        for (std::size_t k = 1; k < length; ++k)
+            if (i + k >= raw.size() || (byte(i + k) & 0xC0U) != 0x80U) length = 0;
+        const bool control = lead < 0x20 || lead == 0x7F || (lead == 0xC2 && length == 2 && byte(i + 1) < 0xA0);
+        if (length == 0 || control) {
+            const std::size_t bytes = length == 0 ? 1 : length;
+            for (std::size_t k = 0; k < bytes; ++k) {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, "\\x%02x", byte(i + k));
+                out += hex;
+            }
+            i += bytes;
+        } else {
+            out.append(raw, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string quoted(const std::string &raw) { return "\"" + escaped(raw) + "\""; }
 
 std::string text(double value)
 {
@@ -50,6 +89,13 @@ std::string reason(int error)
     case EISDIR: return "é um diretório";
     case ENOENT: return "ficheiro ou diretório inexistente";
     case ENOTDIR: return "parte do caminho não é um diretório";
+    case EMFILE:
+    case ENFILE: return "demasiados ficheiros abertos";
+    case EFBIG: return "o ficheiro excede o tamanho máximo permitido";
+    case EIO: return "erro de entrada/saída no dispositivo";
+    case ELOOP: return "demasiadas ligações simbólicas encadeadas";
+    case ENAMETOOLONG: return "nome demasiado longo";
+    case ENXIO: return "dispositivo inexistente";
     case 0: return "erro desconhecido";
     default: return std::strerror(error);
     }
@@ -71,22 +117,6 @@ void warn(const char *program, const std::string &message)
     std::cerr << program << ": aviso: " << message << std::endl;
 }
 
-int writable_error(const char *file)
-{
-    int fd = ::open(file, O_WRONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return 0;
-    }
-    if (errno != ENOENT) return errno;
-    // Not there yet: create it to see that it can be, and take it away again.
-    fd = ::open(file, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return errno == EEXIST ? 0 : errno; // EEXIST: a link to a file yet to come
-    ::close(fd);
-    ::unlink(file);
-    return 0;
-}
-
 bool open_to_read(std::ifstream &in, const char *program, const char *file)
 {
     // The stream would open a directory and then find nothing in it; ask the system first.
@@ -102,19 +132,19 @@ bool open_to_read(std::ifstream &in, const char *program, const char *file)
     if (error == 0) {
         errno = 0;
         in.open(file);
-        if (in) return true;
+        if (in) {
+            // Some editors begin a UTF-8 text with a byte-order mark; it is not part of the
+            // first number.
+            char mark[3] = {};
+            if (!in.read(mark, 3) || std::string(mark, 3) != "\xEF\xBB\xBF") {
+                in.clear();
+                in.seekg(0);
+            }
+            return true;
+        }
         error = errno;
     }
-    refuse_file(program, "não foi possível abrir", file, error);
-    return false;
-}
-
-bool open_to_write(std::ofstream &out, const char *program, const char *file)
-{
-    errno = 0;
-    out.open(file);
-    if (out) return true;
-    refuse_file(program, "não foi possível criar", file, errno);
+    refuse_file(program, "não é possível ler", file, error);
     return false;
 }
 
@@ -164,10 +194,10 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
     const Reading reading = read_whole(token, value, used);
     if (reading == Reading::whole) return true;
 
-    std::string why = "\"" + token + "\" não serve para " + what + where + ": esperado " +
+    std::string why = quoted(token) + " não serve para " + what + where + ": esperado " +
                       expected(value);
     if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
-    else if (reading == Reading::partial) why += "; só \"" + token.substr(0, used) + "\" se lê";
+    else if (reading == Reading::partial) why += "; só " + quoted(token.substr(0, used)) + " se lê";
     else if (beyond_range(value)) why += std::string("; ") + range(value);
     refuse(program, why);
     return false;
@@ -197,11 +227,13 @@ bool read_number(std::istream &in, int &value, const char *program, const char *
     return read_number_as(in, value, program, what, source);
 }
 
-bool read_choice(std::istream &in, int &choice)
+bool read_choice(std::istream &in, int &choice, std::string *answer)
 {
     std::string token;
     std::size_t used = 0;
-    return (in >> token) && read_whole(token, choice, used) == Reading::whole;
+    const bool read = (in >> token) && read_whole(token, choice, used) == Reading::whole;
+    if (answer != nullptr) *answer = token;
+    return read;
 }
 
 } // namespace textio

@@ -11,10 +11,18 @@
 namespace textio {
 
 // Answers a command line that has arguments: -h or --help prints usage on standard output and
-// --version the program's name and version, both with status 0; anything else gets one line
-// on standard error that names it, status 2. Returns -1 when there are no arguments, and the
-// program runs as usual. No file is read or written either way.
+// --version the program's name and version, both with status 0 (1 when standard output does
+// not take them); anything else gets one line on standard error that names it, status 2.
+// Returns -1 when there are no arguments, and the program runs as usual. No file is read or
+// written either way.
 int answer_arguments(int argc, char **argv, const char *program, const char *usage);
+
+// Text from a user or a file made safe to show in a message: at most 40 characters, then "…",
+// and every control character or byte that is not UTF-8 written as \xNN, so that no escape
+// sequence reaches the terminal.
+std::string escaped(const std::string &raw);
+// The same in double quotes.
+std::string quoted(const std::string &raw);
 
 // A number as a default-configured stream writes it, as in the data files.
 std::string text(double value);
@@ -31,16 +39,9 @@ int refuse(const char *program, const std::string &message);
 // Writes "program: aviso: message"; the run goes on.
 void warn(const char *program, const std::string &message);
 
-// 0 when file can be opened for writing, else the errno that stops it. An existing file is
-// not truncated, and a file that did not exist is not left behind.
-int writable_error(const char *file);
-
-// Opens file for reading; when it cannot be read as a file (a directory cannot), says why
-// and returns false.
+// Opens file for reading, past a UTF-8 byte-order mark at its start; when it cannot be read as
+// a file (a directory cannot), says why and returns false.
 bool open_to_read(std::ifstream &in, const char *program, const char *file);
-
-// Creates or truncates file for writing; when it cannot, says why and returns false.
-bool open_to_write(std::ofstream &out, const char *program, const char *file);
 
 // How a whitespace-separated token reads by the stream's own extraction of a number: in full,
 // only its first `used` characters, or not at all (value then holds what the stream left,
@@ -58,7 +59,7 @@ bool read_number(std::istream &in, int &value, const char *program, const char *
                  const char *source);
 
 // Reads the next token as a menu answer: false when there is none or it is not an integer
-// read in full.
-bool read_choice(std::istream &in, int &choice);
+// read in full. The token read, if any, goes to *answer when answer is not null.
+bool read_choice(std::istream &in, int &choice, std::string *answer = nullptr);
 
 } // namespace textio

@@ -1,0 +1,73 @@
+// The data files the programs write, kept whole whatever happens to the run. A data file is
+// opened without truncating it and locked against our other runs before anything is emptied,
+// so a run that cannot write every one of its files leaves all of them as they were, and two
+// runs in one directory never write the same file at once. A row goes out in one write() and
+// counts only once all of it is on disk: when one cannot be written whole (a full disk, a
+// file-size limit, an I/O error) the file is cut back to the end of the last complete row.
+#pragma once
+
+#include "textio/number_text.hpp"
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <sys/types.h>
+
+namespace textio {
+
+// Whether `files` can become this run's data files: the same checks as DataFile::open, with
+// all of them open at once as the run will hold them, made before the run asks or computes
+// anything, so that nobody waits for a run that could not be kept. Nothing is truncated, and a
+// file created to find out is removed again. Says why not.
+bool data_files_usable(const char *program, std::initializer_list<const char *> files);
+
+// A run that would write about rows × row_bytes bytes to `file` warns when the file system
+// has less free space than that. The run goes on: a disk that fills up stops it cleanly.
+void warn_if_short_of_space(const char *program, const char *file, double rows, double row_bytes);
+
+// Characters a column takes in most rows when its values grow steadily to `bound` (time, the
+// step index), sign included; and a column of any value (position, velocity).
+std::size_t longest_text(double bound);
+inline constexpr std::size_t longest_any = 12; // -1.23457e-05
+
+// One data file of a run, open for writing from open() until the object goes away.
+class DataFile {
+public:
+    DataFile() = default;
+    ~DataFile();
+    DataFile(const DataFile &) = delete;
+    DataFile &operator=(const DataFile &) = delete;
+
+    // Opens `file` for writing without truncating it, creating it if need be, and takes the
+    // lock that our other runs respect. Refuses, saying why, anything that is neither a
+    // regular file nor a character device (a directory, a FIFO, a socket), a file another run
+    // is writing, and whatever the system refuses; a file it created is then removed again.
+    bool open(const char *program, const char *file);
+
+    // Empties the file: the run is about to write it. Until then, closing leaves it as it was.
+    bool empty();
+
+    // Appends one row, whole or not at all; on failure says why and how many rows the file
+    // keeps, and returns false.
+    template <typename... Numbers>
+    bool write_row(Numbers... numbers)
+    {
+        char row[row_room(sizeof...(numbers))];
+        const char *const end = format_row(row, numbers...);
+        return write_whole(row, static_cast<std::size_t>(end - row));
+    }
+
+private:
+    bool write_whole(const char *bytes, std::size_t size);
+    bool refuse(int error) const;
+
+    int fd_ = -1;
+    const char *program_ = "";
+    const char *name_ = "";
+    std::string created_; // the path of a file this run created, until it is emptied
+    bool regular_ = false;
+    off_t complete_ = 0;  // where the last complete row ends
+    long long rows_ = 0;
+};
+
+} // namespace textio
