@@ -17,7 +17,7 @@ TEST(Oscorder, FindsFourthOrderAndLeavesTheCurrentDirectoryAlone)
     box.write("RK_generico_1b.txt", "earlier results\n");
     std::filesystem::create_directory(box.path("tmp"));
     const RunResult run = box.run_command(
-        {"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(), OSCORDER}, "", 60.0);
+        {"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(), OSCORDER});
     ASSERT_EQ(run.status, 0) << run.err;
 
     // A title, the column heads, one row per step, and the verdict.
