@@ -65,7 +65,7 @@ struct Opened {
     std::string created; // the path of the file this open created, if it did
 };
 
-Opened fail(Opened opened, int error)
+Opened fail(const Opened &opened, int error)
 {
     if (opened.fd >= 0) ::close(opened.fd);
     if (!opened.created.empty()) ::unlink(opened.created.c_str());
@@ -156,7 +156,8 @@ std::size_t longest_text(double bound)
     return 1 + (decade >= 0 ? (decade == 5 ? 6 : 7) : 7 - decade);
 }
 
-void warn_if_short_of_space(const char *program, const char *file, double rows, double row_bytes)
+void warn_if_short_of_space(const char *program, const char *file, double rows,
+                            std::size_t row_bytes)
 {
     struct stat status {};
     const bool exists = ::stat(file, &status) == 0;
@@ -166,7 +167,7 @@ void warn_if_short_of_space(const char *program, const char *file, double rows, 
     // What the file holds now is freed when the run empties it.
     const double free_bytes = static_cast<double>(disk.f_bavail) * static_cast<double>(disk.f_frsize) +
                               (exists ? static_cast<double>(status.st_size) : 0.0);
-    const double bytes = rows * row_bytes;
+    const double bytes = rows * static_cast<double>(row_bytes);
     if (!(bytes > free_bytes)) return;
     warn(program, std::string(file) + " pode chegar a " + size_text(bytes) + " (" + text(rows) +
                       " linhas), mas só há " + size_text(free_bytes) +

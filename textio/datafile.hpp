@@ -23,7 +23,8 @@ bool data_files_usable(const char *program, std::initializer_list<const char *> 
 
 // A run that would write about rows × row_bytes bytes to `file` warns when the file system
 // has less free space than that. The run goes on: a disk that fills up stops it cleanly.
-void warn_if_short_of_space(const char *program, const char *file, double rows, double row_bytes);
+void warn_if_short_of_space(const char *program, const char *file, double rows,
+                            std::size_t row_bytes);
 
 // Characters a column takes in most rows when its values grow steadily to `bound` (time, the
 // step index), sign included; and a column of any value (position, velocity).

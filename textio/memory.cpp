@@ -20,7 +20,8 @@ double number_in(const std::string &file)
 {
     std::ifstream in(file);
     double value = 0.0;
-    return in >> value ? value : unknown;
+    if (in >> value) return value;
+    return unknown;
 }
 
 // MemAvailable: what the kernel can hand out without swapping.
