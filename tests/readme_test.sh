@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The README's examples, run as a reader would type them, against what the README says they print.
+#
+#   readme_test.sh BIN_DIR README.md [DOC.md...]
+#
+# An example is a ```sh block (one bash script; its output is the ```text block that follows it,
+# blank lines allowed between) or one "$ command" line of a ```text block whose first line starts
+# with "$ " (its output: the lines up to the next "$ "; lines starting "> " right after it
+# continue the command). A ```sh block with no output block must exit 0 and print nothing.
+# Output is standard output and standard error together, as a terminal shows them: ANSI colour
+# sequences (ESC [ ... m) are removed, the rest must match byte for byte, except that a line
+# "..." in the README matches any run of lines, none included. A <!-- not run: REASON --> line
+# just before a block leaves it out (and its output block); the runner lists the lines left out.
+#
+# Each "#" heading of README.md starts a fresh temporary directory; its examples run there in
+# order, so one may prepare the files of the next. Everything runs with BIN_DIR first on PATH,
+# stdin from /dev/null, a private HOME and TMPDIR, LC_ALL=C.UTF-8, COLUMNS=100, LINES=30 and
+# TERM=dumb, and a hang limit of 120 s. A failure names FILE:LINE of the block (of the "$ " line
+# in a transcript) and shows a unified diff or what the example printed.
+# An example that writes a PNG, or whose commands name one, draws: it must exit 0, and each PNG
+# it writes must carry the PNG signature (pixels are not compared). Where gnuplot is missing, an
+# example naming oscplot, gnuplot or a .png still runs, to prepare files, but is not checked.
+#
+# The commands of each DOC.md are timings: they run from README.md's directory, where a reader
+# types them, with BENCH_BIN=BIN_DIR and BENCH_QUICK=1, and must exit 0; output is not compared.
+set -uo pipefail
+[ $# -ge 2 ] || { echo "uso: readme_test.sh BIN_DIR README.md [DOC.md...]" >&2; exit 2; }
+bin=$(cd -- "$1" && pwd) && root=$(cd -- "$(dirname -- "$2")" && pwd) || exit 2
+shift
+work=$(mktemp -d "${TMPDIR:-/tmp}/readme.XXXXXX") || exit 2
+trap 'rm -rf -- "$work"' EXIT
+mkdir -- "$work/home" "$work/tmp" || exit 2
+gnuplot=0; command -v gnuplot > /dev/null && gnuplot=1
+failures=0
+
+fail() { echo "$where: $1"; failures=$((failures + 1)); [ -z "${2:-}" ] || sed 's/^/    /' -- "$2"; }
+pngs() { find "$1" -name '*.png' -printf '%T@ %s %p\n' | sort; }
+run() { # directory script output (the shell names itself after the README line)
+  (cd -- "$1" && exec env -i PATH="$bin:$PATH" HOME="$work/home" TMPDIR="$work/tmp" \
+     LC_ALL=C.UTF-8 COLUMNS=100 LINES=30 TERM=dumb BENCH_BIN="$bin" BENCH_QUICK=1 \
+     timeout -k 5 120 bash -c "$(< "$2")" "$where") < /dev/null > "$3" 2>&1
+}
+# Cuts Markdown into examples: N.cmd, N.out where the output is shown, and on standard output
+# one line per example: N, heading count, line, and the reason it is not run (empty if it runs).
+parse() {
+  awk 'function example(line) { n++; printf "%d\t%d\t%d\t%s\n", n, section, line, held }
+    fence && /^```[ \t]*$/ { fence = 0; after = (mode == "sh"); close(n ".cmd"); close(n ".out"); next }
+    fence && mode == "text" { mode = substr($0, 1, 2) == "$ " ? "transcript" : "" }
+    fence && mode == "transcript" && substr($0, 1, 2) == "$ " {
+      close(n ".cmd"); close(n ".out"); example(NR)
+      print substr($0, 3) > (n ".cmd"); printf "" > (n ".out"); more = 1; next }
+    fence && mode == "transcript" && more && substr($0, 1, 2) == "> " { print substr($0, 3) > (n ".cmd"); next }
+    fence && mode == "transcript" { more = 0; print > (n ".out"); next }
+    fence && mode == "sh" { print > (n ".cmd"); next }
+    fence && mode == "out" { print > (n ".out"); next }
+    fence { next }
+    /^```/ { fence = 1; lang = substr($0, 4); sub(/[ \t]+$/, "", lang)
+      if (lang == "text" && after) { mode = "out"; printf "" > (n ".out") }
+      else if (lang == "sh") { mode = "sh"; held = skip; example(NR); printf "" > (n ".cmd") }
+      else mode = lang == "text" ? "text" : ""
+      held = skip; skip = ""; after = 0; next }
+    /^<!-- *not run/ { skip = $0; sub(/^<!-- *not run:? */, "", skip); sub(/ *-->.*/, "", skip)
+      if (skip == "") skip = "-"; next }
+    /^[ \t]*$/ { next }
+    /^#/ { section++ }
+    { skip = ""; after = 0 }' "$1"
+}
+
+check() { # file compare(1) or status only(0)
+  local file=$1 compare=$2 name=${1#"$root"/} cases n section line reason dir got status
+  local before written ran=0 left=()
+  cases=$(mktemp -d "$work/cases.XXXXXX") || exit 2
+  (cd -- "$cases" && parse "$file") > "$cases/list" || { echo "$name: cannot be read"; exit 2; }
+  while IFS=$'\t' read -r n section line reason; do
+    where="$name:$line" got="$cases/$n.got"
+    if [ -n "$reason" ]; then left+=("$line"); continue; fi
+    if [ "$compare" = 0 ]; then
+      # Until bench/run honours BENCH_QUICK it would rebuild and time the programs for minutes.
+      if grep -q 'bench/run' "$cases/$n.cmd" && ! grep -q BENCH_QUICK "$root/bench/run"; then
+        echo "$where: not run: bench/run does not honour BENCH_QUICK"; continue
+      fi
+      run "$root" "$cases/$n.cmd" "$got"; status=$?; ran=$((ran + 1))
+      [ "$status" = 0 ] || fail "exit status $status, expected 0; it printed:" "$got"
+      continue
+    fi
+    dir="$cases/section$section"; mkdir -p -- "$dir"
+    before=$(pngs "$dir")
+    run "$dir" "$cases/$n.cmd" "$got"; status=$?; ran=$((ran + 1))
+    if grep -qE 'oscplot|gnuplot|\.png' "$cases/$n.cmd" && [ $gnuplot = 0 ]; then
+      echo "$where: gnuplot is not installed: ran, not checked"; continue
+    fi
+    written=$(comm -13 <(printf '%s\n' "$before") <(pngs "$dir") | cut -d' ' -f3-)
+    if [ -z "$written" ] && grep -q '\.png' "$cases/$n.cmd"; then fail "wrote no PNG" "$got"; fi
+    while IFS= read -r png; do
+      [ -n "$png" ] || continue
+      cmp -s -n 8 -- "$png" <(printf '\211PNG\r\n\032\n') || fail "${png##*/} is not a PNG"
+    done <<< "$written"
+    if [ "$status" = 124 ]; then fail "did not finish within 120 s" "$got"; continue; fi
+    if [ ! -e "$cases/$n.out" ]; then
+      if [ "$status" != 0 ] || [ -s "$got" ]; then
+        fail "the README shows no output: expected status 0 and none, got status $status and:" "$got"
+      fi
+      continue
+    fi
+    [ -z "$written" ] || [ "$status" = 0 ] || fail "exit status $status, expected 0" "$got"
+    sed -i 's/\x1b\[[0-9;]*m//g' -- "$got"
+    [ ! -s "$got" ] || [ -z "$(tail -c 1 -- "$got")" ] || fail "its output does not end with a newline"
+    awk 'FILENAME == ARGV[1] { e[++ne] = $0; next } { a[++na] = $0 }
+      END { i = j = 1                      # "..." is a wildcard over lines, as * over characters
+        while (j <= na) {
+          if (i <= ne && e[i] == "...") { star = i++; mark = j }
+          else if (i <= ne && e[i] == a[j]) { i++; j++ }
+          else if (star) { i = star + 1; j = ++mark }
+          else exit 1
+        }
+        while (i <= ne && e[i] == "...") i++
+        exit (i <= ne) }' "$cases/$n.out" "$got" ||
+      fail "prints otherwise than the README shows:" <(diff -u --label "$where (README)" \
+        --label "what it prints" -- "$cases/$n.out" "$got")
+  done < "$cases/list"
+  echo "$name: examples run: $ran${left:+, not run: the blocks at lines ${left[*]}}"
+  [ "$ran" -gt 0 ] || [ "$compare" = 0 ] || { where=$name; fail "no example found"; }
+}
+
+check "$root/${1##*/}" 1
+shift
+for doc in "$@"; do check "$(cd -- "$(dirname -- "$doc")" && pwd)/${doc##*/}" 0; done
+[ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
