@@ -1,14 +1,50 @@
 // oscorder measures the order of rkstepper's method from runs of its own, away from the
-// user's files.
+// user's files, against the exact solution of x'' + 0.5 x' + x = 0.5 sin(3t), and only from
+// errors that six printed digits can show.
 
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
+
+// x(T) for x'' + 0.5 x' + x = 0.5 sin(3t), x(0) = x0, x'(0) = v0. The steady state
+// a sin 3t + b cos 3t solves (1 - 9) a - 1.5 b = 0.5 and 1.5 a + (1 - 9) b = 0; the rest is
+// the free motion e^(-t/4) (c cos wd t + d sin wd t), wd² = 1 - 1/16, that makes up x0 and v0.
+double exact_position(double T, double x0, double v0)
+{
+    const double det = (-8.0) * (-8.0) + 1.5 * 1.5;
+    const double a = 0.5 * (-8.0) / det;
+    const double b = -1.5 * 0.5 / det;
+    const double wd = std::sqrt(15.0 / 16.0);
+    const double c = x0 - b;
+    const double d = (v0 - 3.0 * a + 0.25 * c) / wd;
+    return std::exp(-T / 4.0) * (c * std::cos(wd * T) + d * std::sin(wd * T)) +
+           a * std::sin(3.0 * T) + b * std::cos(3.0 * T);
+}
+
+// Half a unit of the sixth significant digit of a number printed with six.
+double rounding_of(double printed)
+{
+    if (printed == 0.0) return 0.0;
+    int exponent = static_cast<int>(std::floor(std::log10(std::fabs(printed))));
+    if (std::fabs(printed) >= std::pow(10.0, exponent + 1)) ++exponent;
+    if (std::fabs(printed) < std::pow(10.0, exponent)) --exponent;
+    return 0.5 * std::pow(10.0, exponent - 5);
+}
+
+const std::string verdict_prefix = "ordem observada: ";
+const std::string below_mark = "(abaixo do arredondamento)";
+
+#define REQUIRE_GNUPLOT()                                                                   \
+    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \
+    GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
 
 TEST(Oscorder, FindsFourthOrderAndLeavesTheCurrentDirectoryAlone)
 {
@@ -23,11 +59,7 @@ TEST(Oscorder, FindsFourthOrderAndLeavesTheCurrentDirectoryAlone)
     // A title, the column heads, one row per step, and the verdict.
     const auto lines = lines_of(run.out);
     ASSERT_EQ(lines.size(), 7u) << run.out;
-    const std::string verdict = "ordem observada: ";
-    ASSERT_EQ(lines.back().rfind(verdict, 0), 0u) << run.out;
-    const double order = std::stod(lines.back().substr(verdict.size()));
-    EXPECT_GE(order, 3.8) << run.out;
-    EXPECT_LE(order, 4.2) << run.out;
+    EXPECT_EQ(lines.back(), "ordem observada: 4.06");
 
     EXPECT_EQ(box.read("parametros_sistema.txt"), "earlier parameters\n");
     EXPECT_EQ(box.read("RK_generico_1b.txt"), "earlier results\n");
@@ -35,6 +67,198 @@ TEST(Oscorder, FindsFourthOrderAndLeavesTheCurrentDirectoryAlone)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
                             std::filesystem::directory_iterator()),
               3);
+}
+
+// Each table checked against the exact solution: the steps, the errors, which rows are left
+// to the rounding and the order from the two smallest steps whose errors stand clear of it.
+// An error e of a printed x(T) is uncertain by r, half a unit of its sixth digit, so an order
+// from e1 > e2 is uncertain by up to log2((1 + r/e1) / (1 - r/e2)): more than 0.1 when e2 is
+// below 14 r; above 40 r it is below 0.04 and the row must count.
+TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
+{
+    struct Case {
+        double h, T, x0, v0;
+        std::vector<std::string> arguments;
+    };
+    // 1/3 is not a six-digit number: its halves must reach rkstepper in full. v0 = 0.5 counts
+    // in the exact solution. At h = 0.0625 the error of 0.5 10 is five times the rounding.
+    for (const Case &c : {Case{1.0 / 3.0, 10, 1, 0, {"0.3333333333", "10"}},
+                          Case{1, 12, -1, 0.5, {"1", "12", "-1", "0.5"}},
+                          Case{0.5, 10, 1, 0, {"0.5", "10"}}}) {
+        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+        Sandbox box;
+        std::vector<std::string> command{OSCORDER};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command, "", 60.0);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        const auto lines = lines_of(run.out);
+        ASSERT_EQ(lines.size(), 7u) << run.out;
+
+        const double exact = exact_position(c.T, c.x0, c.v0);
+        const std::string title_value = lines[0].substr(lines[0].rfind(' ') + 1);
+        EXPECT_NEAR(std::stod(title_value), exact, 1e-8 * std::fabs(exact)) << lines[0];
+
+        std::vector<double> errors;
+        std::vector<bool> counted;
+        for (int k = 0; k < 4; ++k) {
+            const std::string &row = lines[2 + k];
+            const auto fields = fields_of(row);
+            ASSERT_GE(fields.size(), 3u) << row;
+            EXPECT_NEAR(std::stod(fields[0]), c.h / (1 << k), 1e-5 * c.h) << row;
+            const double position = std::stod(fields[1]);
+            const double error = std::stod(fields[2]);
+            EXPECT_NEAR(error, position - exact, 1e-5 * std::fabs(error) + 1e-15) << row;
+            const double r = rounding_of(position);
+            EXPECT_LT(std::fabs(error), 0.05 * std::pow(c.h / (1 << k), 4) + r) << row;
+
+            const bool marked = row.find(below_mark) != std::string::npos;
+            if (std::fabs(error) < 14 * r) {
+                EXPECT_TRUE(marked) << row;
+            }
+            if (std::fabs(error) > 40 * r) {
+                EXPECT_FALSE(marked) << row;
+            }
+            errors.push_back(error);
+            counted.push_back(!marked);
+        }
+        int smallest = 3;
+        while (smallest > 0 && !(counted[smallest] && counted[smallest - 1])) --smallest;
+        ASSERT_GT(smallest, 0) << run.out;
+        const double order = std::log2(errors[smallest - 1] / errors[smallest]);
+        ASSERT_EQ(lines.back().rfind(verdict_prefix, 0), 0u) << run.out;
+        const double verdict = std::stod(lines.back().substr(verdict_prefix.size()));
+        EXPECT_NEAR(verdict, order, 0.006) << run.out;
+        EXPECT_GE(verdict, 3.95);
+        EXPECT_LE(verdict, 4.1);
+    }
+}
+
+// Where no two consecutive errors stand clear of the rounding, or x(T) is not a number, there
+// is no order to report.
+TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string says;
+    };
+    for (const Case &c : {Case{{"0.01", "10"}, "h maior"}, Case{{"1e300", "1e300"}, "finita"},
+                          Case{{"1", "10", "1e308", "0"}, "finita"}}) {
+        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+        Sandbox box;
+        std::vector<std::string> command{OSCORDER};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command, "", 60.0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        if (run.out.empty()) {
+            EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
+            continue;
+        }
+        const auto lines = lines_of(run.out);
+        ASSERT_EQ(lines.size(), 7u) << run.out;
+        for (int k = 2; k < 6; ++k) EXPECT_NE(lines[k].find(below_mark), std::string::npos);
+        EXPECT_EQ(lines.back().rfind(verdict_prefix + "nenhuma", 0), 0u) << run.out;
+    }
+}
+
+// Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
+std::pair<unsigned, unsigned> png_size(const std::string &bytes)
+{
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    const auto big_endian = [&](std::size_t at) {
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value << 8U | static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    return {big_endian(16), big_endian(20)};
+}
+
+std::size_t entries(const std::filesystem::path &directory)
+{
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
+                                                  std::filesystem::directory_iterator()));
+}
+
+// With -o the same table reaches standard output, and the figure is written under its name
+// whatever the name holds; a second run replaces it, and nothing else is left behind.
+TEST(Oscorder, DrawsTheFigureUnderAnyName)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    const RunResult plain = box.run_command({OSCORDER, "0.5", "10"}, "", 60.0);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    std::size_t written = 0;
+    for (const std::string name : {"convergência rk4.png", "k=4.png", "-o", "--help",
+                                   "aspas'\".png", "linha\nnova.png"}) {
+        SCOPED_TRACE(name);
+        const RunResult run = box.run_command({OSCORDER, "-o", name, "0.5", "10"}, "", 60.0);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, plain.out);
+        EXPECT_EQ(png_size(box.read(name)), std::make_pair(900U, 700U));
+        EXPECT_EQ(entries(box.dir()), ++written);
+    }
+    const std::string first = box.read("k=4.png");
+    const RunResult again = box.run_command({OSCORDER, "-o", "k=4.png"}, "", 60.0);
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(box.read("k=4.png"), first);
+    EXPECT_EQ(png_size(box.read("k=4.png")), std::make_pair(900U, 700U));
+    EXPECT_EQ(entries(box.dir()), written);
+}
+
+// What is not a figure is never replaced, and a figure that cannot be finished leaves the
+// earlier one whole.
+TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
+{
+    const std::string earlier = std::string("\x89PNG\r\n\x1a\n", 8) + "an earlier figure";
+    struct Case {
+        std::string name, content;
+        std::vector<std::string> before; // what runs oscorder
+        int status;
+        std::string says;
+    };
+    // "tools" holds the shell's usual tools but no gnuplot; "fake" a gnuplot that fails after
+    // writing half a PNG.
+    const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools", "/bin/bash"};
+    const std::vector<std::string> failing_gnuplot{"/usr/bin/env", "PATH=fake:/usr/bin:/bin"};
+    const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
+    const bool have_gnuplot = std::system("command -v gnuplot > /dev/null 2>&1") == 0;
+    for (const Case &c : {Case{"w0.dat", "0 1 0\n0.05 0.99 -0.05\n", {}, 2, "não é uma imagem PNG"},
+                          Case{"vazio.png", "", {}, 2, "não é uma imagem PNG"},
+                          Case{"pasta.png", "", {}, 2, "é um diretório"},
+                          Case{"fig.png", earlier, no_gnuplot, 3, "gnuplot-nox"},
+                          Case{"fig.png", earlier, failing_gnuplot, 1, "o gnuplot falhou"},
+                          Case{"fig.png", earlier, small_files, 1, "fig.png"}}) {
+        SCOPED_TRACE(c.name + " " + c.says);
+        if (c.before == small_files && !have_gnuplot) continue;
+        Sandbox box;
+        if (c.name == "pasta.png")
+            std::filesystem::create_directory(box.path(c.name));
+        else
+            box.write(c.name, c.content);
+        std::filesystem::create_directory(box.path("tools"));
+        for (const char *tool : {"awk", "mktemp", "rm", "dirname", "readlink", "od", "tail"})
+            std::filesystem::create_symlink(std::string("/usr/bin/") + tool,
+                                            box.path("tools") / tool);
+        std::filesystem::create_directory(box.path("fake"));
+        box.write("fake/gnuplot", "#!/bin/sh\nprintf '\\211PNG\\r\\n\\032\\nhalf' > \"$3\"\n"
+                                  "echo 'falha de ensaio' >&2\nexit 1\n");
+        std::filesystem::permissions(box.path("fake/gnuplot"),
+                                     std::filesystem::perms::owner_all);
+        std::vector<std::string> command = c.before;
+        command.insert(command.end(), {OSCORDER, "-o", c.name});
+        const RunResult run = box.run_command(command, "", 60.0);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        if (c.status != 1) {
+            EXPECT_EQ(run.out, "");
+        }
+        if (c.name != "pasta.png") {
+            EXPECT_EQ(box.read(c.name), c.content);
+        }
+        EXPECT_EQ(entries(box.dir()), 3u);
+    }
 }
 
 } // namespace
