@@ -9,6 +9,7 @@
 
 #include "textio/datafile.hpp"
 #include "textio/program_io.hpp"
+#include "textio/step_warnings.hpp"
 
 #include <array>
 #include <cmath>
@@ -179,6 +180,8 @@ int main(int argc, char **argv)
         textio::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
                                        textio::longest_text(N) + textio::longest_text(N * h) +
                                            2 * textio::longest_any + 4);
+    textio::warn_step(program, h, w0, gamma / 2, N * h, textio::Step::chosen); // gamma is 2β
+    textio::warn_repeated_times(program, h, N * h, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

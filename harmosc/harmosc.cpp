@@ -8,6 +8,7 @@
 
 #include "textio/datafile.hpp"
 #include "textio/program_io.hpp"
+#include "textio/step_warnings.hpp"
 
 #include <cmath>
 #include <csignal>
@@ -173,6 +174,8 @@ int dialogue_and_run()
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
     warn_if_pointless(k, m, w0, gamma, tf);
+    if (m > 0.0) textio::warn_step(program, h, w0, gamma, tf, textio::Step::fixed);
+    textio::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
     if (rows > 0.0)
         textio::warn_if_short_of_space(program, data_file, rows,

@@ -11,6 +11,7 @@
 #include "textio/datafile.hpp"
 #include "textio/memory.hpp"
 #include "textio/program_io.hpp"
+#include "textio/step_warnings.hpp"
 
 #include <array>
 #include <cmath>
@@ -127,8 +128,12 @@ int main(int argc, char **argv)
 
     if (N == 0)
         textio::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
+    const double t_end = N * h;
+    textio::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
+                      textio::Step::chosen);
+    textio::warn_repeated_times(program, h, t_end, false);
     textio::warn_if_short_of_space(program, data_file, N,
-                                   textio::longest_text(N * h) + 2 * textio::longest_any + 3);
+                                   textio::longest_text(t_end) + 2 * textio::longest_any + 3);
 
     forRK::x1 = x0;
     forRK::v1 = v0;

@@ -1,0 +1,40 @@
+// What a fixed step does to the motion, said before the first step. The homogeneous equation
+//
+//     x'' = -w0²·x - 2β·x'
+//
+// has the modes e^(λ·t), λ = -β ± sqrt(β² - w0²). One step h of the classical fourth-order
+// Runge-Kutta method multiplies a mode by R(h·λ), where the exact motion multiplies it by
+// e^(h·λ). The warnings go to standard error as "program: aviso: ..."; the run goes on.
+#pragma once
+
+#include <complex>
+
+namespace textio {
+
+// R(z) = 1 + z + z²/2 + z³/6 + z⁴/24, the factor of one step for a mode with z = h·λ.
+std::complex<double> rk4_factor(std::complex<double> z);
+
+// ln(|R(z)| / |e^z|): by how much one step changes a mode's amplitude against the exact
+// motion, accurate also where the two agree to many digits.
+double rk4_log_drift(std::complex<double> z);
+
+// The |z| at which |R(z)| = 1 on the ray from 0 through z (z in the left half-plane): 2√2
+// along the imaginary axis, 2.785 along the negative real axis.
+double rk4_stability_limit(std::complex<double> z);
+
+// How a student makes h·|λ| smaller: with a smaller step, N steps of it reaching the same end,
+// or, where the step is fixed, with smaller constants k/m and b/m.
+enum class Step { chosen, fixed };
+
+// Warns once for each mode (an oscillation counts as one) that the step h makes unstable, or
+// whose computed amplitude strays more than 1% from the exact one before the run ends at
+// t_end or the exact mode has decayed to 1%. Quiet for h <= 0, a run of no step, and w0 or β
+// that are not finite.
+void warn_step(const char *program, double h, double w0, double beta, double t_end, Step step);
+
+// Warns when two consecutive rows of a run at step h up to t_end write the same time in six
+// significant digits, naming the time from which they do; with `index`, also the step index
+// n = t/h written beside it.
+void warn_repeated_times(const char *program, double h, double t_end, bool index);
+
+} // namespace textio
