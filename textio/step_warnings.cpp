@@ -51,6 +51,7 @@ double amplitude_ratio(Complex lambda, double h, double t_run)
     return std::exp(horizon(lambda, t_run) / h * rk4_log_drift(h * lambda));
 }
 
+// Whether that ratio is off by more than the tolerance (an infinite or undefined one is).
 bool strays(Complex lambda, double h, double t_run)
 {
     return !(std::abs(amplitude_ratio(lambda, h, t_run) - 1.0) <= tolerance);
@@ -163,7 +164,10 @@ double first_written_alike(double h, double end)
 
 } // namespace
 
-Complex rk4_factor(Complex z) { return 1.0 + z * (1.0 + z / 2.0 * (1.0 + z / 3.0 * (1.0 + z / 4.0))); }
+Complex rk4_factor(Complex z)
+{
+    return 1.0 + z * (1.0 + z / 2.0 * (1.0 + z / 3.0 * (1.0 + z / 4.0))); // Horner's form
+}
 
 double rk4_log_drift(Complex z)
 {
