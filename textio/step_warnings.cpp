@@ -61,9 +61,10 @@ bool strays(Complex lambda, double h, double t_run)
 // amplitude stays within the tolerance up to the same horizon.
 double step_that_would_do(Complex lambda, double h, double t_run)
 {
-    double good = 0.0;
-    double bad = h;
-    for (int i = 0; i < 100; ++i) {
+    double good = h;
+    while (good > 0.0 && strays(lambda, good, t_run)) good /= 2.0;
+    double bad = good + good;
+    for (int i = 0; i < 60; ++i) {
         const double middle = 0.5 * (good + bad);
         (strays(lambda, middle, t_run) ? bad : good) = middle;
     }
@@ -103,8 +104,9 @@ void judge(const char *program, double h, double t_run, Complex lambda, const st
                  " grande";
     } else {
         const double smaller = step_that_would_do(lambda, h, t_run);
-        const double steps = std::min(std::ceil(t_run / smaller - 1e-9), 1e18);
-        remedy = "com h = " + text(smaller) + " e N = " + std::to_string(std::llround(steps)) +
+        const double steps = std::ceil(t_run / smaller - 1e-9);
+        remedy = "com h = " + text(smaller) + " e N = " +
+                 (steps < 1e15 ? std::to_string(std::llround(steps)) : text(steps)) +
                  ", até ao mesmo instante final, o desvio ficaria abaixo de 1%";
     }
 
