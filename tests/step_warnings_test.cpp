@@ -97,6 +97,16 @@ void expect_step_warnings(const std::string &err, double w0, double beta, double
                 line = &candidate;
         ASSERT_NE(line, nullptr) << "no warning names h·|λ| = " << v.size << " in\n" << err;
         EXPECT_EQ(line->find("instável") != std::string::npos, v.unstable) << *line;
+        // Where the step is the student's to choose, the step offered keeps the mode within
+        // 1% up to the same end, and is no needlessly small: 2.5 times it would not do.
+        const double offered = number_after(*line, "com h = ");
+        if (!std::isnan(offered)) {
+            const double offered_steps = number_after(*line, " e N = ");
+            EXPECT_GE(offered_steps * offered, steps * h * (1 - 1e-12)) << *line;
+            EXPECT_FALSE(verdict(lambda, offered, offered_steps).warns) << *line;
+            EXPECT_TRUE(verdict(lambda, 2.5 * offered, steps * h / (2.5 * offered)).warns)
+                << *line;
+        }
         if (v.unstable) {
             expect_close(number_after(*line, "limite do método, ", true), v.limit, 0.006, *line);
             continue;
