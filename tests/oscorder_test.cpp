@@ -89,7 +89,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         Sandbox box;
         std::vector<std::string> command{OSCORDER};
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
-        const RunResult run = box.run_command(command, "", 60.0);
+        const RunResult run = box.run_command(command);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         const auto lines = lines_of(run.out);
         ASSERT_EQ(lines.size(), 7u) << run.out;
@@ -147,7 +147,7 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
         Sandbox box;
         std::vector<std::string> command{OSCORDER};
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
-        const RunResult run = box.run_command(command, "", 60.0);
+        const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
         if (run.out.empty()) {
@@ -186,20 +186,20 @@ TEST(Oscorder, DrawsTheFigureUnderAnyName)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
-    const RunResult plain = box.run_command({OSCORDER, "0.5", "10"}, "", 60.0);
+    const RunResult plain = box.run_command({OSCORDER, "0.5", "10"});
     ASSERT_EQ(plain.status, 0) << plain.err;
     std::size_t written = 0;
     for (const std::string name : {"convergência rk4.png", "k=4.png", "-o", "--help",
                                    "aspas'\".png", "linha\nnova.png"}) {
         SCOPED_TRACE(name);
-        const RunResult run = box.run_command({OSCORDER, "-o", name, "0.5", "10"}, "", 60.0);
+        const RunResult run = box.run_command({OSCORDER, "-o", name, "0.5", "10"});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, plain.out);
         EXPECT_EQ(png_size(box.read(name)), std::make_pair(900U, 700U));
         EXPECT_EQ(entries(box.dir()), ++written);
     }
     const std::string first = box.read("k=4.png");
-    const RunResult again = box.run_command({OSCORDER, "-o", "k=4.png"}, "", 60.0);
+    const RunResult again = box.run_command({OSCORDER, "-o", "k=4.png"});
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_NE(box.read("k=4.png"), first);
     EXPECT_EQ(png_size(box.read("k=4.png")), std::make_pair(900U, 700U));
@@ -247,7 +247,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
                                      std::filesystem::perms::owner_all);
         std::vector<std::string> command = c.before;
         command.insert(command.end(), {OSCORDER, "-o", c.name});
-        const RunResult run = box.run_command(command, "", 60.0);
+        const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
