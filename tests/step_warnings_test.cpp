@@ -178,8 +178,6 @@ void expect_warnings_only(const std::string &err, const std::string &program)
         EXPECT_EQ(line.rfind(program + ": aviso: ", 0), 0u) << line;
 }
 
-const double hang_limit = 120.0;
-
 TEST(StepWarnings, HarmoscJudgesEveryModeOfItsFixedStep)
 {
     struct Case {
@@ -208,7 +206,7 @@ TEST(StepWarnings, HarmoscJudgesEveryModeOfItsFixedStep)
                                   "\n1 0\n" + std::to_string(c.tf) + "\n";
         SCOPED_TRACE(input);
         Sandbox box;
-        const RunResult run = box.run(HARMOSC, input, hang_limit);
+        const RunResult run = box.run(HARMOSC, input);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, dialogue[c.selection - 1]);
         expect_warnings_only(run.err, "harmosc");
@@ -252,7 +250,7 @@ TEST(StepWarnings, DrivenoscJudgesItsOscillationAndItsWrittenTimes)
         SCOPED_TRACE(parameters);
         Sandbox box;
         box.write("input_1a.txt", parameters + "\n");
-        const RunResult run = box.run(DRIVENOSC, "2\n", hang_limit);
+        const RunResult run = box.run(DRIVENOSC, "2\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, console);
         expect_warnings_only(run.err, "drivenosc");
@@ -285,7 +283,7 @@ TEST(StepWarnings, RkstepperJudgesItsOscillationAndItsWrittenTimes)
         SCOPED_TRACE(parameters);
         Sandbox box;
         box.write("parametros_sistema.txt", parameters + "\n");
-        const RunResult run = box.run(RKSTEPPER, "", hang_limit);
+        const RunResult run = box.run(RKSTEPPER, "");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, "");
         expect_warnings_only(run.err, "rkstepper");
