@@ -37,6 +37,7 @@ std::vector<std::string> run_rows(const Sandbox &box, const std::string &paramet
     const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, console);
+    EXPECT_EQ(run.err, "");
     return lines_of(box.read(files[selection - 1]));
 }
 
@@ -223,6 +224,29 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
                     else EXPECT_FALSE(box.exists(files[other]));
                 }
             }
+}
+
+// What blocks a file after the menu has been shown (here a directory made while the program
+// waits for the answer) stops the run all the same before any file is emptied, and a file the
+// run created on the way is taken away again.
+TEST(DrivenoscRefusals, FileBlockedWhileTheMenuWaitsLeavesTheOthersAsTheyWere)
+{
+    Sandbox box;
+    box.write(parameter_file, "1 0 10 0.1");
+    box.write(files[0], "earlier\n");
+    const std::string script = R"(
+        mkfifo answers
+        "$0" < answers > shown 2> said & run=$!
+        exec 3> answers
+        until grep -q '3\*w0' shown || ! kill -0 $run 2> /dev/null; do sleep 0.01; done
+        mkdir Kutta_1a_3w0.dat
+        echo 1 >&3; exec 3>&-
+        wait $run; echo "status $?"; cat said)";
+    const RunResult run = box.run_command({"/bin/bash", "-c", script, DRIVENOSC});
+    EXPECT_EQ(run.out, "status 1\ndrivenosc: não é possível escrever " + files[2] +
+                           ": é um diretório\n");
+    EXPECT_EQ(box.read(files[0]), "earlier\n");
+    EXPECT_FALSE(box.exists(files[1]));
 }
 
 // The run holds its three files open at once: where the process may not open that many, it

@@ -136,6 +136,9 @@ TEST(WholeTokens, PartOfANumberIsRefused)
         {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e12 0.1", {"\"1e12\"", " N"}},
         {RKSTEPPER, "", "parametros_sistema.txt", "1 0 2147483648 0.1",
          {"\"2147483648\"", " N", "alcance"}},
+        // DEL and bytes that are not UTF-8 are shown as text; a no-break space is a character.
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 7\x7f\xc2\xa0\xf5\x80\x80\x80 0.1",
+         {"\"7\\x7f\xc2\xa0\\xf5\\x80\\x80\\x80\" não serve para N"}},
         // A long token is cut short and an escape sequence shown as text, not sent raw.
         {RKSTEPPER, "", "parametros_sistema.txt", "1 0 \x1b[2J" + std::string(1000000, '7') + " 0.1",
          {"\"\\x1b[2J" + std::string(36, '7') + "…\" não serve para N"}},
@@ -236,8 +239,9 @@ TEST(DataFiles, OneWriterAtATime)
         fill(box);
         if (!r.parameter_file.empty()) box.write(r.parameter_file, r.parameters);
         const auto before = snapshot(box);
+        // Even a shared lock keeps out a run that wants to write.
         const int held = ::open(box.path(r.data_file).c_str(), O_RDONLY);
-        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+        ASSERT_EQ(::flock(held, LOCK_SH), 0);
         const RunResult run = box.run(r.program, r.input);
         ::close(held);
         EXPECT_EQ(run.status, 1);
@@ -273,6 +277,61 @@ TEST(DataFiles, ARowThatCannotBeWrittenWholeIsCutBack)
                                    ": o ficheiro excede o tamanho máximo permitido; o ficheiro "
                                    "fica com as " + std::to_string(rows.size()) +
                                    " linhas completas escritas até então");
+    }
+}
+
+// A run whose rows, counted at their longest, would not fit in the free space warns with both
+// figures and goes on; if the disk fills, the file keeps its complete rows. Here the disk is a
+// private file system of 1 MiB (1.05 MB), where the machine allows mounts.
+TEST(DataFiles, ARunLargerThanTheFreeSpaceWarns)
+{
+    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
+                              "ficheiro fica com as linhas completas escritas até então";
+    struct Case {
+        std::string setup, program, input, data_file, warning;
+    };
+    const Case cases[] = {
+        // 50001 rows of at most 8 + 12 + 12 characters and their separators: 1.75 MB.
+        {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
+         "harmosc: aviso: Oscilador_Kutta.dat pode chegar a 1.75 MB (50001 linhas), mas só há "
+         "1.05 MB" + fills},
+        // 525 kB fits once the 700 kB of the earlier file are given back.
+        {"head -c 700000 /dev/zero > Oscilador_Kutta.dat", HARMOSC, "1\n1 1\n1 0\n1500\n",
+         "Oscilador_Kutta.dat", ""},
+        // n and t take 8 characters each: 50001 rows of 44 bytes, in the chosen file; the
+        // parameter file holds a page of the disk.
+        {"echo '1 0 50000 0.1' > input_1a.txt", DRIVENOSC, "3\n", "Kutta_1a_3w0.dat",
+         "drivenosc: aviso: Kutta_1a_3w0.dat pode chegar a 2.2 MB (50001 linhas), mas só há "
+         "1.04 MB" + fills},
+    };
+    const std::string script = R"sh(mount -t tmpfs -o size=1m tmpfs "$0" || exit 99
+        cd "$0" && eval "$1"
+        "$2" > /dev/null; echo "status $?"
+        echo "rows $(wc -l < "$3") $(tail -c 1 "$3" | od -An -c | tr -d ' ')")sh";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.program + " " + c.input);
+        Sandbox box;
+        const RunResult run =
+            box.run_command({"/usr/bin/unshare", "--mount", "/bin/bash", "-c", script,
+                             box.dir().string(), c.setup, c.program, c.data_file},
+                            c.input);
+        if (run.status == 99) GTEST_SKIP() << "no private mounts here: " << run.err;
+        const auto said = lines_of(run.err);
+        const auto shown = lines_of(run.out);
+        ASSERT_EQ(shown.size(), 2u) << run.out;
+        const std::string rows = fields_of(shown[1]).at(1);
+        EXPECT_EQ(fields_of(shown[1]).at(2), "\\n") << "the last row is whole";
+        if (c.warning.empty()) {
+            EXPECT_EQ(shown[0], "status 0");
+            EXPECT_EQ(run.err, "");
+            continue;
+        }
+        EXPECT_EQ(shown[0], "status 1");
+        ASSERT_EQ(said.size(), 2u) << run.err;
+        EXPECT_EQ(said[0], c.warning);
+        EXPECT_EQ(said[1], fs::path(c.program).filename().string() + ": não é possível escrever " +
+                               c.data_file + ": não há espaço livre no dispositivo; o ficheiro " +
+                               "fica com as " + rows + " linhas completas escritas até então");
     }
 }
 

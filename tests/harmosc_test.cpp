@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <fcntl.h>
@@ -279,6 +280,15 @@ TEST(HarmoscRefusals, UnwritableDataFileIsRefusedBeforeTheFirstQuestion)
          "é uma ligação simbólica para \"/nonexistent/x\", num diretório que não existe"},
         {"a FIFO", [](const Sandbox &box) { ::mkfifo(box.path(data_file).c_str(), 0644); },
          "não é um ficheiro regular"},
+        {"a link through a file",
+         [](const Sandbox &box) {
+             box.write("plain", "");
+             std::filesystem::create_symlink("plain/x", box.path(data_file));
+         },
+         "parte do caminho não é um diretório"},
+        {"a link to itself",
+         [](const Sandbox &box) { std::filesystem::create_symlink(data_file, box.path(data_file)); },
+         "demasiadas ligações simbólicas encadeadas"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kind);
@@ -293,8 +303,9 @@ TEST(HarmoscRefusals, UnwritableDataFileIsRefusedBeforeTheFirstQuestion)
     }
 }
 
-// Everything harmosc writes to a terminal, its answers coming from `input`.
-std::string on_a_terminal(const Sandbox &box, const std::string &input)
+// Everything harmosc writes to a terminal, its answers coming from `input`; or, with no input,
+// the terminal itself, and `signal` sent to the program once it shows its menu.
+std::string on_a_terminal(const Sandbox &box, const std::string &input, int signal)
 {
     box.write("answers", input);
     int terminal = -1;
@@ -302,17 +313,23 @@ std::string on_a_terminal(const Sandbox &box, const std::string &input)
     if (pid < 0) return "<no pseudo-terminal>";
     if (pid == 0) {
         const int answers = ::open(box.path("answers").c_str(), O_RDONLY);
-        if (::chdir(box.dir().c_str()) != 0 || answers < 0 || ::dup2(answers, 0) < 0) ::_exit(126);
+        if (::chdir(box.dir().c_str()) != 0 || answers < 0) ::_exit(126);
+        if (!input.empty() && ::dup2(answers, 0) < 0) ::_exit(126);
         ::execl(HARMOSC, HARMOSC, static_cast<char *>(nullptr));
         ::_exit(127);
     }
     std::string shown;
+    bool signalled = false;
     pollfd ready{terminal, POLLIN, 0};
     char buffer[4096];
     while (::poll(&ready, 1, 60000) > 0) {
         const ssize_t n = ::read(terminal, buffer, sizeof buffer);
         if (n <= 0) break; // the program is gone and the terminal closed
         shown.append(buffer, static_cast<std::size_t>(n));
+        if (signal != 0 && !signalled && shown.find("(2) Movimento") != std::string::npos) {
+            ::kill(pid, signal);
+            signalled = true;
+        }
     }
     ::close(terminal);
     int status = 0;
@@ -321,13 +338,19 @@ std::string on_a_terminal(const Sandbox &box, const std::string &input)
 }
 
 // The prompts leave a terminal in bold white; the program puts its attributes back before it
-// ends, refused or not. Elsewhere its bytes are the dialogue's alone (the transcripts above).
+// ends, refused, interrupted or not. Elsewhere its bytes are the dialogue's alone (the
+// transcripts above).
 TEST(HarmoscTerminal, AttributesAreResetWhenTheProgramEnds)
 {
-    for (const std::string input : {"1\n1 1\n1 0\n1\n", "3\n", "1\n1 1\n"}) {
-        SCOPED_TRACE(input);
+    struct Case {
+        std::string input;
+        int signal;
+    };
+    for (const Case &c : {Case{"1\n1 1\n1 0\n1\n", 0}, Case{"3\n", 0}, Case{"1\n1 1\n", 0},
+                          Case{"", SIGINT}, Case{"", SIGTERM}, Case{"", SIGHUP}}) {
+        SCOPED_TRACE(c.input + " signal " + std::to_string(c.signal));
         Sandbox box;
-        const std::string shown = on_a_terminal(box, input);
+        const std::string shown = on_a_terminal(box, c.input, c.signal);
         if (shown == "<no pseudo-terminal>") GTEST_SKIP() << "no pseudo-terminal here";
         EXPECT_EQ(shown.rfind("\033[1;32m", 0), 0u) << shown;
         EXPECT_EQ(shown.size() - shown.rfind("\033[0m"), 4u) << shown;

@@ -94,6 +94,7 @@ TEST(RkstepperRefusals, LeaveTheDataFileUntouched)
         {"<missing>", "não é possível ler " + parameter_file + ": ficheiro ou diretório inexistente"},
         {"<directory>", "não é possível ler " + parameter_file + ": é um diretório"},
         {"", "falta o valor de x0" + ended},
+        {"1", "falta o valor de v0" + ended},
         {"1 0", "falta o valor de N" + ended},
         {"1 0 10", "falta o valor de h" + ended},
         {"x 0 10 0.1", "\"x\" não serve para x0" + in_file + ": esperado um número (como 0.4 ou 1e-3)"},
@@ -184,7 +185,9 @@ TEST(RkstepperMemory, TableBeyondTheProcessLimitIsRefused)
         int steps;
         std::string table_mib; // the refusal names the table's size, or "" when it fits
     };
-    for (const Case &c : {Case{10000000, "229"}, Case{2147483647, "49152"}, Case{1000000, ""}}) {
+    // 160 MiB is more than 80% of what the limit leaves, and less than all of it.
+    for (const Case &c : {Case{10000000, "229"}, Case{2147483647, "49152"}, Case{7000000, "160"},
+                          Case{1000000, ""}}) {
         SCOPED_TRACE(c.steps);
         Sandbox box;
         box.write(data_file, "earlier results\n");

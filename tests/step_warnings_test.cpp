@@ -112,6 +112,11 @@ void expect_step_warnings(const std::string &err, double w0, double beta, double
             continue;
         }
         expect_close(number_after(*line, "em t = "), v.time, 0.006, *line);
+        // Which way the method errs: a damped mode decays faster when the ratio is below 1.
+        if (lambda.real() < 0.0) {
+            EXPECT_NE(line->find(v.ratio < 1.0 ? "mais depressa" : "mais devagar"),
+                      std::string::npos) << *line;
+        }
         std::string rest;
         const double amount = number_after(*line, "a amplitude calculada é ", false, &rest);
         const double share = std::abs(v.ratio - 1.0);
@@ -241,7 +246,8 @@ TEST(StepWarnings, DrivenoscJudgesItsOscillationAndItsWrittenTimes)
         {10, 2.7},      // stable, 2.2 times the exact amplitude
         {30, 3},        // unstable: h·w0 = 3 beyond the limit 2.9 on this ray
         {111110, 0.09}, // t ends at 9999.9: every t is written apart
-        {111200, 0.09}}; // from t = 10000 t and t + 0.09 are written alike; n stays apart
+        {111200, 0.09}, // from t = 10000 t and t + 0.09 are written alike; n stays apart
+        {1000002, 0.001}}; // from t = 1000 t repeats, and from n = 1e+06 n does too
     Sandbox reference;
     reference.write("input_1a.txt", "1 0 1 0.1\n");
     const std::string console = reference.run(DRIVENOSC, "2\n").out;
@@ -271,13 +277,15 @@ TEST(StepWarnings, RkstepperJudgesItsOscillationAndItsWrittenTimes)
     };
     const Case cases[] = {
         {3000, 0.01},   // the README's run
+        {1, 3},         // one step is enough to be unstable
         {10, 1},        // 4.6% by t = 10
         {200, 0.5},     // 0.8% when the transient has decayed to 1%, 4.4% by t = 100
         {3, 2.7},       // stable, 2.2 times the exact amplitude
         {10, 3},        // unstable
         {200000, 0.1},  // to t = 20000: the sixth digit is h itself, so every t is written apart
         {111115, 0.09}, // ends at the first t = 10000.4, quiet
-        {111116, 0.09}}; // t = 10000.35 and 10000.44 are both written 10000.4
+        {111116, 0.09}, // t = 10000.35 and 10000.44 are both written 10000.4
+        {500010, 0.02}}; // from t = 10000, where the sixth digit is worth 0.1
     for (const Case &c : cases) {
         const std::string parameters = "1 0 " + std::to_string(c.N) + " " + std::to_string(c.h);
         SCOPED_TRACE(parameters);
