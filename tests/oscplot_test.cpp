@@ -1,17 +1,33 @@
-// oscplot as a student uses it: data files just written by each program become pictures, and
-// files that are not data are refused.
+// oscplot as a student uses it: data files just written by each program become pictures, any
+// file name is just a name, a file or a figure that cannot be used is refused with its reason,
+// and an earlier figure survives a plot that fails. What reaches gnuplot is checked through
+// OSCPLOT_TABLES, which makes every plot command also write the points it draws.
 
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
+
+constexpr double hang_limit = 60.0; // seconds; a hang, never a speed
 
 // Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
 std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
@@ -34,66 +50,401 @@ std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
     if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \
     GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
 
-void expect_picture(const Sandbox &box, const std::string &data_file)
+using Point = std::pair<double, double>;
+
+// The curves of a gnuplot table, in the order they were plotted: "# Curve i of n" heads each.
+std::vector<std::vector<Point>> curves_of(const std::string &table)
 {
-    const RunResult run = box.run_command({OSCPLOT, data_file});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, data_file + ".png\n");
-    const std::string png = box.read(data_file + ".png");
-    EXPECT_EQ(png_size(png), std::make_pair(900U, 1000U));
-    EXPECT_GT(png.size(), 20000U); // two panels of curves, axes and text
-    EXPECT_LT(png.size(), 2000000U);
+    std::vector<std::vector<Point>> curves;
+    for (const std::string &line : lines_of(table)) {
+        if (line.rfind("# Curve ", 0) == 0 && line.size() > 8 && std::isdigit(line[8]) != 0)
+            curves.emplace_back();
+        const auto fields = fields_of(line);
+        if (fields.size() == 3 && fields[0][0] != '#' && !curves.empty())
+            curves.back().emplace_back(std::stod(fields[0]), std::stod(fields[1]));
+    }
+    return curves;
 }
+
+// The numbers of each row of a data file whose numbers are all finite.
+std::vector<std::vector<double>> rows_of(const std::string &data)
+{
+    std::vector<std::vector<double>> rows;
+    for (const std::string &line : lines_of(data)) {
+        std::vector<double> row;
+        for (const std::string &field : fields_of(line)) row.push_back(std::stod(field));
+        if (std::all_of(row.begin(), row.end(), [](double value) { return std::isfinite(value); }))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+// The pairs of columns a and b of every row.
+std::set<Point> pairs_of(const std::vector<std::vector<double>> &rows, std::size_t a, std::size_t b)
+{
+    std::set<Point> pairs;
+    for (const auto &row : rows) pairs.emplace(row[a], row[b]);
+    return pairs;
+}
+
+// Every point a curve drew is one of the rows' pairs, and there are points.
+void expect_drawn_from(const std::vector<Point> &curve, const std::set<Point> &pairs)
+{
+    EXPECT_FALSE(curve.empty());
+    for (const Point &p : curve)
+        EXPECT_EQ(pairs.count(p), 1u) << p.first << " " << p.second << " is no row of the file";
+}
+
+// The directory tree and what each regular file holds; a FIFO or a directory by its kind.
+std::map<std::string, std::string> snapshot(const Sandbox &box)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto &entry : fs::recursive_directory_iterator(box.dir())) {
+        const std::string name = fs::relative(entry.path(), box.dir()).string();
+        entries[name] = entry.is_regular_file() ? read_file(entry.path())
+                        : entry.is_directory() ? "<directory>"
+                                               : "<other>";
+    }
+    return entries;
+}
+
+// Runs the command as someone other than root, who cannot write to a read-only directory.
+std::vector<std::string> as_a_user(const Sandbox &box, std::vector<std::string> command)
+{
+    if (::geteuid() != 0) return command;
+    fs::permissions(box.dir().parent_path(), fs::perms(0755));
+    fs::permissions(box.dir(), fs::perms(0777));
+    command.insert(command.begin(),
+                   {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return command;
+}
+
+// A gnuplot that prints `said` on standard error and runs `then` in its working directory.
+std::string fake_gnuplot(const Sandbox &box, const std::string &said, const std::string &then)
+{
+    const fs::path bin = box.path("fake");
+    fs::create_directory(bin);
+    box.write("fake/gnuplot", "#!/bin/sh\necho '" + said + "' >&2\n" + then + "\n");
+    fs::permissions(bin / "gnuplot", fs::perms(0755));
+    return "PATH=" + bin.string() + ":/usr/bin:/bin";
+}
+
+const std::string earlier_png = "\x89PNG\r\n\x1a\nan earlier figure";
+const std::string two_rows = "0 1 0\n0.1 0.995 -0.0998\n";
 
 TEST(Oscplot, DrawsEachKindOfDataFile)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "2\n1 1 0.2\n1 0\n30\n").status, 0);
-    expect_picture(box, "Oscilador_Kutta.dat");
-
     box.write("input_1a.txt", "1 0 1000 0.05\n");
     ASSERT_EQ(box.run(DRIVENOSC, "1\n").status, 0);
-    expect_picture(box, "Kutta_1a_w0_3.dat");
-
     box.write("parametros_sistema.txt", "1 0 3000 0.01\n");
     ASSERT_EQ(box.run(RKSTEPPER).status, 0);
-    expect_picture(box, "RK_generico_1b.txt");
-}
-
-TEST(Oscplot, RefusesWhatIsNotData)
-{
-    REQUIRE_GNUPLOT();
-    struct Case {
-        std::string name, content;
-    };
-    // A parameter file has one row; harmosc with m = 0 writes one finite row, then nan.
-    for (const Case &c : {Case{"vazio.dat", ""}, Case{"texto.dat", "olá\n"},
-                          Case{"input_1a.txt", "1 0 1000 0.05\n"},
-                          Case{"m0.dat", "0 1 0\n0.1 nan nan\n0.2 nan nan\n"},
-                          Case{"nan.dat", "0 nan 0\n0.1 -nan inf\n"},
-                          Case{"duas.dat", "0 1\n0.1 2\n"}, Case{"cabecalho.dat", "t x v\n0 1 0\n"},
-                          Case{"mistura.dat", "0 1 0\n1 0 0.1 2\n"}, Case{"cinco.dat", "1 2 3 4 5\n"},
-                          Case{"virgula.dat", "0 1,5 0\n"}}) {
-        SCOPED_TRACE(c.name);
-        Sandbox box;
-        box.write(c.name, c.content);
-        const RunResult run = box.run_command({OSCPLOT, c.name});
-        EXPECT_NE(run.status, 0);
-        EXPECT_EQ(run.err.rfind("oscplot: " + c.name + ": ", 0), 0u) << run.err;
-        EXPECT_FALSE(box.exists(c.name + ".png"));
+    for (const std::string data_file : {"Oscilador_Kutta.dat", "Kutta_1a_w0_3.dat", "RK_generico_1b.txt"}) {
+        SCOPED_TRACE(data_file);
+        const RunResult run = box.run_command({OSCPLOT, data_file}, "", hang_limit);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out, data_file + ".png\n");
+        const std::string png = box.read(data_file + ".png");
+        EXPECT_EQ(png_size(png), std::make_pair(900U, 1000U));
+        EXPECT_GT(png.size(), 20000U); // two panels of curves, axes and text
+        EXPECT_LT(png.size(), 2000000U);
     }
+    // Nothing is left beside the figures.
+    for (const auto &entry : fs::directory_iterator(box.dir()))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
-TEST(Oscplot, GoesOnPastAMissingFileAndSaysSo)
+// In each mode, the columns reach the right axes: "t x v" and "n t x v" alike, two finite
+// rows enough, and a warning of gnuplot's on so few rows is no failure.
+TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
-    box.write("bom.dat", "0 1 0\n0.1 0.995 -0.0998\n0.2 0.980 -0.199\n");
-    const RunResult run = box.run_command({OSCPLOT, "nao_existe.dat", "bom.dat"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("nao_existe.dat"), std::string::npos);
-    EXPECT_EQ(png_size(box.read("bom.dat.png")), std::make_pair(900U, 1000U));
+    box.write("input_1a.txt", "1 0 200 0.05\n");
+    ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
+    box.write("duas.dat", two_rows);
+    struct Case {
+        std::vector<std::string> arguments;
+        std::size_t curves_per_file; // position, velocity, phase portrait; no velocity in -t
+    };
+    const Case cases[] = {{{}, 3}, {{"-o", "figura.png"}, 3}, {{"-t"}, 2}};
+    for (const std::string data_file : {"Kutta_1a_w0.dat", "duas.dat"})
+        for (const Case &c : cases) {
+            SCOPED_TRACE(data_file + (c.arguments.empty() ? "" : " " + c.arguments[0]));
+            fs::remove(box.path("tabela"));
+            std::vector<std::string> command = {"/usr/bin/env", "OSCPLOT_TABLES=tabela",
+                                                "COLUMNS=80", "LINES=24", OSCPLOT};
+            command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+            command.push_back(data_file);
+            const RunResult run = box.run_command(command, "", hang_limit);
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            const auto rows = rows_of(box.read(data_file));
+            const std::size_t t = rows[0].size() - 3;
+            const auto curves = curves_of(box.read("tabela"));
+            ASSERT_EQ(curves.size(), c.curves_per_file);
+            expect_drawn_from(curves.front(), pairs_of(rows, t, t + 1));
+            if (c.curves_per_file == 3) expect_drawn_from(curves[1], pairs_of(rows, t, t + 2));
+            expect_drawn_from(curves.back(), pairs_of(rows, t + 1, t + 2));
+            // Few rows are drawn whole.
+            EXPECT_EQ(std::set<Point>(curves.front().begin(), curves.front().end()),
+                      pairs_of(rows, t, t + 1));
+        }
+}
+
+// A long run is thinned, yet every crest and trough of x and of v is drawn where it was: at
+// w0 = 0.1 a period is 628 rows, and a pixel column about a hundred.
+TEST(Oscplot, ThinningKeepsEveryPeak)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    ASSERT_EQ(box.run(HARMOSC, "2\n0.01 1 0.0005\n1 0\n20000\n", hang_limit).status, 0);
+    const RunResult run = box.run_command(
+        {"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "Oscilador_Kutta.dat"}, "", hang_limit);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = rows_of(box.read("Oscilador_Kutta.dat"));
+    ASSERT_EQ(rows.size(), 200001u);
+    const auto curves = curves_of(box.read("tabela"));
+    ASSERT_EQ(curves.size(), 3u);
+    for (std::size_t column : {1, 2}) {
+        SCOPED_TRACE(column == 1 ? "x" : "v");
+        const std::vector<Point> &curve = curves[column - 1];
+        const std::set<Point> drawn(curve.begin(), curve.end());
+        EXPECT_LT(drawn.size(), rows.size() / 10);
+        expect_drawn_from(curve, pairs_of(rows, 0, column));
+        std::size_t peaks = 0;
+        for (std::size_t i = 1; i + 1 < rows.size(); ++i) {
+            const double before = rows[i - 1][column], here = rows[i][column],
+                         after = rows[i + 1][column];
+            if ((before < here && here >= after) || (before > here && here <= after)) {
+                ++peaks;
+                EXPECT_EQ(drawn.count({rows[i][0], here}), 1u) << "a peak at t = " << rows[i][0];
+            }
+        }
+        EXPECT_GT(peaks, 600u);
+    }
+    // The phase portrait, a spiral of 318 turns, keeps only rows of the file, and its extremes.
+    expect_drawn_from(curves[2], pairs_of(rows, 1, 2));
+    double xmax = -1e300, vmin = 1e300;
+    for (const auto &row : rows) xmax = std::max(xmax, row[1]), vmin = std::min(vmin, row[2]);
+    double drawn_xmax = -1e300, drawn_vmin = 1e300;
+    for (const Point &p : curves[2])
+        drawn_xmax = std::max(drawn_xmax, p.first), drawn_vmin = std::min(drawn_vmin, p.second);
+    EXPECT_EQ(drawn_xmax, xmax);
+    EXPECT_EQ(drawn_vmin, vmin);
+    EXPECT_LT(curves[2].size(), rows.size() / 2);
+}
+
+// Names with "=", a leading "-", blanks, quotes or a newline are files like any other, in every
+// mode: the figure is written under the name given, and the rows drawn are the file's own
+// (standard input holds other rows, which a name read as an awk assignment would draw).
+TEST(Oscplot, AnyNameIsJustAName)
+{
+    REQUIRE_GNUPLOT();
+    struct Case {
+        std::string data_file, figure;
+    };
+    const Case cases[] = {{"k=4.dat", "k=4.png"},        {"-traço.dat", "--version"},
+                          {"com espaço.dat", "-o"},       {"aspas\"'`$(x).dat", "a\"b.png"},
+                          {"linha\nnova.dat", "c=d.png"}, {"copy=sub/ficheiro", "-"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.data_file);
+        Sandbox box;
+        fs::create_directory(box.path("copy=sub"));
+        box.write(c.data_file, "0 1 0\n0.5 0.88 -0.48\n1 0.54 -0.84\n");
+        const auto rows = rows_of(box.read(c.data_file));
+        const std::string other_rows = "0 6 6\n1 6 6\n";
+        const std::string tables = "OSCPLOT_TABLES=" + box.path("tabela").string();
+        struct Mode {
+            std::vector<std::string> arguments;
+            std::string written;
+        };
+        const Mode modes[] = {{{"--", c.data_file}, c.data_file + ".png"},
+                              {{"-o", c.figure, "--", c.data_file}, c.figure},
+                              {{"-t", "--", c.data_file}, ""}};
+        for (const Mode &mode : modes) {
+            SCOPED_TRACE(mode.arguments[0]);
+            fs::remove(box.path("tabela"));
+            std::vector<std::string> command = {"/usr/bin/env", tables, OSCPLOT};
+            command.insert(command.end(), mode.arguments.begin(), mode.arguments.end());
+            const auto before = snapshot(box);
+            const RunResult run = box.run_command(command, other_rows, hang_limit);
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            const auto curves = curves_of(box.read("tabela"));
+            ASSERT_FALSE(curves.empty());
+            EXPECT_EQ(curves.front(), std::vector<Point>({{0, 1}, {0.5, 0.88}, {1, 0.54}}));
+            auto after = snapshot(box);
+            after.erase("tabela");
+            if (mode.written.empty()) {
+                EXPECT_EQ(after, before);
+                EXPECT_NE(run.out.find("posição x contra o tempo t"), std::string::npos);
+            } else {
+                EXPECT_EQ(run.out, mode.written + "\n");
+                EXPECT_EQ(png_size(after[mode.written]), std::make_pair(900U, 1400U - 400U * (mode.written != c.figure)));
+                after.erase(mode.written);
+                EXPECT_EQ(after, before);
+                fs::remove(box.path(mode.written));
+            }
+        }
+    }
+}
+
+// Each refusal names the file and the reason, exactly, and writes nothing: no figure, no file
+// left behind, an earlier figure and every data file as they were.
+TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
+{
+    REQUIRE_GNUPLOT();
+    struct Case {
+        std::string what;
+        std::function<void(const Sandbox &)> setup;
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+        bool as_user = false;
+        bool fake = false;  // a gnuplot that fails
+    };
+    const auto write = [](const std::string &name, const std::string &content) {
+        return [=](const Sandbox &box) { box.write(name, content); };
+    };
+    const std::string data = "oscplot: d.dat: não é um ficheiro de dados (esperadas linhas de 3 ou 4 números: t x v ou n t x v)\n";
+    const std::string one_row = "oscplot: d.dat: tem só 1 linha; são precisas pelo menos duas para desenhar\n";
+    const Case cases[] = {
+        {"empty", write("d.dat", ""), {"d.dat"}, 1, "oscplot: d.dat: ficheiro vazio, nada a desenhar\n"},
+        {"text", write("d.dat", "olá\n"), {"d.dat"}, 1, data},
+        {"a parameter file", write("d.dat", "1 0 1000 0.05\n"), {"d.dat"}, 1, one_row},
+        {"harmosc with m = 0", write("d.dat", "0 1 0\n0.1 nan nan\n0.2 nan nan\n"), {"d.dat"}, 1,
+         "oscplot: d.dat: só uma linha tem só números finitos (as outras têm nan ou inf); nada a desenhar\n"},
+        {"nan everywhere", write("d.dat", "0 nan 0\n0.1 -nan inf\n"), {"d.dat"}, 1,
+         "oscplot: d.dat: nenhuma linha tem só números finitos (há nan ou inf em todas)\n"},
+        {"two columns", write("d.dat", "0 1\n0.1 2\n"), {"d.dat"}, 1, data},
+        {"a header", write("d.dat", "t x v\n0 1 0\n0.1 0.9 0\n"), {"d.dat"}, 1, data},
+        {"three and four columns", write("d.dat", "0 1 0\n1 0 0.1 2\n"), {"d.dat"}, 1, data},
+        {"five columns", write("d.dat", "1 2 3 4 5\n1 2 3 4 5\n"), {"d.dat"}, 1, data},
+        {"a decimal comma", write("d.dat", "0 1,5 0\n0.1 1 0\n"), {"d.dat"}, 1, data},
+        {"half a number", write("d.dat", "0 1 0\n0.1 0.99 -1e\n"), {"d.dat"}, 1, data},
+        {"missing", [](const Sandbox &) {}, {"d.dat"}, 1,
+         "oscplot: d.dat: ficheiro ou diretório inexistente\n"},
+        {"a directory", [](const Sandbox &box) { fs::create_directory(box.path("d.dat")); },
+         {"d.dat"}, 1, "oscplot: d.dat: é um diretório\n"},
+        {"a FIFO", [](const Sandbox &box) { ::mkfifo(box.path("d.dat").c_str(), 0644); },
+         {"-o", "f.png", "d.dat"}, 1, "oscplot: d.dat: não é um ficheiro regular\n"},
+        {"unreadable",
+         [](const Sandbox &box) {
+             box.write("d.dat", two_rows);
+             fs::permissions(box.path("d.dat"), fs::perms::none);
+         },
+         {"d.dat"}, 1, "oscplot: d.dat: permissão negada\n", true},
+        {"-o onto a data file", write("w0_3.dat", two_rows), {"-o", "w0_3.dat", "w0.dat", "3w0.dat"}, 2,
+         "oscplot: não é possível escrever w0_3.dat: já existe e não é uma imagem PNG; fica como está\n"},
+        {"-o onto a directory", [](const Sandbox &box) { fs::create_directory(box.path("f.png")); },
+         {"-o", "f.png", "d.dat"}, 2, "oscplot: não é possível escrever f.png: é um diretório\n"},
+        {"-o with -t", write("d.dat", two_rows), {"-o", "f.png", "-t", "d.dat"}, 2,
+         "oscplot: -o e -t não se combinam (veja oscplot --help)\n"},
+        {"a figure's name taken by text",
+         [](const Sandbox &box) { box.write("d.dat", two_rows); box.write("d.dat.png", "notas\n"); },
+         {"d.dat"}, 1,
+         "oscplot: não é possível escrever d.dat.png: já existe e não é uma imagem PNG; fica como está\n"},
+        {"a directory that cannot be written",
+         [](const Sandbox &box) {
+             box.write("d.dat", two_rows);
+             fs::create_directory(box.path("ro"));
+             box.write("ro/f.png", earlier_png);
+             fs::permissions(box.path("ro"), fs::perms(0555));
+         },
+         {"-o", "ro/f.png", "d.dat"}, 1, "oscplot: não é possível escrever ro/f.png: permissão negada\n", true},
+        {"gnuplot fails",
+         [](const Sandbox &box) { box.write("d.dat", two_rows); box.write("d.dat.png", earlier_png); },
+         {"d.dat"}, 1, "oscplot: d.dat: o gnuplot falhou: \"plot.gp\" line 7: out of memory\n", false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        c.setup(box);
+        std::vector<std::string> command = {OSCPLOT};
+        if (c.fake)
+            command.insert(command.begin(),
+                           {"/usr/bin/env", fake_gnuplot(box, "\"plot.gp\" line 7: out of memory",
+                                                         "printf '\\211PNG' > figure.png; exit 1")});
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        if (c.as_user) command = as_a_user(box, command);
+        const auto before = snapshot(box);
+        const RunResult run = box.run_command(command, "", hang_limit);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(snapshot(box), before);
+    }
+}
+
+// A figure is renamed into place only when whole: a truncated one from gnuplot, a full disk
+// or a plot interrupted halfway leave the earlier figure as it was and nothing beside it.
+TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
+{
+    REQUIRE_GNUPLOT();
+    {
+        SCOPED_TRACE("truncated");
+        Sandbox box;
+        box.write("d.dat", two_rows);
+        box.write("f.png", earlier_png);
+        const std::string path = fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n' > figure.png");
+        const auto before = snapshot(box);
+        const RunResult run =
+            box.run_command({"/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"}, "", hang_limit);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "oscplot: f.png: o gnuplot não terminou a figura\n");
+        EXPECT_EQ(snapshot(box), before);
+    }
+    {
+        SCOPED_TRACE("interrupted");
+        Sandbox box;
+        box.write("d.dat", two_rows);
+        box.write("f.png", earlier_png);
+        const std::string path = fake_gnuplot(
+            box, "", "printf '\\211PNG' > figure.png; : > " + box.path("drawing").string() + "; sleep 2");
+        const auto before = snapshot(box);
+        const std::string script = "\"$@\" & while [ ! -e drawing ]; do sleep 0.05; done; "
+                                   "kill -TERM $!; wait $!";
+        const RunResult run = box.run_command(
+            {"/bin/sh", "-c", script, "sh", "/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"},
+            "", hang_limit);
+        EXPECT_EQ(run.status, 143);
+        fs::remove(box.path("drawing"));
+        EXPECT_EQ(snapshot(box), before);
+    }
+    // A full disk and a read-only file system need a private mount, where the machine allows.
+    struct Case {
+        std::string kind, err;
+    };
+    const Case cases[] = {
+        {"full", "oscplot: não é possível escrever fig/f.png: não há espaço livre no dispositivo\n"},
+        {"ro", "oscplot: não é possível escrever fig/f.png: sistema de ficheiros só de leitura\n"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.kind);
+        Sandbox box;
+        box.write("d.dat", two_rows);
+        box.write("f.png", earlier_png);
+        fs::create_directory(box.path("fig"));
+        // Mounts a file system of 64 KiB on fig and puts the earlier figure in it, then fills it
+        // or makes it read-only; after oscplot, shows what fig holds.
+        const std::string script =
+            "mount -t tmpfs -o size=64k tmpfs fig || exit 99; cp f.png fig/; "
+            "if [ \"$0\" = ro ]; then mount -o remount,ro fig || exit 99; "
+            "else head -c 100000 /dev/zero > fig/cheio 2> /dev/null; fi; "
+            "\"$@\"; s=$?; ls -A fig; cat fig/f.png; exit $s";
+        const RunResult run = box.run_command(
+            {"/usr/bin/unshare", "--mount", "/bin/sh", "-c", script, c.kind, OSCPLOT, "-o",
+             "fig/f.png", "d.dat"},
+            "", hang_limit);
+        if (run.status == 99 || run.err.find("oscplot") == std::string::npos)
+            GTEST_SKIP() << "no private mounts here: " << run.err;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, std::string(c.kind == "ro" ? "" : "cheio\n") + "f.png\n" + earlier_png);
+    }
 }
 
 TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
@@ -101,18 +452,20 @@ TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
     Sandbox box;
     box.write("bom.dat", "0 1 0\n");
     // A PATH with the shell's usual tools but no gnuplot.
-    const std::filesystem::path tools = box.path("tools");
-    std::filesystem::create_directory(tools);
+    const fs::path tools = box.path("tools");
+    fs::create_directory(tools);
     for (const char *tool : {"awk", "mktemp", "rm"})
-        std::filesystem::create_symlink(std::string("/usr/bin/") + tool, tools / tool);
+        fs::create_symlink(std::string("/usr/bin/") + tool, tools / tool);
     const RunResult run =
         box.run_command({"/usr/bin/env", "PATH=" + tools.string(), "/bin/bash", OSCPLOT, "bom.dat"});
-    EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.err.find("gnuplot-nox"), std::string::npos) << run.err;
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "oscplot: o gnuplot não está instalado; instale o pacote gnuplot-nox "
+                       "(apt-get install gnuplot-nox)\n");
     EXPECT_FALSE(box.exists("bom.dat.png"));
 }
 
-// The three drivenosc frequencies in one figure, a three- and a four-column file mixed in.
+// The three drivenosc frequencies in one figure, a three- and a four-column file mixed in, and
+// a missing file said and passed over.
 TEST(Oscplot, DrawsSeveralFilesInOneFigure)
 {
     REQUIRE_GNUPLOT();
@@ -121,44 +474,97 @@ TEST(Oscplot, DrawsSeveralFilesInOneFigure)
     const std::string files[3] = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat", "Kutta_1a_3w0.dat"};
     for (int selection = 1; selection <= 3; ++selection) {
         ASSERT_EQ(box.run(DRIVENOSC, std::to_string(selection) + "\n").status, 0);
-        std::filesystem::copy_file(box.path(files[selection - 1]),
-                                   box.path("w" + std::to_string(selection) + ".dat"));
+        fs::copy_file(box.path(files[selection - 1]), box.path("w" + std::to_string(selection) + ".dat"));
     }
     // One row with nan among finite ones is left out, not a reason to refuse.
     box.write("livre.dat", "0 1 0\n0.1 0.995 -0.0998\nnan nan nan\n0.2 0.980 -0.199\n");
-    const RunResult run = box.run_command({OSCPLOT, "-o", "compara.png", "w1.dat", "w2.dat",
-                                           "w3.dat", "livre.dat"});
-    EXPECT_EQ(run.status, 0) << run.err;
+    box.write("compara.png", earlier_png);
+    const RunResult run = box.run_command({"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "-o",
+                                           "compara.png", "w1.dat", "w2.dat", "nao_existe.dat",
+                                           "w3.dat", "livre.dat"},
+                                          "", hang_limit);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "oscplot: nao_existe.dat: ficheiro ou diretório inexistente\n");
     EXPECT_EQ(run.out, "compara.png\n");
     const std::string png = box.read("compara.png");
     EXPECT_EQ(png_size(png), std::make_pair(900U, 1400U));
     EXPECT_GT(png.size(), 40000U);
+    // Position, velocity and phase portrait of each file, in the order given.
+    const auto curves = curves_of(box.read("tabela"));
+    ASSERT_EQ(curves.size(), 12u);
+    const std::string drawn[4] = {"w1.dat", "w2.dat", "w3.dat", "livre.dat"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(drawn[i]);
+        const auto rows = rows_of(box.read(drawn[i]));
+        const std::size_t t = rows[0].size() - 3;
+        expect_drawn_from(curves[i], pairs_of(rows, t, t + 1));
+        expect_drawn_from(curves[4 + i], pairs_of(rows, t, t + 2));
+        expect_drawn_from(curves[8 + i], pairs_of(rows, t + 1, t + 2));
+    }
     for (const char *each : {"w1.dat.png", "w2.dat.png", "livre.dat.png"})
         EXPECT_FALSE(box.exists(each)) << each;
 }
 
-// In the terminal: text sized to COLUMNS by LINES (one line left for the prompt), no file.
+// The labels of one axis: numbers in one step, none run into another.
+void expect_even_labels(const std::vector<std::string> &labels, const std::string &where)
+{
+    SCOPED_TRACE(where);
+    ASSERT_GE(labels.size(), 3u);
+    std::vector<double> values;
+    for (const std::string &label : labels) {
+        std::size_t used = 0;
+        values.push_back(std::stod(label, &used));
+        EXPECT_EQ(used, label.size()) << "labels run together: " << label;
+    }
+    for (std::size_t i = 2; i < values.size(); ++i)
+        EXPECT_NEAR(values[i] - values[i - 1], values[1] - values[0], 1e-9) << where;
+}
+
+// In the terminal at 80 x 24: 23 lines (one left for the prompt), two titled panels, tick
+// labels one to a line up the side and apart along the bottom, in even steps; no file.
 TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "2\n1 1 0.2\n1 0\n30\n").status, 0);
     const RunResult run = box.run_command(
-        {"/usr/bin/env", "COLUMNS=80", "LINES=40", OSCPLOT, "-t", "Oscilador_Kutta.dat"});
+        {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT, "-t", "Oscilador_Kutta.dat"}, "", hang_limit);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const auto lines = lines_of(run.out);
-    EXPECT_EQ(lines.size(), 39u);
-    std::size_t curve = 0;
-    for (const std::string &line : lines) {
+    ASSERT_EQ(lines.size(), 23u) << run.out;
+    std::vector<std::string> titles;
+    std::vector<std::vector<std::string>> side(1), bottom;
+    std::size_t curve = 0, borders = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string &line = lines[i];
         EXPECT_LE(line.size(), 80u + 8u) << line; // "posição" is wider in bytes than on screen
         curve += static_cast<std::size_t>(std::count(line.begin(), line.end(), '*'));
+        const std::size_t edge = line.find_first_of("|+");
+        if (edge == std::string::npos) {
+            const auto words = fields_of(line);
+            if (!words.empty() && borders % 2 == 0 && std::isalpha(words[0][0]) != 0) titles.push_back(line);
+            continue;
+        }
+        const auto label = fields_of(line.substr(0, edge));
+        EXPECT_LE(label.size(), 1u) << "labels run together: " << line;
+        if (!label.empty()) side.back().push_back(label[0]);
+        if (line.find("+---") != std::string::npos && ++borders % 2 == 0) {
+            bottom.push_back(fields_of(lines.at(i + 1)));
+            side.emplace_back();
+        }
     }
     EXPECT_GT(curve, 100u) << run.out;
-    EXPECT_NE(run.out.find("Oscilador_Kutta.dat"), std::string::npos);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
-                            std::filesystem::directory_iterator()),
-              1);
+    ASSERT_EQ(borders, 4u) << run.out;
+    ASSERT_EQ(titles.size(), 3u) << run.out; // the two titles and the key
+    EXPECT_NE(titles[0].find("posição x contra o tempo t"), std::string::npos);
+    EXPECT_NE(titles[1].find("retrato de fase: velocidade v contra a posição x"), std::string::npos);
+    EXPECT_NE(titles[2].find("Oscilador_Kutta.dat"), std::string::npos);
+    for (std::size_t panel = 0; panel < 2; ++panel) {
+        expect_even_labels(side[panel], "up the side of panel " + std::to_string(panel + 1));
+        expect_even_labels(bottom[panel], "along the bottom of panel " + std::to_string(panel + 1));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(box.dir()), fs::directory_iterator()), 1);
 }
 
 } // namespace
