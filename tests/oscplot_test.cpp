@@ -572,3 +572,25 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
 }
 
 } // namespace
+
+namespace {
+
+// bench/run at a hundredth of its size, on the programs of this build: it runs, and prints a
+// row for each program and for each file and mode of oscplot. What it measures is not judged.
+TEST(Bench, RunsQuicklyOnThisBuild)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    const fs::path bench = fs::path(GOLDEN_DIR).parent_path().parent_path() / "bench" / "run";
+    const RunResult run = box.run_command({"/usr/bin/env", "BENCH_QUICK=1",
+                                           "BENCH_BIN=" + fs::path(OSCPLOT).parent_path().string(),
+                                           "/bin/bash", bench.string()},
+                                          "", 300.0);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 18u) << run.out;
+    for (std::size_t i : {1, 2, 3}) EXPECT_EQ(fields_of(lines[i]).size(), i == 3 ? 9u : 7u) << lines[i];
+    for (std::size_t i = 6; i < 18; ++i) EXPECT_GE(fields_of(lines[i]).size(), 6u) << lines[i];
+}
+
+} // namespace
