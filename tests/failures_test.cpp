@@ -102,7 +102,7 @@ TEST(Arguments, UnknownArgumentIsShownEscaped)
 // Help or a version that cannot be written is a failure, not a success.
 TEST(Arguments, AnswerThatCannotBeWrittenFails)
 {
-    for (const char *path : {HARMOSC, DRIVENOSC, RKSTEPPER})
+    for (const char *path : {HARMOSC, DRIVENOSC, RKSTEPPER, OSCPLOT, OSCORDER})
         for (const char *argument : {"--help", "--version"}) {
             SCOPED_TRACE(std::string(path) + " " + argument);
             Sandbox box;

@@ -27,7 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double hang_limit = 60.0; // seconds; a hang, never a speed
 
 // Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
 std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
@@ -143,7 +142,7 @@ TEST(Oscplot, DrawsEachKindOfDataFile)
     ASSERT_EQ(box.run(RKSTEPPER).status, 0);
     for (const std::string data_file : {"Oscilador_Kutta.dat", "Kutta_1a_w0_3.dat", "RK_generico_1b.txt"}) {
         SCOPED_TRACE(data_file);
-        const RunResult run = box.run_command({OSCPLOT, data_file}, "", hang_limit);
+        const RunResult run = box.run_command({OSCPLOT, data_file});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.out, data_file + ".png\n");
@@ -180,7 +179,7 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
                                                 "COLUMNS=80", "LINES=24", OSCPLOT};
             command.insert(command.end(), c.arguments.begin(), c.arguments.end());
             command.push_back(data_file);
-            const RunResult run = box.run_command(command, "", hang_limit);
+            const RunResult run = box.run_command(command);
             EXPECT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
             const auto rows = rows_of(box.read(data_file));
@@ -202,9 +201,9 @@ TEST(Oscplot, ThinningKeepsEveryPeak)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
-    ASSERT_EQ(box.run(HARMOSC, "2\n0.01 1 0.0005\n1 0\n20000\n", hang_limit).status, 0);
+    ASSERT_EQ(box.run(HARMOSC, "2\n0.01 1 0.0005\n1 0\n20000\n").status, 0);
     const RunResult run = box.run_command(
-        {"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "Oscilador_Kutta.dat"}, "", hang_limit);
+        {"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "Oscilador_Kutta.dat"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = rows_of(box.read("Oscilador_Kutta.dat"));
     ASSERT_EQ(rows.size(), 200001u);
@@ -277,7 +276,7 @@ TEST(Oscplot, AnyNameIsJustAName)
             std::vector<std::string> command = {"/usr/bin/env", tables, tmp, OSCPLOT};
             command.insert(command.end(), mode.arguments.begin(), mode.arguments.end());
             const auto before = snapshot(box);
-            const RunResult run = box.run_command(command, other_rows, hang_limit);
+            const RunResult run = box.run_command(command, other_rows);
             EXPECT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
             const auto curves = curves_of(box.read("tabela"));
@@ -378,7 +377,7 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         if (c.as_user) command = as_a_user(box, command);
         const auto before = snapshot(box);
-        const RunResult run = box.run_command(command, "", hang_limit);
+        const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.out, "");
@@ -399,7 +398,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         const std::string path = fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n' > figure.png");
         const auto before = snapshot(box);
         const RunResult run =
-            box.run_command({"/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"}, "", hang_limit);
+            box.run_command({"/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, "oscplot: f.png: o gnuplot não terminou a figura\n");
         EXPECT_EQ(snapshot(box), before);
@@ -416,7 +415,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
                                    "kill -TERM $!; wait $!";
         const RunResult run = box.run_command(
             {"/bin/sh", "-c", script, "sh", "/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"},
-            "", hang_limit);
+            "");
         EXPECT_EQ(run.status, 143);
         fs::remove(box.path("drawing"));
         EXPECT_EQ(snapshot(box), before);
@@ -444,7 +443,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         const RunResult run = box.run_command(
             {"/usr/bin/unshare", "--mount", "/bin/sh", "-c", script, c.kind, OSCPLOT, "-o",
              "fig/f.png", "d.dat"},
-            "", hang_limit);
+            "");
         if (run.status == 99 || run.err.find("oscplot") == std::string::npos)
             GTEST_SKIP() << "no private mounts here: " << run.err;
         EXPECT_EQ(run.status, 1);
@@ -488,7 +487,7 @@ TEST(Oscplot, DrawsSeveralFilesInOneFigure)
     const RunResult run = box.run_command({"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "-o",
                                            "compara.png", "w1.dat", "w2.dat", "nao_existe.dat",
                                            "w3.dat", "livre.dat"},
-                                          "", hang_limit);
+                                          "");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "oscplot: nao_existe.dat: ficheiro ou diretório inexistente\n");
     EXPECT_EQ(run.out, "compara.png\n");
@@ -534,7 +533,7 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "2\n1 1 0.2\n1 0\n30\n").status, 0);
     const RunResult run = box.run_command(
-        {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT, "-t", "Oscilador_Kutta.dat"}, "", hang_limit);
+        {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT, "-t", "Oscilador_Kutta.dat"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const auto lines = lines_of(run.out);
@@ -573,28 +572,6 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
         expect_even_labels(bottom[panel], "along the bottom of panel " + std::to_string(panel + 1));
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(box.dir()), fs::directory_iterator()), 1);
-}
-
-} // namespace
-
-namespace {
-
-// bench/run at a hundredth of its size, on the programs of this build: it runs, and prints a
-// row for each program and for each file and mode of oscplot. What it measures is not judged.
-TEST(Bench, RunsQuicklyOnThisBuild)
-{
-    REQUIRE_GNUPLOT();
-    Sandbox box;
-    const fs::path bench = fs::path(GOLDEN_DIR).parent_path().parent_path() / "bench" / "run";
-    const RunResult run = box.run_command({"/usr/bin/env", "BENCH_QUICK=1",
-                                           "BENCH_BIN=" + fs::path(OSCPLOT).parent_path().string(),
-                                           "/bin/bash", bench.string()},
-                                          "", 300.0);
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 18u) << run.out;
-    for (std::size_t i : {1, 2, 3}) EXPECT_EQ(fields_of(lines[i]).size(), i == 3 ? 9u : 7u) << lines[i];
-    for (std::size_t i = 6; i < 18; ++i) EXPECT_GE(fields_of(lines[i]).size(), 6u) << lines[i];
 }
 
 } // namespace
