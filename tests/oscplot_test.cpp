@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -165,13 +166,15 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     box.write("input_1a.txt", "1 0 200 0.05\n");
     ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
     box.write("duas.dat", two_rows);
+    box.write("maiusculas.dat", "0 1 0\n1E-3 0.99 -1.2E-3\n2E-3 0.98 -2.4E-3\n");
     ASSERT_EQ(box.run(HARMOSC, "1\n1 1\n0 0\n1\n").status, 0);
     struct Case {
         std::vector<std::string> arguments;
         std::size_t curves_per_file; // position, velocity, phase portrait; no velocity in -t
     };
     const Case cases[] = {{{}, 3}, {{"-o", "figura.png"}, 3}, {{"-t"}, 2}};
-    for (const std::string data_file : {"Kutta_1a_w0.dat", "duas.dat", "Oscilador_Kutta.dat"})
+    for (const std::string data_file :
+         {"Kutta_1a_w0.dat", "duas.dat", "maiusculas.dat", "Oscilador_Kutta.dat"})
         for (const Case &c : cases) {
             SCOPED_TRACE(data_file + (c.arguments.empty() ? "" : " " + c.arguments[0]));
             fs::remove(box.path("tabela"));
@@ -240,6 +243,75 @@ TEST(Oscplot, ThinningKeepsEveryPeak)
     EXPECT_LT(curves[2].size(), rows.size() / 2);
 }
 
+// The runs of points of a table's first curve, as gnuplot draws them: a blank line ends one.
+std::vector<std::vector<Point>> runs_of_first_curve(const std::string &table)
+{
+    std::vector<std::vector<Point>> runs(1);
+    int curves = 0;
+    for (const std::string &line : lines_of(table)) {
+        if (line.rfind("# Curve ", 0) == 0 && line.size() > 8 && std::isdigit(line[8]) != 0 &&
+            ++curves > 1)
+            break;
+        const auto fields = fields_of(line);
+        if (fields.empty() && !runs.back().empty()) runs.emplace_back();
+        if (fields.size() == 3 && fields[0][0] != '#')
+            runs.back().emplace_back(std::stod(fields[0]), std::stod(fields[1]));
+    }
+    if (runs.back().empty()) runs.pop_back();
+    return runs;
+}
+
+// On noisy data every bin of 1/512 of the time span, narrower than a pixel column, keeps its
+// first and last point and its lowest and highest one; and the pieces in which the curve is
+// handed to gnuplot join, each starting where the one before ended, so the line has no gaps.
+TEST(Oscplot, ThinningKeepsEachColumnsEndsAndExtremes)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    std::string data;
+    std::uint32_t state = 12345;
+    const auto noise = [&state] {
+        state = state * 1664525U + 1013904223U;
+        return 0.5 * (state >> 8U) / 16777216.0;
+    };
+    for (int i = 0; i < 100000; ++i) {
+        const double t = i * 0.01;
+        char row[96];
+        std::snprintf(row, sizeof row, "%.6g %.6g %.6g\n", t, std::sin(t) + noise(),
+                      std::cos(t) + noise());
+        data += row;
+    }
+    box.write("ruido.dat", data);
+    const RunResult run =
+        box.run_command({"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "ruido.dat"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = rows_of(data);
+    const std::string table = box.read("tabela");
+    const auto curves = curves_of(table);
+    ASSERT_EQ(curves.size(), 3u);
+    const std::set<Point> drawn(curves[0].begin(), curves[0].end());
+    EXPECT_LT(drawn.size(), rows.size() / 4);
+    const double t0 = rows.front()[0];
+    const double span = rows.back()[0] - t0;
+    std::size_t first = 0;
+    for (std::size_t i = 1; i <= rows.size(); ++i) {
+        const auto bin = [&](std::size_t k) { return std::floor((rows[k][0] - t0) / span * 512); };
+        if (i < rows.size() && bin(i) == bin(first)) continue;
+        const auto low = std::min_element(rows.begin() + first, rows.begin() + i,
+                                          [](const auto &a, const auto &b) { return a[1] < b[1]; });
+        const auto high = std::max_element(rows.begin() + first, rows.begin() + i,
+                                           [](const auto &a, const auto &b) { return a[1] < b[1]; });
+        for (const auto &row : {rows[first], rows[i - 1], *low, *high})
+            EXPECT_EQ(drawn.count({row[0], row[1]}), 1u) << "t = " << row[0] << " in the bin of "
+                                                         << rows[first][0];
+        first = i;
+    }
+    const auto runs = runs_of_first_curve(table);
+    ASSERT_GT(runs.size(), 1u);
+    for (std::size_t k = 1; k < runs.size(); ++k)
+        EXPECT_EQ(runs[k].front(), runs[k - 1].back()) << "a gap before run " << k;
+}
+
 // Names with "=", a leading "-", blanks, quotes or a newline are files like any other, in every
 // mode: the figure is written under the name given, and the rows drawn are the file's own
 // (standard input holds other rows, which a name read as an awk assignment would draw).
@@ -287,6 +359,10 @@ TEST(Oscplot, AnyNameIsJustAName)
             if (mode.written.empty()) {
                 EXPECT_EQ(after, before);
                 EXPECT_NE(run.out.find("posição x contra o tempo t"), std::string::npos);
+                // A control character of the name is shown as "?", never sent raw.
+                if (c.data_file == "linha\nnova.dat") {
+                    EXPECT_NE(run.out.find("linha?nova.dat"), std::string::npos) << run.out;
+                }
             } else {
                 EXPECT_EQ(run.out, mode.written + "\n");
                 EXPECT_EQ(png_size(after[mode.written]), std::make_pair(900U, mode.height));
@@ -296,6 +372,17 @@ TEST(Oscplot, AnyNameIsJustAName)
             }
         }
     }
+
+    // A lone "-" is a file name too, and a name is printed as it is, not as markup: "a_b" and
+    // "a_{b}" would draw alike if "_" made a subscript.
+    Sandbox box;
+    for (const std::string name : {"-", "a_b.dat", "a_{b}.dat"})
+        box.write(name, "0 1 0\n0.5 0.88 -0.48\n1 0.54 -0.84\n");
+    const RunResult dash = box.run_command({OSCPLOT, "-"});
+    EXPECT_EQ(dash.status, 0) << dash.err;
+    EXPECT_EQ(dash.out, "-.png\n");
+    EXPECT_EQ(box.run_command({OSCPLOT, "a_b.dat", "a_{b}.dat"}).status, 0);
+    EXPECT_NE(box.read("a_b.dat.png"), box.read("a_{b}.dat.png"));
 }
 
 // Each refusal names the file and the reason, exactly, and writes nothing: no figure, no file
@@ -323,7 +410,7 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         {"a parameter file", write("d.dat", "1 0 1000 0.05\n"), {"d.dat"}, 1, one_row},
         {"harmosc with m = 0", write("d.dat", "0 1 0\n0.1 nan nan\n0.2 nan nan\n"), {"d.dat"}, 1,
          "oscplot: d.dat: só uma linha tem só números finitos (as outras têm nan ou inf); nada a desenhar\n"},
-        {"nan everywhere", write("d.dat", "0 nan 0\n0.1 -nan inf\n"), {"d.dat"}, 1,
+        {"nan or inf everywhere", write("d.dat", "0 nan 0\n0.1 1 inf\n"), {"d.dat"}, 1,
          "oscplot: d.dat: nenhuma linha tem só números finitos (há nan ou inf em todas)\n"},
         {"two columns", write("d.dat", "0 1\n0.1 2\n"), {"d.dat"}, 1, data},
         {"a header", write("d.dat", "t x v\n0 1 0\n0.1 0.9 0\n"), {"d.dat"}, 1, data},
@@ -335,6 +422,8 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          "oscplot: d.dat: ficheiro ou diretório inexistente\n"},
         {"a directory", [](const Sandbox &box) { fs::create_directory(box.path("d.dat")); },
          {"d.dat"}, 1, "oscplot: d.dat: é um diretório\n"},
+        {"a path through a file", write("d.dat", two_rows), {"d.dat/x.dat"}, 1,
+         "oscplot: d.dat/x.dat: parte do caminho não é um diretório\n"},
         {"a FIFO", [](const Sandbox &box) { ::mkfifo(box.path("d.dat").c_str(), 0644); },
          {"-o", "f.png", "d.dat"}, 1, "oscplot: d.dat: não é um ficheiro regular\n"},
         {"unreadable",
@@ -347,6 +436,18 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          "oscplot: não é possível escrever w0_3.dat: já existe e não é uma imagem PNG; fica como está\n"},
         {"-o onto a directory", [](const Sandbox &box) { fs::create_directory(box.path("f.png")); },
          {"-o", "f.png", "d.dat"}, 2, "oscplot: não é possível escrever f.png: é um diretório\n"},
+        {"-o onto a dangling link",
+         [](const Sandbox &box) {
+             box.write("d.dat", two_rows);
+             fs::create_symlink("nowhere/f.png", box.path("f.png"));
+         },
+         {"-o", "f.png", "d.dat"}, 2,
+         "oscplot: não é possível escrever f.png: não é possível ler o que lá está: ficheiro ou "
+         "diretório inexistente\n"},
+        {"a TMPDIR that does not exist", write("d.dat", two_rows),
+         {"/usr/bin/env", "TMPDIR=/nonexistent", OSCPLOT, "d.dat"}, 1,
+         "oscplot: não é possível criar um diretório temporário em /nonexistent: ficheiro ou "
+         "diretório inexistente\n"},
         {"-o with -t", write("d.dat", two_rows), {"-o", "f.png", "-t", "d.dat"}, 2,
          "oscplot: -o e -t não se combinam (veja oscplot --help)\n"},
         {"a figure's name taken by text",
@@ -369,7 +470,10 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         SCOPED_TRACE(c.what);
         Sandbox box;
         c.setup(box);
-        std::vector<std::string> command = {OSCPLOT};
+        // A case may give its own command line, the program among its words.
+        std::vector<std::string> command;
+        if (std::find(c.arguments.begin(), c.arguments.end(), OSCPLOT) == c.arguments.end())
+            command.push_back(OSCPLOT);
         if (c.fake)
             command.insert(command.begin(),
                            {"/usr/bin/env", fake_gnuplot(box, "\"plot.gp\" line 7: out of memory",
@@ -538,6 +642,7 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
     EXPECT_EQ(run.err, "");
     const auto lines = lines_of(run.out);
     ASSERT_EQ(lines.size(), 23u) << run.out;
+    EXPECT_EQ(run.out.back(), '\n') << "the prompt must come on a line of its own";
     std::vector<std::string> titles;
     std::vector<std::vector<std::string>> side(1);
     std::vector<std::vector<std::string>> bottom;
@@ -557,8 +662,17 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
         EXPECT_LE(label.size(), 1u) << "labels run together: " << line;
         if (!label.empty()) side.back().push_back(label[0]);
         if (line.find("+---") != std::string::npos && ++borders % 2 == 0) {
-            bottom.push_back(fields_of(lines.at(i + 1)));
+            const std::string &along = lines.at(i + 1);
+            bottom.push_back(fields_of(along));
             side.emplace_back();
+            // Labels along the bottom stand at least four blanks apart.
+            const std::size_t first = along.find_first_not_of(' ');
+            for (std::size_t gap = along.find(' ', first); gap != std::string::npos;) {
+                const std::size_t next = along.find_first_not_of(' ', gap);
+                if (next == std::string::npos) break;
+                EXPECT_GE(next - gap, 4u) << along;
+                gap = along.find(' ', next);
+            }
         }
     }
     EXPECT_GT(curve, 100u) << run.out;
@@ -572,6 +686,12 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
         expect_even_labels(bottom[panel], "along the bottom of panel " + std::to_string(panel + 1));
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(box.dir()), fs::directory_iterator()), 1);
+
+    // A terminal too small to hold two panels is taken as 100 x 30.
+    const RunResult small = box.run_command(
+        {"/usr/bin/env", "COLUMNS=80", "LINES=12", OSCPLOT, "-t", "Oscilador_Kutta.dat"});
+    EXPECT_EQ(small.status, 0) << small.err;
+    EXPECT_EQ(lines_of(small.out).size(), 29u) << small.out;
 }
 
 } // namespace
