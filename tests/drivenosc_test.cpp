@@ -132,6 +132,7 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
         {"1 0 10 0.1", "99999999999\n", "opção inválida \"99999999999\""},
         {"1 0 10 0.1", "1.5\n", "opção inválida \"1.5\""},
         {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\""},
+        {"1 0 10 0.1", "\x1b[2J\n", "opção inválida \"\\x1b[2J\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
         {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
         {"0 1 9007199254740991 0.5", "0\n", "opção inválida \"0\""},
@@ -224,6 +225,13 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
                     else EXPECT_FALSE(box.exists(files[other]));
                 }
             }
+    // Two files blocked: the first one met stops the run, with one line.
+    Sandbox box;
+    std::filesystem::create_directory(box.path(files[0]));
+    std::filesystem::create_directory(box.path(files[2]));
+    box.write(parameter_file, "1 0 10 0.1");
+    EXPECT_EQ(box.run(DRIVENOSC, "2\n").err,
+              "drivenosc: não é possível escrever " + files[0] + ": é um diretório\n");
 }
 
 // What blocks a file after the menu has been shown (here a directory made while the program

@@ -278,6 +278,18 @@ TEST(DataFiles, ARowThatCannotBeWrittenWholeIsCutBack)
                                    "fica com as " + std::to_string(rows.size()) +
                                    " linhas completas escritas até então");
     }
+    // Room for the first row alone (25 bytes), and the words for one row; the message goes
+    // through a pipe, which no file-size limit cuts.
+    Sandbox box;
+    box.write("parametros_sistema.txt", "1 0 10 0.01");
+    const RunResult run = box.run_command(
+        {"/bin/bash", "-c", "set -o pipefail; /usr/bin/prlimit --fsize=30 -- \"$0\" 2>&1 | cat >&2",
+         RKSTEPPER});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(box.read("RK_generico_1b.txt"), "0.01 0.99995 -0.00990001\n");
+    EXPECT_EQ(run.err, "rkstepper: não é possível escrever RK_generico_1b.txt: o ficheiro excede "
+                       "o tamanho máximo permitido; o ficheiro fica com 1 linha completa, a "
+                       "primeira\n");
 }
 
 // A run whose rows, counted at their longest, would not fit in the free space warns with both

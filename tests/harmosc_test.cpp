@@ -244,6 +244,13 @@ TEST(HarmoscRefusals, EarlyCheckLeavesNoFileBehind)
         earlier.write(data_file, "earlier results\n");
         EXPECT_EQ(earlier.run(HARMOSC, input).status, 1);
         EXPECT_EQ(earlier.read(data_file), "earlier results\n");
+        // Through a link to a file yet to be made, the file made to find out goes, the link stays.
+        Sandbox linked;
+        std::filesystem::create_directory(linked.path("out"));
+        std::filesystem::create_symlink("out/dados.dat", linked.path(data_file));
+        EXPECT_EQ(linked.run(HARMOSC, input).status, 1);
+        EXPECT_TRUE(std::filesystem::is_symlink(linked.path(data_file)));
+        EXPECT_TRUE(std::filesystem::is_empty(linked.path("out")));
     }
 }
 

@@ -46,6 +46,8 @@ bool Sandbox::exists(const std::string &name) const
 
 namespace {
 
+constexpr rlim_t file_size_cap = 128UL * 1024 * 1024;
+
 void redirect(const fs::path &file, int flags, int target)
 {
     const int fd = ::open(file.c_str(), flags, 0644);
@@ -85,6 +87,14 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command,
         // The program starts with the three standard streams and nothing the test runner left
         // open, as from a shell.
         for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+        // No run of the suite writes more than a few tens of megabytes: one that loops for
+        // ever writing rows stops at this size instead of filling the disk and the test's
+        // memory before the hang limit comes.
+        rlimit size{};
+        if (::getrlimit(RLIMIT_FSIZE, &size) == 0 && size.rlim_cur > file_size_cap) {
+            size.rlim_cur = file_size_cap;
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        }
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

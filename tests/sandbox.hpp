@@ -1,7 +1,7 @@
 // Runs the built programs as a user does: in a fresh working directory of their own, with
 // scripted standard input, capturing what they print, their exit status and their peak memory.
 // A run that has not ended after the hang limit (a minute: generous on any machine, however
-// busy) is killed and fails the test that started it.
+// busy) is killed and fails the test that started it; no file it writes may grow past 128 MiB.
 #pragma once
 
 #include <filesystem>

@@ -220,9 +220,10 @@ bool DataFile::write_whole(const char *bytes, std::size_t size)
             std::string kept;
             if (regular_) {
                 if (::ftruncate(fd_, complete_) == 0 && ::lseek(fd_, complete_, SEEK_SET) >= 0)
-                    kept = rows_ == 0 ? "; o ficheiro fica vazio"
-                                      : "; o ficheiro fica com as " + std::to_string(rows_) +
-                                            " linhas completas escritas até então";
+                    kept = rows_ == 0   ? "; o ficheiro fica vazio"
+                           : rows_ == 1 ? "; o ficheiro fica com 1 linha completa, a primeira"
+                                        : "; o ficheiro fica com as " + std::to_string(rows_) +
+                                              " linhas completas escritas até então";
                 else
                     kept = "; a última linha do ficheiro pode estar cortada";
             }
