@@ -297,11 +297,13 @@ TEST(Oscplot, ThinningKeepsEachColumnsEndsAndExtremes)
     for (std::size_t i = 1; i <= rows.size(); ++i) {
         const auto bin = [&](std::size_t k) { return std::floor((rows[k][0] - t0) / span * 512); };
         if (i < rows.size() && bin(i) == bin(first)) continue;
-        const auto low = std::min_element(rows.begin() + first, rows.begin() + i,
-                                          [](const auto &a, const auto &b) { return a[1] < b[1]; });
-        const auto high = std::max_element(rows.begin() + first, rows.begin() + i,
-                                           [](const auto &a, const auto &b) { return a[1] < b[1]; });
-        for (const auto &row : {rows[first], rows[i - 1], *low, *high})
+        std::size_t low = first;
+        std::size_t high = first;
+        for (std::size_t k = first; k < i; ++k) {
+            if (rows[k][1] < rows[low][1]) low = k;
+            if (rows[k][1] > rows[high][1]) high = k;
+        }
+        for (const auto &row : {rows[first], rows[i - 1], rows[low], rows[high]})
             EXPECT_EQ(drawn.count({row[0], row[1]}), 1u) << "t = " << row[0] << " in the bin of "
                                                          << rows[first][0];
         first = i;
