@@ -78,9 +78,10 @@ Opened open_locked(const char *file)
 {
     Opened opened;
     struct stat status {};
-    if (::stat(file, &status) == 0 && S_ISDIR(status.st_mode)) return fail(opened, EISDIR);
-    if (::stat(file, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
-        return fail(opened, not_regular);
+    if (::stat(file, &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return fail(opened, EISDIR);
+        if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode)) return fail(opened, not_regular);
+    }
 
     opened.fd = ::open(file, write_flags);
     if (opened.fd < 0 && errno == ENOENT) {
@@ -110,7 +111,12 @@ Opened open_locked(const char *file)
     return opened;
 }
 
-const char *const not_writable = "não é possível escrever";
+// Says that `file` cannot be written, why, and what became of it; returns false.
+bool refuse_writing(const char *program, const char *file, int error, const std::string &kept = "")
+{
+    refuse(program, std::string("não é possível escrever ") + file + ": " + why(error, file) + kept);
+    return false;
+}
 
 // "391 GB": three significant digits in the units of the file system's own tools.
 std::string size_text(double bytes)
@@ -135,9 +141,7 @@ bool data_files_usable(const char *program, std::initializer_list<const char *> 
     for (const char *file : files) {
         held.push_back(open_locked(file));
         if (held.back().fd < 0) {
-            refuse(program, std::string(not_writable) + ' ' + file + ": " +
-                                why(held.back().error, file));
-            usable = false;
+            usable = refuse_writing(program, file, held.back().error);
             break;
         }
     }
@@ -227,9 +231,7 @@ bool DataFile::write_whole(const char *bytes, std::size_t size)
                 else
                     kept = "; a última linha do ficheiro pode estar cortada";
             }
-            textio::refuse(program_, std::string(not_writable) + ' ' + name_ + ": " +
-                                         why(error, name_) + kept);
-            return false;
+            return refuse_writing(program_, name_, error, kept);
         }
     }
     complete_ += static_cast<off_t>(size);
@@ -237,10 +239,6 @@ bool DataFile::write_whole(const char *bytes, std::size_t size)
     return true;
 }
 
-bool DataFile::refuse(int error) const
-{
-    textio::refuse(program_, std::string(not_writable) + ' ' + name_ + ": " + why(error, name_));
-    return false;
-}
+bool DataFile::refuse(int error) const { return refuse_writing(program_, name_, error); }
 
 } // namespace textio
