@@ -178,8 +178,7 @@ int main(int argc, char **argv)
                                   "de dados ficarão vazios");
     else
         textio::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
-                                       textio::longest_text(N) + textio::longest_text(N * h) +
-                                           2 * textio::longest_any + 4);
+                                       {N, N * h});
     textio::warn_step(program, h, w0, gamma / 2, N * h, textio::Step::chosen); // gamma is 2β
     textio::warn_repeated_times(program, h, N * h, true);
 

@@ -178,8 +178,7 @@ int dialogue_and_run()
     textio::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
     if (rows > 0.0)
-        textio::warn_if_short_of_space(program, data_file, rows,
-                                       textio::longest_text(tf) + 2 * textio::longest_any + 3);
+        textio::warn_if_short_of_space(program, data_file, rows, {tf});
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }

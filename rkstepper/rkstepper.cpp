@@ -132,8 +132,7 @@ int main(int argc, char **argv)
     textio::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
                       textio::Step::chosen);
     textio::warn_repeated_times(program, h, t_end, false);
-    textio::warn_if_short_of_space(program, data_file, N,
-                                   textio::longest_text(t_end) + 2 * textio::longest_any + 3);
+    textio::warn_if_short_of_space(program, data_file, N, {t_end});
 
     forRK::x1 = x0;
     forRK::v1 = v0;

@@ -132,6 +132,20 @@ std::string size_text(double bytes)
     return text;
 }
 
+// Characters a column takes in most rows when its values grow steadily to `bound`, sign
+// included: most of them lie in the decade of the last one, and there six significant digits
+// take at most 12345.6, 0.000123457 or 1.23457e+06 characters.
+std::size_t longest_text(double bound)
+{
+    const double magnitude = std::fabs(bound);
+    if (!(magnitude >= 1e-4 && magnitude < 1e6)) return magnitude >= 1e100 ? 13 : 12;
+    const int decade = static_cast<int>(std::floor(std::log10(magnitude)));
+    return 1 + (decade >= 0 ? (decade == 5 ? 6 : 7) : 7 - decade);
+}
+
+// A column of any value, as position and velocity are: -1.23457e-05.
+constexpr std::size_t longest_any = 12;
+
 } // namespace
 
 bool data_files_usable(const char *program, std::initializer_list<const char *> files)
@@ -149,20 +163,13 @@ bool data_files_usable(const char *program, std::initializer_list<const char *> 
     return usable;
 }
 
-std::size_t longest_text(double bound)
-{
-    // Most values of a column that grows steadily, as time does, lie in the decade of its last
-    // one; there six significant digits take at most 12345.6, 0.000123457 or 1.23457e+06
-    // characters, and a sign one more.
-    const double magnitude = std::fabs(bound);
-    if (!(magnitude >= 1e-4 && magnitude < 1e6)) return magnitude >= 1e100 ? 13 : 12;
-    const int decade = static_cast<int>(std::floor(std::log10(magnitude)));
-    return 1 + (decade >= 0 ? (decade == 5 ? 6 : 7) : 7 - decade);
-}
-
 void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::size_t row_bytes)
+                            std::initializer_list<double> growing)
 {
+    // Each column and the space or newline after it.
+    std::size_t row_bytes = 2 * (longest_any + 1);
+    for (const double bound : growing) row_bytes += longest_text(bound) + 1;
+
     struct stat status {};
     const bool exists = ::stat(file, &status) == 0;
     if (exists && !S_ISREG(status.st_mode)) return; // a device keeps nothing

@@ -21,15 +21,12 @@ namespace textio {
 // file created to find out is removed again. Says why not.
 bool data_files_usable(const char *program, std::initializer_list<const char *> files);
 
-// A run that would write about rows × row_bytes bytes to `file` warns when the file system
-// has less free space than that. The run goes on: a disk that fills up stops it cleanly.
+// A run that writes `rows` rows to `file` warns when the file system has less free space than
+// they may take, counted at their longest. Each row holds the columns that grow steadily up to
+// the bounds `growing` (time, and drivenosc's step index), then a position and a velocity. The
+// run goes on: a disk that fills up stops it cleanly.
 void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::size_t row_bytes);
-
-// Characters a column takes in most rows when its values grow steadily to `bound` (time, the
-// step index), sign included; and a column of any value (position, velocity).
-std::size_t longest_text(double bound);
-inline constexpr std::size_t longest_any = 12; // -1.23457e-05
+                            std::initializer_list<double> growing);
 
 // One data file of a run, open for writing from open() until the object goes away.
 class DataFile {
