@@ -166,7 +166,7 @@ int main(int argc, char **argv)
     case 2: wf = w0; break;
     case 3: wf = 3 * w0; break;
     default:
-        return textio::refuse(program, (std::cin.fail() && answer.empty()
+        return textio::refuse(program, (answer.empty()
                                             ? std::string("a entrada terminou sem uma opção")
                                             : "opção inválida " + textio::quoted(answer)) +
                                            ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado");
