@@ -7,9 +7,12 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
-#include "textio/datafile.hpp"
-#include "textio/program_io.hpp"
-#include "textio/step_warnings.hpp"
+#include "disk/datafile.hpp"
+#include "stepmath/time_grid.hpp"
+#include "text/command_line.hpp"
+#include "text/messages.hpp"
+#include "text/reading.hpp"
+#include "warnings/step_warnings.hpp"
 
 #include <array>
 #include <cmath>
@@ -67,10 +70,10 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     double x = x0;
     double v = v0;
 
-    std::array<textio::DataFile, 3> files;
+    std::array<osc::DataFile, 3> files;
     for (std::size_t i = 0; i < files.size(); ++i)
         if (!files[i].open(program, data_files[i])) return false;
-    for (textio::DataFile &file : files)
+    for (osc::DataFile &file : files)
         if (!file.empty()) return false;
     const bool writes = selection >= 1 && selection <= 3;
     const std::size_t chosen = writes ? static_cast<std::size_t>(selection - 1) : 0;
@@ -106,19 +109,16 @@ bool grid_ends(double h, double t_end)
 {
     if (!(t_end >= 0.0)) return true;
     if (!(h > 0.0)) return false;
-    int exponent = 0;
-    const double mantissa = std::frexp(h, &exponent); // h = mantissa * 2^exponent
-    const double stall = std::ldexp(1.0, mantissa == 0.5 ? exponent + 52 : exponent + 53);
-    return t_end < stall;
+    return t_end < osc::stall_time(h);
 }
 
 // Reads x0, v0, N and h, each a whole number token; says what is wrong when it cannot.
 bool read_parameters(double &x0, double &v0, double &N, double &h)
 {
     std::ifstream parameters;
-    if (!textio::open_to_read(parameters, program, parameter_file)) return false;
+    if (!osc::open_to_read(parameters, program, parameter_file)) return false;
     const auto read = [&](double &value, const char *name) {
-        return textio::read_number(parameters, value, program, name, parameter_file);
+        return osc::read_number(parameters, value, program, name, parameter_file);
     };
     return read(x0, "x0") && read(v0, "v0") && read(N, "N") && read(h, "h");
 }
@@ -132,7 +132,7 @@ int main(int argc, char **argv)
     const double lambda = 0.5;
     const double F0 = 0.5;
 
-    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+    if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
 
     double x0 = 0.0;
@@ -141,11 +141,11 @@ int main(int argc, char **argv)
     double h = 0.0;
     if (!read_parameters(x0, v0, N, h)) return 1;
     if (!grid_ends(h, N * h))
-        return textio::refuse(program, "com N = " + textio::text(N) + " e h = " + textio::text(h) +
+        return osc::refuse(program, "com N = " + osc::text(N) + " e h = " + osc::text(h) +
                               " o tempo nunca ultrapassa N·h e a simulação não terminaria");
     // The three files are emptied together or not at all, so all three must be writable
     // before anyone is asked for a frequency.
-    if (!textio::data_files_usable(program, {data_files[0], data_files[1], data_files[2]}))
+    if (!osc::data_files_usable(program, {data_files[0], data_files[1], data_files[2]}))
         return 1;
 
     const double w0 = std::sqrt(k / m);
@@ -159,28 +159,28 @@ int main(int argc, char **argv)
 
     int selection = 0;
     std::string answer;
-    const bool read = textio::read_choice(std::cin, selection, &answer);
+    const bool read = osc::read_choice(std::cin, selection, &answer);
     double wf = 0.0;
     switch (read ? selection : 0) {
     case 1: wf = w0 / 3; break;
     case 2: wf = w0; break;
     case 3: wf = 3 * w0; break;
     default:
-        return textio::refuse(program, (answer.empty()
+        return osc::refuse(program, (answer.empty()
                                             ? std::string("a entrada terminou sem uma opção")
-                                            : "opção inválida " + textio::quoted(answer)) +
+                                            : "opção inválida " + osc::quoted(answer)) +
                                            ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado");
     }
 
     if (N * h < 0.0)
-        textio::warn(program, "N·h = " + textio::text(N * h) +
+        osc::warn(program, "N·h = " + osc::text(N * h) +
                                   " é negativo: nenhuma linha será escrita e os três ficheiros "
                                   "de dados ficarão vazios");
     else
-        textio::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
+        osc::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
                                        {N, N * h});
-    textio::warn_step(program, h, w0, gamma / 2, N * h, textio::Step::chosen); // gamma is 2β
-    textio::warn_repeated_times(program, h, N * h, true);
+    osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
+    osc::warn_repeated_times(program, h, N * h, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

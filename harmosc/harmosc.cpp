@@ -6,9 +6,12 @@
 // constants and initial conditions asked on the console. The state at the start of every
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
-#include "textio/datafile.hpp"
-#include "textio/program_io.hpp"
-#include "textio/step_warnings.hpp"
+#include "disk/datafile.hpp"
+#include "stepmath/time_grid.hpp"
+#include "text/command_line.hpp"
+#include "text/messages.hpp"
+#include "text/reading.hpp"
+#include "warnings/step_warnings.hpp"
 
 #include <cmath>
 #include <csignal>
@@ -53,7 +56,7 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     double x = x0;
     double v = v0;
 
-    textio::DataFile out;
+    osc::DataFile out;
     if (!out.open(program, data_file) || !out.empty()) return false;
 
     while (tf >= t) {
@@ -77,40 +80,31 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     return true;
 }
 
-// Once the running sum t reaches the lowest power of two whose half ulp is at least h,
-// adding h no longer changes it. A final time at or beyond that point is never passed.
-double stall_time(double h)
-{
-    int exponent = 0;
-    const double mantissa = std::frexp(h, &exponent); // h = mantissa * 2^exponent
-    return std::ldexp(1.0, mantissa == 0.5 ? exponent + 52 : exponent + 53);
-}
-
 // A run whose rows can show no motion still runs, but says so first.
 void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
 {
-    using textio::text;
+    using osc::text;
     const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
     if (m == 0.0)
-        textio::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
+        osc::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
     else if (k / m < 0.0)
-        textio::warn(program, "k/m = " + text(k / m) +
+        osc::warn(program, "k/m = " + text(k / m) +
                                   " é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows);
     else if (m < 0.0)
-        textio::warn(program, "a massa m = " + text(m) +
+        osc::warn(program, "a massa m = " + text(m) +
                                   " é negativa: o movimento calculado não tem sentido físico");
     else if (!std::isfinite(w0) || !std::isfinite(gamma))
-        textio::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
+        osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
                                   " não são ambos finitos: " + nan_rows + " ou inf");
     if (tf < 0.0)
-        textio::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
+        osc::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
                                   " ficará vazio");
 }
 
 // The next answer of the dialogue, refused unless it is one number read in full.
 bool read_value(double &value, const char *name)
 {
-    return textio::read_number(std::cin, value, program, name, nullptr);
+    return osc::read_number(std::cin, value, program, name, nullptr);
 }
 
 // The prompts leave the terminal in bold white; a terminal gets its attributes back when the
@@ -128,7 +122,7 @@ void reset_and_reraise(int signal)
 int dialogue_and_run()
 {
     // Better to hear now than after the last answer that the results could not be kept.
-    if (!textio::data_files_usable(program, {data_file})) return 1;
+    if (!osc::data_files_usable(program, {data_file})) return 1;
 
     const double h = 0.1;
 
@@ -140,7 +134,7 @@ int dialogue_and_run()
               << std::endl;
 
     int selection = 0;
-    if (!textio::read_choice(std::cin, selection) || (selection != 1 && selection != 2)) {
+    if (!osc::read_choice(std::cin, selection) || (selection != 1 && selection != 2)) {
         std::cout << "Opção inválida" << std::endl;
         return 1;
     }
@@ -166,19 +160,19 @@ int dialogue_and_run()
     double tf = 0.0;
     std::cout << "\033[1;31m" << "Introduza o instante final da simulação \033[37m" << std::endl;
     if (!read_value(tf, "tf")) return 1;
-    if (tf >= stall_time(h))
-        return textio::refuse(program, "o instante final " + textio::text(tf) +
-                                           " nunca é atingido: com passo " + textio::text(h) +
+    if (tf >= osc::stall_time(h))
+        return osc::refuse(program, "o instante final " + osc::text(tf) +
+                                           " nunca é atingido: com passo " + osc::text(h) +
                                            " a soma do tempo deixa de avançar antes dele");
 
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
     warn_if_pointless(k, m, w0, gamma, tf);
-    if (m > 0.0) textio::warn_step(program, h, w0, gamma, tf, textio::Step::fixed);
-    textio::warn_repeated_times(program, h, tf, false);
+    if (m > 0.0) osc::warn_step(program, h, w0, gamma, tf, osc::Step::fixed);
+    osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
     if (rows > 0.0)
-        textio::warn_if_short_of_space(program, data_file, rows, {tf});
+        osc::warn_if_short_of_space(program, data_file, rows, {tf});
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }
@@ -187,7 +181,7 @@ int dialogue_and_run()
 
 int main(int argc, char **argv)
 {
-    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+    if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
     if (terminal)

@@ -8,10 +8,12 @@
 
 #include "RuKu.hpp"
 
-#include "textio/datafile.hpp"
-#include "textio/memory.hpp"
-#include "textio/program_io.hpp"
-#include "textio/step_warnings.hpp"
+#include "disk/datafile.hpp"
+#include "memory/memory.hpp"
+#include "text/command_line.hpp"
+#include "text/messages.hpp"
+#include "text/reading.hpp"
+#include "warnings/step_warnings.hpp"
 
 #include <array>
 #include <cmath>
@@ -58,16 +60,16 @@ const char *const usage =
     "2 argumento desconhecido.\n";
 
 // Says why the run stops; returns the exit status of a refusal.
-int refuse(const std::string &why) { return textio::refuse(program, why); }
+int refuse(const std::string &why) { return osc::refuse(program, why); }
 
 // Reads x0, v0, N and h, each one whole token (N an int); says what is wrong when the file is
 // missing, short or holds something else, or N is negative.
 bool read_parameters(double &x0, double &v0, int &N, double &h)
 {
     std::ifstream parameters;
-    if (!textio::open_to_read(parameters, program, parameter_file)) return false;
+    if (!osc::open_to_read(parameters, program, parameter_file)) return false;
     const auto read = [&](auto &value, const char *name) {
-        return textio::read_number(parameters, value, program, name, parameter_file);
+        return osc::read_number(parameters, value, program, name, parameter_file);
     };
     if (!read(x0, "x0") || !read(v0, "v0") || !read(N, "N") || !read(h, "h")) return false;
     if (N < 0) {
@@ -83,7 +85,7 @@ bool read_parameters(double &x0, double &v0, int &N, double &h)
 bool reserve_table(std::vector<Row> &table, int N)
 {
     const double table_bytes = static_cast<double>(N) * sizeof(Row);
-    const double free_bytes = textio::memory_available();
+    const double free_bytes = osc::memory_available();
     const auto mib = [](double bytes) { return std::to_string(std::llround(bytes / 1048576.0)); };
     if (table_bytes > 0.8 * free_bytes) {
         refuse("memória insuficiente para guardar " + std::to_string(N) + " passos: a tabela "
@@ -105,7 +107,7 @@ bool reserve_table(std::vector<Row> &table, int N)
 int main(int argc, char **argv)
 {
     const double t0 = 0.0;
-    if (const int answered = textio::answer_arguments(argc, argv, program, usage); answered >= 0)
+    if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
 
     forF::m = 1.0;
@@ -122,17 +124,17 @@ int main(int argc, char **argv)
     int N = 0;
     double h = 0.0;
     std::vector<Row> table;
-    if (!read_parameters(x0, v0, N, h) || !textio::data_files_usable(program, {data_file}) ||
+    if (!read_parameters(x0, v0, N, h) || !osc::data_files_usable(program, {data_file}) ||
         !reserve_table(table, N))
         return 1;
 
     if (N == 0)
-        textio::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
+        osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    textio::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
-                      textio::Step::chosen);
-    textio::warn_repeated_times(program, h, t_end, false);
-    textio::warn_if_short_of_space(program, data_file, N, {t_end});
+    osc::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
+                      osc::Step::chosen);
+    osc::warn_repeated_times(program, h, t_end, false);
+    osc::warn_if_short_of_space(program, data_file, N, {t_end});
 
     forRK::x1 = x0;
     forRK::v1 = v0;
@@ -142,7 +144,7 @@ int main(int argc, char **argv)
         table.push_back({t, forRK::x1, forRK::v1});
     }
 
-    textio::DataFile out;
+    osc::DataFile out;
     if (!out.open(program, data_file) || !out.empty()) return 1;
     for (const Row &row : table)
         if (!out.write_row(row[0], row[1], row[2])) return 1;

@@ -5,7 +5,7 @@
 // path hands over to std::to_chars or where fixed notation turns to exponent notation,
 // subnormals, and random bit patterns.
 
-#include "textio/number_text.hpp"
+#include "text/number_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,8 @@ class Comparison {
 public:
     void check(double value)
     {
-        char ours[textio::format_room + 1];
-        char *const end = textio::format_g6(ours, value);
+        char ours[osc::format_room + 1];
+        char *const end = osc::format_g6(ours, value);
         char theirs[64];
         const int length = std::snprintf(theirs, sizeof theirs, "%.6g", value);
         ++checked_;

@@ -1,4 +1,4 @@
-#include "textio/memory.hpp"
+#include "memory/memory.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace textio {
+namespace osc {
 
 namespace {
 
@@ -98,4 +98,4 @@ double memory_available()
                      control_group_left()});
 }
 
-} // namespace textio
+} // namespace osc

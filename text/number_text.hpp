@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace textio {
+namespace osc {
 
 // Three-character decimal texts "000" to "999", back to back.
 inline constexpr std::array<char, 3000> three_digits = [] {
@@ -114,4 +114,4 @@ char *format_row(char *first, Numbers... numbers)
     return end;
 }
 
-} // namespace textio
+} // namespace osc

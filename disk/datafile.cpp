@@ -1,6 +1,6 @@
-#include "textio/datafile.hpp"
+#include "disk/datafile.hpp"
 
-#include "textio/program_io.hpp"
+#include "text/messages.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace textio {
+namespace osc {
 
 namespace {
 
@@ -248,4 +248,4 @@ bool DataFile::write_whole(const char *bytes, std::size_t size)
 
 bool DataFile::refuse(int error) const { return refuse_writing(program_, name_, error); }
 
-} // namespace textio
+} // namespace osc

@@ -6,14 +6,14 @@
 // file-size limit, an I/O error) the file is cut back to the end of the last complete row.
 #pragma once
 
-#include "textio/number_text.hpp"
+#include "text/number_text.hpp"
 
 #include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <sys/types.h>
 
-namespace textio {
+namespace osc {
 
 // Whether `files` can become this run's data files: the same checks as DataFile::open, with
 // all of them open at once as the run will hold them, made before the run asks or computes
@@ -68,4 +68,4 @@ private:
     long long rows_ = 0;
 };
 
-} // namespace textio
+} // namespace osc

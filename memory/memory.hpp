@@ -1,7 +1,7 @@
 // How much more memory a process can take before it is refused or killed.
 #pragma once
 
-namespace textio {
+namespace osc {
 
 // Bytes this process can still allocate: the least of what the system has free
 // (MemAvailable), what the process's own limits leave (RLIMIT_AS over its address space,
@@ -10,4 +10,4 @@ namespace textio {
 // limit it too). Infinity when none of them can be read.
 double memory_available();
 
-} // namespace textio
+} // namespace osc

@@ -1,4 +1,5 @@
-// What a fixed step does to the motion, said before the first step. The homogeneous equation
+// What a fixed step does to the motion, said before the first step, in sentences built from
+// the numbers of stepmath/. The homogeneous equation
 //
 //     x'' = -w0²·x - 2β·x'
 //
@@ -7,20 +8,7 @@
 // e^(h·λ). The warnings go to standard error as "program: aviso: ..."; the run goes on.
 #pragma once
 
-#include <complex>
-
-namespace textio {
-
-// R(z) = 1 + z + z²/2 + z³/6 + z⁴/24, the factor of one step for a mode with z = h·λ.
-std::complex<double> rk4_factor(std::complex<double> z);
-
-// ln(|R(z)| / |e^z|): by how much one step changes a mode's amplitude against the exact
-// motion, accurate also where the two agree to many digits.
-double rk4_log_drift(std::complex<double> z);
-
-// The |z| at which |R(z)| = 1 on the ray from 0 through z (z in the left half-plane): 2√2
-// along the imaginary axis, 2.785 along the negative real axis.
-double rk4_stability_limit(std::complex<double> z);
+namespace osc {
 
 // How a student makes h·|λ| smaller: with a smaller step, N steps of it reaching the same end,
 // or, where the step is fixed, with smaller constants k/m and b/m.
@@ -37,4 +25,4 @@ void warn_step(const char *program, double h, double w0, double beta, double t_e
 // n = t/h written beside it.
 void warn_repeated_times(const char *program, double h, double t_end, bool index);
 
-} // namespace textio
+} // namespace osc

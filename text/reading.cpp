@@ -1,121 +1,18 @@
-#include "textio/program_io.hpp"
+#include "text/reading.hpp"
+
+#include "text/messages.hpp"
 
 #include <cerrno>
 #include <cfloat>
+#include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace textio {
-
-int answer_arguments(int argc, char **argv, const char *program, const char *usage)
-{
-    if (argc <= 1) return -1;
-    bool help = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") {
-            help = true;
-        } else if (argument != "--version") {
-            std::cerr << program << ": argumento desconhecido '" << escaped(argument)
-                      << "' (veja " << program << " --help)" << std::endl;
-            return 2;
-        }
-    }
-    errno = 0;
-    if (help) std::cout << usage << std::flush;
-    else std::cout << program << ' ' << OSC_VERSION << std::endl;
-    if (!std::cout) return refuse(program, "não é possível escrever na saída padrão: " + reason(errno));
-    return 0;
-}
-
-std::string escaped(const std::string &raw)
-{
-    // Walks the UTF-8 sequences: printable characters stay, the first `shown` of them; control
-    // characters (C0, DEL, C1) and bytes that are not UTF-8 are written \xNN.
-    constexpr std::size_t shown = 40;
-    std::string out;
-    std::size_t characters = 0;
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(raw[i]); };
-    for (std::size_t i = 0; i < raw.size(); ++characters) {
-        if (characters == shown) return out + "…";
-        const unsigned char lead = byte(i);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                             : lead >= 0xE0 && lead < 0xF0             ? 3
-                             : lead >= 0xF0 && lead < 0xF5             ? 4
-                                                                       : 0;
-        for (std::size_t k = 1; k < length; ++k)
-            if (i + k >= raw.size() || (byte(i + k) & 0xC0U) != 0x80U) length = 0;
-        const bool control = lead < 0x20 || lead == 0x7F || (lead == 0xC2 && length == 2 && byte(i + 1) < 0xA0);
-        if (length == 0 || control) {
-            const std::size_t bytes = length == 0 ? 1 : length;
-            for (std::size_t k = 0; k < bytes; ++k) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02x", byte(i + k));
-                out += hex;
-            }
-            i += bytes;
-        } else {
-            out.append(raw, i, length);
-            i += length;
-        }
-    }
-    return out;
-}
-
-std::string quoted(const std::string &raw) { return "\"" + escaped(raw) + "\""; }
-
-std::string text(double value)
-{
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
-std::string reason(int error)
-{
-    switch (error) {
-    case EACCES:
-    case EPERM: return "permissão negada";
-    case EROFS: return "sistema de ficheiros só de leitura";
-    case ENOSPC: return "não há espaço livre no dispositivo";
-    case EDQUOT: return "quota de disco excedida";
-    case EISDIR: return "é um diretório";
-    case ENOENT: return "ficheiro ou diretório inexistente";
-    case ENOTDIR: return "parte do caminho não é um diretório";
-    case EMFILE:
-    case ENFILE: return "demasiados ficheiros abertos";
-    case EFBIG: return "o ficheiro excede o tamanho máximo permitido";
-    case EIO: return "erro de entrada/saída no dispositivo";
-    case ELOOP: return "demasiadas ligações simbólicas encadeadas";
-    case ENAMETOOLONG: return "nome demasiado longo";
-    case ENXIO: return "dispositivo inexistente";
-    case 0: return "erro desconhecido";
-    default: return std::strerror(error);
-    }
-}
-
-int refuse_file(const char *program, const char *doing, const char *file, int error)
-{
-    return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error));
-}
-
-int refuse(const char *program, const std::string &message)
-{
-    std::cerr << program << ": " << message << std::endl;
-    return 1;
-}
-
-void warn(const char *program, const std::string &message)
-{
-    std::cerr << program << ": aviso: " << message << std::endl;
-}
+namespace osc {
 
 bool open_to_read(std::ifstream &in, const char *program, const char *file)
 {
@@ -236,4 +133,27 @@ bool read_choice(std::istream &in, int &choice, std::string *answer)
     return read;
 }
 
-} // namespace textio
+int row_numbers(std::string_view row, double *values, int room)
+{
+    // The white space of a stream: blank, tab, newline, vertical tab, form feed, carriage return.
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    int count = 0;
+    const char *at = row.data();
+    const char *const end = at + row.size();
+    for (;;) {
+        while (at != end && blank(*at)) ++at;
+        if (at == end) return count;
+        if (count == room) return -1;
+        const char *start = at;
+        if (*start == '+' && start + 1 != end && !blank(start[1]) && start[1] != '-') ++start;
+        const auto [stop, error] = std::from_chars(start, end, values[count]);
+        // Beyond a double's range is still a number of the file: the stream reads it as ±inf.
+        if (stop == start || (stop != end && !blank(*stop))) return -1;
+        if (error == std::errc::result_out_of_range)
+            values[count] = *start == '-' ? -HUGE_VAL : HUGE_VAL;
+        at = stop;
+        ++count;
+    }
+}
+
+} // namespace osc

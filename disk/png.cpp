@@ -1,0 +1,45 @@
+#include "disk/png.hpp"
+
+#include "text/messages.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace osc {
+
+namespace {
+
+constexpr std::string_view signature("\x89PNG\r\n\x1a\n", 8);
+constexpr std::string_view end_chunk("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+
+} // namespace
+
+bool png_whole(std::string_view bytes)
+{
+    return bytes.size() >= signature.size() + end_chunk.size() &&
+           bytes.substr(0, signature.size()) == signature &&
+           bytes.substr(bytes.size() - end_chunk.size()) == end_chunk;
+}
+
+std::string why_not_replaceable(const char *file)
+{
+    struct stat status {};
+    if (::lstat(file, &status) != 0) return errno == ENOENT ? "" : reason(errno);
+    if (::stat(file, &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return "é um diretório";
+        if (!S_ISREG(status.st_mode)) return "não é um ficheiro regular";
+    }
+    // O_NONBLOCK: what was a regular file a moment ago may be a FIFO by now.
+    const int fd = ::open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return "não é possível ler o que lá está: " + reason(errno);
+    char first[signature.size()];
+    const ssize_t got = ::read(fd, first, sizeof first);
+    ::close(fd);
+    if (got == static_cast<ssize_t>(sizeof first) && std::string_view(first, sizeof first) == signature)
+        return "";
+    return "já existe e não é uma imagem PNG; fica como está";
+}
+
+} // namespace osc

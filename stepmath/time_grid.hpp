@@ -1,0 +1,18 @@
+// The time grid 0, h, 2h, ... of a run: where its running sum stops advancing, and where six
+// significant digits stop telling consecutive times apart.
+#pragma once
+
+namespace osc {
+
+// Once the running sum t = t + h reaches the lowest power of two whose half ulp is at least h
+// (h > 0), adding h no longer changes it: a final time at or beyond that point is never passed.
+double stall_time(double h);
+
+// Whether two numbers are written alike in six significant digits.
+bool written_alike(double a, double b);
+
+// The first value of the grid 0, h, 2h, ... up to `end` that is written alike with the next
+// one, or NaN when none is.
+double first_written_alike(double h, double end);
+
+} // namespace osc

@@ -1,0 +1,98 @@
+#include "text/messages.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+namespace osc {
+
+std::string escaped(const std::string &raw)
+{
+    // Walks the UTF-8 sequences: printable characters stay, the first `shown` of them; control
+    // characters (C0, DEL, C1) and bytes that are not UTF-8 are written \xNN.
+    constexpr std::size_t shown = 40;
+    std::string out;
+    std::size_t characters = 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(raw[i]); };
+    for (std::size_t i = 0; i < raw.size(); ++characters) {
+        if (characters == shown) return out + "…";
+        const unsigned char lead = byte(i);
+        std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0             ? 3
+                             : lead >= 0xF0 && lead < 0xF5             ? 4
+                                                                       : 0;
+        for (std::size_t k = 1; k < length; ++k)
+            if (i + k >= raw.size() || (byte(i + k) & 0xC0U) != 0x80U) length = 0;
+        const bool control = lead < 0x20 || lead == 0x7F || (lead == 0xC2 && length == 2 && byte(i + 1) < 0xA0);
+        if (length == 0 || control) {
+            const std::size_t bytes = length == 0 ? 1 : length;
+            for (std::size_t k = 0; k < bytes; ++k) {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, "\\x%02x", byte(i + k));
+                out += hex;
+            }
+            i += bytes;
+        } else {
+            out.append(raw, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string quoted(const std::string &raw) { return "\"" + escaped(raw) + "\""; }
+
+std::string text(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+std::string reason(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: return "permissão negada";
+    case EROFS: return "sistema de ficheiros só de leitura";
+    case ENOSPC: return "não há espaço livre no dispositivo";
+    case EDQUOT: return "quota de disco excedida";
+    case EISDIR: return "é um diretório";
+    case ENOENT: return "ficheiro ou diretório inexistente";
+    case ENOTDIR: return "parte do caminho não é um diretório";
+    case EMFILE:
+    case ENFILE: return "demasiados ficheiros abertos";
+    case EFBIG: return "o ficheiro excede o tamanho máximo permitido";
+    case EIO: return "erro de entrada/saída no dispositivo";
+    case ELOOP: return "demasiadas ligações simbólicas encadeadas";
+    case ENAMETOOLONG: return "nome demasiado longo";
+    case ENXIO: return "dispositivo inexistente";
+    case 0: return "erro desconhecido";
+    default: return std::strerror(error);
+    }
+}
+
+int refuse_file(const char *program, const char *doing, const char *file, int error)
+{
+    return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error));
+}
+
+int refuse(const char *program, const std::string &message)
+{
+    std::cerr << program << ": " << message << std::endl;
+    return 1;
+}
+
+void warn(const char *program, const std::string &message)
+{
+    std::cerr << program << ": aviso: " << message << std::endl;
+}
+
+int refuse_standard_output(const char *program, int error)
+{
+    return refuse(program, "não é possível escrever na saída padrão: " + reason(error));
+}
+
+} // namespace osc

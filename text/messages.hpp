@@ -1,0 +1,35 @@
+// What every program and tool of the project says: one line on standard error that starts with
+// the program's name, with the system's reasons in Portuguese and text from users made safe to
+// show.
+#pragma once
+
+#include <string>
+
+namespace osc {
+
+// Text from a user or a file made safe to show in a message: at most 40 characters, then "…",
+// and every control character or byte that is not UTF-8 written as \xNN, so that no escape
+// sequence reaches the terminal.
+std::string escaped(const std::string &raw);
+// The same in double quotes.
+std::string quoted(const std::string &raw);
+
+// A number as a default-configured stream writes it, as in the data files.
+std::string text(double value);
+
+// A failed system call's errno as the reason a user reads, in Portuguese.
+std::string reason(int error);
+
+// Writes "program: doing file: reason" and returns 1, the status of a refused run.
+int refuse_file(const char *program, const char *doing, const char *file, int error);
+
+// Writes "program: message" and returns 1.
+int refuse(const char *program, const std::string &message);
+
+// Writes "program: aviso: message"; the run goes on.
+void warn(const char *program, const std::string &message);
+
+// Says that standard output did not take what was written to it, and why; returns 1.
+int refuse_standard_output(const char *program, int error);
+
+} // namespace osc
