@@ -122,8 +122,12 @@ void remove_leftovers(const std::string &directory, const char *program)
         const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
         if (pid <= 0 || *end != '-') continue;
         // Gone means no process has that number: a running one, ours or not, keeps its file.
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            ::unlink((directory + "/" + name).c_str());
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::string path = directory;
+            path += '/';
+            path += name;
+            ::unlink(path.c_str());
+        }
     }
     ::closedir(listing);
 }

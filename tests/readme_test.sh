@@ -24,16 +24,9 @@
 # The commands of each DOC.md are timings: they run from README.md's directory, where a reader
 # types them, with BENCH_BIN=BIN_DIR and BENCH_QUICK=1, and must exit 0; output is not compared.
 set -uo pipefail
-[ $# -ge 2 ] || { echo "uso: readme_test.sh BIN_DIR README.md [DOC.md...]" >&2; exit 2; }
-bin=$(cd -- "$1" && pwd) && root=$(cd -- "$(dirname -- "$2")" && pwd) || exit 2
-shift
-work=$(mktemp -d "${TMPDIR:-/tmp}/readme.XXXXXX") || exit 2
-trap 'rm -rf -- "$work"' EXIT
-mkdir -- "$work/home" "$work/tmp" || exit 2
-gnuplot=0; command -v gnuplot > /dev/null && gnuplot=1
-failures=0
+bin="" root="" work="" where="" gnuplot=0 failures=0
 
-fail() { echo "$where: $1"; failures=$((failures + 1)); [ -z "${2:-}" ] || sed 's/^/    /' -- "$2"; }
+fail() { echo "$where: $1"; failures=$((failures + 1)); [[ -z "${2:-}" ]] || sed 's/^/    /' -- "$2"; }
 pngs() { find "$1" -name '*.png' -printf '%T@ %s %p\n' | sort; }
 run() { # directory script output (the shell names itself after the README line)
   (cd -- "$1" && exec env -i PATH="$bin:$PATH" HOME="$work/home" TMPDIR="$work/tmp" \
@@ -73,34 +66,34 @@ check() { # file compare(1) or status only(0)
   (cd -- "$cases" && parse "$file") > "$cases/list" || { echo "$name: cannot be read"; exit 2; }
   while IFS=$'\t' read -r n section line reason; do
     where="$name:$line" got="$cases/$n.got"
-    if [ -n "$reason" ]; then left+=("$line"); continue; fi
-    if [ "$compare" = 0 ]; then
+    if [[ -n "$reason" ]]; then left+=("$line"); continue; fi
+    if [[ $compare == 0 ]]; then
       run "$root" "$cases/$n.cmd" "$got"; status=$?; ran=$((ran + 1))
-      [ "$status" = 0 ] || fail "exit status $status, expected 0; it printed:" "$got"
+      [[ $status == 0 ]] || fail "exit status $status, expected 0; it printed:" "$got"
       continue
     fi
     dir="$cases/section$section"; mkdir -p -- "$dir"
     before=$(pngs "$dir")
     run "$dir" "$cases/$n.cmd" "$got"; status=$?; ran=$((ran + 1))
-    if grep -qE 'oscplot|gnuplot|\.png' "$cases/$n.cmd" && [ $gnuplot = 0 ]; then
+    if grep -qE 'oscplot|gnuplot|\.png' "$cases/$n.cmd" && [[ $gnuplot == 0 ]]; then
       echo "$where: gnuplot is not installed: ran, not checked"; continue
     fi
     written=$(comm -13 <(printf '%s\n' "$before") <(pngs "$dir") | cut -d' ' -f3-)
-    if [ -z "$written" ] && grep -q '\.png' "$cases/$n.cmd"; then fail "wrote no PNG" "$got"; fi
+    if [[ -z "$written" ]] && grep -q '\.png' "$cases/$n.cmd"; then fail "wrote no PNG" "$got"; fi
     while IFS= read -r png; do
-      [ -n "$png" ] || continue
+      [[ -n "$png" ]] || continue
       cmp -s -n 8 -- "$png" <(printf '\211PNG\r\n\032\n') || fail "${png##*/} is not a PNG"
     done <<< "$written"
-    if [ "$status" = 124 ]; then fail "did not finish within 120 s" "$got"; continue; fi
-    if [ ! -e "$cases/$n.out" ]; then
-      if [ "$status" != 0 ] || [ -s "$got" ]; then
+    if [[ $status == 124 ]]; then fail "did not finish within 120 s" "$got"; continue; fi
+    if [[ ! -e "$cases/$n.out" ]]; then
+      if [[ $status != 0 ]] || [[ -s "$got" ]]; then
         fail "the README shows no output: expected status 0 and none, got status $status and:" "$got"
       fi
       continue
     fi
-    [ -z "$written" ] || [ "$status" = 0 ] || fail "exit status $status, expected 0" "$got"
+    [[ -z "$written" ]] || [[ $status == 0 ]] || fail "exit status $status, expected 0" "$got"
     sed -i 's/\x1b\[[0-9;]*m//g' -- "$got"
-    [ ! -s "$got" ] || [ -z "$(tail -c 1 -- "$got")" ] || fail "its output does not end with a newline"
+    [[ ! -s "$got" ]] || [[ -z "$(tail -c 1 -- "$got")" ]] || fail "its output does not end with a newline"
     awk 'FILENAME == ARGV[1] { e[++ne] = $0; next } { a[++na] = $0 }
       END { i = j = 1                      # "..." is a wildcard over lines, as * over characters
         while (j <= na) {
@@ -115,10 +108,22 @@ check() { # file compare(1) or status only(0)
         --label "what it prints" -- "$cases/$n.out" "$got")
   done < "$cases/list"
   echo "$name: examples run: $ran${left:+, not run: the blocks at lines ${left[*]}}"
-  [ "$ran" -gt 0 ] || [ "$compare" = 0 ] || { where=$name; fail "no example found"; }
+  [[ $ran -gt 0 ]] || [[ $compare == 0 ]] || { where=$name; fail "no example found"; }
 }
 
-check "$root/${1##*/}" 1
-shift
-for doc in "$@"; do check "$(cd -- "$(dirname -- "$doc")" && pwd)/${doc##*/}" 0; done
-[ "$failures" = 0 ] || { echo "$failures failure(s)"; exit 1; }
+main() {
+  [[ $# -ge 2 ]] || { echo "uso: readme_test.sh BIN_DIR README.md [DOC.md...]" >&2; exit 2; }
+  bin=$(cd -- "$1" && pwd) && root=$(cd -- "$(dirname -- "$2")" && pwd) || exit 2
+  shift
+  work=$(mktemp -d "${TMPDIR:-/tmp}/readme.XXXXXX") || exit 2
+  trap 'rm -rf -- "$work"' EXIT
+  mkdir -- "$work/home" "$work/tmp" || exit 2
+  if command -v gnuplot > /dev/null; then gnuplot=1; fi
+  check "$root/${1##*/}" 1
+  shift
+  local doc
+  for doc in "$@"; do check "$(cd -- "$(dirname -- "$doc")" && pwd)/${doc##*/}" 0; done
+  [[ $failures == 0 ]] || { echo "$failures failure(s)"; exit 1; }
+}
+
+main "$@"

@@ -7,18 +7,9 @@
 #include <cmath>
 #include <vector>
 
-namespace forF {
-double m;
-double k;
-double lbd;
-double F0;
-double wf;
-} // namespace forF
-
-namespace forRK {
-double x1;
-double v1;
-} // namespace forRK
+// The storage of the driver's globals, which this test links without the driver.
+namespace forF { double m, k, lbd, F0, wf; } // NOLINT(readability-isolate-declaration)
+namespace forRK { double x1, v1; }           // NOLINT(readability-isolate-declaration)
 
 namespace {
 
