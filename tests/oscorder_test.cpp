@@ -4,6 +4,8 @@
 
 #include "sandbox.hpp"
 
+#include "oscorder/exact.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,24 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
-
-// x(T) for x'' + 0.5 x' + x = 0.5 sin(3t), x(0) = x0, x'(0) = v0. The steady state
-// a sin 3t + b cos 3t solves (1 - 9) a - 1.5 b = 0.5 and 1.5 a + (1 - 9) b = 0; the rest is
-// the free motion e^(-t/4) (c cos wd t + d sin wd t), wd² = 1 - 1/16, that makes up x0 and v0.
-double exact_position(double T, double x0, double v0)
-{
-    const double det = (-8.0) * (-8.0) + 1.5 * 1.5;
-    const double a = 0.5 * (-8.0) / det;
-    const double b = -1.5 * 0.5 / det;
-    const double wd = std::sqrt(15.0 / 16.0);
-    const double c = x0 - b;
-    const double d = (v0 - 3.0 * a + 0.25 * c) / wd;
-    return std::exp(-T / 4.0) * (c * std::cos(wd * T) + d * std::sin(wd * T)) +
-           a * std::sin(3.0 * T) + b * std::cos(3.0 * T);
-}
 
 // Half a unit of the sixth significant digit of a number printed with six.
 double rounding_of(double printed)
@@ -96,7 +84,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto lines = lines_of(run.out);
         ASSERT_EQ(lines.size(), 7u) << run.out;
 
-        const double exact = exact_position(c.T, c.x0, c.v0);
+        const double exact = osc::exact_position(c.T, c.x0, c.v0);
         const std::string title_value = lines[0].substr(lines[0].rfind(' ') + 1);
         EXPECT_NEAR(std::stod(title_value), exact, 1e-8 * std::fabs(exact)) << lines[0];
 
@@ -169,6 +157,23 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
         }
         for (int k = 2; k < 6; ++k) EXPECT_NE(lines[k].find(below_mark), std::string::npos);
         EXPECT_EQ(lines.back().rfind(verdict_prefix + "nenhuma", 0), 0u) << run.out;
+    }
+}
+
+// The exact solution solves its equation: x(0) = x0, x'(0) = v0, and x'' + 0.5 x' + x equals
+// 0.5 sin(3t), by central differences of step d, whose error is of order d², 1e-6 here.
+TEST(OscorderExact, SolvesTheEquation)
+{
+    const double d = 1e-3;
+    for (const auto &[x0, v0] : {std::pair{1.0, 0.0}, std::pair{-1.0, 0.5}, std::pair{3.0, -2.0}}) {
+        const auto x = [x0 = x0, v0 = v0](double t) { return osc::exact_position(t, x0, v0); };
+        EXPECT_DOUBLE_EQ(x(0), x0);
+        EXPECT_NEAR((x(d) - x(-d)) / (2 * d), v0, 1e-5);
+        for (const double t : {1.0, 2.5, 10.0}) {
+            const double velocity = (x(t + d) - x(t - d)) / (2 * d);
+            const double acceleration = (x(t + d) - 2 * x(t) + x(t - d)) / (d * d);
+            EXPECT_NEAR(acceleration + 0.5 * velocity + x(t), 0.5 * std::sin(3 * t), 1e-5) << t;
+        }
     }
 }
 
