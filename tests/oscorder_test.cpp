@@ -160,6 +160,63 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
     }
 }
 
+// A run of rkstepper that fails or leaves no row to measure gives no order: status 1 and
+// rkstepper's own words, or what was wrong with its file, and nothing on standard output. So
+// does a temporary directory that takes no file, or a standard output that takes no table.
+TEST(Oscorder, GivesNoOrderFromARunThatFailed)
+{
+    struct Case {
+        std::string rkstepper;           // a fake beside a copy of oscorder, "" for the real one
+        std::vector<std::string> before; // what runs oscorder
+        std::string says;
+        std::vector<std::string> arguments{};
+    };
+    const std::string cut = "com h = 1 o RK_generico_1b.txt do rkstepper ";
+    const std::string last = "com h = 1 a última linha do RK_generico_1b.txt do rkstepper ";
+    const Case cases[] = {
+        {"echo 'rkstepper: falha de ensaio' >&2; exit 1", {},
+         "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio"},
+        {"exit 0", {}, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia "
+                       "ter escrito: ficheiro ou diretório inexistente"},
+        {": > RK_generico_1b.txt", {}, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio"},
+        {"printf '5 0.1 0.2\\n10 -0.03' > RK_generico_1b.txt", {},
+         cut + "acaba a meio de uma linha: \"10 -0.03\""},
+        {"echo '10 abc 0' > RK_generico_1b.txt", {},
+         last + "não é \"t x v\", três números: \"10 abc 0\""},
+        {"echo '5 -0.03 0' > RK_generico_1b.txt", {},
+         last + "é a de t = 5, não a de T = 10: faltam-lhe linhas"},
+        {"", {"/usr/bin/env", "TMPDIR=missing"},
+         "não é possível criar um diretório temporário em missing: ficheiro ou diretório "
+         "inexistente"},
+        // x0 as 1200 digits: a parameter file past the limit, a message within it.
+        {"", {"/usr/bin/prlimit", "--fsize=1000"}, "não é possível escrever parametros_sistema.txt "
+         "no diretório temporário ", {"1", "10", "0." + std::string(1200, '1'), "0"}},
+        {"", {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full"},
+         "não é possível escrever na saída padrão: não há espaço livre no dispositivo"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.says);
+        Sandbox box;
+        std::string oscorder = OSCORDER;
+        if (!c.rkstepper.empty()) {
+            std::filesystem::create_directory(box.path("bin"));
+            oscorder = box.path("bin/oscorder").string();
+            std::filesystem::copy_file(OSCORDER, oscorder);
+            box.write("bin/rkstepper", "#!/bin/sh\n" + c.rkstepper + "\n");
+            std::filesystem::permissions(box.path("bin/rkstepper"), std::filesystem::perms::owner_all);
+        }
+        std::vector<std::string> command = c.before;
+        command.push_back(oscorder);
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(lines_of(run.err).size(), lines_of(c.says).size()) << run.err;
+    }
+}
+
 // The exact solution solves its equation: x(0) = x0, x'(0) = v0, and x'' + 0.5 x' + x equals
 // 0.5 sin(3t), by central differences of step d, whose error is of order d², 1e-6 here.
 TEST(OscorderExact, SolvesTheEquation)
@@ -238,9 +295,8 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         int status;
         std::string says;
     };
-    // "tools" holds the shell's usual tools but no gnuplot; "fake" a gnuplot that fails after
-    // writing half a PNG.
-    const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools", "/bin/bash"};
+    // "tools" holds no gnuplot; "fake" a gnuplot that fails after writing half a PNG.
+    const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools"};
     const std::vector<std::string> failing_gnuplot{"/usr/bin/env", "PATH=fake:/usr/bin:/bin"};
     const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
     const bool have_gnuplot = std::system("command -v gnuplot > /dev/null 2>&1") == 0;
@@ -261,9 +317,6 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         else
             box.write(c.name, c.content);
         std::filesystem::create_directory(box.path("tools"));
-        for (const char *tool : {"awk", "mktemp", "rm", "dirname", "readlink", "od", "tail"})
-            std::filesystem::create_symlink(std::string("/usr/bin/") + tool,
-                                            box.path("tools") / tool);
         std::filesystem::create_directory(box.path("fake"));
         box.write("fake/gnuplot", "#!/bin/sh\nprintf '\\211PNG\\r\\n\\032\\nhalf' > \"$3\"\n"
                                   "echo 'falha de ensaio' >&2\nexit 1\n");
