@@ -60,6 +60,12 @@ const char *const usage =
     "observada. Se nenhum par de passos seguidos tiver os dois erros medidos, a última linha\n"
     "diz \"ordem observada: nenhuma\" e sugere um h maior.\n"
     "\n"
+    "Uma linha cujo erro tem o sinal contrário ao da anterior diz \"(o erro muda de sinal)\":\n"
+    "perto de onde o erro passa por zero, a razão entre erros não dá a ordem. A última linha\n"
+    "diz também quando P ainda não se pode dar por assente: quando é a única ordem da tabela,\n"
+    "quando vem logo a seguir a uma mudança de sinal do erro, ou quando se afasta mais de 0.1\n"
+    "da ordem do par anterior; sugere então outro T, um h maior ou um h menor.\n"
+    "\n"
     "  -o FIGURA.png   desenha também, com o gnuplot, o erro contra o passo em escalas\n"
     "                  logarítmicas: os erros medidos (círculos cheios) e os que ficam\n"
     "                  abaixo do limiar de 16 vezes o arredondamento (vazios), uma reta de\n"
@@ -71,12 +77,12 @@ const char *const usage =
     "ficheiro do diretório atual é lido ou escrito, além da FIGURA. Os avisos do rkstepper só\n"
     "aparecem quando uma das suas execuções falha.\n"
     "\n"
-    "Estado de saída: 0 ordem medida; 1 nenhum par de erros medidos, erro que muda de sinal\n"
-    "no último par medido, x(T) que não é finito (nan ou inf), o rkstepper falhou, não deixou\n"
-    "resultados que se possam ler ou não foi encontrado, o diretório temporário ou a saída\n"
-    "padrão não aceitam o que se lhes escreve, ou a figura não se pôde escrever; 2 argumentos\n"
-    "inválidos, ou FIGURA existe e não é uma imagem PNG; 3 o gnuplot não está instalado\n"
-    "(pacote gnuplot-nox).\n";
+    "Estado de saída: 0 ordem medida, assente ou não; 1 nenhum par de erros medidos, erro que\n"
+    "muda de sinal no último par medido, x(T) que não é finito (nan ou inf), o rkstepper\n"
+    "falhou, não deixou resultados que se possam ler ou não foi encontrado, o diretório\n"
+    "temporário ou a saída padrão não aceitam o que se lhes escreve, ou a figura não se pôde\n"
+    "escrever; 2 argumentos inválidos, ou FIGURA existe e não é uma imagem PNG; 3 o gnuplot\n"
+    "não está instalado (pacote gnuplot-nox).\n";
 
 // The status of a run whose standard output was a pipe that nobody reads any more: oscorder
 // then ends by SIGPIPE, as a program in a pipeline does, once its files are cleaned up.
@@ -399,6 +405,7 @@ std::string table_row(const std::vector<Measurement> &measurements, std::size_t 
         line += format(" %10s %8s", "", "");
     }
     if (!osc::measured(run)) line += "  (abaixo do arredondamento)";
+    if (pair == osc::Pair::sign_change) line += "  (o erro muda de sinal)";
     return line + "\n";
 }
 
@@ -417,10 +424,30 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
         return format("ordem observada: indefinida (o erro muda de sinal entre h = %g e h = %g)\n",
                       step(verdict.last - 1), step(verdict.last));
     case osc::Outcome::settled:
+        status = 0;
+        return format("ordem observada: %.2f\n", verdict.order);
     case osc::Outcome::unsettled: break;
     }
     status = 0;
-    return format("ordem observada: %.2f\n", verdict.order);
+    std::string why;
+    if (verdict.single_pair) why = "é a única ordem da tabela";
+    if (verdict.after_sign_change)
+        why += format("%svem logo a seguir a uma mudança de sinal do erro (entre h = %g e h = %g)",
+                      why.empty() ? "" : " e ", step(verdict.last - 2), step(verdict.last - 1));
+    if (verdict.moving)
+        why = format("afasta-se mais de %g da ordem do par anterior (%.2f)", osc::settled_within,
+                     verdict.previous_order);
+    // More pairs clear of the rounding need larger errors. Orders that still move at the
+    // smallest step settle further down, if its error leaves room for a smaller one; where it
+    // does not, or the error changes sign, the errors at another T run otherwise.
+    const bool room_below = verdict.last + 1 == measurements.size();
+    std::string suggestion;
+    if (verdict.after_sign_change || (verdict.moving && !room_below)) suggestion = "outro T";
+    if (verdict.moving && room_below) suggestion = "um h menor";
+    if (verdict.single_pair) suggestion += suggestion.empty() ? "um h maior" : " ou um h maior";
+    return format("ordem observada: %.2f, que ainda não se pode dar por assente: %s; "
+                  "experimente %s\n",
+                  verdict.order, why.c_str(), suggestion.c_str());
 }
 
 // The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured

@@ -5,11 +5,13 @@
 #include "sandbox.hpp"
 
 #include "oscorder/exact.hpp"
+#include "oscorder/verdict.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -160,6 +162,40 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
     }
 }
 
+// An order that cannot be taken as settled is still an order, status 0, with why and what to
+// try on its line; a row whose error has the other sign from the row before says so.
+TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string last_line;
+        std::size_t sign_rows;
+    };
+    for (const Case &c :
+         {Case{{"0.8", "20", "0.5", "-1"},
+               verdict_prefix + "3.60, que ainda não se pode dar por assente: é a única ordem da "
+               "tabela e vem logo a seguir a uma mudança de sinal do erro (entre h = 0.8 e "
+               "h = 0.4); experimente outro T ou um h maior", 1},
+          Case{{"1", "30"},
+               verdict_prefix + "4.19, que ainda não se pode dar por assente: afasta-se mais de "
+               "0.1 da ordem do par anterior (4.36); experimente um h menor", 0}}) {
+        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+        Sandbox box;
+        std::vector<std::string> command{OSCORDER};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const auto lines = lines_of(run.out);
+        ASSERT_EQ(lines.size(), 7u) << run.out;
+        EXPECT_EQ(lines.back(), c.last_line);
+        const auto says_sign = [](const std::string &row) {
+            return row.size() > 24 && row.compare(row.size() - 24, 24, "  (o erro muda de sinal)") == 0;
+        };
+        EXPECT_EQ(static_cast<std::size_t>(std::count_if(lines.begin() + 2, lines.end() - 1, says_sign)),
+                  c.sign_rows) << run.out;
+    }
+}
+
 // A run of rkstepper that fails or leaves no row to measure gives no order: status 1 and
 // rkstepper's own words, or what was wrong with its file, and nothing on standard output. So
 // does a temporary directory that takes no file, or a standard output that takes no table.
@@ -231,6 +267,53 @@ TEST(OscorderExact, SolvesTheEquation)
             const double acceleration = (x(t + d) - 2 * x(t) + x(t - d)) / (d * d);
             EXPECT_NEAR(acceleration + 0.5 * velocity + x(t), 0.5 * std::sin(3 * t), 1e-5) << t;
         }
+    }
+}
+
+// Half a unit of the sixth digit, where six digits of 9.999996 carry into a seventh.
+TEST(OscorderVerdict, RoundingIsHalfTheSixthDigit)
+{
+    for (const auto &[value, rounding] : {std::pair{-0.0317404, 5e-8}, std::pair{9.99999, 5e-6},
+                                          std::pair{9.999996, 5e-5}, std::pair{0.0, 0.0}})
+        EXPECT_DOUBLE_EQ(osc::rounding_of(value), rounding) << value;
+}
+
+// The verdict on runs at h to h/8, a row per branch. The errors are powers of two, so an order
+// is the difference of two exponents; with a rounding of 1e-9 an error of 1e-9 is below it.
+TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
+{
+    const double below = 1e-9;
+    const auto e = [](double exponent) { return std::exp2(-exponent); };
+    struct Case {
+        const char *what;
+        std::vector<double> errors;
+        osc::Outcome outcome;
+        std::size_t last;
+        double order, previous;
+        bool single, after_sign_change, moving;
+    };
+    using O = osc::Outcome;
+    const Case cases[] = {
+        {"settled, after a move", {1, e(5), e(9), e(13)}, O::settled, 3, 4, 4, false, false, false},
+        {"settled within 0.1", {1, e(4), e(8), e(12.05)}, O::settled, 3, 4.05, 4, false, false, false},
+        {"still moving", {1, e(4), e(8), e(12.25)}, O::unsettled, 3, 4.25, 4, false, false, true},
+        {"a single pair", {1, e(4), below, below}, O::unsettled, 1, 4, 0, true, false, false},
+        {"after a sign change", {1, e(5), -e(9), -e(13)}, O::unsettled, 3, 4, 0, false, true, false},
+        {"none measured", {below, below, below, below}, O::none, 0, 0, 0, false, false, false},
+        {"sign change last", {1, e(4), -e(8), below}, O::sign_change, 2, 0, 0, false, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<osc::Run> runs;
+        for (const double error : c.errors) runs.push_back({1.0 / static_cast<double>(1U << runs.size()), error, 1e-9});
+        const osc::Verdict verdict = osc::judge(runs);
+        EXPECT_EQ(verdict.outcome, c.outcome);
+        EXPECT_EQ(verdict.last, c.last);
+        EXPECT_NEAR(verdict.order, c.order, 1e-12);
+        EXPECT_NEAR(verdict.previous_order, c.previous, 1e-12);
+        EXPECT_EQ(verdict.single_pair, c.single);
+        EXPECT_EQ(verdict.after_sign_change, c.after_sign_change);
+        EXPECT_EQ(verdict.moving, c.moving);
     }
 }
 
