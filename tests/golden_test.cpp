@@ -9,9 +9,10 @@
 
 #include "sandbox.hpp"
 
+#include "oscorder/exact.hpp"
+
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -55,20 +56,6 @@ TEST(Golden, RkstepperGenericStep)
     EXPECT_EQ(box.read("RK_generico_1b.txt"), golden("rkstepper.txt"));
 }
 
-// x(t) of x'' + 0.5 x' + x = 0.5 sin(3 t) from x(0) = x0, x'(0) = v0: a transient that decays
-// as e^(-t/4) plus the steady state A sin(3 t) + B cos(3 t).
-double driven_exact(double t, double x0, double v0)
-{
-    const double D = 64.0 + 2.25; // (1 - 9)^2 + (0.5 * 3)^2
-    const double A = 0.5 * -8.0 / D;
-    const double B = -0.5 * 1.5 / D;
-    const double wd = std::sqrt(1.0 - 0.0625);
-    const double C1 = x0 - B;
-    const double C2 = (v0 - 3.0 * A + 0.25 * C1) / wd;
-    return std::exp(-0.25 * t) * (C1 * std::cos(wd * t) + C2 * std::sin(wd * t)) +
-           A * std::sin(3.0 * t) + B * std::cos(3.0 * t);
-}
-
 // 1200 steps of 0.0975. From t = 100 on, i h is a seven-digit time ending in 5, and there the
 // running sum of h and the product i h fall on either side of the six-digit rounding in 68
 // rows: a clock computed as i h would print other digits. The file matched an independent
@@ -90,7 +77,7 @@ TEST(Golden, RkstepperClockIsTheRunningSumOfTheStep)
         char product[32];
         std::snprintf(product, sizeof product, "%.6g", t);
         if (fields_of(rows[i]).at(0) != product) ++other_digits;
-        EXPECT_NEAR(std::stod(fields_of(rows[i]).at(1)), driven_exact(t, 0.5, -0.2), 1e-4) << i;
+        EXPECT_NEAR(std::stod(fields_of(rows[i]).at(1)), osc::exact_position(t, 0.5, -0.2), 1e-4) << i;
     }
     EXPECT_GT(other_digits, 0) << "the two clocks must print differently somewhere";
 }

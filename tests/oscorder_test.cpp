@@ -4,32 +4,22 @@
 
 #include "sandbox.hpp"
 
+#include "oscorder/exact.hpp"
+#include "oscorder/verdict.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
-
-// x(T) for x'' + 0.5 x' + x = 0.5 sin(3t), x(0) = x0, x'(0) = v0. The steady state
-// a sin 3t + b cos 3t solves (1 - 9) a - 1.5 b = 0.5 and 1.5 a + (1 - 9) b = 0; the rest is
-// the free motion e^(-t/4) (c cos wd t + d sin wd t), wd² = 1 - 1/16, that makes up x0 and v0.
-double exact_position(double T, double x0, double v0)
-{
-    const double det = (-8.0) * (-8.0) + 1.5 * 1.5;
-    const double a = 0.5 * (-8.0) / det;
-    const double b = -1.5 * 0.5 / det;
-    const double wd = std::sqrt(15.0 / 16.0);
-    const double c = x0 - b;
-    const double d = (v0 - 3.0 * a + 0.25 * c) / wd;
-    return std::exp(-T / 4.0) * (c * std::cos(wd * T) + d * std::sin(wd * T)) +
-           a * std::sin(3.0 * T) + b * std::cos(3.0 * T);
-}
 
 // Half a unit of the sixth significant digit of a number printed with six.
 double rounding_of(double printed)
@@ -96,7 +86,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto lines = lines_of(run.out);
         ASSERT_EQ(lines.size(), 7u) << run.out;
 
-        const double exact = exact_position(c.T, c.x0, c.v0);
+        const double exact = osc::exact_position(c.T, c.x0, c.v0);
         const std::string title_value = lines[0].substr(lines[0].rfind(' ') + 1);
         EXPECT_NEAR(std::stod(title_value), exact, 1e-8 * std::fabs(exact)) << lines[0];
 
@@ -172,6 +162,161 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
     }
 }
 
+// An order that cannot be taken as settled is still an order, status 0, with why and what to
+// try on its line; a row whose error has the other sign from the row before says so.
+TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string last_line;
+        std::size_t sign_rows;
+    };
+    for (const Case &c :
+         {Case{{"0.8", "20", "0.5", "-1"},
+               verdict_prefix + "3.60, que ainda não se pode dar por assente: é a única ordem da "
+               "tabela e vem logo a seguir a uma mudança de sinal do erro (entre h = 0.8 e "
+               "h = 0.4); experimente outro T ou um h maior", 1},
+          Case{{"1", "30"},
+               verdict_prefix + "4.19, que ainda não se pode dar por assente: afasta-se mais de "
+               "0.1 da ordem do par anterior (4.36); experimente um h menor", 0}}) {
+        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+        Sandbox box;
+        std::vector<std::string> command{OSCORDER};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command);
+        EXPECT_EQ(run.status, 0) << run.err;
+        const auto lines = lines_of(run.out);
+        ASSERT_EQ(lines.size(), 7u) << run.out;
+        EXPECT_EQ(lines.back(), c.last_line);
+        const auto says_sign = [](const std::string &row) {
+            return row.size() > 24 && row.compare(row.size() - 24, 24, "  (o erro muda de sinal)") == 0;
+        };
+        EXPECT_EQ(static_cast<std::size_t>(std::count_if(lines.begin() + 2, lines.end() - 1, says_sign)),
+                  c.sign_rows) << run.out;
+    }
+}
+
+// A run of rkstepper that fails or leaves no row to measure gives no order: status 1 and
+// rkstepper's own words, or what was wrong with its file, and nothing on standard output. So
+// does a temporary directory that takes no file, or a standard output that takes no table.
+TEST(Oscorder, GivesNoOrderFromARunThatFailed)
+{
+    struct Case {
+        std::string rkstepper;           // a fake beside a copy of oscorder, "" for the real one
+        std::vector<std::string> before; // what runs oscorder
+        std::string says;
+        std::vector<std::string> arguments{};
+    };
+    const std::string cut = "com h = 1 o RK_generico_1b.txt do rkstepper ";
+    const std::string last = "com h = 1 a última linha do RK_generico_1b.txt do rkstepper ";
+    const Case cases[] = {
+        {"echo 'rkstepper: falha de ensaio' >&2; exit 1", {},
+         "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio"},
+        {"exit 0", {}, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia "
+                       "ter escrito: ficheiro ou diretório inexistente"},
+        {": > RK_generico_1b.txt", {}, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio"},
+        {"printf '5 0.1 0.2\\n10 -0.03' > RK_generico_1b.txt", {},
+         cut + "acaba a meio de uma linha: \"10 -0.03\""},
+        {"echo '10 abc 0' > RK_generico_1b.txt", {},
+         last + "não é \"t x v\", três números: \"10 abc 0\""},
+        {"echo '5 -0.03 0' > RK_generico_1b.txt", {},
+         last + "é a de t = 5, não a de T = 10: faltam-lhe linhas"},
+        {"", {"/usr/bin/env", "TMPDIR=missing"},
+         "não é possível criar um diretório temporário em missing: ficheiro ou diretório "
+         "inexistente"},
+        // x0 as 1200 digits: a parameter file past the limit, a message within it.
+        {"", {"/usr/bin/prlimit", "--fsize=1000"}, "não é possível escrever parametros_sistema.txt "
+         "no diretório temporário ", {"1", "10", "0." + std::string(1200, '1'), "0"}},
+        {"", {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full"},
+         "não é possível escrever na saída padrão: não há espaço livre no dispositivo"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.says);
+        Sandbox box;
+        std::string oscorder = OSCORDER;
+        if (!c.rkstepper.empty()) {
+            std::filesystem::create_directory(box.path("bin"));
+            oscorder = box.path("bin/oscorder").string();
+            std::filesystem::copy_file(OSCORDER, oscorder);
+            box.write("bin/rkstepper", "#!/bin/sh\n" + c.rkstepper + "\n");
+            std::filesystem::permissions(box.path("bin/rkstepper"), std::filesystem::perms::owner_all);
+        }
+        std::vector<std::string> command = c.before;
+        command.push_back(oscorder);
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(lines_of(run.err).size(), lines_of(c.says).size()) << run.err;
+    }
+}
+
+// The exact solution solves its equation: x(0) = x0, x'(0) = v0, and x'' + 0.5 x' + x equals
+// 0.5 sin(3t), by central differences of step d, whose error is of order d², 1e-6 here.
+TEST(OscorderExact, SolvesTheEquation)
+{
+    const double d = 1e-3;
+    for (const auto &[x0, v0] : {std::pair{1.0, 0.0}, std::pair{-1.0, 0.5}, std::pair{3.0, -2.0}}) {
+        const auto x = [x0 = x0, v0 = v0](double t) { return osc::exact_position(t, x0, v0); };
+        EXPECT_DOUBLE_EQ(x(0), x0);
+        EXPECT_NEAR((x(d) - x(-d)) / (2 * d), v0, 1e-5);
+        for (const double t : {1.0, 2.5, 10.0}) {
+            const double velocity = (x(t + d) - x(t - d)) / (2 * d);
+            const double acceleration = (x(t + d) - 2 * x(t) + x(t - d)) / (d * d);
+            EXPECT_NEAR(acceleration + 0.5 * velocity + x(t), 0.5 * std::sin(3 * t), 1e-5) << t;
+        }
+    }
+}
+
+// Half a unit of the sixth digit, where six digits of 9.999996 carry into a seventh.
+TEST(OscorderVerdict, RoundingIsHalfTheSixthDigit)
+{
+    for (const auto &[value, rounding] : {std::pair{-0.0317404, 5e-8}, std::pair{9.99999, 5e-6},
+                                          std::pair{9.999996, 5e-5}, std::pair{0.0, 0.0}})
+        EXPECT_DOUBLE_EQ(osc::rounding_of(value), rounding) << value;
+}
+
+// The verdict on runs at h to h/8, a row per branch. The errors are powers of two, so an order
+// is the difference of two exponents; with a rounding of 1e-9 an error of 1e-9 is below it.
+TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
+{
+    const double below = 1e-9;
+    const auto e = [](double exponent) { return std::exp2(-exponent); };
+    struct Case {
+        const char *what;
+        std::vector<double> errors;
+        osc::Outcome outcome;
+        std::size_t last;
+        double order, previous;
+        bool single, after_sign_change, moving;
+    };
+    using O = osc::Outcome;
+    const Case cases[] = {
+        {"settled, after a move", {1, e(5), e(9), e(13)}, O::settled, 3, 4, 4, false, false, false},
+        {"settled within 0.1", {1, e(4), e(8), e(12.05)}, O::settled, 3, 4.05, 4, false, false, false},
+        {"still moving", {1, e(4), e(8), e(12.25)}, O::unsettled, 3, 4.25, 4, false, false, true},
+        {"a single pair", {1, e(4), below, below}, O::unsettled, 1, 4, 0, true, false, false},
+        {"after a sign change", {1, e(5), -e(9), -e(13)}, O::unsettled, 3, 4, 0, false, true, false},
+        {"none measured", {below, below, below, below}, O::none, 0, 0, 0, false, false, false},
+        {"sign change last", {1, e(4), -e(8), below}, O::sign_change, 2, 0, 0, false, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<osc::Run> runs;
+        for (const double error : c.errors) runs.push_back({1.0 / static_cast<double>(1U << runs.size()), error, 1e-9});
+        const osc::Verdict verdict = osc::judge(runs);
+        EXPECT_EQ(verdict.outcome, c.outcome);
+        EXPECT_EQ(verdict.last, c.last);
+        EXPECT_NEAR(verdict.order, c.order, 1e-12);
+        EXPECT_NEAR(verdict.previous_order, c.previous, 1e-12);
+        EXPECT_EQ(verdict.single_pair, c.single);
+        EXPECT_EQ(verdict.after_sign_change, c.after_sign_change);
+        EXPECT_EQ(verdict.moving, c.moving);
+    }
+}
+
 // Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
 std::pair<unsigned, unsigned> png_size(const std::string &bytes)
 {
@@ -233,9 +378,8 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         int status;
         std::string says;
     };
-    // "tools" holds the shell's usual tools but no gnuplot; "fake" a gnuplot that fails after
-    // writing half a PNG.
-    const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools", "/bin/bash"};
+    // "tools" holds no gnuplot; "fake" a gnuplot that fails after writing half a PNG.
+    const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools"};
     const std::vector<std::string> failing_gnuplot{"/usr/bin/env", "PATH=fake:/usr/bin:/bin"};
     const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
     const bool have_gnuplot = std::system("command -v gnuplot > /dev/null 2>&1") == 0;
@@ -256,9 +400,6 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         else
             box.write(c.name, c.content);
         std::filesystem::create_directory(box.path("tools"));
-        for (const char *tool : {"awk", "mktemp", "rm", "dirname", "readlink", "od", "tail"})
-            std::filesystem::create_symlink(std::string("/usr/bin/") + tool,
-                                            box.path("tools") / tool);
         std::filesystem::create_directory(box.path("fake"));
         box.write("fake/gnuplot", "#!/bin/sh\nprintf '\\211PNG\\r\\n\\032\\nhalf' > \"$3\"\n"
                                   "echo 'falha de ensaio' >&2\nexit 1\n");

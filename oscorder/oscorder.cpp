@@ -1,0 +1,598 @@
+// oscorder: the observed order of rkstepper's Runge-Kutta method. Runs rkstepper at a step h,
+// then h/2, h/4 and h/8, all to the same final time T, and compares each final position with
+// the exact solution of its equation (exact.hpp). A method of order p divides the error by 2^p
+// each time the step is halved, so log2 of the ratio of consecutive errors estimates p; only
+// errors clear of the rounding of rkstepper's six digits count (verdict.hpp). With
+// -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
+
+#include "figure_program.hpp"
+#include "oscorder/child.hpp"
+#include "oscorder/exact.hpp"
+#include "oscorder/verdict.hpp"
+
+#include "disk/png.hpp"
+#include "disk/replace.hpp"
+#include "text/command_line.hpp"
+#include "text/messages.hpp"
+#include "text/reading.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char *const program = "oscorder";
+const char *const parameter_file = "parametros_sistema.txt";
+const char *const data_file = "RK_generico_1b.txt";
+// The files oscorder writes in its work directory, for a signal handler to remove.
+const char *const work_files[] = {parameter_file, data_file, "points", "floor", "figure.png",
+                                  "oscorder.gp"};
+
+const char *const usage =
+    "uso: oscorder [-o FIGURA.png] [h T [x0 v0]]\n"
+    "     oscorder -h | --help | --version\n"
+    "\n"
+    "Mede a ordem do método de Runge-Kutta do rkstepper: executa-o com passo h, h/2, h/4 e h/8\n"
+    "até ao mesmo instante final T, a partir de x0 e v0, e compara cada posição final com a\n"
+    "solução exata de x'' = -x - 0.5·x' + 0.5·sin(3t) (transitório mais regime estacionário).\n"
+    "Escreve uma tabela (h, x(T), erro, razão entre erros consecutivos, ordem = log2 da razão)\n"
+    "e, na última linha, \"ordem observada: P\", dos dois passos mais pequenos cujos erros se\n"
+    "medem.\n"
+    "\n"
+    "O rkstepper escreve seis algarismos significativos: cada x(T) vem arredondado até meia\n"
+    "unidade do sexto algarismo. Um erro só se mede quando passa 16 vezes esse arredondamento;\n"
+    "as linhas abaixo disso ficam marcadas \"(abaixo do arredondamento)\" e fora da ordem\n"
+    "observada. Se nenhum par de passos seguidos tiver os dois erros medidos, a última linha\n"
+    "diz \"ordem observada: nenhuma\" e sugere um h maior.\n"
+    "\n"
+    "Uma linha cujo erro tem o sinal contrário ao da anterior diz \"(o erro muda de sinal)\":\n"
+    "perto de onde o erro passa por zero, a razão entre erros não dá a ordem. A última linha\n"
+    "diz também quando P ainda não se pode dar por assente: quando é a única ordem da tabela,\n"
+    "quando vem logo a seguir a uma mudança de sinal do erro, ou quando se afasta mais de 0.1\n"
+    "da ordem do par anterior; sugere então outro T, um h maior ou um h menor.\n"
+    "\n"
+    "  -o FIGURA.png   desenha também, com o gnuplot, o erro contra o passo em escalas\n"
+    "                  logarítmicas: os erros medidos (círculos cheios) e os que ficam\n"
+    "                  abaixo do limiar de 16 vezes o arredondamento (vazios), uma reta de\n"
+    "                  declive 4 e o arredondamento. Não substitui um ficheiro que exista e\n"
+    "                  não seja uma imagem PNG.\n"
+    "\n"
+    "Por omissão h = 1, T = 10, x0 = 1, v0 = 0. T/h tem de ser inteiro. Executa o rkstepper (o\n"
+    "que está ao lado do oscorder, ou o do PATH) num diretório temporário próprio: nenhum\n"
+    "ficheiro do diretório atual é lido ou escrito, além da FIGURA. Os avisos do rkstepper só\n"
+    "aparecem quando uma das suas execuções falha.\n"
+    "\n"
+    "Estado de saída: 0 ordem medida, assente ou não; 1 nenhum par de erros medidos, erro que\n"
+    "muda de sinal no último par medido, x(T) que não é finito (nan ou inf), o rkstepper\n"
+    "falhou, não deixou resultados que se possam ler ou não foi encontrado, o diretório\n"
+    "temporário ou a saída padrão não aceitam o que se lhes escreve, ou a figura não se pôde\n"
+    "escrever; 2 argumentos inválidos, ou FIGURA existe e não é uma imagem PNG; 3 o gnuplot\n"
+    "não está instalado (pacote gnuplot-nox).\n";
+
+// The status of a run whose standard output was a pipe that nobody reads any more: oscorder
+// then ends by SIGPIPE, as a program in a pipeline does, once its files are cleaned up.
+constexpr int broken_pipe = -1;
+
+template <typename... Values>
+std::string format(const char *pattern, Values... values)
+{
+    const int size = std::snprintf(nullptr, 0, pattern, values...);
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(text.data(), text.size(), pattern, values...);
+    text.pop_back();
+    return text;
+}
+
+int refuse(const std::string &message) { return osc::refuse(program, message); }
+
+int bad_usage(const std::string &problem)
+{
+    osc::refuse(program, problem + " (veja oscorder --help)");
+    return 2;
+}
+
+// Help or version on standard output; a standard output that does not take it is a failure.
+int answer(const std::string &text)
+{
+    errno = 0;
+    std::cout << text << std::flush;
+    if (!std::cout) return osc::refuse_standard_output(program, errno);
+    return 0;
+}
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool drawing = false;
+    std::string figure;
+    std::string problem; // the first thing wrong with it, if any
+    std::vector<std::string> numbers;
+};
+
+CommandLine read_command_line(int argc, char **argv)
+{
+    CommandLine line;
+    const auto problem = [&](const std::string &what) {
+        if (line.problem.empty()) line.problem = what;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            line.help = true;
+        } else if (argument == "--version") {
+            line.version = true;
+        } else if (argument == "-o") {
+            if (i + 1 < argc) {
+                line.figure = argv[++i];
+                line.drawing = true;
+            } else {
+                problem("falta o nome da figura depois de -o");
+            }
+        } else if (argument == "--") {
+            line.numbers.insert(line.numbers.end(), argv + i + 1, argv + argc);
+            break;
+        } else if (argument.size() > 1 && argument[0] == '-' &&
+                   std::strchr("0123456789.", argument[1]) == nullptr) {
+            problem("argumento desconhecido '" + osc::escaped(argument) + "'");
+        } else {
+            line.numbers.push_back(argument);
+        }
+    }
+    return line;
+}
+
+// A decimal number, as rkstepper reads one: [-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?
+bool is_number(const std::string &text)
+{
+    const auto digits = [&](std::size_t &at) {
+        const std::size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+        return at - start;
+    };
+    std::size_t at = 0;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+    std::size_t mantissa = digits(at);
+    if (at < text.size() && text[at] == '.') mantissa += digits(++at);
+    if (mantissa == 0) return false;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+        if (digits(at) == 0) return false;
+    }
+    return at == text.size();
+}
+
+// The number of steps at h to reach T, or 0 when T/h is not a whole, positive count that
+// rkstepper can take eight times over.
+long step_count(double h, double T)
+{
+    if (!(h > 0 && T > 0)) return 0;
+    const double n = T / h;
+    const double r = std::trunc(n + 0.5);
+    if (r >= 1 && r * 8 <= 20000000 && n - r < 1e-9 * r && r - n < 1e-9 * r)
+        return static_cast<long>(r);
+    return 0;
+}
+
+// The directory of oscorder's own where rkstepper and gnuplot run; it goes, with what is in
+// it, when oscorder ends, and when a signal ends it.
+char work_path[4096];
+void (*earlier_handler[NSIG])(int);
+
+void remove_work_files()
+{
+    if (work_path[0] == '\0') return;
+    char file[sizeof work_path + 32];
+    for (const char *name : work_files) {
+        std::strcpy(file, work_path);
+        std::strcat(file, "/");
+        std::strcat(file, name);
+        ::unlink(file);
+    }
+    ::rmdir(work_path);
+}
+
+void clean_up_and_reraise(int signal)
+{
+    osc::end_running_program();
+    remove_work_files();
+    void (*const earlier)(int) = earlier_handler[signal];
+    if (earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR) {
+        earlier(signal);
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Installs the clean-up for the signals that end a run from outside, ahead of whatever was
+// there before (the figure's own clean-up).
+void guard_signals()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        void (*const earlier)(int) = std::signal(signal, clean_up_and_reraise);
+        if (earlier != clean_up_and_reraise) earlier_handler[signal] = earlier;
+    }
+}
+
+class WorkDirectory {
+public:
+    WorkDirectory() = default;
+    ~WorkDirectory()
+    {
+        if (path_.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+        work_path[0] = '\0';
+    }
+    WorkDirectory(const WorkDirectory &) = delete;
+    WorkDirectory &operator=(const WorkDirectory &) = delete;
+
+    // Creates it in `base`; says why not and returns false when it cannot.
+    bool create(const std::string &base)
+    {
+        std::string pattern = base + "/oscorder.XXXXXX";
+        if (pattern.size() >= sizeof work_path || ::mkdtemp(pattern.data()) == nullptr) {
+            const int error = pattern.size() >= sizeof work_path ? ENAMETOOLONG : errno;
+            refuse("não é possível criar um diretório temporário em " + osc::escaped(base) +
+                   ": " + osc::reason(error));
+            return false;
+        }
+        // rkstepper and gnuplot run in it, so the names given to them must not be relative.
+        std::error_code ignored;
+        const std::filesystem::path full = std::filesystem::absolute(pattern, ignored);
+        path_ = full.empty() ? pattern : full.string();
+        if (path_.size() < sizeof work_path) std::strcpy(work_path, path_.c_str());
+        return true;
+    }
+
+    const std::string &path() const { return path_; }
+    std::string file(const char *name) const { return path_ + "/" + name; }
+
+    // Writes `content` to the file `name` in it; says why not and returns false when it cannot.
+    bool write(const char *name, const std::string &content) const
+    {
+        errno = 0;
+        std::FILE *const out = std::fopen(file(name).c_str(), "w");
+        int error = errno;
+        bool written = out != nullptr;
+        if (written) {
+            written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
+                      std::fflush(out) == 0;
+            error = errno;
+            if (std::fclose(out) != 0 && written) {
+                written = false;
+                error = errno;
+            }
+        }
+        if (!written)
+            refuse(std::string("não é possível escrever ") + name + " no diretório temporário " +
+                   osc::escaped(path_) + ": " + osc::reason(error));
+        return written;
+    }
+
+private:
+    std::string path_;
+};
+
+// What one run of rkstepper gave: the run, the x(T) as it wrote it.
+struct Measurement {
+    osc::Run run;
+    std::string position;
+};
+
+std::string fields(const std::string &row, std::size_t which)
+{
+    std::istringstream in(row);
+    std::string field;
+    for (std::size_t i = 0; i <= which; ++i) in >> field;
+    return field;
+}
+
+// The last row of rkstepper's data file, or "" and why it has none that will do.
+std::string last_row(const std::string &file, std::string &row)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string("não é possível ler ") + data_file + ", que o rkstepper devia ter " +
+               "escrito: " + osc::reason(errno);
+    struct stat status {};
+    const off_t size = ::fstat(fd, &status) == 0 ? status.st_size : 0;
+    // A row of three numbers takes some fifty bytes; the tail holds the last one whole.
+    const off_t tail = size < 4096 ? size : 4096;
+    std::string bytes(static_cast<std::size_t>(tail), '\0');
+    const ssize_t got = ::pread(fd, bytes.data(), bytes.size(), size - tail);
+    const int error = errno;
+    ::close(fd);
+    if (got < 0)
+        return std::string("não é possível ler ") + data_file + ", que o rkstepper escreveu: " +
+               osc::reason(error);
+    bytes.resize(static_cast<std::size_t>(got));
+    if (bytes.empty()) return std::string("o rkstepper deixou ") + data_file + " vazio";
+    if (bytes.back() != '\n')
+        return std::string("o ") + data_file + " do rkstepper acaba a meio de uma linha: " +
+               osc::quoted(bytes.substr(bytes.rfind('\n') + 1));
+    const std::size_t start = bytes.size() < 2 ? std::string::npos : bytes.rfind('\n', bytes.size() - 2);
+    row = bytes.substr(start == std::string::npos ? 0 : start + 1);
+    row.pop_back();
+    return "";
+}
+
+// What is measured: from x0 and v0 (as the user wrote them, for rkstepper to read) to T in
+// `steps` steps of h, and then in twice, four and eight times as many.
+struct Task {
+    std::string x0;
+    std::string v0;
+    double h;
+    double T;
+    long steps;
+    double exact; // x(T)
+};
+
+// One run of rkstepper at the step h / 2^halvings: its measurement, or false when it gives
+// none, having said why.
+bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task &task,
+             int halvings, Measurement &measurement)
+{
+    const double step = task.h / std::pow(2.0, halvings);
+    const std::string shown = format("%g", step);
+    const std::string parameters = task.x0 + " " + task.v0 + " " +
+                                   std::to_string(task.steps << halvings) + " " +
+                                   format("%.17g", step) + "\n";
+    if (!work.write(parameter_file, parameters)) return false;
+    const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), true);
+    // What rkstepper said is shown only when its run gives no measurement.
+    const auto fail = [&](const std::string &why) {
+        refuse(why);
+        std::cerr << run.said << std::flush;
+        return false;
+    };
+    if (run.signal != 0)
+        return fail("o rkstepper foi terminado pelo sinal " + std::to_string(run.signal) +
+                    " com h = " + shown);
+    if (run.status != 0) return fail("o rkstepper falhou com h = " + shown);
+
+    std::string row;
+    if (const std::string why = last_row(work.file(data_file), row); !why.empty())
+        return fail("com h = " + shown + " " + why);
+    double values[3];
+    if (osc::row_numbers(row, values, 3) != 3)
+        return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper não " +
+                    "é \"t x v\", três números: " + osc::quoted(row));
+    const double t = values[0];
+    const double x = values[1];
+    measurement.position = fields(row, 1);
+    if (!std::isfinite(x))
+        return fail("com h = " + shown + " o rkstepper escreveu x(T) = " + measurement.position +
+                    ": a solução numérica deixou de ser finita (passo fora da região de "
+                    "estabilidade, ou valores além do alcance de um double) e não há erro a medir");
+    // Six digits of a running sum of h: within a few millionths of T when every row is there.
+    if (!(std::fabs(t - task.T) <= 1e-5 * task.T))
+        return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper é a " +
+                    "de t = " + fields(row, 0) + ", não a de T = " + format("%g", task.T) +
+                    ": faltam-lhe linhas");
+    measurement.run = {step, x - task.exact, osc::rounding_of(x)};
+    return true;
+}
+
+// A row of the table: step, x(T), error, then the ratio and the order its pair gives.
+std::string table_row(const std::vector<Measurement> &measurements, std::size_t i)
+{
+    const osc::Run &run = measurements[i].run;
+    std::string line = format("%12g %14s %14.6g", run.h, measurements[i].position.c_str(), run.error);
+    const osc::Pair pair = i == 0 ? osc::Pair::unmeasured
+                                  : osc::pair_of(measurements[i - 1].run, run);
+    if (pair == osc::Pair::order) {
+        const double ratio = measurements[i - 1].run.error / run.error;
+        line += format(" %10.4g %8.2f", ratio, osc::order_of(measurements[i - 1].run, run));
+    } else if (i > 0) {
+        line += format(" %10s %8s", "-", "-");
+    } else if (!osc::measured(run)) {
+        line += format(" %10s %8s", "", "");
+    }
+    if (!osc::measured(run)) line += "  (abaixo do arredondamento)";
+    if (pair == osc::Pair::sign_change) line += "  (o erro muda de sinal)";
+    return line + "\n";
+}
+
+// The last line, and the status it gives.
+std::string verdict_line(const std::vector<Measurement> &measurements, const osc::Verdict &verdict,
+                         int &status)
+{
+    const auto step = [&](std::size_t i) { return measurements[i].run.h; };
+    status = 1;
+    switch (verdict.outcome) {
+    case osc::Outcome::none:
+        return format("ordem observada: nenhuma: não há dois passos seguidos com erros acima de "
+                      "%.2g (%d vezes o arredondamento de x(T)); experimente um h maior\n",
+                      osc::order_margin * measurements.back().run.rounding, osc::order_margin);
+    case osc::Outcome::sign_change:
+        return format("ordem observada: indefinida (o erro muda de sinal entre h = %g e h = %g)\n",
+                      step(verdict.last - 1), step(verdict.last));
+    case osc::Outcome::settled:
+        status = 0;
+        return format("ordem observada: %.2f\n", verdict.order);
+    case osc::Outcome::unsettled: break;
+    }
+    status = 0;
+    std::string why;
+    if (verdict.single_pair) why = "é a única ordem da tabela";
+    if (verdict.after_sign_change)
+        why += format("%svem logo a seguir a uma mudança de sinal do erro (entre h = %g e h = %g)",
+                      why.empty() ? "" : " e ", step(verdict.last - 2), step(verdict.last - 1));
+    if (verdict.moving)
+        why = format("afasta-se mais de %g da ordem do par anterior (%.2f)", osc::settled_within,
+                     verdict.previous_order);
+    // More pairs clear of the rounding need larger errors. Orders that still move at the
+    // smallest step settle further down, if its error leaves room for a smaller one; where it
+    // does not, or the error changes sign, the errors at another T run otherwise.
+    const bool room_below = verdict.last + 1 == measurements.size();
+    std::string suggestion;
+    if (verdict.after_sign_change || (verdict.moving && !room_below)) suggestion = "outro T";
+    if (verdict.moving && room_below) suggestion = "um h menor";
+    if (verdict.single_pair) suggestion += suggestion.empty() ? "um h maior" : " ou um h maior";
+    return format("ordem observada: %.2f, que ainda não se pode dar por assente: %s; "
+                  "experimente %s\n",
+                  verdict.order, why.c_str(), suggestion.c_str());
+}
+
+// The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured
+// step as the anchor of the line of slope 4, drawn by gnuplot in the work directory and put in
+// the figure's place once whole.
+bool draw(const WorkDirectory &work, const std::string &gnuplot, osc::Replacement &figure,
+          const std::string &name, const std::vector<Measurement> &measurements,
+          const std::string &title)
+{
+    const double edge = 1.6;
+    std::string points;
+    std::string floor = format("%.17e %.17e\n", measurements.front().run.h * edge,
+                               measurements.front().run.rounding);
+    std::string anchor_step;
+    std::string anchor_error;
+    for (const Measurement &measurement : measurements) {
+        const osc::Run &run = measurement.run;
+        points += format("%.17e %.17e %d %.17e\n", run.h, std::fabs(run.error),
+                         osc::measured(run) ? 1 : 0, run.rounding);
+        floor += format("%.17e %.17e\n", run.h, run.rounding);
+        if (osc::measured(run)) {
+            anchor_step = format("%.17e", run.h);
+            anchor_error = format("%.17e", std::fabs(run.error));
+        }
+    }
+    floor += format("%.17e %.17e\n", measurements.back().run.h / edge,
+                    measurements.back().run.rounding);
+    if (!work.write("points", points) || !work.write("floor", floor) ||
+        !work.write("oscorder.gp", figure_program))
+        return false;
+
+    const std::string cannot = "não é possível escrever " + osc::escaped(name) + ": ";
+    const osc::Finished drawn = osc::run_program(
+        gnuplot,
+        {"-c", work.file("oscorder.gp"), work.file("figure.png"), work.file("points"),
+         work.file("floor"), std::to_string(osc::order_margin), anchor_step, anchor_error, title},
+        work.path(), false);
+    std::ifstream in(work.file("figure.png"), std::ios::binary);
+    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (drawn.status != 0 || !osc::png_whole(image)) {
+        std::string said = drawn.said;
+        for (char &c : said)
+            if (c == '\n') c = ' ';
+        said.erase(said.find_last_not_of(' ') + 1);
+        refuse(cannot + (said.empty() ? "o gnuplot não acabou a imagem" : "o gnuplot falhou: " + said));
+        return false;
+    }
+    if (!figure.write(image) || !figure.commit()) {
+        refuse(cannot + osc::reason(figure.error()));
+        return false;
+    }
+    return true;
+}
+
+int run(int argc, char **argv)
+{
+    const CommandLine line = read_command_line(argc, argv);
+    if (line.help) return answer(usage);
+    if (line.version) return answer(std::string(program) + " " + osc::version() + "\n");
+    if (!line.problem.empty()) return bad_usage(line.problem);
+    if (line.drawing && line.figure.empty())
+        return bad_usage("o nome da figura depois de -o está vazio");
+    const std::size_t given = line.numbers.size();
+    if (given != 0 && given != 2 && given != 4)
+        return bad_usage("esperados 0, 2 ou 4 números: h T [x0 v0]");
+    std::vector<std::string> texts{"1", "10", "1", "0"};
+    std::copy(line.numbers.begin(), line.numbers.end(), texts.begin());
+    for (const std::string &text : texts)
+        if (!is_number(text)) return bad_usage("'" + osc::escaped(text) + "' não é um número");
+    const double h = std::strtod(texts[0].c_str(), nullptr);
+    const double T = std::strtod(texts[1].c_str(), nullptr);
+    const double x0 = std::strtod(texts[2].c_str(), nullptr);
+    const double v0 = std::strtod(texts[3].c_str(), nullptr);
+    const long steps = step_count(h, T);
+    if (steps == 0)
+        return bad_usage("h e T têm de ser positivos, com T/h inteiro e 8·T/h até 20000000");
+
+    // An existing figure is replaced only by a new one: whatever else has the name stays.
+    std::string gnuplot;
+    if (line.drawing) {
+        if (const std::string why = osc::why_not_replaceable(line.figure.c_str()); !why.empty()) {
+            refuse("não é possível escrever " + osc::escaped(line.figure) + ": " + why);
+            return 2;
+        }
+        gnuplot = osc::on_path("gnuplot");
+        if (gnuplot.empty()) {
+            refuse("o gnuplot não está instalado; instale o pacote gnuplot-nox "
+                   "(apt-get install gnuplot-nox)");
+            return 3;
+        }
+    }
+    std::string rkstepper = osc::beside_self("rkstepper");
+    if (rkstepper.empty()) rkstepper = osc::on_path("rkstepper");
+    if (rkstepper.empty()) return refuse("rkstepper não encontrado (nem ao lado do oscorder nem no PATH)");
+
+    guard_signals();
+    const char *const tmpdir = std::getenv("TMPDIR");
+    WorkDirectory work;
+    if (!work.create(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp")) return 1;
+    // The figure's file beside it, created now so that a directory that takes no file is
+    // found before the runs.
+    osc::Replacement figure;
+    if (line.drawing && !figure.open(program, line.figure))
+        return refuse("não é possível escrever " + osc::escaped(line.figure) + ": " +
+                      osc::reason(figure.error()));
+    guard_signals();
+
+    const Task task{texts[2], texts[3], h, T, steps, osc::exact_position(T, x0, v0)};
+    std::vector<Measurement> measurements(4);
+    for (int halvings = 0; halvings < 4; ++halvings)
+        if (!measure(work, rkstepper, task, halvings, measurements[static_cast<std::size_t>(halvings)]))
+            return 1;
+
+    const std::string title = format("rkstepper até T = %g a partir de x0 = %g, v0 = %g", T, x0, v0);
+    std::string table = format("%s; solução exata x(T) = %.9g\n", title.c_str(), task.exact);
+    table += format("%12s %14s %14s %11s %8s\n", "h", "x(T)", "erro", "razão", "ordem");
+    for (std::size_t i = 0; i < measurements.size(); ++i) table += table_row(measurements, i);
+    std::vector<osc::Run> runs;
+    runs.reserve(measurements.size());
+    for (const Measurement &measurement : measurements) runs.push_back(measurement.run);
+    int status = 1;
+    table += verdict_line(measurements, osc::judge(runs), status);
+    errno = 0;
+    std::cout << table << std::flush;
+    if (!std::cout) {
+        if (errno == EPIPE) return broken_pipe;
+        return osc::refuse_standard_output(program, errno);
+    }
+
+    if (line.drawing && !draw(work, gnuplot, figure, line.figure, measurements, title)) return 1;
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // A file-size limit makes writes fail, and say so, instead of ending the writer; a reader
+    // that goes away makes the write to it fail.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int status = run(argc, argv);
+    if (status == broken_pipe) {
+        std::signal(SIGPIPE, SIG_DFL);
+        std::raise(SIGPIPE);
+    }
+    return status;
+}

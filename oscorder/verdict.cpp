@@ -1,0 +1,64 @@
+#include "oscorder/verdict.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace osc {
+
+double rounding_of(double value)
+{
+    if (value == 0) return 0;
+    // The decimal exponent of the value once rounded to six digits, as printf finds it.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.5e", value);
+    const char *const exponent = std::strchr(text, 'e');
+    if (exponent == nullptr) return 0;
+    return 0.5 * std::pow(10.0, std::atoi(exponent + 1) - 5);
+}
+
+bool measured(const Run &run) { return std::fabs(run.error) > order_margin * run.rounding; }
+
+Pair pair_of(const Run &larger, const Run &smaller)
+{
+    if (!measured(larger) || !measured(smaller)) return Pair::unmeasured;
+    return larger.error / smaller.error > 0 ? Pair::order : Pair::sign_change;
+}
+
+double order_of(const Run &larger, const Run &smaller)
+{
+    return std::log(larger.error / smaller.error) / std::log(2.0);
+}
+
+Verdict judge(const std::vector<Run> &runs)
+{
+    Verdict verdict;
+    std::size_t last = runs.size();
+    while (last > 1 && pair_of(runs[last - 2], runs[last - 1]) == Pair::unmeasured) --last;
+    if (last <= 1) return verdict;
+    verdict.last = last - 1;
+    if (pair_of(runs[last - 2], runs[last - 1]) == Pair::sign_change) {
+        verdict.outcome = Outcome::sign_change;
+        return verdict;
+    }
+    verdict.order = order_of(runs[last - 2], runs[last - 1]);
+
+    std::size_t orders = 0;
+    for (std::size_t i = 1; i < runs.size(); ++i)
+        if (pair_of(runs[i - 1], runs[i]) == Pair::order) ++orders;
+    verdict.single_pair = orders == 1;
+    if (last >= 3) {
+        const Pair before = pair_of(runs[last - 3], runs[last - 2]);
+        verdict.after_sign_change = before == Pair::sign_change;
+        if (before == Pair::order) {
+            verdict.previous_order = order_of(runs[last - 3], runs[last - 2]);
+            verdict.moving = std::fabs(verdict.order - verdict.previous_order) > settled_within;
+        }
+    }
+    const bool doubt = verdict.single_pair || verdict.after_sign_change || verdict.moving;
+    verdict.outcome = doubt ? Outcome::unsettled : Outcome::settled;
+    return verdict;
+}
+
+} // namespace osc
