@@ -69,8 +69,13 @@ std::string reason(int error)
     case ELOOP: return "demasiadas ligações simbólicas encadeadas";
     case ENAMETOOLONG: return "nome demasiado longo";
     case ENXIO: return "dispositivo inexistente";
+    case EPIPE: return "quem lia do outro lado já fechou";
+    case EBADF: return "o descritor de ficheiro não está aberto";
+    case ENOMEM: return "memória insuficiente";
+    case EAGAIN: return "recurso temporariamente indisponível";
+    case EINVAL: return "argumento inválido";
     case 0: return "erro desconhecido";
-    default: return std::strerror(error);
+    default: return "erro do sistema número " + std::to_string(error); // never English text
     }
 }
 
