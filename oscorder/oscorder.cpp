@@ -6,7 +6,7 @@
 // -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
 
 #include "figure_program.hpp"
-#include "oscorder/child.hpp"
+#include "process/child.hpp"
 #include "oscorder/exact.hpp"
 #include "oscorder/verdict.hpp"
 
@@ -354,7 +354,7 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
     if (!work.write(parameter_file, parameters)) return false;
-    const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), true);
+    const osc::Finished run = osc::run_program(program, rkstepper, {}, work.path(), true);
     // What rkstepper said is shown only when its run gives no measurement.
     const auto fail = [&](const std::string &why) {
         refuse(why);
@@ -480,7 +480,7 @@ bool draw(const WorkDirectory &work, const std::string &gnuplot, osc::Replacemen
         return false;
 
     const std::string cannot = "não é possível escrever " + osc::escaped(name) + ": ";
-    const osc::Finished drawn = osc::run_program(
+    const osc::Finished drawn = osc::run_program(program,
         gnuplot,
         {"-c", work.file("oscorder.gp"), work.file("figure.png"), work.file("points"),
          work.file("floor"), std::to_string(osc::order_margin), anchor_step, anchor_error, title},

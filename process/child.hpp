@@ -1,5 +1,5 @@
-// The programs oscorder runs, rkstepper and gnuplot: found beside oscorder or on the PATH, and
-// run as processes of their own, without a shell, in a directory of oscorder's choosing.
+// Other programs (rkstepper, gnuplot) found beside this one or on the PATH, and run as
+// processes of their own, without a shell, in a directory of the caller's choosing.
 #pragma once
 
 #include <string>
@@ -21,9 +21,9 @@ struct Finished {
 };
 
 // Runs `program` with `arguments` in `directory`, its standard input from /dev/null, and waits
-// for it. Its standard error is kept, and its standard output too when keep_output (otherwise
+// for it; `caller` names the program that says what could not be done. Its standard error is kept, and its standard output too when keep_output (otherwise
 // thrown away). A program that cannot be started exits 127, having said why.
-Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
+Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, bool keep_output);
 
 // Ends the process that run_program is waiting for, if any, and waits for it: for a signal

@@ -1,4 +1,4 @@
-#include "oscorder/child.hpp"
+#include "process/child.hpp"
 
 #include "text/messages.hpp"
 
@@ -34,9 +34,9 @@ std::string absolute(const std::string &file)
 
 // In the child: what it could not do, on its standard error, and the status of a program that
 // was not started.
-[[noreturn]] void fail_in_child(const std::string &doing, int error)
+[[noreturn]] void fail_in_child(const char *caller, const std::string &doing, int error)
 {
-    const std::string line = "oscorder: não é possível " + doing + ": " + reason(error) + "\n";
+    const std::string line = std::string(caller) + ": não é possível " + doing + ": " + reason(error) + "\n";
     const ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
     static_cast<void>(ignored);
     ::_exit(127);
@@ -70,7 +70,7 @@ std::string on_path(const char *name)
     }
 }
 
-Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
+Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, bool keep_output)
 {
     Finished finished;
@@ -80,7 +80,7 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
 
     int channel[2];
     if (::pipe(channel) != 0) {
-        finished.said = "oscorder: não é possível executar " + program + ": " + reason(errno) + "\n";
+        finished.said = std::string(caller) + ": não é possível executar " + program + ": " + reason(errno) + "\n";
         return finished;
     }
     ::fcntl(channel[0], F_SETFD, FD_CLOEXEC);
@@ -94,15 +94,15 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
             ::_exit(127);
         if (nothing > STDERR_FILENO) ::close(nothing);
         if (channel[1] > STDERR_FILENO) ::close(channel[1]);
-        // oscorder ignores SIGPIPE, and an ignored signal stays ignored across exec.
+        // The caller may ignore SIGPIPE, and an ignored signal stays ignored across exec.
         std::signal(SIGPIPE, SIG_DFL);
-        if (::chdir(directory.c_str()) != 0) fail_in_child("entrar em " + directory, errno);
+        if (::chdir(directory.c_str()) != 0) fail_in_child(caller, "entrar em " + directory, errno);
         ::execv(argv[0], argv.data());
-        fail_in_child("executar " + program, errno);
+        fail_in_child(caller, "executar " + program, errno);
     }
     ::close(channel[1]);
     if (child < 0) {
-        finished.said = "oscorder: não é possível executar " + program + ": " + reason(errno) + "\n";
+        finished.said = std::string(caller) + ": não é possível executar " + program + ": " + reason(errno) + "\n";
         ::close(channel[0]);
         return finished;
     }
