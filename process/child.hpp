@@ -21,8 +21,9 @@ struct Finished {
 };
 
 // Runs `program` with `arguments` in `directory`, its standard input from /dev/null, and waits
-// for it; `caller` names the program that says what could not be done. Its standard error is kept, and its standard output too when keep_output (otherwise
-// thrown away). A program that cannot be started exits 127, having said why.
+// for it. Its standard error is kept, and its standard output too when keep_output (otherwise
+// thrown away). A program that cannot be started exits 127, having said why in the words of
+// `caller`, the program that runs it.
 Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, bool keep_output);
 
