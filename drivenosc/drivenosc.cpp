@@ -12,6 +12,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <array>
@@ -180,6 +181,8 @@ int main(int argc, char **argv)
         osc::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
                                        {N, N * h});
     osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
+    osc::warn_driven(program, h, w0, gamma / 2, F, wf, N * h);
+    osc::warn_rows(program, h, w0, gamma / 2, wf, N * h);
     osc::warn_repeated_times(program, h, N * h, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;

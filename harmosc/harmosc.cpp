@@ -11,6 +11,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <cmath>
@@ -169,6 +170,7 @@ int dialogue_and_run()
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
     warn_if_pointless(k, m, w0, gamma, tf);
     if (m > 0.0) osc::warn_step(program, h, w0, gamma, tf, osc::Step::fixed);
+    if (m > 0.0) osc::warn_rows(program, h, w0, gamma, 0.0, tf); // no driving force
     osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
     if (rows > 0.0)

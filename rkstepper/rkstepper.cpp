@@ -13,11 +13,13 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -133,6 +135,10 @@ int main(int argc, char **argv)
     const double t_end = N * h;
     osc::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
                       osc::Step::chosen);
+    osc::warn_driven(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
+                     forF::F0 / forF::m, forF::wf, t_end, std::numeric_limits<int>::max());
+    osc::warn_rows(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::wf,
+                   t_end);
     osc::warn_repeated_times(program, h, t_end, false);
     osc::warn_if_short_of_space(program, data_file, N, {t_end});
 

@@ -1,0 +1,130 @@
+// The driven steady state against RK4 iterated on y' = A·y + b·e^(i·wf·t) until the transient
+// is gone and against the exact one by hand; rows per period; both against real runs.
+
+#include "sandbox.hpp"
+#include "stepmath/driven.hpp"
+#include "stepmath/sampling.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <complex>
+#include <string>
+
+namespace {
+
+using Complex = std::complex<double>;
+const double pi = std::acos(-1.0);
+
+using State = std::array<Complex, 2>; // x, v
+
+// Y·e^(i·wf·t) once the transient has died out, from y = 0 at t = 0, step by step.
+Complex iterated_response(double w0, double beta, double wf, double h)
+{
+    // The slope at t of the state y + by·k.
+    const auto slope = [&](double t, const State &y, double by, const State &k) {
+        const Complex v = y[1] + by * k[1];
+        return State{v, -w0 * w0 * (y[0] + by * k[0]) - 2.0 * beta * v + std::polar(1.0, wf * t)};
+    };
+    State y{};
+    const double steps = std::round(600.0 / h);
+    for (double n = 0; n < steps; ++n) {
+        const double t = n * h;
+        const State k1 = slope(t, y, 0.0, y);
+        const State k2 = slope(t + h / 2, y, h / 2, k1);
+        const State k3 = slope(t + h / 2, y, h / 2, k2);
+        const State k4 = slope(t + h, y, h, k3);
+        for (std::size_t i = 0; i < 2; ++i)
+            y[i] += h / 6 * (k1[i] + 2.0 * k2[i] + 2.0 * k3[i] + k4[i]);
+    }
+    return y[0] * std::polar(1.0, -wf * steps * h);
+}
+
+TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
+{
+    struct Case {
+        double w0, beta, wf, h;
+        bool strays; // |Y/X - 1| > 1%
+    };
+    const Case cases[] = { // the last two overdamped
+        {1, 0.25, 3, 2, true},    {1, 0.25, 1, 2, true},      {1, 0.25, 1.0 / 3, 2, true},
+        {1, 0.25, 3, 0.5, true},  {1, 0.25, 3, 0.2, false},   {1, 0.25, 1.0 / 3, 1, false},
+        {1, 0.25, 1, 0.05, false}, {5, 2, 0.5, 0.3, false},   {5, 2, 0.5, 0.5, true},
+        {1, 2, 3, 0.5, true},     {1, 2, 3, 0.2, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w0 << " " << c.beta << " " << c.wf << " " << c.h);
+        const Complex X = 1.0 / Complex(c.w0 * c.w0 - c.wf * c.wf, 2 * c.beta * c.wf);
+        const Complex Y = iterated_response(c.w0, c.beta, c.wf, c.h);
+        EXPECT_LT(std::abs(osc::rk4_response(c.w0, c.beta, 1, c.wf, c.h) / Y - 1.0), 1e-9);
+        EXPECT_LT(std::abs(osc::exact_response(c.w0, c.beta, 2, c.wf) / X - 2.0), 1e-14);
+        EXPECT_EQ(osc::response_error(c.w0, c.beta, c.wf, c.h) > 0.01, c.strays);
+        EXPECT_EQ(std::abs(Y / X - 1.0) > 0.01, c.strays);
+        if (!c.strays) continue;
+        // The step offered is within 1%, and 2.5 times it, where still below h, is not.
+        const double step = osc::response_step(c.w0, c.beta, c.wf, c.h);
+        const auto off = [&](double h) {
+            return std::abs(iterated_response(c.w0, c.beta, c.wf, h) / X - 1.0);
+        };
+        EXPECT_LE(off(step), 0.01) << step;
+        if (2.5 * step < c.h) {
+            EXPECT_GT(off(2.5 * step), 0.01) << step;
+        }
+    }
+    // Fourth order: halving h divides the difference by about 2⁴.
+    EXPECT_NEAR(osc::response_error(1, 0.25, 1, 0.1) / osc::response_error(1, 0.25, 1, 0.05),
+                16.0, 0.5);
+}
+
+TEST(DrivenMaths, TransientAndPeriods)
+{
+    // Below 1% after ln(100)/(-Re λ) of the slowest mode; never where a mode does not decay.
+    EXPECT_NEAR(osc::transient_time(1, 0.25, 0.01), std::log(100.0) / 0.25, 1e-3);
+    EXPECT_NEAR(osc::transient_time(1, 2, 0.01), std::log(100.0) / (2 - std::sqrt(3.0)), 1e-3);
+    EXPECT_TRUE(std::isinf(osc::transient_time(1, 0, 0.01)));
+    EXPECT_TRUE(std::isinf(osc::transient_time(1, 0.25, 3)));   // beyond the stability limit
+    EXPECT_NEAR(osc::damped_period(10, 0) / 0.1, 6.2832, 1e-4); // harmosc k = 100: 6.28 rows
+    EXPECT_TRUE(std::isinf(osc::damped_period(1, 1)));
+    // Rows every 2 of a period 2π/3 turn by 6 rad, 2π - 0.283 rad: a period of 4π/0.283.
+    EXPECT_NEAR(osc::alias_period(2 * pi / 3, 2), 4 * pi / (2 * pi - 6), 1e-9);
+    EXPECT_TRUE(std::isinf(osc::alias_period(0.5, 1.0)));       // two whole periods a row
+}
+
+TEST(DrivenMaths, RunsSayWhatTheRowsShow)
+{
+    const auto warnings = [](const Sandbox &box, const char *program, const char *parameters,
+                             const char *input) {
+        box.write("input_1a.txt", parameters);
+        return box.run(program, input).err;
+    };
+    Sandbox box;
+    const std::string said = warnings(box, DRIVENOSC, "1 0 1000 2", "3\n");
+    for (const char *sentence :
+         {"forçada que o método calcula com h·wf = 6 não é a da física: passado o transitório (de "
+          "t = 18.4 em diante) as linhas oscilam com amplitude 0.468, 7.62 vezes a exata A(wf) = "
+          "0.0614, e com a fase atrasada 0.133 rad; com h = 0.2 e N = 10000,",
+          "forçada tem período 2.09 e as linhas, uma a cada h = 2, dão 1.05 por período, menos de "
+          "2: o gráfico mostra uma oscilação falsa, mais lenta, de período 44.4,"})
+        EXPECT_NE(said.find(std::string(": aviso: a oscilação ") + sentence), std::string::npos)
+            << said;
+    // After the transient the rows are Im(Y·e^(i·wf·t)) to their six digits.
+    const Complex Y = osc::rk4_response(1, 0.25, 0.5, 3, 2);
+    for (const std::string &row : lines_of(box.read("Kutta_1a_3w0.dat"))) {
+        const double t = std::stod(fields_of(row).at(1));
+        if (t >= 100) {
+            EXPECT_NEAR(std::stod(fields_of(row).at(2)), (Y * std::polar(1.0, 3 * t)).imag(), 1e-5)
+                << row;
+        }
+    }
+    // Ending at t = 18, before the transient has gone at 18.4, the run says nothing of it.
+    EXPECT_EQ(warnings(box, DRIVENOSC, "1 0 9 2", "3\n").find("transitório"), std::string::npos);
+    // 9.47 and 10.5 rows a period.
+    EXPECT_NE(warnings(box, HARMOSC, "", "1\n44 1\n1 0\n20\n")
+                  .find("livre tem período 0.947 e as linhas, uma a cada h = 0.1, dão 9.47 por "
+                        "período, menos de 10: o gráfico, que as liga por segmentos, mostra"),
+              std::string::npos);
+    EXPECT_EQ(warnings(box, HARMOSC, "", "1\n36 1\n1 0\n20\n").find("por período"),
+              std::string::npos);
+}
+
+} // namespace
