@@ -6,6 +6,7 @@
 // subnormals, and random bit patterns.
 
 #include "text/number_text.hpp"
+#include "text/reading.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -106,6 +108,38 @@ TEST(NumberText, MatchesPrintfOnTiesCarriesEdgesAndRandomBits)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const double special : {0.0, -0.0, inf, -inf, nan, -nan}) compare.check(special);
     EXPECT_GT(compare.checked(), 3000000 / scale);
+}
+
+// A row of a data file back to its numbers, as the stream would read them: any white space
+// (CRLF line ends too) separates them, and a field that is not one number refuses the row.
+TEST(NumberText, RowsReadBackAsTheStreamReadsThem)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char *row;
+        int count;
+        std::vector<double> values;
+    };
+    const Case cases[] = {
+        {"0.1 -0.841471 1e-05", 3, {0.1, -0.841471, 1e-05}},
+        {"1\t 2.5\r", 2, {1.0, 2.5}},             // a tab, a run of blanks, a CRLF end
+        {"+1 .5 2E3", 3, {1.0, 0.5, 2000.0}},      // signs, bare fractions, upper-case exponents
+        {"-1e400 1e-400", 2, {-inf, 0.0}},         // beyond the range: -inf; below it: 0
+        {"", 0, {}},
+        {"1 2 3 4 5", -1, {}},                     // more than the room for four
+        {"1x 2", -1, {}},
+        {"+-1", -1, {}},
+        {"1,5", -1, {}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.row);
+        double values[4] = {};
+        ASSERT_EQ(osc::row_numbers(c.row, values, 4), c.count);
+        for (std::size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(values[i], c.values[i]);
+    }
+    double values[4] = {};
+    ASSERT_EQ(osc::row_numbers("nan -inf", values, 4), 2);
+    EXPECT_TRUE(std::isnan(values[0]));
+    EXPECT_EQ(values[1], -inf);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -147,10 +148,11 @@ int row_numbers(std::string_view row, double *values, int room)
         const char *start = at;
         if (*start == '+' && start + 1 != end && !blank(start[1]) && start[1] != '-') ++start;
         const auto [stop, error] = std::from_chars(start, end, values[count]);
-        // Beyond a double's range is still a number of the file: the stream reads it as ±inf.
         if (stop == start || (stop != end && !blank(*stop))) return -1;
+        // Beyond a double's range is still a number of the file: strtod says which way it went,
+        // ±inf above the range, 0 (or a subnormal) below it, as the stream reads it.
         if (error == std::errc::result_out_of_range)
-            values[count] = *start == '-' ? -HUGE_VAL : HUGE_VAL;
+            values[count] = std::strtod(std::string(start, stop).c_str(), nullptr);
         at = stop;
         ++count;
     }
