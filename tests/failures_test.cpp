@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <map>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -249,6 +254,88 @@ TEST(DataFiles, OneWriterAtATime)
         EXPECT_EQ(run.err, fs::path(r.program).filename().string() + ": não é possível escrever " +
                                r.data_file + ": outra execução está a escrevê-lo; espere que termine\n");
         EXPECT_EQ(snapshot(box), before);
+    }
+}
+
+// harmosc run in `box` while the test stands at each open of a file in its directory, between
+// the open and the lock: `at_open(n, fd)` sees the n-th open (from 0) and the file opened, and
+// the run goes on when it returns. False where the system lets no test watch opens.
+bool run_pausing_opens(const Sandbox &box, const std::string &input, RunResult &run,
+                       const std::function<void(int, int)> &at_open)
+{
+    const int watch = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC | FAN_NONBLOCK, O_RDONLY);
+    if (watch < 0) return false;
+    if (::fanotify_mark(watch, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD, AT_FDCWD,
+                        box.dir().c_str()) != 0) {
+        ::close(watch);
+        return false;
+    }
+    std::atomic<bool> done{false};
+    std::thread answer([&] {
+        pollfd ready{watch, POLLIN, 0};
+        fanotify_event_metadata event{};
+        for (int n = 0; !done;)
+            while (::poll(&ready, 1, 10) > 0 && ::read(watch, &event, sizeof event) == sizeof event) {
+                at_open(n++, event.fd);
+                const fanotify_response allow{event.fd, FAN_ALLOW};
+                EXPECT_EQ(::write(watch, &allow, sizeof allow), ssize_t(sizeof allow));
+                ::close(event.fd);
+            }
+    });
+    run = box.run(HARMOSC, input);
+    done = true;
+    answer.join();
+    ::close(watch);
+    return true;
+}
+
+// What another run may do at the moment harmosc opens its data file: take hold of a file that
+// has just been made, before its maker locks it (the maker then must not remove it); take
+// its name away, as a check does with what it made, before harmosc has the lock (harmosc must
+// see that it holds a file without a name); or put another file in its place at every open.
+TEST(DataFiles, NoRunLosesItsFileToAnother)
+{
+    const std::string file = "Oscilador_Kutta.dat";
+    enum Other { takes_the_new_file, takes_the_name_away, replaces_it };
+    struct Case {
+        std::string kind;
+        Other other;
+        std::string err; // or the run completes
+    };
+    const Case cases[] = {
+        {"takes the new file", takes_the_new_file, ""},
+        {"takes the name away", takes_the_name_away, ""},
+        {"replaces it at every open", replaces_it,
+         "harmosc: não é possível escrever " + file + ": foi removido ou trocado por outro de cada "
+         "vez que se abria (10 tentativas)\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.kind);
+        Sandbox box;
+        if (c.other == takes_the_name_away) box.write(file, "earlier\n");
+        for (int i = 0; i < 12; ++i) box.write("../spare" + std::to_string(i), "");
+        int held = -1;
+        RunResult run;
+        const bool watched = run_pausing_opens(box, "1\n1 1\n1 0\n1\n", run, [&](int n, int fd) {
+            struct stat opened {};
+            const bool named = ::fstat(fd, &opened) == 0 && opened.st_nlink > 0;
+            if (c.other == takes_the_new_file && named && held < 0) {
+                held = ::dup(fd);
+                EXPECT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+            }
+            if (c.other == takes_the_name_away && n == 1) ::unlink(box.path(file).c_str());
+            if (c.other == replaces_it)
+                ::rename(box.path("../spare" + std::to_string(n)).c_str(), box.path(file).c_str());
+        });
+        if (!watched) GTEST_SKIP() << "no watching of opens here (fanotify needs CAP_SYS_ADMIN)";
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(!c.err.empty() || lines_of(box.read(file)).size() == 11u) << box.read(file);
+        struct stat at_name {};
+        struct stat kept {};
+        EXPECT_TRUE(held < 0 || (::stat(box.path(file).c_str(), &at_name) == 0 &&
+                                 ::fstat(held, &kept) == 0 && at_name.st_ino == kept.st_ino))
+            << "the file another run holds lost its name";
+        ::close(held);
     }
 }
 
