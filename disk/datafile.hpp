@@ -40,11 +40,11 @@ public:
     // Opens `file` for writing without truncating it, creating it if need be (where the file
     // system allows, without a name until it is locked), and takes the lock that our other
     // runs respect; once it holds the lock, the file must still be the one of that name, or it
-    // opens afresh, after a pause if another run held it. Refuses, saying why, anything that is neither a
-    // regular file nor a character device (a directory, a FIFO, a socket), a file another run
-    // is writing, a name that goes to another file at every attempt, and whatever the system
-    // refuses. A file it created is removed again when the object goes before empty(), while
-    // the lock is still held.
+    // opens afresh, after a pause if another run held it. Refuses, saying why, anything that
+    // is neither a regular file nor a character device (a directory, a FIFO, a socket), a file
+    // another run is writing, a name that goes to another file at every attempt, and whatever
+    // the system refuses. A file it created is removed again when the object goes before
+    // empty(), while the lock is still held.
     bool open(const char *program, const char *file);
 
     // Empties the file: the run is about to write it. Until then, closing leaves it as it was.
