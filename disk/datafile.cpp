@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -116,34 +115,6 @@ bool refuse_writing(const char *program, const char *file, int error, const std:
     return false;
 }
 
-// "391 GB": three significant digits in the units of the file system's own tools.
-std::string size_text(double bytes)
-{
-    static const char *const units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB"};
-    std::size_t unit = 0;
-    while (bytes >= 1000.0 && unit + 1 < std::size(units)) {
-        bytes /= 1000.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g %s", bytes, units[unit]);
-    return text;
-}
-
-// Characters a column takes in most rows when its values grow steadily to `bound`, sign
-// included: most of them lie in the decade of the last one, and there six significant digits
-// take at most 12345.6, 0.000123457 or 1.23457e+06 characters.
-std::size_t longest_text(double bound)
-{
-    const double magnitude = std::fabs(bound);
-    if (!(magnitude >= 1e-4 && magnitude < 1e6)) return magnitude >= 1e100 ? 13 : 12;
-    const int decade = static_cast<int>(std::floor(std::log10(magnitude)));
-    return 1 + (decade >= 0 ? (decade == 5 ? 6 : 7) : 7 - decade);
-}
-
-// A column of any value, as position and velocity are: -1.23457e-05.
-constexpr std::size_t longest_any = 12;
-
 } // namespace
 
 bool data_files_usable(const char *program, std::initializer_list<const char *> files)
@@ -153,29 +124,6 @@ bool data_files_usable(const char *program, std::initializer_list<const char *> 
     for (DataFile &each : held)
         if (!each.open(program, *file++)) return false;
     return true; // all closed again, and what was made to find out removed
-}
-
-void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::initializer_list<double> growing)
-{
-    // Each column and the space or newline after it.
-    std::size_t row_bytes = 2 * (longest_any + 1);
-    for (const double bound : growing) row_bytes += longest_text(bound) + 1;
-
-    struct stat status {};
-    const bool exists = ::stat(file, &status) == 0;
-    if (exists && !S_ISREG(status.st_mode)) return; // a device keeps nothing
-    struct statvfs disk {};
-    if (::statvfs(exists ? file : ".", &disk) != 0) return;
-    // What the file holds now is freed when the run empties it.
-    const double free_bytes = static_cast<double>(disk.f_bavail) * static_cast<double>(disk.f_frsize) +
-                              (exists ? static_cast<double>(status.st_size) : 0.0);
-    const double bytes = rows * static_cast<double>(row_bytes);
-    if (!(bytes > free_bytes)) return;
-    warn(program, std::string(file) + " pode chegar a " + size_text(bytes) + " (" + text(rows) +
-                      " linhas), mas só há " + size_text(free_bytes) +
-                      " livres no disco; se o disco encher, a execução para aí e o ficheiro "
-                      "fica com as linhas completas escritas até então");
 }
 
 DataFile::~DataFile() { close_file(); }

@@ -22,13 +22,6 @@ namespace osc {
 // Says why not.
 bool data_files_usable(const char *program, std::initializer_list<const char *> files);
 
-// A run that writes `rows` rows to `file` warns when the file system has less free space than
-// they may take, counted at their longest. Each row holds the columns that grow steadily up to
-// the bounds `growing` (time, and drivenosc's step index), then a position and a velocity. The
-// run goes on: a disk that fills up stops it cleanly.
-void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::initializer_list<double> growing);
-
 // One data file of a run, open for writing from open() until the object goes away.
 class DataFile {
 public:

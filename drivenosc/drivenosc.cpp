@@ -12,6 +12,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <array>
@@ -176,9 +177,9 @@ int main(int argc, char **argv)
         osc::warn(program, "N·h = " + osc::text(N * h) +
                                   " é negativo: nenhuma linha será escrita e os três ficheiros "
                                   "de dados ficarão vazios");
-    else
-        osc::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
-                                       {N, N * h});
+    else if (!osc::rows_fit_on_disk(program, data_files[selection - 1], std::floor(N) + 1.0,
+                                    {N, N * h}))
+        return 1;
     osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
     osc::warn_repeated_times(program, h, N * h, true);
 

@@ -11,6 +11,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <cmath>
@@ -171,8 +172,7 @@ int dialogue_and_run()
     if (m > 0.0) osc::warn_step(program, h, w0, gamma, tf, osc::Step::fixed);
     osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
-    if (rows > 0.0)
-        osc::warn_if_short_of_space(program, data_file, rows, {tf});
+    if (rows > 0.0 && !osc::rows_fit_on_disk(program, data_file, rows, {tf})) return 1;
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <array>
@@ -134,7 +135,7 @@ int main(int argc, char **argv)
     osc::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
                       osc::Step::chosen);
     osc::warn_repeated_times(program, h, t_end, false);
-    osc::warn_if_short_of_space(program, data_file, N, {t_end});
+    if (!osc::rows_fit_on_disk(program, data_file, N, {t_end})) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;

@@ -4,6 +4,8 @@
 
 #include "sandbox.hpp"
 
+#include "disk/space.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -228,8 +230,7 @@ struct DataRun {
     std::size_t columns;
 };
 const DataRun data_runs[] = {
-    // A final time just short of 2^50, where the running sum of 0.1 stalls: a valid run.
-    {HARMOSC, "", "", "1\n1 1\n1 0\n1125899906842623.875\n", "Oscilador_Kutta.dat", 3},
+    {HARMOSC, "", "", "1\n1 1\n1 0\n1000\n", "Oscilador_Kutta.dat", 3},
     {DRIVENOSC, "input_1a.txt", "1 0 100000 0.01", "2\n", "Kutta_1a_w0.dat", 4},
     {RKSTEPPER, "parametros_sistema.txt", "1 0 100000 0.01", "", "RK_generico_1b.txt", 3},
 };
@@ -379,33 +380,60 @@ TEST(DataFiles, ARowThatCannotBeWrittenWholeIsCutBack)
                        "primeira\n");
 }
 
-// A run whose rows, counted at their longest, would not fit in the free space warns with both
-// figures and goes on; if the disk fills, the file keeps its complete rows. Here the disk is a
-// private file system of 1 MiB (1.05 MB), where the machine allows mounts.
-TEST(DataFiles, ARunLargerThanTheFreeSpaceWarns)
+// Rows in most runs and at their longest: each growing column in the decade of its bound
+// (five shown), position, velocity, and the separators.
+TEST(DataFiles, RowLengthsOnDisk)
 {
-    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
-                              "ficheiro fica com as linhas completas escritas até então";
     struct Case {
-        std::string setup, program, input, data_file, warning;
+        std::initializer_list<double> growing;
+        double typical, upper;
     };
     const Case cases[] = {
-        // 50001 rows of at most 8 + 12 + 12 characters and their separators: 1.75 MB.
-        {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
-         "harmosc: aviso: Oscilador_Kutta.dat pode chegar a 1.75 MB (50001 linhas), mas só há "
-         "1.05 MB" + fills},
+        {{}, 9 + 9, 13 + 13},           // -1.23457 and 0.841471; -1.23457e-05 at most
+        {{5000}, 18 + 8, 26 + 9},       // 1234.56
+        {{0.5}, 18 + 9, 26 + 10},       // 0.123457
+        {{150000}, 18 + 7, 26 + 8},     // 123457
+        {{1e9}, 18 + 12, 26 + 13},      // 1.23457e+08
+        {{1e100}, 18 + 13, 26 + 14},    // 1.23457e+100
+        {{50000, 5000}, 18 + 16, 26 + 18},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(osc::row_bytes_typical(c.growing), c.typical) << c.typical;
+        EXPECT_EQ(osc::row_bytes_upper(c.growing), c.upper) << c.upper;
+    }
+}
+
+// On a disk of 1 MiB (1.05 MB), a run whose rows cannot fit at their typical length is refused
+// and one that fits only so is warned of; a disk that fills stops it cleanly.
+TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
+{
+    const std::string warns = ": aviso: Oscilador_Kutta.dat pode chegar a ";
+    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
+                              "ficheiro fica com as linhas completas escritas até então";
+    const std::string refused = ": não é possível escrever ";
+    struct Case {
+        std::string setup, program, input, data_file, said;
+    };
+    const Case cases[] = {
+        // 35001 rows of 26 bytes, 35 at most: 910 kB to 1.23 MB; positions like 1e-05 take 12.
+        {"", HARMOSC, "1\n1 1\n1e-5 0\n3500\n", "Oscilador_Kutta.dat",
+         "harmosc" + warns + "1.23 MB (35001 linhas), mas só há 1.05 MB" + fills},
         // 525 kB fits once the 700 kB of the earlier file are given back.
         {"head -c 700000 /dev/zero > Oscilador_Kutta.dat", HARMOSC, "1\n1 1\n1 0\n1500\n",
          "Oscilador_Kutta.dat", ""},
-        // n and t take 8 characters each: 50001 rows of 44 bytes, in the chosen file; the
-        // parameter file holds a page of the disk.
+        {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
+         "harmosc" + refused + "Oscilador_Kutta.dat: ocuparia cerca de 1.3 MB (50001 linhas), mas "
+         "só há 1.05 MB livres no disco; nenhum ficheiro foi alterado"},
+        // n and t take 7 characters each: 50001 rows of 34 bytes; the parameter file holds a
+        // page of the disk.
         {"echo '1 0 50000 0.1' > input_1a.txt", DRIVENOSC, "3\n", "Kutta_1a_3w0.dat",
-         "drivenosc: aviso: Kutta_1a_3w0.dat pode chegar a 2.2 MB (50001 linhas), mas só há "
-         "1.04 MB" + fills},
+         "drivenosc" + refused + "Kutta_1a_3w0.dat: ocuparia cerca de 1.7 MB (50001 linhas), mas "
+         "só há 1.04 MB livres no disco; nenhum ficheiro foi alterado"},
     };
     const std::string script = R"sh(mount -t tmpfs -o size=1m tmpfs "$0" || exit 99
         cd "$0" && eval "$1"
         "$2" > /dev/null; echo "status $?"
+        [[ -e $3 ]] || { echo "rows none"; exit; }
         echo "rows $(wc -l < "$3") $(tail -c 1 "$3" | od -An -c | tr -d ' ')")sh";
     for (const Case &c : cases) {
         SCOPED_TRACE(c.program + " " + c.input);
@@ -418,16 +446,20 @@ TEST(DataFiles, ARunLargerThanTheFreeSpaceWarns)
         const auto said = lines_of(run.err);
         const auto shown = lines_of(run.out);
         ASSERT_EQ(shown.size(), 2u) << run.out;
+        EXPECT_EQ(shown[0], c.said.empty() ? "status 0" : "status 1");
+        if (c.said.find(refused) != std::string::npos) {
+            EXPECT_EQ(run.err, c.said + "\n");
+            EXPECT_EQ(shown[1], "rows none");
+            continue;
+        }
         const std::string rows = fields_of(shown[1]).at(1);
         EXPECT_EQ(fields_of(shown[1]).at(2), "\\n") << "the last row is whole";
-        if (c.warning.empty()) {
-            EXPECT_EQ(shown[0], "status 0");
+        if (c.said.empty()) {
             EXPECT_EQ(run.err, "");
             continue;
         }
-        EXPECT_EQ(shown[0], "status 1");
         ASSERT_EQ(said.size(), 2u) << run.err;
-        EXPECT_EQ(said[0], c.warning);
+        EXPECT_EQ(said[0], c.said);
         EXPECT_EQ(said[1], fs::path(c.program).filename().string() + ": não é possível escrever " +
                                c.data_file + ": não há espaço livre no dispositivo; o ficheiro " +
                                "fica com as " + rows + " linhas completas escritas até então");
