@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -102,6 +103,17 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
                                   " ficará vazio");
 }
 
+// A colour sequence of the dialogue, or nothing where a non-empty NO_COLOR asks for no colour
+// (https://no-color.org).
+const char *colour(const char *sequence)
+{
+    static const bool wanted = [] {
+        const char *const no_colour = std::getenv("NO_COLOR");
+        return no_colour == nullptr || *no_colour == '\0';
+    }();
+    return wanted ? sequence : "";
+}
+
 // The next answer of the dialogue, refused unless it is one number read in full.
 bool read_value(double &value, const char *name)
 {
@@ -127,10 +139,10 @@ int dialogue_and_run()
 
     const double h = 0.1;
 
-    std::cout << "\033[1;32m"
+    std::cout << colour("\033[1;32m")
               << "Indique que EDO pretende resolver (introduza os números identificadores)\n"
               << std::endl;
-    std::cout << "\033[37m"
+    std::cout << colour("\033[37m")
               << "   (1) Movimento Harmónico Simples \n   (2) Movimento Oscilatório Amortecido \n\n"
               << std::endl;
 
@@ -144,22 +156,24 @@ int dialogue_and_run()
     double m = 0.0;
     double b = 0.0;
     if (selection == 1) {
-        std::cout << "\033[1;31m" << "Introduza k, m \033[37m" << std::endl;
+        std::cout << colour("\033[1;31m") << "Introduza k, m " << colour("\033[37m") << std::endl;
         if (!read_value(k, "k") || !read_value(m, "m")) return 1;
     } else {
-        std::cout << "\033[1;31m" << "Introduza k, m e b \033[37m" << std::endl;
+        std::cout << colour("\033[1;31m") << "Introduza k, m e b " << colour("\033[37m")
+                  << std::endl;
         if (!read_value(k, "k") || !read_value(m, "m") || !read_value(b, "b")) return 1;
     }
     std::cout << std::endl;
 
     double x0 = 0.0;
     double v0 = 0.0;
-    std::cout << "\033[1;31m" << "Introduza as condições iniciais (x0 e v0 por esta ordem)\033[37m"
-              << std::endl;
+    std::cout << colour("\033[1;31m") << "Introduza as condições iniciais (x0 e v0 por esta ordem)"
+              << colour("\033[37m") << std::endl;
     if (!read_value(x0, "x0") || !read_value(v0, "v0")) return 1;
 
     double tf = 0.0;
-    std::cout << "\033[1;31m" << "Introduza o instante final da simulação \033[37m" << std::endl;
+    std::cout << colour("\033[1;31m") << "Introduza o instante final da simulação "
+              << colour("\033[37m") << std::endl;
     if (!read_value(tf, "tf")) return 1;
     if (tf >= osc::stall_time(h))
         return osc::refuse(program, "o instante final " + osc::text(tf) +
@@ -183,7 +197,7 @@ int main(int argc, char **argv)
 {
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
-    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1 && *colour("\033[0m") != '\0';
     if (terminal)
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, reset_and_reraise);
     const int status = dialogue_and_run();

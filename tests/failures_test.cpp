@@ -139,8 +139,15 @@ TEST(WholeTokens, PartOfANumberIsRefused)
         {HARMOSC, "1\n4 1e999\n1 0\n1\n", "", "", {"\"1e999\"", " m", "alcance"}},
         {DRIVENOSC, "1\n", "input_1a.txt", "0 1 100 0.05abc", {"\"0.05abc\"", " h", "input_1a.txt"}},
         {DRIVENOSC, "1\n", "input_1a.txt", "0 1,5 100 0.05", {"\"1,5\"", " v0", "ponto decimal"}},
-        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10.5 7", {"\"10.5\"", " N", "inteiro"}},
-        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e12 0.1", {"\"1e12\"", " N"}},
+        // Nothing of a refused integer counts as read.
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10.5 7",
+         {"\"10.5\"", " N", "inteiro; tem parte decimal\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e12 0.1",
+         {"\"1e12\"", " N", "inteiro; o valor está fora do alcance de um int\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e3 0.1",
+         {"\"1e3\"", "inteiro; escreva-o só com algarismos\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10abc 0.1",
+         {"inteiro; \"abc\" não faz parte de um número\n"}},
         {RKSTEPPER, "", "parametros_sistema.txt", "1 0 2147483648 0.1",
          {"\"2147483648\"", " N", "alcance"}},
         // DEL and bytes that are not UTF-8 are shown as text; a no-break space is a character.

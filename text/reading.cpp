@@ -76,6 +76,25 @@ const char *expected(int /*unused*/) { return "um número inteiro"; }
 const char *range(double /*unused*/) { return "o valor está fora do alcance de um double"; }
 const char *range(int /*unused*/) { return "o valor está fora do alcance de um int"; }
 
+// What is wrong with a token read only up to `used`.
+std::string partial(const std::string &token, std::size_t used, double /*unused*/)
+{
+    return "só " + quoted(token.substr(0, used)) + " se lê";
+}
+
+// An integer is refused as a whole, so nothing of it counts as read: a number with a fraction
+// or an exponent is judged as the number it is, anything else by what follows its digits.
+std::string partial(const std::string &token, std::size_t used, int value)
+{
+    double number = 0.0;
+    std::size_t whole = 0;
+    if (read_whole(token, number, whole) != Reading::whole)
+        return quoted(token.substr(used)) + " não faz parte de um número";
+    if (number != std::floor(number)) return "tem parte decimal";
+    if (!(std::fabs(number) <= INT_MAX)) return range(value);
+    return "escreva-o só com algarismos";
+}
+
 template <typename Number>
 bool read_number_as(std::istream &in, Number &value, const char *program, const char *what,
                     const char *source)
@@ -94,7 +113,7 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
     std::string why = quoted(token) + " não serve para " + what + where + ": esperado " +
                       expected(value);
     if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
-    else if (reading == Reading::partial) why += "; só " + quoted(token.substr(0, used)) + " se lê";
+    else if (reading == Reading::partial) why += "; " + partial(token, used, value);
     else if (beyond_range(value)) why += std::string("; ") + range(value);
     refuse(program, why);
     return false;
