@@ -166,11 +166,7 @@ int main(int argc, char **argv)
     case 1: wf = w0 / 3; break;
     case 2: wf = w0; break;
     case 3: wf = 3 * w0; break;
-    default:
-        return osc::refuse(program, (answer.empty()
-                                            ? std::string("a entrada terminou sem uma opção")
-                                            : "opção inválida " + osc::quoted(answer)) +
-                                           ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado");
+    default: return osc::refuse_choice(program, answer, "1, 2 ou 3");
     }
 
     if (N * h < 0.0)

@@ -147,9 +147,10 @@ int dialogue_and_run()
               << std::endl;
 
     int selection = 0;
-    if (!osc::read_choice(std::cin, selection) || (selection != 1 && selection != 2)) {
+    std::string answer;
+    if (!osc::read_choice(std::cin, selection, &answer) || (selection != 1 && selection != 2)) {
         std::cout << "Opção inválida" << std::endl;
-        return 1;
+        return osc::refuse_choice(program, answer, "1 ou 2");
     }
 
     double k = 0.0;

@@ -62,14 +62,20 @@ TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
 TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
 {
     // "1.5" and "2x" are integers only in part: an invalid choice, not choice 1 or 2.
-    for (const std::string input :
-         {"3\n", "0\n", "-1\n", "abc\n", "", "99999999999\n", "1.5\n1 1\n1 0\n1\n", "2x\n"}) {
+    const std::string ended = "a entrada terminou sem uma opção";
+    const std::pair<std::string, std::string> cases[] = {
+        {"3\n", "opção inválida \"3\""}, {"0\n", "opção inválida \"0\""},
+        {"-1\n", "opção inválida \"-1\""}, {"abc\n", "opção inválida \"abc\""}, {"", ended},
+        {" \n\n", ended}, {"99999999999\n", "opção inválida \"99999999999\""},
+        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}, {"2x\n", "opção inválida \"2x\""}};
+    for (const auto &[input, said] : cases) {
         SCOPED_TRACE("input: " + input);
         Sandbox box;
         box.write(data_file, "earlier results\n");
         const RunResult run = box.run(HARMOSC, input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, menu + "Opção inválida\n");
+        EXPECT_EQ(run.err, "harmosc: " + said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n");
         EXPECT_EQ(box.read(data_file), "earlier results\n");
     }
 }

@@ -102,6 +102,13 @@ int refuse(const char *program, const std::string &message)
     return 1;
 }
 
+int refuse_choice(const char *program, const std::string &answer, const char *expected)
+{
+    return refuse(program, (answer.empty() ? std::string("a entrada terminou sem uma opção")
+                                           : "opção inválida " + quoted(answer)) +
+                               ": esperado " + expected + "; nenhum ficheiro foi alterado");
+}
+
 void warn(const char *program, const std::string &message)
 {
     std::cerr << program << ": aviso: " << message << std::endl;

@@ -26,6 +26,10 @@ int refuse_file(const char *program, const char *doing, const char *file, int er
 // Writes "program: message" and returns 1.
 int refuse(const char *program, const std::string &message);
 
+// Refuses a menu `answer` (the token read, empty when the input ended first) that is none of
+// the `expected` choices, saying that no file was touched; returns 1.
+int refuse_choice(const char *program, const std::string &answer, const char *expected);
+
 // Writes "program: aviso: message"; the run goes on.
 void warn(const char *program, const std::string &message);
 
