@@ -8,6 +8,7 @@
 // frequency, emptying the other two.
 
 #include "disk/datafile.hpp"
+#include "memory/memory.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 namespace {
@@ -126,8 +128,8 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     const double m = 1.0;
     const double k = 1.0;
     const double lambda = 0.5;
@@ -180,4 +182,6 @@ int main(int argc, char **argv)
     osc::warn_repeated_times(program, h, N * h, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
 }

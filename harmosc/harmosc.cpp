@@ -7,6 +7,7 @@
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
 #include "disk/datafile.hpp"
+#include "memory/memory.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -103,16 +105,19 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
                                   " ficará vazio");
 }
 
-// A colour sequence of the dialogue, or nothing where a non-empty NO_COLOR asks for no colour
+// Whether the dialogue is coloured: not where a non-empty NO_COLOR asks for no colour
 // (https://no-color.org).
-const char *colour(const char *sequence)
+bool colours()
 {
     static const bool wanted = [] {
         const char *const no_colour = std::getenv("NO_COLOR");
         return no_colour == nullptr || *no_colour == '\0';
     }();
-    return wanted ? sequence : "";
+    return wanted;
 }
+
+// A colour sequence of the dialogue, or nothing.
+const char *colour(const char *sequence) { return colours() ? sequence : ""; }
 
 // The next answer of the dialogue, refused unless it is one number read in full.
 bool read_value(double &value, const char *name)
@@ -124,10 +129,15 @@ bool read_value(double &value, const char *name)
 // program ends, also when it is interrupted. Anything else gets the dialogue's bytes alone.
 const char reset_attributes[] = "\033[0m";
 
-void reset_and_reraise(int signal)
+void reset_terminal()
 {
     [[maybe_unused]] const ssize_t ignored =
         ::write(STDOUT_FILENO, reset_attributes, sizeof reset_attributes - 1);
+}
+
+void reset_and_reraise(int signal)
+{
+    reset_terminal();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -194,14 +204,17 @@ int dialogue_and_run()
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
-    const bool terminal = ::isatty(STDOUT_FILENO) == 1 && *colour("\033[0m") != '\0';
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1 && colours();
     if (terminal)
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, reset_and_reraise);
     const int status = dialogue_and_run();
     if (terminal) std::cout << reset_attributes << std::flush;
     return status;
+} catch (const std::bad_alloc &) {
+    if (::isatty(STDOUT_FILENO) == 1 && colours()) reset_terminal();
+    return osc::out_of_memory(program);
 }

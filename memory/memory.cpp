@@ -1,8 +1,11 @@
 #include "memory/memory.hpp"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -13,6 +16,19 @@ namespace osc {
 namespace {
 
 constexpr double unknown = std::numeric_limits<double>::infinity();
+
+// Enough for the exception, the unwinding and a refusal's sentence, when nothing else is left.
+constexpr std::size_t reserve_bytes = 16 * 1024;
+void *reserve = nullptr;
+bool ran_out = false;
+
+void give_back_the_reserve()
+{
+    ran_out = true;
+    std::free(reserve); // NOLINT(cppcoreguidelines-no-malloc): the reserve is malloc's
+    reserve = nullptr;
+    throw std::bad_alloc();
+}
 
 // The first number in a file, or `unknown` when there is none (cgroup v2 writes "max" for
 // no limit).
@@ -94,8 +110,31 @@ double control_group_left()
 
 double memory_available()
 {
-    return std::min({system_available(), limit_left(RLIMIT_AS, 0), limit_left(RLIMIT_DATA, 5),
-                     control_group_left()});
+    const double left = std::min({system_available(), limit_left(RLIMIT_AS, 0),
+                                  limit_left(RLIMIT_DATA, 5), control_group_left()});
+    if (memory_ran_out()) throw std::bad_alloc(); // the figures read are not the system's
+    return left;
+}
+
+bool keep_memory_for_failure()
+{
+    if (reserve == nullptr) reserve = std::malloc(reserve_bytes); // NOLINT(cppcoreguidelines-no-malloc)
+    ran_out = reserve == nullptr;
+    std::set_new_handler(give_back_the_reserve);
+    return !ran_out;
+}
+
+bool memory_ran_out() { return ran_out; }
+
+int out_of_memory(const char *program)
+{
+    char line[256];
+    const char *const why = ": memória insuficiente para continuar a execução\n";
+    const std::size_t name = std::min(std::strlen(program), sizeof line - std::strlen(why) - 1);
+    std::memcpy(line, program, name);
+    std::memcpy(line + name, why, std::strlen(why));
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, line, name + std::strlen(why));
+    return 1;
 }
 
 } // namespace osc

@@ -97,6 +97,7 @@ bool reserve_table(std::vector<Row> &table, int N)
     try {
         table.reserve(static_cast<std::size_t>(N));
     } catch (const std::bad_alloc &) {
+        if (!osc::keep_memory_for_failure()) throw;
         refuse("memória insuficiente para guardar " + std::to_string(N) + " passos");
         return false;
     }
@@ -105,8 +106,8 @@ bool reserve_table(std::vector<Row> &table, int N)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     const double t0 = 0.0;
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
@@ -150,4 +151,6 @@ int main(int argc, char **argv)
     for (const Row &row : table)
         if (!out.write_row(row[0], row[1], row[2])) return 1;
     return 0;
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
 }

@@ -242,6 +242,38 @@ const DataRun data_runs[] = {
     {RKSTEPPER, "parametros_sistema.txt", "1 0 100000 0.01", "", "RK_generico_1b.txt", 3},
 };
 
+#ifndef OSC_SANITIZED
+// Under an address-space or data limit where a program starts at all (the loader needs about
+// 6 MB), it completes or ends with one line and status 1, every file as it was: never an
+// abort. (The sanitizers reserve far more address space than these limits.)
+TEST(Memory, NoAbortUnderAnyLimit)
+{
+    const std::pair<const char *, std::string> programs[] = {
+        {HARMOSC, "1\n1 1\n1 0\n1\n"}, {DRIVENOSC, "1\n"}, {RKSTEPPER, ""}};
+    struct Limit {
+        std::string option;
+        long from, to, step;
+    };
+    const Limit limits[] = {{"--as=", 5 << 20, 7 << 20, 16 << 10}, {"--data=", 64 << 10, 1 << 20, 32 << 10}};
+    for (const auto &[program, input] : programs)
+        for (const auto &[limit, from, to, step] : limits) {
+            Sandbox box;
+            fill(box);
+            for (long bytes = from; bytes < to; bytes += step) {
+                SCOPED_TRACE(std::string(program) + " " + limit + std::to_string(bytes));
+                const auto before = snapshot(box);
+                const RunResult run = box.run_command(
+                    {"/usr/bin/prlimit", limit + std::to_string(bytes), "--", program}, input);
+                ASSERT_EQ(run.signal, 0) << run.err;
+                if (run.status == 127 || run.status == 0) continue; // could not start; ran
+                EXPECT_EQ(run.status, 1);
+                EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+                EXPECT_EQ(snapshot(box), before);
+            }
+        }
+}
+#endif
+
 // A second run finds the data file locked by the first (here the test holds the lock, as a
 // running program does) and refuses at once, touching nothing.
 TEST(DataFiles, OneWriterAtATime)

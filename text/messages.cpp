@@ -1,9 +1,12 @@
 #include "text/messages.hpp"
 
+#include "memory/memory.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 namespace osc {
@@ -86,6 +89,7 @@ std::string reason(int error)
     case ELOOP: return "demasiadas ligações simbólicas encadeadas";
     case ENAMETOOLONG: return "nome demasiado longo";
     case ENXIO: return "dispositivo inexistente";
+    case ENOMEM: return "memória insuficiente";
     case 0: return "erro desconhecido";
     default: return std::strerror(error);
     }
@@ -96,8 +100,16 @@ int refuse_file(const char *program, const char *doing, const char *file, int er
     return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error));
 }
 
+// A sentence built while memory ran out may hold what a failed stream left, not what was
+// read: the run ends with the memory's own line instead.
+void unless_memory_ran_out()
+{
+    if (memory_ran_out()) throw std::bad_alloc();
+}
+
 int refuse(const char *program, const std::string &message)
 {
+    unless_memory_ran_out();
     std::cerr << program << ": " << message << std::endl;
     return 1;
 }
@@ -111,6 +123,7 @@ int refuse_choice(const char *program, const std::string &answer, const char *ex
 
 void warn(const char *program, const std::string &message)
 {
+    unless_memory_ran_out();
     std::cerr << program << ": aviso: " << message << std::endl;
 }
 

@@ -148,6 +148,7 @@ bool read_choice(std::istream &in, int &choice, std::string *answer)
     std::string token;
     std::size_t used = 0;
     const bool read = (in >> token) && read_whole(token, choice, used) == Reading::whole;
+    if (!read) unless_memory_ran_out();
     if (answer != nullptr) *answer = token;
     return read;
 }
