@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace osc {
@@ -18,7 +19,7 @@ namespace {
 constexpr double unknown = std::numeric_limits<double>::infinity();
 
 // Enough for the exception, the unwinding and a refusal's sentence, when nothing else is left.
-constexpr std::size_t reserve_bytes = 16 * 1024;
+constexpr std::size_t reserve_bytes = 16384;
 void *reserve = nullptr;
 bool ran_out = false;
 
@@ -128,12 +129,10 @@ bool memory_ran_out() { return ran_out; }
 
 int out_of_memory(const char *program)
 {
-    char line[256];
-    const char *const why = ": memória insuficiente para continuar a execução\n";
-    const std::size_t name = std::min(std::strlen(program), sizeof line - std::strlen(why) - 1);
-    std::memcpy(line, program, name);
-    std::memcpy(line + name, why, std::strlen(why));
-    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, line, name + std::strlen(why));
+    static const char why[] = ": memória insuficiente para continuar a execução\n";
+    const iovec line[] = {{const_cast<char *>(program), std::strlen(program)},
+                          {const_cast<char *>(why), sizeof why - 1}};
+    [[maybe_unused]] const ssize_t ignored = ::writev(STDERR_FILENO, line, 2);
     return 1;
 }
 
