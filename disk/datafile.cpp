@@ -30,7 +30,7 @@ constexpr int moved = -3;       // the name went to another file, or away, at ev
 // Opens a data file may take while another run holds it, or its name keeps going to another
 // file; another run's check holds a file for well under the pause between two of them.
 constexpr int attempts = 10;
-constexpr useconds_t pause_us = 2000;
+constexpr useconds_t pause_us = 10000;
 
 std::string why(int error, const char *file)
 {
