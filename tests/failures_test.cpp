@@ -134,7 +134,9 @@ TEST(WholeTokens, PartOfANumberIsRefused)
     };
     const Case cases[] = {
         {HARMOSC, "2\n4 1 0,4\n1 0\n20\n", "", "", {"\"0,4\"", " b", "ponto decimal"}},
-        {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "", {"\"20s\"", " tf", "\"20\""}},
+        // Nothing of a refused token counts as read: what follows the number is named.
+        {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "",
+         {"\"20s\"", " tf", "1e-3); \"s\" não faz parte de um número\n"}},
         {HARMOSC, "1\nabc 1\n1 0\n1\n", "", "", {"\"abc\"", " k"}},
         {HARMOSC, "1\n4 1e999\n1 0\n1\n", "", "", {"\"1e999\"", " m", "alcance"}},
         {DRIVENOSC, "1\n", "input_1a.txt", "0 1 100 0.05abc", {"\"0.05abc\"", " h", "input_1a.txt"}},

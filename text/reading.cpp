@@ -76,20 +76,20 @@ const char *expected(int /*unused*/) { return "um número inteiro"; }
 const char *range(double /*unused*/) { return "o valor está fora do alcance de um double"; }
 const char *range(int /*unused*/) { return "o valor está fora do alcance de um int"; }
 
-// What is wrong with a token read only up to `used`.
+// What is wrong with a token read only up to `used`. The token is refused as a whole, so
+// nothing of it counts as read: what follows the number is named.
 std::string partial(const std::string &token, std::size_t used, double /*unused*/)
 {
-    return "só " + quoted(token.substr(0, used)) + " se lê";
+    return quoted(token.substr(used)) + " não faz parte de um número";
 }
 
-// An integer is refused as a whole, so nothing of it counts as read: a number with a fraction
-// or an exponent is judged as the number it is, anything else by what follows its digits.
+// For an integer, a number with a fraction or an exponent is judged as the number it is,
+// anything else by what follows its digits.
 std::string partial(const std::string &token, std::size_t used, int value)
 {
     double number = 0.0;
     std::size_t whole = 0;
-    if (read_whole(token, number, whole) != Reading::whole)
-        return quoted(token.substr(used)) + " não faz parte de um número";
+    if (read_whole(token, number, whole) != Reading::whole) return partial(token, used, number);
     if (number != std::floor(number)) return "tem parte decimal";
     if (!(std::fabs(number) <= INT_MAX)) return range(value);
     return "escreva-o só com algarismos";
