@@ -7,11 +7,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -26,11 +25,20 @@ constexpr int write_flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 // Reasons of our own, beside errno's.
 constexpr int not_regular = -1; // a FIFO, a socket: nothing to keep rows in
 constexpr int locked = -2;      // another of our runs holds the file
+constexpr int moved = -3;       // the name went to another file, or away, at every attempt
+
+// Opens a data file may take while another run holds it, or its name keeps going to another
+// file; another run's check holds a file for well under the pause between two of them.
+constexpr int attempts = 10;
+constexpr useconds_t pause_us = 10000;
 
 std::string why(int error, const char *file)
 {
     if (error == not_regular) return "não é um ficheiro regular";
     if (error == locked) return "outra execução está a escrevê-lo; espere que termine";
+    if (error == moved)
+        return "foi removido ou trocado por outro de cada vez que se abria (" +
+               std::to_string(attempts) + " tentativas)";
     if (error == ENOENT) {
         // A link whose target cannot be made reads better named than as a missing file.
         char target[4096];
@@ -49,66 +57,55 @@ bool is_link(const char *file)
     return ::lstat(file, &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-std::string real_path(const char *file)
+// Where creating `file` makes the file: at the end of its chain of links, if it is one.
+std::string link_end(const char *file)
 {
-    char *const resolved = ::realpath(file, nullptr);
-    if (resolved == nullptr) return file;
-    std::string path = resolved;
-    std::free(resolved); // NOLINT(cppcoreguidelines-no-malloc): realpath's own allocation
+    std::string path = file;
+    char target[PATH_MAX];
+    for (int hop = 0; hop < 40; ++hop) {
+        const ssize_t size = ::readlink(path.c_str(), target, sizeof target);
+        if (size <= 0 || size == sizeof target) break;
+        // A relative target is relative to the link's own directory.
+        const std::size_t slash = path.rfind('/');
+        path.erase(target[0] == '/' || slash == std::string::npos ? 0 : slash + 1);
+        path.append(target, static_cast<std::size_t>(size));
+    }
     return path;
 }
 
-struct Opened {
-    int fd = -1;
-    int error = 0;
-    bool regular = false;
-    std::string created; // the path of the file this open created, if it did
-};
-
-Opened fail(const Opened &opened, int error)
+// Makes `path` a new file that this run holds locked before anyone can open it: made without
+// a name and given one once locked. Where the file system cannot make a file without a name,
+// it is made with its name and locked at once. -1 with errno, EEXIST when the name was taken.
+int create_locked(const std::string &path)
 {
-    if (opened.fd >= 0) ::close(opened.fd);
-    if (!opened.created.empty()) ::unlink(opened.created.c_str());
-    return {-1, error, false, {}};
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        char self[32];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::linkat(AT_FDCWD, self, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return fd;
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        if (error != ENOENT || ::access("/proc/self/fd", F_OK) == 0) return -1; // or no /proc
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return -1; // what creating it by name would meet too: permission, read-only, no room
+    }
+    const int named = ::open(path.c_str(), write_flags | O_CREAT | O_EXCL, 0666);
+    if (named >= 0) ::flock(named, LOCK_EX | LOCK_NB); // answered when it is taken again
+    return named;
 }
 
-// Opens `file` as a data file is opened: without truncating it, creating it when it is not
-// there, refusing what cannot hold rows, and holding the lock of our runs on a regular file.
-Opened open_locked(const char *file)
+// Whether `path` names the file open at `fd` (for a link: the file it leads to).
+bool names(const char *path, int fd)
 {
-    Opened opened;
-    struct stat status {};
-    if (::stat(file, &status) == 0) {
-        if (S_ISDIR(status.st_mode)) return fail(opened, EISDIR);
-        if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode)) return fail(opened, not_regular);
-    }
-
-    opened.fd = ::open(file, write_flags);
-    if (opened.fd < 0 && errno == ENOENT) {
-        opened.fd = ::open(file, write_flags | O_CREAT | O_EXCL, 0666);
-        if (opened.fd >= 0) {
-            opened.created = file;
-        } else if (errno == EEXIST && is_link(file)) {
-            // A link to a file yet to be made: making it is what the run would do.
-            opened.fd = ::open(file, write_flags | O_CREAT, 0666);
-            if (opened.fd >= 0) opened.created = real_path(file);
-        }
-    }
-    if (opened.fd < 0) return fail(opened, errno);
-
-    // What was opened, which is what a link led to; a FIFO may have slipped in since stat().
-    if (::fstat(opened.fd, &status) != 0) return fail(opened, errno);
-    if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode)) return fail(opened, not_regular);
-    opened.regular = S_ISREG(status.st_mode);
-    const int flags = ::fcntl(opened.fd, F_GETFL);
-    if (flags < 0 || ::fcntl(opened.fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return fail(opened, errno);
-
-    // A device keeps nothing that two runs could spoil; a file system without locks (some
-    // network ones) leaves the run unprotected rather than refused.
-    if (opened.regular && ::flock(opened.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-        return fail(opened, locked);
-    return opened;
+    struct stat at_name {};
+    struct stat held {};
+    return ::stat(path, &at_name) == 0 && ::fstat(fd, &held) == 0 &&
+           at_name.st_dev == held.st_dev && at_name.st_ino == held.st_ino;
 }
 
 // Says that `file` cannot be written, why, and what became of it; returns false.
@@ -118,79 +115,18 @@ bool refuse_writing(const char *program, const char *file, int error, const std:
     return false;
 }
 
-// "391 GB": three significant digits in the units of the file system's own tools.
-std::string size_text(double bytes)
-{
-    static const char *const units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB"};
-    std::size_t unit = 0;
-    while (bytes >= 1000.0 && unit + 1 < std::size(units)) {
-        bytes /= 1000.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g %s", bytes, units[unit]);
-    return text;
-}
-
-// Characters a column takes in most rows when its values grow steadily to `bound`, sign
-// included: most of them lie in the decade of the last one, and there six significant digits
-// take at most 12345.6, 0.000123457 or 1.23457e+06 characters.
-std::size_t longest_text(double bound)
-{
-    const double magnitude = std::fabs(bound);
-    if (!(magnitude >= 1e-4 && magnitude < 1e6)) return magnitude >= 1e100 ? 13 : 12;
-    const int decade = static_cast<int>(std::floor(std::log10(magnitude)));
-    return 1 + (decade >= 0 ? (decade == 5 ? 6 : 7) : 7 - decade);
-}
-
-// A column of any value, as position and velocity are: -1.23457e-05.
-constexpr std::size_t longest_any = 12;
-
 } // namespace
 
 bool data_files_usable(const char *program, std::initializer_list<const char *> files)
 {
-    std::vector<Opened> held;
-    bool usable = true;
-    for (const char *file : files) {
-        held.push_back(open_locked(file));
-        if (held.back().fd < 0) {
-            usable = refuse_writing(program, file, held.back().error);
-            break;
-        }
-    }
-    for (const Opened &opened : held) fail(opened, 0); // close, remove what was created
-    return usable;
+    std::vector<DataFile> held(files.size());
+    const char *const *file = files.begin();
+    for (DataFile &each : held)
+        if (!each.open(program, *file++)) return false;
+    return true; // all closed again, and what was made to find out removed
 }
 
-void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::initializer_list<double> growing)
-{
-    // Each column and the space or newline after it.
-    std::size_t row_bytes = 2 * (longest_any + 1);
-    for (const double bound : growing) row_bytes += longest_text(bound) + 1;
-
-    struct stat status {};
-    const bool exists = ::stat(file, &status) == 0;
-    if (exists && !S_ISREG(status.st_mode)) return; // a device keeps nothing
-    struct statvfs disk {};
-    if (::statvfs(exists ? file : ".", &disk) != 0) return;
-    // What the file holds now is freed when the run empties it.
-    const double free_bytes = static_cast<double>(disk.f_bavail) * static_cast<double>(disk.f_frsize) +
-                              (exists ? static_cast<double>(status.st_size) : 0.0);
-    const double bytes = rows * static_cast<double>(row_bytes);
-    if (!(bytes > free_bytes)) return;
-    warn(program, std::string(file) + " pode chegar a " + size_text(bytes) + " (" + text(rows) +
-                      " linhas), mas só há " + size_text(free_bytes) +
-                      " livres no disco; se o disco encher, a execução para aí e o ficheiro "
-                      "fica com as linhas completas escritas até então");
-}
-
-DataFile::~DataFile()
-{
-    if (fd_ >= 0) ::close(fd_);
-    if (!created_.empty()) ::unlink(created_.c_str()); // the run never began: leave no file
-}
+DataFile::~DataFile() { close_file(); }
 
 bool DataFile::open(const char *program, const char *file)
 {
@@ -199,12 +135,65 @@ bool DataFile::open(const char *program, const char *file)
     std::signal(SIGXFSZ, SIG_IGN);
     program_ = program;
     name_ = file;
-    const Opened opened = open_locked(file);
-    if (opened.fd < 0) return refuse(opened.error);
-    fd_ = opened.fd;
-    regular_ = opened.regular;
-    created_ = opened.created;
-    return true;
+    for (int attempt = 1;; ++attempt) {
+        const int error = open_once(file);
+        if (error == 0) return true;
+        close_file();
+        if ((error != moved && error != locked) || attempt == attempts) return refuse(error);
+        if (error == locked) ::usleep(pause_us);
+    }
+}
+
+int DataFile::open_once(const char *file)
+{
+    struct stat status {};
+    if (::stat(file, &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return EISDIR;
+        if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode)) return not_regular;
+    }
+
+    fd_ = ::open(file, write_flags);
+    if (fd_ < 0 && errno == ENOENT) {
+        // A link to a file yet to be made: making it is what the run would do. The name is in
+        // hand before the file is made, so that a run out of memory cannot leave it behind.
+        std::string end = is_link(file) ? link_end(file) : file;
+        fd_ = create_locked(end);
+        if (fd_ >= 0) created_ = std::move(end);
+        else if (errno == EEXIST) return moved; // made by another run meanwhile: open that
+    }
+    if (fd_ < 0) return errno;
+
+    // What was opened, which is what a link led to; a FIFO may have slipped in since stat().
+    if (::fstat(fd_, &status) != 0) return errno;
+    if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode)) return not_regular;
+    regular_ = S_ISREG(status.st_mode);
+    if (regular_) {
+        const bool held = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+        const int error = errno;
+        // Another run's check that made this file may have taken its name away again (or
+        // someone put another file there) between our open and our lock: open afresh.
+        if (!names(file, fd_)) return moved;
+        // A file system without locks (some network ones) leaves the run unprotected rather
+        // than refused; a device keeps nothing that two runs could spoil.
+        if (!held && error == EWOULDBLOCK) return locked;
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return errno;
+    return 0;
+}
+
+void DataFile::close_file()
+{
+    if (fd_ < 0) return;
+    // Only the holder of the lock takes away the name of what it made, and only while it holds
+    // it: a run that opened the file meanwhile finds, once it has the lock, that the name is
+    // gone, and opens afresh.
+    if (!created_.empty() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0 && names(created_.c_str(), fd_))
+        ::unlink(created_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    created_.clear();
+    regular_ = false;
 }
 
 bool DataFile::empty()

@@ -18,15 +18,9 @@ namespace osc {
 // Whether `files` can become this run's data files: the same checks as DataFile::open, with
 // all of them open at once as the run will hold them, made before the run asks or computes
 // anything, so that nobody waits for a run that could not be kept. Nothing is truncated, and a
-// file created to find out is removed again. Says why not.
+// file created to find out is removed again, unless another run took hold of it meanwhile.
+// Says why not.
 bool data_files_usable(const char *program, std::initializer_list<const char *> files);
-
-// A run that writes `rows` rows to `file` warns when the file system has less free space than
-// they may take, counted at their longest. Each row holds the columns that grow steadily up to
-// the bounds `growing` (time, and drivenosc's step index), then a position and a velocity. The
-// run goes on: a disk that fills up stops it cleanly.
-void warn_if_short_of_space(const char *program, const char *file, double rows,
-                            std::initializer_list<double> growing);
 
 // One data file of a run, open for writing from open() until the object goes away.
 class DataFile {
@@ -36,10 +30,14 @@ public:
     DataFile(const DataFile &) = delete;
     DataFile &operator=(const DataFile &) = delete;
 
-    // Opens `file` for writing without truncating it, creating it if need be, and takes the
-    // lock that our other runs respect. Refuses, saying why, anything that is neither a
-    // regular file nor a character device (a directory, a FIFO, a socket), a file another run
-    // is writing, and whatever the system refuses; a file it created is then removed again.
+    // Opens `file` for writing without truncating it, creating it if need be (where the file
+    // system allows, without a name until it is locked), and takes the lock that our other
+    // runs respect; once it holds the lock, the file must still be the one of that name, or it
+    // opens afresh, after a pause if another run held it. Refuses, saying why, anything that
+    // is neither a regular file nor a character device (a directory, a FIFO, a socket), a file
+    // another run is writing, a name that goes to another file at every attempt, and whatever
+    // the system refuses. A file it created is removed again when the object goes before
+    // empty(), while the lock is still held.
     bool open(const char *program, const char *file);
 
     // Empties the file: the run is about to write it. Until then, closing leaves it as it was.
@@ -56,6 +54,8 @@ public:
     }
 
 private:
+    int open_once(const char *file);
+    void close_file();
     bool write_whole(const char *bytes, std::size_t size);
     bool refuse(int error) const;
 

@@ -8,10 +8,12 @@
 // frequency, emptying the other two.
 
 #include "disk/datafile.hpp"
+#include "memory/memory.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
@@ -19,6 +21,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 
 namespace {
@@ -126,8 +129,8 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     const double m = 1.0;
     const double k = 1.0;
     const double lambda = 0.5;
@@ -166,24 +169,22 @@ int main(int argc, char **argv)
     case 1: wf = w0 / 3; break;
     case 2: wf = w0; break;
     case 3: wf = 3 * w0; break;
-    default:
-        return osc::refuse(program, (answer.empty()
-                                            ? std::string("a entrada terminou sem uma opção")
-                                            : "opção inválida " + osc::quoted(answer)) +
-                                           ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado");
+    default: return osc::refuse_choice(program, answer, "1, 2 ou 3");
     }
 
     if (N * h < 0.0)
         osc::warn(program, "N·h = " + osc::text(N * h) +
                                   " é negativo: nenhuma linha será escrita e os três ficheiros "
                                   "de dados ficarão vazios");
-    else
-        osc::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
-                                       {N, N * h});
+    else if (!osc::rows_fit_on_disk(program, data_files[selection - 1], std::floor(N) + 1.0,
+                                    {N, N * h}))
+        return 1;
     osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
     osc::warn_driven(program, h, w0, gamma / 2, F, wf, N * h);
     osc::warn_rows(program, h, w0, gamma / 2, wf, N * h);
     osc::warn_repeated_times(program, h, N * h, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
 }

@@ -7,16 +7,20 @@
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
 #include "disk/datafile.hpp"
+#include "memory/memory.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
+#include <new>
 #include <string>
 #include <unistd.h>
 
@@ -102,6 +106,20 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
                                   " ficará vazio");
 }
 
+// Whether the dialogue is coloured: not where a non-empty NO_COLOR asks for no colour
+// (https://no-color.org).
+bool colours()
+{
+    static const bool wanted = [] {
+        const char *const no_colour = std::getenv("NO_COLOR");
+        return no_colour == nullptr || *no_colour == '\0';
+    }();
+    return wanted;
+}
+
+// A colour sequence of the dialogue, or nothing.
+const char *colour(const char *sequence) { return colours() ? sequence : ""; }
+
 // The next answer of the dialogue, refused unless it is one number read in full.
 bool read_value(double &value, const char *name)
 {
@@ -112,10 +130,15 @@ bool read_value(double &value, const char *name)
 // program ends, also when it is interrupted. Anything else gets the dialogue's bytes alone.
 const char reset_attributes[] = "\033[0m";
 
-void reset_and_reraise(int signal)
+void reset_terminal()
 {
     [[maybe_unused]] const ssize_t ignored =
         ::write(STDOUT_FILENO, reset_attributes, sizeof reset_attributes - 1);
+}
+
+void reset_and_reraise(int signal)
+{
+    reset_terminal();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -127,39 +150,42 @@ int dialogue_and_run()
 
     const double h = 0.1;
 
-    std::cout << "\033[1;32m"
+    std::cout << colour("\033[1;32m")
               << "Indique que EDO pretende resolver (introduza os números identificadores)\n"
               << std::endl;
-    std::cout << "\033[37m"
+    std::cout << colour("\033[37m")
               << "   (1) Movimento Harmónico Simples \n   (2) Movimento Oscilatório Amortecido \n\n"
               << std::endl;
 
     int selection = 0;
-    if (!osc::read_choice(std::cin, selection) || (selection != 1 && selection != 2)) {
+    std::string answer;
+    if (!osc::read_choice(std::cin, selection, &answer) || (selection != 1 && selection != 2)) {
         std::cout << "Opção inválida" << std::endl;
-        return 1;
+        return osc::refuse_choice(program, answer, "1 ou 2");
     }
 
     double k = 0.0;
     double m = 0.0;
     double b = 0.0;
     if (selection == 1) {
-        std::cout << "\033[1;31m" << "Introduza k, m \033[37m" << std::endl;
+        std::cout << colour("\033[1;31m") << "Introduza k, m " << colour("\033[37m") << std::endl;
         if (!read_value(k, "k") || !read_value(m, "m")) return 1;
     } else {
-        std::cout << "\033[1;31m" << "Introduza k, m e b \033[37m" << std::endl;
+        std::cout << colour("\033[1;31m") << "Introduza k, m e b " << colour("\033[37m")
+                  << std::endl;
         if (!read_value(k, "k") || !read_value(m, "m") || !read_value(b, "b")) return 1;
     }
     std::cout << std::endl;
 
     double x0 = 0.0;
     double v0 = 0.0;
-    std::cout << "\033[1;31m" << "Introduza as condições iniciais (x0 e v0 por esta ordem)\033[37m"
-              << std::endl;
+    std::cout << colour("\033[1;31m") << "Introduza as condições iniciais (x0 e v0 por esta ordem)"
+              << colour("\033[37m") << std::endl;
     if (!read_value(x0, "x0") || !read_value(v0, "v0")) return 1;
 
     double tf = 0.0;
-    std::cout << "\033[1;31m" << "Introduza o instante final da simulação \033[37m" << std::endl;
+    std::cout << colour("\033[1;31m") << "Introduza o instante final da simulação "
+              << colour("\033[37m") << std::endl;
     if (!read_value(tf, "tf")) return 1;
     if (tf >= osc::stall_time(h))
         return osc::refuse(program, "o instante final " + osc::text(tf) +
@@ -173,22 +199,24 @@ int dialogue_and_run()
     if (m > 0.0) osc::warn_rows(program, h, w0, gamma, 0.0, tf); // no driving force
     osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
-    if (rows > 0.0)
-        osc::warn_if_short_of_space(program, data_file, rows, {tf});
+    if (rows > 0.0 && !osc::rows_fit_on_disk(program, data_file, rows, {tf})) return 1;
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
-    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1 && colours();
     if (terminal)
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, reset_and_reraise);
     const int status = dialogue_and_run();
     if (terminal) std::cout << reset_attributes << std::flush;
     return status;
+} catch (const std::bad_alloc &) {
+    if (::isatty(STDOUT_FILENO) == 1 && colours()) reset_terminal();
+    return osc::out_of_memory(program);
 }

@@ -1,11 +1,15 @@
 #include "memory/memory.hpp"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <limits>
+#include <new>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace osc {
@@ -13,6 +17,19 @@ namespace osc {
 namespace {
 
 constexpr double unknown = std::numeric_limits<double>::infinity();
+
+// Enough for the exception, the unwinding and a refusal's sentence, when nothing else is left.
+constexpr std::size_t reserve_bytes = 16384;
+void *reserve = nullptr;
+bool ran_out = false;
+
+void give_back_the_reserve()
+{
+    ran_out = true;
+    std::free(reserve); // NOLINT(cppcoreguidelines-no-malloc): the reserve is malloc's
+    reserve = nullptr;
+    throw std::bad_alloc();
+}
 
 // The first number in a file, or `unknown` when there is none (cgroup v2 writes "max" for
 // no limit).
@@ -94,8 +111,29 @@ double control_group_left()
 
 double memory_available()
 {
-    return std::min({system_available(), limit_left(RLIMIT_AS, 0), limit_left(RLIMIT_DATA, 5),
-                     control_group_left()});
+    const double left = std::min({system_available(), limit_left(RLIMIT_AS, 0),
+                                  limit_left(RLIMIT_DATA, 5), control_group_left()});
+    if (memory_ran_out()) throw std::bad_alloc(); // the figures read are not the system's
+    return left;
+}
+
+bool keep_memory_for_failure()
+{
+    if (reserve == nullptr) reserve = std::malloc(reserve_bytes); // NOLINT(cppcoreguidelines-no-malloc)
+    ran_out = reserve == nullptr;
+    std::set_new_handler(give_back_the_reserve);
+    return !ran_out;
+}
+
+bool memory_ran_out() { return ran_out; }
+
+int out_of_memory(const char *program)
+{
+    static const char why[] = ": memória insuficiente para continuar a execução\n";
+    const iovec line[] = {{const_cast<char *>(program), std::strlen(program)},
+                          {const_cast<char *>(why), sizeof why - 1}};
+    [[maybe_unused]] const ssize_t ignored = ::writev(STDERR_FILENO, line, 2);
+    return 1;
 }
 
 } // namespace osc

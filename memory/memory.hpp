@@ -10,4 +10,18 @@ namespace osc {
 // limit it too). Infinity when none of them can be read.
 double memory_available();
 
+// Makes every failure of operator new from here on end the run cleanly: a reserve taken now is
+// given back the first time memory runs out, so that the std::bad_alloc thrown then can be
+// made and unwind the run (each data file closed as it was) to main, which answers it with
+// out_of_memory(). Code that answers a std::bad_alloc itself calls this again. False when not
+// even the reserve can be had, and the run must stop at once.
+bool keep_memory_for_failure();
+
+// Whether memory ran out since keep_memory_for_failure(): a stream that met the failure says
+// only that it failed, so what it read or wrote then must not be taken as the input's word.
+bool memory_ran_out();
+
+// Writes "program: memória insuficiente ..." in one line without allocating; returns 1.
+int out_of_memory(const char *program);
+
 } // namespace osc

@@ -13,6 +13,7 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
 #include "warnings/step_warnings.hpp"
 
@@ -98,6 +99,7 @@ bool reserve_table(std::vector<Row> &table, int N)
     try {
         table.reserve(static_cast<std::size_t>(N));
     } catch (const std::bad_alloc &) {
+        if (!osc::keep_memory_for_failure()) throw;
         refuse("memória insuficiente para guardar " + std::to_string(N) + " passos");
         return false;
     }
@@ -106,8 +108,8 @@ bool reserve_table(std::vector<Row> &table, int N)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     const double t0 = 0.0;
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
@@ -140,7 +142,7 @@ int main(int argc, char **argv)
     osc::warn_rows(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::wf,
                    t_end);
     osc::warn_repeated_times(program, h, t_end, false);
-    osc::warn_if_short_of_space(program, data_file, N, {t_end});
+    if (!osc::rows_fit_on_disk(program, data_file, N, {t_end})) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;
@@ -155,4 +157,6 @@ int main(int argc, char **argv)
     for (const Row &row : table)
         if (!out.write_row(row[0], row[1], row[2])) return 1;
     return 0;
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
 }

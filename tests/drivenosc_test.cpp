@@ -133,6 +133,13 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
         {"1 0 10 0.1", "1.5\n", "opção inválida \"1.5\""},
         {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\""},
         {"1 0 10 0.1", "\x1b[2J\n", "opção inválida \"\\x1b[2J\""},
+        // Characters that show nothing are written as their bytes; U+2010, a hyphen, is seen.
+        {"1 0 10 0.1", "\xef\xbb\xbf" "1\n", "opção inválida \"\\xef\\xbb\\xbf1\""},
+        {"1 0 10 0.1",
+         "\xc2\xad\xe2\x80\x8b\xe2\x80\x8f\xe2\x80\x90\xe2\x80\xa8\xe2\x80\xae\xe2\x81\xa0\xe2\x81\xa4"
+         "\xe2\x81\xa6\xe2\x81\xa9\n",
+         "opção inválida \"\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x80"
+         "\\xae\\xe2\\x81\\xa0\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
         {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
         {"0 1 9007199254740991 0.5", "0\n", "opção inválida \"0\""},

@@ -4,14 +4,21 @@
 
 #include "sandbox.hpp"
 
+#include "disk/space.hpp"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <map>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -127,13 +134,22 @@ TEST(WholeTokens, PartOfANumberIsRefused)
     };
     const Case cases[] = {
         {HARMOSC, "2\n4 1 0,4\n1 0\n20\n", "", "", {"\"0,4\"", " b", "ponto decimal"}},
-        {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "", {"\"20s\"", " tf", "\"20\""}},
+        // Nothing of a refused token counts as read: what follows the number is named.
+        {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "",
+         {"\"20s\"", " tf", "1e-3); \"s\" não faz parte de um número\n"}},
         {HARMOSC, "1\nabc 1\n1 0\n1\n", "", "", {"\"abc\"", " k"}},
         {HARMOSC, "1\n4 1e999\n1 0\n1\n", "", "", {"\"1e999\"", " m", "alcance"}},
         {DRIVENOSC, "1\n", "input_1a.txt", "0 1 100 0.05abc", {"\"0.05abc\"", " h", "input_1a.txt"}},
         {DRIVENOSC, "1\n", "input_1a.txt", "0 1,5 100 0.05", {"\"1,5\"", " v0", "ponto decimal"}},
-        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10.5 7", {"\"10.5\"", " N", "inteiro"}},
-        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e12 0.1", {"\"1e12\"", " N"}},
+        // Nothing of a refused integer counts as read.
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10.5 7",
+         {"\"10.5\"", " N", "inteiro; tem parte decimal\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e12 0.1",
+         {"\"1e12\"", " N", "inteiro; o valor está fora do alcance de um int\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 1e3 0.1",
+         {"\"1e3\"", "inteiro; escreva-o só com algarismos\n"}},
+        {RKSTEPPER, "", "parametros_sistema.txt", "1 0 10abc 0.1",
+         {"inteiro; \"abc\" não faz parte de um número\n"}},
         {RKSTEPPER, "", "parametros_sistema.txt", "1 0 2147483648 0.1",
          {"\"2147483648\"", " N", "alcance"}},
         // DEL and bytes that are not UTF-8 are shown as text; a no-break space is a character.
@@ -223,11 +239,42 @@ struct DataRun {
     std::size_t columns;
 };
 const DataRun data_runs[] = {
-    // A final time just short of 2^50, where the running sum of 0.1 stalls: a valid run.
-    {HARMOSC, "", "", "1\n1 1\n1 0\n1125899906842623.875\n", "Oscilador_Kutta.dat", 3},
+    {HARMOSC, "", "", "1\n1 1\n1 0\n1000\n", "Oscilador_Kutta.dat", 3},
     {DRIVENOSC, "input_1a.txt", "1 0 100000 0.01", "2\n", "Kutta_1a_w0.dat", 4},
     {RKSTEPPER, "parametros_sistema.txt", "1 0 100000 0.01", "", "RK_generico_1b.txt", 3},
 };
+
+#ifndef OSC_SANITIZED
+// Under an address-space or data limit where a program starts at all (the loader needs about
+// 6 MB), it completes or ends with one line and status 1, every file as it was: never an
+// abort. (The sanitizers reserve far more address space than these limits.)
+TEST(Memory, NoAbortUnderAnyLimit)
+{
+    const std::pair<const char *, std::string> programs[] = {
+        {HARMOSC, "1\n1 1\n1 0\n1\n"}, {DRIVENOSC, "1\n"}, {RKSTEPPER, ""}};
+    struct Limit {
+        std::string option;
+        long from, to, step;
+    };
+    const Limit limits[] = {{"--as=", 5 << 20, 7 << 20, 16 << 10}, {"--data=", 64 << 10, 1 << 20, 32 << 10}};
+    for (const auto &[program, input] : programs)
+        for (const auto &[limit, from, to, step] : limits) {
+            Sandbox box;
+            fill(box);
+            for (long bytes = from; bytes < to; bytes += step) {
+                SCOPED_TRACE(std::string(program) + " " + limit + std::to_string(bytes));
+                const auto before = snapshot(box);
+                const RunResult run = box.run_command(
+                    {"/usr/bin/prlimit", limit + std::to_string(bytes), "--", program}, input);
+                ASSERT_EQ(run.signal, 0) << run.err;
+                if (run.status == 127 || run.status == 0) continue; // could not start; ran
+                EXPECT_EQ(run.status, 1);
+                EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+                EXPECT_EQ(snapshot(box), before);
+            }
+        }
+}
+#endif
 
 // A second run finds the data file locked by the first (here the test holds the lock, as a
 // running program does) and refuses at once, touching nothing.
@@ -249,6 +296,88 @@ TEST(DataFiles, OneWriterAtATime)
         EXPECT_EQ(run.err, fs::path(r.program).filename().string() + ": não é possível escrever " +
                                r.data_file + ": outra execução está a escrevê-lo; espere que termine\n");
         EXPECT_EQ(snapshot(box), before);
+    }
+}
+
+// harmosc run in `box` while the test stands at each open of a file in its directory, between
+// the open and the lock: `at_open(n, fd)` sees the n-th open (from 0) and the file opened, and
+// the run goes on when it returns. False where the system lets no test watch opens.
+bool run_pausing_opens(const Sandbox &box, const std::string &input, RunResult &run,
+                       const std::function<void(int, int)> &at_open)
+{
+    const int watch = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC | FAN_NONBLOCK, O_RDONLY);
+    if (watch < 0) return false;
+    if (::fanotify_mark(watch, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD, AT_FDCWD,
+                        box.dir().c_str()) != 0) {
+        ::close(watch);
+        return false;
+    }
+    std::atomic<bool> done{false};
+    std::thread answer([&] {
+        pollfd ready{watch, POLLIN, 0};
+        fanotify_event_metadata event{};
+        for (int n = 0; !done;)
+            while (::poll(&ready, 1, 10) > 0 && ::read(watch, &event, sizeof event) == sizeof event) {
+                at_open(n++, event.fd);
+                const fanotify_response allow{event.fd, FAN_ALLOW};
+                EXPECT_EQ(::write(watch, &allow, sizeof allow), ssize_t(sizeof allow));
+                ::close(event.fd);
+            }
+    });
+    run = box.run(HARMOSC, input);
+    done = true;
+    answer.join();
+    ::close(watch);
+    return true;
+}
+
+// What another run may do at the moment harmosc opens its data file: take hold of a file that
+// has just been made, before its maker locks it (the maker then must not remove it); take
+// its name away, as a check does with what it made, before harmosc has the lock (harmosc must
+// see that it holds a file without a name); or put another file in its place at every open.
+TEST(DataFiles, NoRunLosesItsFileToAnother)
+{
+    const std::string file = "Oscilador_Kutta.dat";
+    enum Other { takes_the_new_file, takes_the_name_away, replaces_it };
+    struct Case {
+        std::string kind;
+        Other other;
+        std::string err; // or the run completes
+    };
+    const Case cases[] = {
+        {"takes the new file", takes_the_new_file, ""},
+        {"takes the name away", takes_the_name_away, ""},
+        {"replaces it at every open", replaces_it,
+         "harmosc: não é possível escrever " + file + ": foi removido ou trocado por outro de cada "
+         "vez que se abria (10 tentativas)\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.kind);
+        Sandbox box;
+        if (c.other == takes_the_name_away) box.write(file, "earlier\n");
+        for (int i = 0; i < 12; ++i) box.write("../spare" + std::to_string(i), "");
+        int held = -1;
+        RunResult run;
+        const bool watched = run_pausing_opens(box, "1\n1 1\n1 0\n1\n", run, [&](int n, int fd) {
+            struct stat opened {};
+            const bool named = ::fstat(fd, &opened) == 0 && opened.st_nlink > 0;
+            if (c.other == takes_the_new_file && named && held < 0) {
+                held = ::dup(fd);
+                EXPECT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+            }
+            if (c.other == takes_the_name_away && n == 1) ::unlink(box.path(file).c_str());
+            if (c.other == replaces_it)
+                ::rename(box.path("../spare" + std::to_string(n)).c_str(), box.path(file).c_str());
+        });
+        if (!watched) GTEST_SKIP() << "no watching of opens here (fanotify needs CAP_SYS_ADMIN)";
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(!c.err.empty() || lines_of(box.read(file)).size() == 11u) << box.read(file);
+        struct stat at_name {};
+        struct stat kept {};
+        EXPECT_TRUE(held < 0 || (::stat(box.path(file).c_str(), &at_name) == 0 &&
+                                 ::fstat(held, &kept) == 0 && at_name.st_ino == kept.st_ino))
+            << "the file another run holds lost its name";
+        ::close(held);
     }
 }
 
@@ -292,33 +421,60 @@ TEST(DataFiles, ARowThatCannotBeWrittenWholeIsCutBack)
                        "primeira\n");
 }
 
-// A run whose rows, counted at their longest, would not fit in the free space warns with both
-// figures and goes on; if the disk fills, the file keeps its complete rows. Here the disk is a
-// private file system of 1 MiB (1.05 MB), where the machine allows mounts.
-TEST(DataFiles, ARunLargerThanTheFreeSpaceWarns)
+// Rows in most runs and at their longest: each growing column in the decade of its bound
+// (five shown), position, velocity, and the separators.
+TEST(DataFiles, RowLengthsOnDisk)
 {
-    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
-                              "ficheiro fica com as linhas completas escritas até então";
     struct Case {
-        std::string setup, program, input, data_file, warning;
+        std::initializer_list<double> growing;
+        double typical, upper;
     };
     const Case cases[] = {
-        // 50001 rows of at most 8 + 12 + 12 characters and their separators: 1.75 MB.
-        {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
-         "harmosc: aviso: Oscilador_Kutta.dat pode chegar a 1.75 MB (50001 linhas), mas só há "
-         "1.05 MB" + fills},
+        {{}, 9 + 9, 13 + 13},           // -1.23457 and 0.841471; -1.23457e-05 at most
+        {{5000}, 18 + 8, 26 + 9},       // 1234.56
+        {{0.5}, 18 + 9, 26 + 10},       // 0.123457
+        {{150000}, 18 + 7, 26 + 8},     // 123457
+        {{1e9}, 18 + 12, 26 + 13},      // 1.23457e+08
+        {{1e100}, 18 + 13, 26 + 14},    // 1.23457e+100
+        {{50000, 5000}, 18 + 16, 26 + 18},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(osc::row_bytes_typical(c.growing), c.typical) << c.typical;
+        EXPECT_EQ(osc::row_bytes_upper(c.growing), c.upper) << c.upper;
+    }
+}
+
+// On a disk of 1 MiB (1.05 MB), a run whose rows cannot fit at their typical length is refused
+// and one that fits only so is warned of; a disk that fills stops it cleanly.
+TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
+{
+    const std::string warns = ": aviso: Oscilador_Kutta.dat pode chegar a ";
+    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
+                              "ficheiro fica com as linhas completas escritas até então";
+    const std::string refused = ": não é possível escrever ";
+    struct Case {
+        std::string setup, program, input, data_file, said;
+    };
+    const Case cases[] = {
+        // 35001 rows of 26 bytes, 35 at most: 910 kB to 1.23 MB; positions like 1e-05 take 12.
+        {"", HARMOSC, "1\n1 1\n1e-5 0\n3500\n", "Oscilador_Kutta.dat",
+         "harmosc" + warns + "1.23 MB (35001 linhas), mas só há 1.05 MB" + fills},
         // 525 kB fits once the 700 kB of the earlier file are given back.
         {"head -c 700000 /dev/zero > Oscilador_Kutta.dat", HARMOSC, "1\n1 1\n1 0\n1500\n",
          "Oscilador_Kutta.dat", ""},
-        // n and t take 8 characters each: 50001 rows of 44 bytes, in the chosen file; the
-        // parameter file holds a page of the disk.
+        {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
+         "harmosc" + refused + "Oscilador_Kutta.dat: ocuparia cerca de 1.3 MB (50001 linhas), mas "
+         "só há 1.05 MB livres no disco; nenhum ficheiro foi alterado"},
+        // n and t take 7 characters each: 50001 rows of 34 bytes; the parameter file holds a
+        // page of the disk.
         {"echo '1 0 50000 0.1' > input_1a.txt", DRIVENOSC, "3\n", "Kutta_1a_3w0.dat",
-         "drivenosc: aviso: Kutta_1a_3w0.dat pode chegar a 2.2 MB (50001 linhas), mas só há "
-         "1.04 MB" + fills},
+         "drivenosc" + refused + "Kutta_1a_3w0.dat: ocuparia cerca de 1.7 MB (50001 linhas), mas "
+         "só há 1.04 MB livres no disco; nenhum ficheiro foi alterado"},
     };
     const std::string script = R"sh(mount -t tmpfs -o size=1m tmpfs "$0" || exit 99
         cd "$0" && eval "$1"
         "$2" > /dev/null; echo "status $?"
+        [[ -e $3 ]] || { echo "rows none"; exit; }
         echo "rows $(wc -l < "$3") $(tail -c 1 "$3" | od -An -c | tr -d ' ')")sh";
     for (const Case &c : cases) {
         SCOPED_TRACE(c.program + " " + c.input);
@@ -331,16 +487,20 @@ TEST(DataFiles, ARunLargerThanTheFreeSpaceWarns)
         const auto said = lines_of(run.err);
         const auto shown = lines_of(run.out);
         ASSERT_EQ(shown.size(), 2u) << run.out;
+        EXPECT_EQ(shown[0], c.said.empty() ? "status 0" : "status 1");
+        if (c.said.find(refused) != std::string::npos) {
+            EXPECT_EQ(run.err, c.said + "\n");
+            EXPECT_EQ(shown[1], "rows none");
+            continue;
+        }
         const std::string rows = fields_of(shown[1]).at(1);
         EXPECT_EQ(fields_of(shown[1]).at(2), "\\n") << "the last row is whole";
-        if (c.warning.empty()) {
-            EXPECT_EQ(shown[0], "status 0");
+        if (c.said.empty()) {
             EXPECT_EQ(run.err, "");
             continue;
         }
-        EXPECT_EQ(shown[0], "status 1");
         ASSERT_EQ(said.size(), 2u) << run.err;
-        EXPECT_EQ(said[0], c.warning);
+        EXPECT_EQ(said[0], c.said);
         EXPECT_EQ(said[1], fs::path(c.program).filename().string() + ": não é possível escrever " +
                                c.data_file + ": não há espaço livre no dispositivo; o ficheiro " +
                                "fica com as " + rows + " linhas completas escritas até então");

@@ -62,14 +62,20 @@ TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
 TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
 {
     // "1.5" and "2x" are integers only in part: an invalid choice, not choice 1 or 2.
-    for (const std::string input :
-         {"3\n", "0\n", "-1\n", "abc\n", "", "99999999999\n", "1.5\n1 1\n1 0\n1\n", "2x\n"}) {
+    const std::string ended = "a entrada terminou sem uma opção";
+    const std::pair<std::string, std::string> cases[] = {
+        {"3\n", "opção inválida \"3\""}, {"0\n", "opção inválida \"0\""},
+        {"-1\n", "opção inválida \"-1\""}, {"abc\n", "opção inválida \"abc\""}, {"", ended},
+        {" \n\n", ended}, {"99999999999\n", "opção inválida \"99999999999\""},
+        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}, {"2x\n", "opção inválida \"2x\""}};
+    for (const auto &[input, said] : cases) {
         SCOPED_TRACE("input: " + input);
         Sandbox box;
         box.write(data_file, "earlier results\n");
         const RunResult run = box.run(HARMOSC, input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, menu + "Opção inválida\n");
+        EXPECT_EQ(run.err, "harmosc: " + said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n");
         EXPECT_EQ(box.read(data_file), "earlier results\n");
     }
 }
@@ -312,7 +318,8 @@ TEST(HarmoscRefusals, UnwritableDataFileIsRefusedBeforeTheFirstQuestion)
 
 // Everything harmosc writes to a terminal, its answers coming from `input`; or, with no input,
 // the terminal itself, and `signal` sent to the program once it shows its menu.
-std::string on_a_terminal(const Sandbox &box, const std::string &input, int signal)
+std::string on_a_terminal(const Sandbox &box, const std::string &input, int signal,
+                          const char *no_colour = nullptr)
 {
     box.write("answers", input);
     int terminal = -1;
@@ -322,6 +329,7 @@ std::string on_a_terminal(const Sandbox &box, const std::string &input, int sign
         const int answers = ::open(box.path("answers").c_str(), O_RDONLY);
         if (::chdir(box.dir().c_str()) != 0 || answers < 0) ::_exit(126);
         if (!input.empty() && ::dup2(answers, 0) < 0) ::_exit(126);
+        if (no_colour != nullptr) ::setenv("NO_COLOR", no_colour, 1);
         ::execl(HARMOSC, HARMOSC, static_cast<char *>(nullptr));
         ::_exit(127);
     }
@@ -346,19 +354,28 @@ std::string on_a_terminal(const Sandbox &box, const std::string &input, int sign
 
 // The prompts leave a terminal in bold white; the program puts its attributes back before it
 // ends, refused, interrupted or not. Elsewhere its bytes are the dialogue's alone (the
-// transcripts above).
+// transcripts above). A non-empty NO_COLOR leaves out every colour sequence, the reset too.
 TEST(HarmoscTerminal, AttributesAreResetWhenTheProgramEnds)
 {
     struct Case {
         std::string input;
         int signal;
+        const char *no_colour;
     };
-    for (const Case &c : {Case{"1\n1 1\n1 0\n1\n", 0}, Case{"3\n", 0}, Case{"1\n1 1\n", 0},
-                          Case{"", SIGINT}, Case{"", SIGTERM}, Case{"", SIGHUP}}) {
+    for (const Case &c : {Case{"1\n1 1\n1 0\n1\n", 0, nullptr}, Case{"3\n", 0, nullptr},
+                          Case{"1\n1 1\n", 0, nullptr}, Case{"", SIGINT, nullptr},
+                          Case{"", SIGTERM, nullptr}, Case{"", SIGHUP, nullptr},
+                          Case{"1\n1 1\n1 0\n1\n", 0, ""}, Case{"1\n1 1\n1 0\n1\n", 0, "1"},
+                          Case{"", SIGINT, "1"}}) {
         SCOPED_TRACE(c.input + " signal " + std::to_string(c.signal));
         Sandbox box;
-        const std::string shown = on_a_terminal(box, c.input, c.signal);
+        const std::string shown = on_a_terminal(box, c.input, c.signal, c.no_colour);
         if (shown == "<no pseudo-terminal>") GTEST_SKIP() << "no pseudo-terminal here";
+        if (c.no_colour != nullptr && *c.no_colour != '\0') {
+            EXPECT_EQ(shown.find('\033'), std::string::npos) << shown;
+            EXPECT_EQ(shown.rfind("Indique", 0), 0u) << shown;
+            continue;
+        }
         EXPECT_EQ(shown.rfind("\033[1;32m", 0), 0u) << shown;
         EXPECT_EQ(shown.size() - shown.rfind("\033[0m"), 4u) << shown;
     }

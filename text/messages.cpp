@@ -1,17 +1,35 @@
 #include "text/messages.hpp"
 
+#include "memory/memory.hpp"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 namespace osc {
 
+namespace {
+
+// Characters that show nothing, or change how what follows them shows: control characters
+// (C0, DEL, C1), the soft hyphen, zero-width spaces, joiners and marks, the line and paragraph
+// separators, the bidirectional embeddings and isolates, the invisible operators and the
+// byte-order mark.
+bool unseen(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+} // namespace
+
 std::string escaped(const std::string &raw)
 {
-    // Walks the UTF-8 sequences: printable characters stay, the first `shown` of them; control
-    // characters (C0, DEL, C1) and bytes that are not UTF-8 are written \xNN.
+    // Walks the UTF-8 sequences: visible characters stay, the first `shown` of them; unseen
+    // ones and bytes that are not UTF-8 are written \xNN, byte by byte.
     constexpr std::size_t shown = 40;
     std::string out;
     std::size_t characters = 0;
@@ -23,10 +41,12 @@ std::string escaped(const std::string &raw)
                              : lead >= 0xE0 && lead < 0xF0             ? 3
                              : lead >= 0xF0 && lead < 0xF5             ? 4
                                                                        : 0;
-        for (std::size_t k = 1; k < length; ++k)
+        char32_t code = length == 1 ? lead : lead & (0x7FU >> length);
+        for (std::size_t k = 1; k < length; ++k) {
             if (i + k >= raw.size() || (byte(i + k) & 0xC0U) != 0x80U) length = 0;
-        const bool control = lead < 0x20 || lead == 0x7F || (lead == 0xC2 && length == 2 && byte(i + 1) < 0xA0);
-        if (length == 0 || control) {
+            else code = code << 6U | (byte(i + k) & 0x3FU);
+        }
+        if (length == 0 || unseen(code)) {
             const std::size_t bytes = length == 0 ? 1 : length;
             for (std::size_t k = 0; k < bytes; ++k) {
                 char hex[5];
@@ -84,14 +104,30 @@ int refuse_file(const char *program, const char *doing, const char *file, int er
     return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error));
 }
 
+// A sentence built while memory ran out may hold what a failed stream left, not what was
+// read: the run ends with the memory's own line instead.
+void unless_memory_ran_out()
+{
+    if (memory_ran_out()) throw std::bad_alloc();
+}
+
 int refuse(const char *program, const std::string &message)
 {
+    unless_memory_ran_out();
     std::cerr << program << ": " << message << std::endl;
     return 1;
 }
 
+int refuse_choice(const char *program, const std::string &answer, const char *expected)
+{
+    return refuse(program, (answer.empty() ? std::string("a entrada terminou sem uma opção")
+                                           : "opção inválida " + quoted(answer)) +
+                               ": esperado " + expected + "; nenhum ficheiro foi alterado");
+}
+
 void warn(const char *program, const std::string &message)
 {
+    unless_memory_ran_out();
     std::cerr << program << ": aviso: " << message << std::endl;
 }
 

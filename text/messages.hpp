@@ -23,8 +23,16 @@ std::string reason(int error);
 // Writes "program: doing file: reason" and returns 1, the status of a refused run.
 int refuse_file(const char *program, const char *doing, const char *file, int error);
 
+// Throws std::bad_alloc when memory ran out since the run began (memory/memory.hpp), so that
+// nothing a failed stream left is taken for the input's word.
+void unless_memory_ran_out();
+
 // Writes "program: message" and returns 1.
 int refuse(const char *program, const std::string &message);
+
+// Refuses a menu `answer` (the token read, empty when the input ended first) that is none of
+// the `expected` choices, saying that no file was touched; returns 1.
+int refuse_choice(const char *program, const std::string &answer, const char *expected);
 
 // Writes "program: aviso: message"; the run goes on.
 void warn(const char *program, const std::string &message);

@@ -77,6 +77,25 @@ const char *expected(int /*unused*/) { return "um número inteiro"; }
 const char *range(double /*unused*/) { return "o valor está fora do alcance de um double"; }
 const char *range(int /*unused*/) { return "o valor está fora do alcance de um int"; }
 
+// What is wrong with a token read only up to `used`. The token is refused as a whole, so
+// nothing of it counts as read: what follows the number is named.
+std::string partial(const std::string &token, std::size_t used, double /*unused*/)
+{
+    return quoted(token.substr(used)) + " não faz parte de um número";
+}
+
+// For an integer, a number with a fraction or an exponent is judged as the number it is,
+// anything else by what follows its digits.
+std::string partial(const std::string &token, std::size_t used, int value)
+{
+    double number = 0.0;
+    std::size_t whole = 0;
+    if (read_whole(token, number, whole) != Reading::whole) return partial(token, used, number);
+    if (number != std::floor(number)) return "tem parte decimal";
+    if (!(std::fabs(number) <= INT_MAX)) return range(value);
+    return "escreva-o só com algarismos";
+}
+
 template <typename Number>
 bool read_number_as(std::istream &in, Number &value, const char *program, const char *what,
                     const char *source)
@@ -95,7 +114,7 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
     std::string why = quoted(token) + " não serve para " + what + where + ": esperado " +
                       expected(value);
     if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
-    else if (reading == Reading::partial) why += "; só " + quoted(token.substr(0, used)) + " se lê";
+    else if (reading == Reading::partial) why += "; " + partial(token, used, value);
     else if (beyond_range(value)) why += std::string("; ") + range(value);
     refuse(program, why);
     return false;
@@ -130,6 +149,7 @@ bool read_choice(std::istream &in, int &choice, std::string *answer)
     std::string token;
     std::size_t used = 0;
     const bool read = (in >> token) && read_whole(token, choice, used) == Reading::whole;
+    if (!read) unless_memory_ran_out();
     if (answer != nullptr) *answer = token;
     return read;
 }
