@@ -3,38 +3,72 @@
 #include "text/messages.hpp"
 #include "text/reading.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace osc {
 
-std::string finite_rows(std::string_view text, std::vector<Row> &rows)
-{
-    rows.clear();
+namespace {
+
+// What a stretch of whole lines of a data file holds.
+struct Part {
+    std::vector<Row> rows;
     std::size_t lines = 0;
-    int columns = 0;
+    int columns = 0; // of its first line
+    bool data = true; // every line 3 or 4 numbers, all lines alike
+};
+
+void read_part(std::string_view text, Part &part)
+{
+    // A row takes some 25 bytes as the programs write it.
+    part.rows.reserve(text.size() / 24 + 1);
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
         double values[4];
         const int count = row_numbers(line, values, 4);
-        if (lines++ == 0) columns = count;
-        if ((count != 3 && count != 4) || count != columns)
-            return "não é um ficheiro de dados (esperadas linhas de 3 ou 4 números: t x v ou n t x v)";
-        const double *const last = values + count;
-        const Row row{last[-3], last[-2], last[-1]};
-        if (std::isfinite(row.t) && std::isfinite(row.x) && std::isfinite(row.v) &&
-            std::isfinite(values[0]))
-            rows.push_back(row);
+        if (part.lines++ == 0) part.columns = count;
+        if ((count != 3 && count != 4) || count != part.columns) {
+            part.data = false;
+            return;
+        }
+        const Row row{values[count - 3], values[count - 2], values[count - 1]};
+        if (std::isfinite(values[0]) && std::isfinite(row.t) && std::isfinite(row.x) &&
+            std::isfinite(row.v))
+            part.rows.push_back(row);
     }
-    if (lines < 2) return "tem só " + std::to_string(lines) + " linha; são precisas pelo menos duas para desenhar";
+}
+
+} // namespace
+
+std::string finite_rows(std::string_view text, std::vector<Row> &rows)
+{
+    // A long file is read in two halves side by side, cut at a line's end.
+    std::size_t cut = text.size() < (1U << 20U) ? text.size() : text.find('\n', text.size() / 2);
+    cut = cut == std::string_view::npos ? text.size() : std::min(cut + 1, text.size());
+    Part first;
+    Part second;
+    std::thread other;
+    if (cut < text.size()) other = std::thread(read_part, text.substr(cut), std::ref(second));
+    read_part(text.substr(0, cut), first);
+    if (other.joinable()) other.join();
+    if (!first.data || !second.data || (second.lines > 0 && second.columns != first.columns))
+        return "não é um ficheiro de dados (esperadas linhas de 3 ou 4 números: t x v ou n t x v)";
+    rows = std::move(first.rows);
+    rows.insert(rows.end(), second.rows.begin(), second.rows.end());
+    const std::size_t lines = first.lines + second.lines;
+    if (lines < 2)
+        return "tem só " + std::to_string(lines) + " linha; são precisas pelo menos duas para desenhar";
     if (rows.empty()) return "nenhuma linha tem só números finitos (há nan ou inf em todas)";
-    if (rows.size() < 2) return "só uma linha tem só números finitos (as outras têm nan ou inf); nada a desenhar";
+    if (rows.size() < 2)
+        return "só uma linha tem só números finitos (as outras têm nan ou inf); nada a desenhar";
     return "";
 }
 
@@ -48,21 +82,26 @@ std::string read_data_file(const std::string &file, std::string &text)
     }
     const int fd = ::open(file.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return reason(errno);
+    // Read straight into place, in the size the file has now; a file that grows meanwhile is
+    // read to its end all the same.
     if (::fstat(fd, &status) == 0 && status.st_size > 0)
-        text.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[1 << 16];
+        text.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t have = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (have == text.size()) text.resize(have + (1U << 16U));
+        const ssize_t got = ::read(fd, &text[have], text.size() - have);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
             ::close(fd);
+            text.clear();
             return "não é possível ler: " + reason(error);
         }
         if (got == 0) break;
-        text.append(buffer, static_cast<std::size_t>(got));
+        have += static_cast<std::size_t>(got);
     }
     ::close(fd);
+    text.resize(have);
     if (text.empty()) return "ficheiro vazio, nada a desenhar";
     return "";
 }

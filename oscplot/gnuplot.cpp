@@ -99,7 +99,9 @@ GnuplotRun run_gnuplot(const std::string &path, const std::string &program)
         ::dup2(output.write, 1);
         ::dup2(errors.write, 2);
         ::setenv("LC_ALL", "C.UTF-8", 1);
-        char *const argv[] = {const_cast<char *>("gnuplot"), nullptr};
+        // A program named as a file is read through stdio's buffer; one read from standard
+        // input itself goes byte by byte, a system call each.
+        char *const argv[] = {const_cast<char *>("gnuplot"), const_cast<char *>("/dev/stdin"), nullptr};
         ::execv(path.c_str(), argv);
         constexpr std::string_view failed = "não é possível executar o gnuplot\n";
         (void)!::write(2, failed.data(), failed.size());

@@ -21,7 +21,10 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -106,20 +109,23 @@ int parse(int argc, char **argv, Options &options)
     return -1;
 }
 
-// Writes all of `text` on standard output; false, with errno, when it does not take it.
-bool put_out(std::string_view text)
+// Writes all of `bytes` to fd; false, with errno, when they do not fit.
+bool put(int fd, std::string_view bytes)
 {
-    while (!text.empty()) {
-        const ssize_t put = ::write(1, text.data(), text.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            if (put == 0) errno = EIO;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
             return false;
         }
-        text.remove_prefix(static_cast<std::size_t>(put));
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
 }
+
+// Writes all of `text` on standard output; false, with errno, when it does not take it.
+bool put_out(std::string_view text) { return put(1, text); }
 
 // Help or a version that cannot be written is a failure, as in the programs.
 int answer(std::string_view text)
@@ -199,20 +205,31 @@ private:
     std::string blocks_;
 };
 
-// Reads and thins `file` into the drawing; on refusal says why and returns false.
-bool prepare(const std::string &file, Drawing &drawing)
+// Thins `text`, the content of `file`, into the drawing; on refusal says why and returns false.
+bool prepare(const std::string &file, const std::string &text, Drawing &drawing)
 {
-    std::string text;
-    std::string why = osc::read_data_file(file, text);
     std::vector<osc::Row> rows;
-    if (why.empty()) why = osc::finite_rows(text, rows);
+    const std::string why = osc::finite_rows(text, rows);
     if (!why.empty()) {
         fail(file + ": " + why);
         return false;
     }
-    text = std::string();
-    drawing.add(file, osc::thin_time(rows), osc::thin_phase(rows));
+    // The two thinnings side by side, on a machine with a processor to spare.
+    osc::Runs phase;
+    std::thread portrait([&] { phase = osc::thin_phase(rows); });
+    const std::vector<osc::Row> time = osc::thin_time(rows);
+    portrait.join();
+    drawing.add(file, time, phase);
     return true;
+}
+
+// Reads `file` whole; says why and returns false when it cannot be read.
+bool read(const std::string &file, std::string &text)
+{
+    const std::string why = osc::read_data_file(file, text);
+    if (why.empty()) return true;
+    fail(file + ": " + why);
+    return false;
 }
 
 // The tables gnuplot wrote under --tabela, for all the figures of the run.
@@ -288,7 +305,8 @@ int draw_together(const Options &options, const std::string &gnuplot)
     Drawing drawing;
     std::string shown;
     for (const std::string &file : options.files) {
-        if (!prepare(file, drawing)) {
+        std::string text;
+        if (!read(file, text) || !prepare(file, text, drawing)) {
             status = 1;
             continue;
         }
@@ -319,13 +337,12 @@ int draw_each(const Options &options, const std::string &gnuplot)
     int status = 0;
     for (const std::string &file : options.files) {
         std::string text;
-        std::string why = osc::read_data_file(file, text);
-        if (!why.empty()) {
-            status = fail(file + ": " + why);
+        if (!read(file, text)) {
+            status = 1;
             continue;
         }
         const std::string target = file + ".png";
-        why = osc::why_not_replaceable(target.c_str());
+        const std::string why = osc::why_not_replaceable(target.c_str());
         if (!why.empty()) {
             status = fail("não é possível escrever " + target + ": " + why);
             continue;
@@ -333,7 +350,7 @@ int draw_each(const Options &options, const std::string &gnuplot)
         osc::Replacement beside;
         Drawing drawing;
         std::string out;
-        if ((!options.has_table && !open_beside(beside, target)) || !prepare(file, drawing) ||
+        if ((!options.has_table && !open_beside(beside, target)) || !prepare(file, text, drawing) ||
             !plot(gnuplot, drawing, "png", options, file, out)) {
             status = 1;
             continue;
@@ -344,13 +361,23 @@ int draw_each(const Options &options, const std::string &gnuplot)
     return status;
 }
 
-// Writes the tables of the run in place of options.table, whole or not at all.
+// Writes the tables of the run to options.table: a regular file is replaced whole or not at
+// all; anything else (/dev/stdout, a pipe) is written into, never renamed over.
 int write_tables(const Options &options)
 {
     if (!options.has_table || tables.empty()) return 0;
+    const char *const name = options.table.c_str();
+    struct stat status {};
+    if (::stat(name, &status) == 0 && !S_ISREG(status.st_mode)) {
+        const int fd = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        const bool written = fd >= 0 && put(fd, tables);
+        const int error = errno;
+        if (fd >= 0 && ::close(fd) != 0 && written) return osc::refuse_file(program, "não é possível escrever", name, errno);
+        return written ? 0 : osc::refuse_file(program, "não é possível escrever", name, error);
+    }
     osc::Replacement file;
     if (file.open(program, options.table) && file.write(tables) && file.commit()) return 0;
-    return fail("não é possível escrever " + options.table + ": " + osc::reason(file.error()));
+    return osc::refuse_file(program, "não é possível escrever", name, file.error());
 }
 
 int run(int argc, char **argv)
