@@ -142,9 +142,10 @@ public:
         ++files_;
         const std::string number = std::to_string(files_);
         blocks_ += "$t" + number + " << EOD\n";
-        // Chains of eight rows, each starting on the row that ended the one before: cairo
-        // strokes a long zigzag as one shape, in a time that grows faster than its points.
-        constexpr std::size_t chain = 8;
+        // Runs of two segments, each starting on the row that ended the one before: cairo
+        // strokes a run as one shape, in a time that grows faster than its points, and with
+        // round caps the seams do not show.
+        constexpr std::size_t chain = 2;
         for (std::size_t i = 0; i < time.size(); ++i) {
             row(time[i], true);
             if ((i + 1) % chain == 0 && i + 1 < time.size()) {
