@@ -465,6 +465,8 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          {"-o", "f.png", "d.dat"}, 2,
          "oscplot: não é possível escrever f.png: não é possível ler o que lá está: ficheiro ou "
          "diretório inexistente\n"},
+        {"-o through a file", write("d.dat", two_rows), {"-o", "d.dat/f.png", "d.dat"}, 1,
+         "oscplot: não é possível escrever d.dat/f.png: parte do caminho não é um diretório\n"},
         {"-o with -t", write("d.dat", two_rows), {"-o", "f.png", "-t", "d.dat"}, 2,
          "oscplot: -o e -t não se combinam (veja oscplot --help)\n"},
         {"a figure's name taken by text",
