@@ -148,7 +148,7 @@ public:
         constexpr std::size_t chain = 2;
         for (std::size_t i = 0; i < time.size(); ++i) {
             row(time[i], true);
-            if ((i + 1) % chain == 0 && i + 1 < time.size()) {
+            if ((i + 1) % chain == 0) {
                 blocks_ += '\n';
                 row(time[i], true);
             }
