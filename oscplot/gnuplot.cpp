@@ -22,9 +22,9 @@ std::string find_gnuplot()
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = std::min(directories.find(':', start), directories.size());
-        std::string directory(directories.substr(start, end - start));
+        std::string candidate(directories.substr(start, end - start));
         // An empty entry is the working directory, as for the shell.
-        const std::string candidate = (directory.empty() ? "." : directory) + "/gnuplot";
+        candidate = (candidate.empty() ? "." : candidate) + "/gnuplot";
         struct stat status {};
         if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
             ::access(candidate.c_str(), X_OK) == 0)

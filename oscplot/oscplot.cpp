@@ -73,6 +73,14 @@ struct Options {
 
 int fail(const std::string &message) { return osc::refuse(program, message); }
 
+// The one sentence for a file that cannot be written, and why.
+int cannot_write(const std::string &name, const std::string &why)
+{
+    std::string message = "não é possível escrever ";
+    message.append(name).append(": ").append(why);
+    return fail(message);
+}
+
 int bad_usage(const std::string &message)
 {
     fail(message + " (veja oscplot --help)");
@@ -262,7 +270,7 @@ bool place(osc::Replacement &beside, const std::string &figure, const std::strin
         return false;
     }
     if (beside.write(png) && beside.commit()) return true;
-    fail("não é possível escrever " + figure + ": " + osc::reason(beside.error()));
+    cannot_write(figure, osc::reason(beside.error()));
     return false;
 }
 
@@ -271,7 +279,7 @@ bool place(osc::Replacement &beside, const std::string &figure, const std::strin
 bool open_beside(osc::Replacement &beside, const std::string &figure)
 {
     if (beside.open(program, figure)) return true;
-    fail("não é possível escrever " + figure + ": " + osc::reason(beside.error()));
+    cannot_write(figure, osc::reason(beside.error()));
     return false;
 }
 
@@ -345,7 +353,7 @@ int draw_each(const Options &options, const std::string &gnuplot)
         const std::string target = file + ".png";
         const std::string why = osc::why_not_replaceable(target.c_str());
         if (!why.empty()) {
-            status = fail("não é possível escrever " + target + ": " + why);
+            status = cannot_write(target, why);
             continue;
         }
         osc::Replacement beside;
@@ -373,12 +381,12 @@ int write_tables(const Options &options)
         const int fd = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
         const bool written = fd >= 0 && put(fd, tables);
         const int error = errno;
-        if (fd >= 0 && ::close(fd) != 0 && written) return osc::refuse_file(program, "não é possível escrever", name, errno);
-        return written ? 0 : osc::refuse_file(program, "não é possível escrever", name, error);
+        if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, osc::reason(errno));
+        return written ? 0 : cannot_write(name, osc::reason(error));
     }
     osc::Replacement file;
     if (file.open(program, options.table) && file.write(tables) && file.commit()) return 0;
-    return osc::refuse_file(program, "não é possível escrever", name, file.error());
+    return cannot_write(name, osc::reason(file.error()));
 }
 
 int run(int argc, char **argv)
@@ -397,7 +405,7 @@ int run(int argc, char **argv)
     if (options.has_figure) {
         const std::string why = osc::why_not_replaceable(options.figure.c_str());
         if (!why.empty()) {
-            fail("não é possível escrever " + options.figure + ": " + why);
+            cannot_write(options.figure, why);
             return 2;
         }
     }

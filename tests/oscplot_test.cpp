@@ -616,6 +616,7 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
     const double pi = std::acos(-1.0);
     const auto ring = [&](int turns) {
         std::vector<osc::Row> rows;
+        rows.reserve(64 * static_cast<std::size_t>(turns));
         for (int k = 0; k < 64 * turns; ++k)
             rows.push_back({0.1 * k, std::cos(2 * pi * (k % 64) / 64), std::sin(2 * pi * (k % 64) / 64)});
         return rows;
