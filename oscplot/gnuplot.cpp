@@ -86,8 +86,15 @@ GnuplotRun run_gnuplot(const std::string &path, const std::string &program)
         run.err = reason(errno);
         return run;
     }
-    // A gnuplot that ends before reading all of its program must not end oscplot.
+    // A gnuplot that ends before reading all of its program must not end oscplot; a closed
+    // standard output still does, as for any tool in a pipeline.
     std::signal(SIGPIPE, SIG_IGN);
+    struct RestorePipeSignal {
+        RestorePipeSignal() = default;
+        RestorePipeSignal(const RestorePipeSignal &) = delete;
+        RestorePipeSignal &operator=(const RestorePipeSignal &) = delete;
+        ~RestorePipeSignal() { std::signal(SIGPIPE, SIG_DFL); }
+    } restore;
     const pid_t child = ::fork();
     if (child < 0) {
         run.err = reason(errno);
