@@ -24,10 +24,12 @@ struct Part {
     bool data = true; // every line 3 or 4 numbers, all lines alike
 };
 
+// A row takes some 25 bytes or more as the programs write it.
+std::size_t rows_in(std::string_view text) { return text.size() / 24 + 1; }
+
 void read_part(std::string_view text, Part &part)
 {
-    // A row takes some 25 bytes as the programs write it.
-    part.rows.reserve(text.size() / 24 + 1);
+    part.rows.reserve(rows_in(text));
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = text.substr(0, end);
@@ -55,6 +57,8 @@ std::string finite_rows(std::string_view text, std::vector<Row> &rows)
     cut = cut == std::string_view::npos ? text.size() : std::min(cut + 1, text.size());
     Part first;
     Part second;
+    // The first half's rows take the second's in place.
+    first.rows.reserve(rows_in(text));
     std::thread other;
     if (cut < text.size()) other = std::thread(read_part, text.substr(cut), std::ref(second));
     read_part(text.substr(0, cut), first);
