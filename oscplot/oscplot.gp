@@ -1,36 +1,39 @@
-# oscplot's drawing. gnuplot reads it on its standard input, after the data and these settings:
-#   layout   "png" (one file: position and velocity above, the phase portrait below), "compare"
-#            (several files: position, velocity, phase portraits) or "text" (position and the
-#            phase portrait, in the terminal)
-#   files    how many files; file i is block i - 1 of the datablocks $x ("t x"), $v ("t v") and
-#            $p ("x v"), and its name is line i of $names, hex-encoded: a name is data, never
-#            part of this program's text
+# oscplot's gnuplot program, the same for every figure. oscplot writes before it, on gnuplot's
+# standard input, only numbers, fixed words and datablocks of its own:
+#   layout   "png" (one file: position and velocity above, phase portrait below), "compare"
+#            (several files: position, velocity, phase portraits) or "text" (position and phase
+#            portrait in the terminal)
+#   files    the number of files; file i was thinned into $ti ("t x v") and $pi ("x v"), and
+#            line i of $names is its name, hex-encoded, so that no name is ever program text
 #   columns, lines   the terminal's size, for "text"
-#   tables   1 to write the points of every plot to standard output as a table, instead of
-#            drawing them
-# The figure goes to standard output: a PNG image, or the text of the terminal.
+#   tables   1 to write every plot's points as a table instead of drawing it
+# Everything gnuplot writes, the PNG image, the text drawing or the tables, goes to its standard
+# output.
 set encoding utf8
-if (tables) { set terminal unknown }
+tfile(i) = sprintf("$t%d", i)
+pfile(i) = sprintf("$p%d", i)
 
 # The file names, decoded byte by byte.
+array hex[files]
 array name[files]
+k = 0
+stats $names using (k = k + 1, hex[k] = strcol(1), 0) nooutput
 digit(c) = strstrt("0123456789abcdef", c) - 1
 do for [i = 1:files] {
-  hex = $names[i]
   name[i] = ""
-  do for [j = 1:strlen(hex) - 1:2] {
-    name[i] = name[i] . sprintf("%c", 16 * digit(hex[j:j]) + digit(hex[j + 1:j + 1]))
+  do for [j = 1:strlen(hex[i]) - 1:2] {
+    name[i] = name[i] . sprintf("%c", 16 * digit(hex[i][j:j]) + digit(hex[i][j + 1:j + 1]))
   }
 }
 
 # The span of time, position and velocity over every file; the thinned rows keep the extremes.
 tmin = xmin = vmin = 1e300; tmax = xmax = vmax = -1e300
 do for [i = 1:files] {
-  stats $x index (i - 1) using 1 nooutput
+  stats tfile(i) using 1 nooutput
   tmin = (STATS_min < tmin ? STATS_min : tmin); tmax = (STATS_max > tmax ? STATS_max : tmax)
-  stats $x index (i - 1) using 2 nooutput
+  stats tfile(i) using 2 nooutput
   xmin = (STATS_min < xmin ? STATS_min : xmin); xmax = (STATS_max > xmax ? STATS_max : xmax)
-  stats $v index (i - 1) using 2 nooutput
+  stats tfile(i) using 3 nooutput
   vmin = (STATS_min < vmin ? STATS_min : vmin); vmax = (STATS_max > vmax ? STATS_max : vmax)
 }
 
@@ -39,12 +42,12 @@ do for [i = 1:files] {
 nice(r) = (r <= 0 ? 1 : (e = 10**floor(log10(r)), f = r / e, (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * e))
 bigger(s) = nice(s * 1.0001)
 
-# Every plot goes through draw: the command in `drawing`, drawn, or written as a table by the very
-# same text.
+# Every plot goes through draw: the command in `drawing`, drawn, or written as a table by the
+# very same text.
 draw = 'if (tables) { set table; eval drawing; unset table } else { eval drawing }'
 
 if (layout eq "text") {
-  if (!tables) { set terminal dumb size columns, lines nofeed }
+  if (tables) { set terminal unknown } else { set terminal dumb size columns, lines nofeed }
   set output
   # Each panel gets half the lines: a title, the plot between its borders, a line of tic
   # labels, and below the last panel the key. The tic steps keep at least two lines between
@@ -81,7 +84,7 @@ if (layout eq "text") {
   set xrange [floor(tmin / sx) * sx : ceil(tmax / sx) * sx]; set xtics sx
   set title "posição x contra o tempo t"
   unset key
-  drawing = 'plot for [i = 1:files] $x index (i - 1) using 1:2 with lines linetype i notitle'
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linetype i notitle'
   eval draw
   # The phase portrait, and below it the key.
   rows = rows_of(1)
@@ -94,13 +97,17 @@ if (layout eq "text") {
   set xrange [floor(xmin / sx) * sx : ceil(xmax / sx) * sx]; set xtics sx
   set title (columns < 60 ? "retrato de fase: v contra x" : "retrato de fase: velocidade v contra a posição x")
   set key below horizontal noenhanced width 2
-  drawing = 'plot for [i = 1:files] $p index (i - 1) using 1:2 with lines linetype i title name[i]'
+  drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linetype i title name[i]'
   eval draw
   unset multiplot
   exit
 }
 
-if (!tables) { set terminal pngcairo size 900,(layout eq "png" ? 1000 : 1400) rounded font "DejaVu Sans,11" }
+if (tables) {
+  set terminal unknown
+} else {
+  set terminal pngcairo size 900,(layout eq "png" ? 1000 : 1400) rounded font "DejaVu Sans,11"
+}
 set output
 set grid
 if (layout eq "png") {
@@ -108,17 +115,17 @@ if (layout eq "png") {
   set key below horizontal
   set xlabel "tempo"
   set ylabel "posição, velocidade"
-  drawing = 'plot $x index 0 using 1:2 with lines linewidth 2 title "posição", $v index 0 using 1:2 with lines linewidth 2 title "velocidade"'
+  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 with lines linewidth 2 title "velocidade"'
   eval draw
 } else {
   set multiplot layout 3,1
   set key below horizontal noenhanced
   set xlabel "tempo"
   set ylabel "posição"
-  drawing = 'plot for [i = 1:files] $x index (i - 1) using 1:2 with lines linewidth 2 linetype i title name[i]'
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linewidth 2 linetype i title name[i]'
   eval draw
   set ylabel "velocidade"
-  drawing = 'plot for [i = 1:files] $v index (i - 1) using 1:2 with lines linewidth 2 linetype i title name[i]'
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:3 with lines linewidth 2 linetype i title name[i]'
   eval draw
 }
 # The phase portrait in a square panel, each axis with units of its own.
@@ -128,9 +135,9 @@ set size ratio 1
 set xtics nice((xmax - xmin) / 5)
 set ytics nice((vmax - vmin) / 5)
 if (layout eq "png") {
-  drawing = 'plot $p index 0 using 1:2 with lines linewidth 2 notitle'
+  drawing = 'plot pfile(1) using 1:2 with lines linewidth 2 notitle'
 } else {
-  drawing = 'plot for [i = 1:files] $p index (i - 1) using 1:2 with lines linewidth 2 linetype i title ""'
+  drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linewidth 2 linetype i title ""'
 }
 eval draw
 unset multiplot
