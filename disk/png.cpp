@@ -26,7 +26,9 @@ bool png_whole(std::string_view bytes)
 std::string why_not_replaceable(const char *file)
 {
     struct stat status {};
-    if (::lstat(file, &status) != 0) return errno == ENOENT ? "" : reason(errno);
+    // No entry there holds nothing to keep; what stops a file from being written there (a
+    // part of the path that is no directory, say) is said when it is written.
+    if (::lstat(file, &status) != 0) return "";
     if (::stat(file, &status) == 0) {
         if (S_ISDIR(status.st_mode)) return "é um diretório";
         if (!S_ISREG(status.st_mode)) return "não é um ficheiro regular";

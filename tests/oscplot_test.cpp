@@ -1,13 +1,15 @@
 // oscplot as a student uses it: data files just written by each program become pictures, any
 // file name is just a name, a file or a figure that cannot be used is refused with its reason,
 // and an earlier figure survives a plot that fails. What reaches gnuplot is checked through
-// OSCPLOT_TABLES, which makes every plot command also write the points it draws.
+// --tabela, which makes every plot command write the points it would draw instead.
 
+#include "oscplot/thinning.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -119,7 +121,8 @@ std::vector<std::string> as_a_user(const Sandbox &box, std::vector<std::string> 
     return command;
 }
 
-// A gnuplot that prints `said` on standard error and runs `then` in its working directory.
+// A gnuplot that prints `said` on standard error and runs `then`, whose standard output is
+// the figure.
 std::string fake_gnuplot(const Sandbox &box, const std::string &said, const std::string &then)
 {
     const fs::path bin = box.path("fake");
@@ -167,6 +170,8 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
     box.write("duas.dat", two_rows);
     box.write("maiusculas.dat", "0 1 0\n1E-3 0.99 -1.2E-3\n2E-3 0.98 -2.4E-3\n");
+    // Line ends of another system, tabs and runs of blanks draw as single blanks would.
+    box.write("crlf.dat", "0\t1  0\r\n0.1 0.995\t-0.0998\r\n0.2 0.98 -0.199\r\n");
     ASSERT_EQ(box.run(HARMOSC, "1\n1 1\n0 0\n1\n").status, 0);
     struct Case {
         std::vector<std::string> arguments;
@@ -174,12 +179,14 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     };
     const Case cases[] = {{{}, 3}, {{"-o", "figura.png"}, 3}, {{"-t"}, 2}};
     for (const std::string data_file :
-         {"Kutta_1a_w0.dat", "duas.dat", "maiusculas.dat", "Oscilador_Kutta.dat"})
+         {"Kutta_1a_w0.dat", "duas.dat", "maiusculas.dat", "crlf.dat", "Oscilador_Kutta.dat"})
         for (const Case &c : cases) {
             SCOPED_TRACE(data_file + (c.arguments.empty() ? "" : " " + c.arguments[0]));
             fs::remove(box.path("tabela"));
-            std::vector<std::string> command = {"/usr/bin/env", "OSCPLOT_TABLES=tabela",
-                                                "COLUMNS=80", "LINES=24", OSCPLOT};
+            // No temporary directory is needed.
+            std::vector<std::string> command = {"/usr/bin/env", "COLUMNS=80", "LINES=24",
+                                                "TMPDIR=/nonexistent", OSCPLOT, "--tabela",
+                                                "tabela"};
             command.insert(command.end(), c.arguments.begin(), c.arguments.end());
             command.push_back(data_file);
             const RunResult run = box.run_command(command);
@@ -195,6 +202,11 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
             // Few rows are drawn whole.
             EXPECT_EQ(std::set<Point>(curves.front().begin(), curves.front().end()),
                       pairs_of(rows, t, t + 1));
+            // And drawn.
+            command.erase(command.begin() + 5, command.begin() + 7);
+            const RunResult drawn = box.run_command(command);
+            EXPECT_EQ(drawn.status, 0) << drawn.err;
+            EXPECT_EQ(drawn.err, "");
         }
 }
 
@@ -206,7 +218,7 @@ TEST(Oscplot, ThinningKeepsEveryPeak)
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "2\n0.01 1 0.0005\n1 0\n20000\n").status, 0);
     const RunResult run = box.run_command(
-        {"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "Oscilador_Kutta.dat"});
+        {OSCPLOT, "--tabela", "tabela", "Oscilador_Kutta.dat"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = rows_of(box.read("Oscilador_Kutta.dat"));
     ASSERT_EQ(rows.size(), 200001u);
@@ -283,7 +295,7 @@ TEST(Oscplot, ThinningKeepsEachColumnsEndsAndExtremes)
     }
     box.write("ruido.dat", data);
     const RunResult run =
-        box.run_command({"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "ruido.dat"});
+        box.run_command({OSCPLOT, "--tabela", "tabela", "ruido.dat"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = rows_of(data);
     const std::string table = box.read("tabela");
@@ -330,12 +342,11 @@ TEST(Oscplot, AnyNameIsJustAName)
         SCOPED_TRACE(c.data_file);
         Sandbox box;
         fs::create_directory(box.path("copy=sub"));
-        // A work directory whose name would break gnuplot's or awk's program text.
+        // A TMPDIR whose name would break gnuplot's program text, were it ever part of it.
         const std::string tmp = "TMPDIR=" + box.path("tmp \"'$(x)").string();
         fs::create_directory(box.path("tmp \"'$(x)"));
         box.write(c.data_file, "0 1 0\n0.5 0.88 -0.48\n1 0.54 -0.84\n");
         const std::string other_rows = "0 6 6\n1 6 6\n";
-        const std::string tables = "OSCPLOT_TABLES=" + box.path("tabela").string();
         struct Mode {
             std::vector<std::string> arguments;
             std::string written;
@@ -346,18 +357,29 @@ TEST(Oscplot, AnyNameIsJustAName)
                               {{"-t", "--", c.data_file}, "", 0}};
         for (const Mode &mode : modes) {
             SCOPED_TRACE(mode.arguments[0]);
-            fs::remove(box.path("tabela"));
-            std::vector<std::string> command = {"/usr/bin/env", tables, tmp, OSCPLOT};
-            command.insert(command.end(), mode.arguments.begin(), mode.arguments.end());
             const auto before = snapshot(box);
-            const RunResult run = box.run_command(command, other_rows);
+            // The rows that reach gnuplot, which then draws nothing.
+            std::vector<std::string> command = {"/usr/bin/env", tmp, OSCPLOT, "--tabela",
+                                                box.path("tabela").string()};
+            command.insert(command.end(), mode.arguments.begin(), mode.arguments.end());
+            RunResult run = box.run_command(command, other_rows);
             EXPECT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
-            const auto curves = curves_of(box.read("tabela"));
+            EXPECT_EQ(run.out, "");
+            auto curves = curves_of(box.read("tabela"));
             ASSERT_FALSE(curves.empty());
-            EXPECT_EQ(curves.front(), std::vector<Point>({{0, 1}, {0.5, 0.88}, {1, 0.54}}));
+            // Each run of the line starts on the point that ended the one before.
+            auto &drawn = curves.front();
+            drawn.erase(std::unique(drawn.begin(), drawn.end()), drawn.end());
+            EXPECT_EQ(drawn, std::vector<Point>({{0, 1}, {0.5, 0.88}, {1, 0.54}}));
+            fs::remove(box.path("tabela"));
+            EXPECT_EQ(snapshot(box), before);
+            // The drawing.
+            command.erase(command.begin() + 3, command.begin() + 5);
+            run = box.run_command(command, other_rows);
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(run.err, "");
             auto after = snapshot(box);
-            after.erase("tabela");
             if (mode.written.empty()) {
                 EXPECT_EQ(after, before);
                 EXPECT_NE(run.out.find("posição x contra o tempo t"), std::string::npos);
@@ -446,10 +468,8 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          {"-o", "f.png", "d.dat"}, 2,
          "oscplot: não é possível escrever f.png: não é possível ler o que lá está: ficheiro ou "
          "diretório inexistente\n"},
-        {"a TMPDIR that does not exist", write("d.dat", two_rows),
-         {"/usr/bin/env", "TMPDIR=/nonexistent", OSCPLOT, "d.dat"}, 1,
-         "oscplot: não é possível criar um diretório temporário em /nonexistent: ficheiro ou "
-         "diretório inexistente\n"},
+        {"-o through a file", write("d.dat", two_rows), {"-o", "d.dat/f.png", "d.dat"}, 1,
+         "oscplot: não é possível escrever d.dat/f.png: parte do caminho não é um diretório\n"},
         {"-o with -t", write("d.dat", two_rows), {"-o", "f.png", "-t", "d.dat"}, 2,
          "oscplot: -o e -t não se combinam (veja oscplot --help)\n"},
         {"a figure's name taken by text",
@@ -479,7 +499,7 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         if (c.fake)
             command.insert(command.begin(),
                            {"/usr/bin/env", fake_gnuplot(box, "\"plot.gp\" line 7: out of memory",
-                                                         "printf '\\211PNG' > figure.png; exit 1")});
+                                                         "printf '\\211PNG'; exit 1")});
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         if (c.as_user) command = as_a_user(box, command);
         const auto before = snapshot(box);
@@ -501,7 +521,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         Sandbox box;
         box.write("d.dat", two_rows);
         box.write("f.png", earlier_png);
-        const std::string path = fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n' > figure.png");
+        const std::string path = fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n'");
         const auto before = snapshot(box);
         const RunResult run =
             box.run_command({"/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"});
@@ -515,7 +535,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         box.write("d.dat", two_rows);
         box.write("f.png", earlier_png);
         const std::string path = fake_gnuplot(
-            box, "", "printf '\\211PNG' > figure.png; : > " + box.path("drawing").string() + "; sleep 2");
+            box, "", "printf '\\211PNG'; : > " + box.path("drawing").string() + "; sleep 2");
         const auto before = snapshot(box);
         const std::string script = "\"$@\" & while [ ! -e drawing ]; do sleep 0.05; done; "
                                    "kill -TERM $!; wait $!";
@@ -558,6 +578,73 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
     }
 }
 
+// A hidden file left by a plot that was killed goes with the next plot in its directory, once
+// its process is gone; one of a process still running stays.
+TEST(Oscplot, RemovesTheLeftoversOfPlotsThatAreGone)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    box.write("d.dat", two_rows);
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string dead = ".oscplot-" + std::to_string(gone) + "-0";
+    const std::string alive = ".oscplot-" + std::to_string(::getpid()) + "-0";
+    box.write(dead, earlier_png);
+    box.write(alive, earlier_png);
+    EXPECT_EQ(box.run_command({OSCPLOT, "d.dat"}).status, 0);
+    EXPECT_FALSE(box.exists(dead));
+    EXPECT_TRUE(box.exists(alive));
+}
+
+// The thinning on rows worked out by hand. Against time the span 0 to 2048 makes columns one
+// unit wide; of the six rows of the first column the first, the last and those where x or v
+// is lowest or highest stay (x = 1 and 0.5 at t = 0.3 and 0.4 are neither), and a lone row in
+// its column stays.
+TEST(OscplotThinning, KeepsEachColumnsEndsAndExtremesInTimeOrder)
+{
+    const std::vector<osc::Row> rows = {{0, 0, 0},       {0.1, 5, -1},      {0.2, -3, 2},
+                                        {0.3, 1, 0.5},   {0.4, 0.5, 0.2},   {0.5, 0.7, 0.3},
+                                        {1000.2, 9, 9},  {2048, 0, 0}};
+    std::vector<double> times;
+    for (const osc::Row &row : osc::thin_time(rows)) times.push_back(row.t);
+    EXPECT_EQ(times, (std::vector<double>{0, 0.1, 0.2, 0.5, 1000.2, 2048}));
+}
+
+// A ring traced three times: a step already drawn is not drawn again, so the third turn adds
+// nothing; the runs start at the first row and end with the four extremes of the ring, lone.
+TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
+{
+    const double pi = std::acos(-1.0);
+    const auto ring = [&](int turns) {
+        std::vector<osc::Row> rows;
+        rows.reserve(64 * static_cast<std::size_t>(turns));
+        for (int k = 0; k < 64 * turns; ++k)
+            rows.push_back({0.1 * k, std::cos(2 * pi * (k % 64) / 64), std::sin(2 * pi * (k % 64) / 64)});
+        return rows;
+    };
+    const osc::Runs two = osc::thin_phase(ring(2));
+    const osc::Runs three = osc::thin_phase(ring(3));
+    const auto points = [](const osc::Runs &runs) {
+        std::vector<std::pair<double, double>> all;
+        for (const auto &run : runs)
+            for (const osc::Row &row : run) all.emplace_back(row.x, row.v);
+        return all;
+    };
+    EXPECT_EQ(points(three), points(two));
+    ASSERT_GE(three.size(), 5u);
+    EXPECT_EQ(three.front().front().t, 0.0);
+    const std::vector<std::pair<double, double>> extremes = {
+        {-1, std::sin(pi)}, {1, 0}, {std::cos(1.5 * pi), -1}, {std::cos(0.5 * pi), 1}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto &lone = three[three.size() - 4 + i];
+        ASSERT_EQ(lone.size(), 1u);
+        EXPECT_NEAR(lone[0].x, extremes[i].first, 1e-15);
+        EXPECT_NEAR(lone[0].v, extremes[i].second, 1e-15);
+    }
+}
+
 TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
 {
     Sandbox box;
@@ -568,7 +655,7 @@ TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
     for (const char *tool : {"awk", "mktemp", "rm"})
         fs::create_symlink(std::string("/usr/bin/") + tool, tools / tool);
     const RunResult run =
-        box.run_command({"/usr/bin/env", "PATH=" + tools.string(), "/bin/bash", OSCPLOT, "bom.dat"});
+        box.run_command({"/usr/bin/env", "PATH=" + tools.string(), OSCPLOT, "bom.dat"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "oscplot: o gnuplot não está instalado; instale o pacote gnuplot-nox "
                        "(apt-get install gnuplot-nox)\n");
@@ -590,10 +677,9 @@ TEST(Oscplot, DrawsSeveralFilesInOneFigure)
     // One row with nan among finite ones is left out, not a reason to refuse.
     box.write("livre.dat", "0 1 0\n0.1 0.995 -0.0998\nnan nan nan\n0.2 0.980 -0.199\n");
     box.write("compara.png", earlier_png);
-    const RunResult run = box.run_command({"/usr/bin/env", "OSCPLOT_TABLES=tabela", OSCPLOT, "-o",
-                                           "compara.png", "w1.dat", "w2.dat", "nao_existe.dat",
-                                           "w3.dat", "livre.dat"},
-                                          "");
+    std::vector<std::string> command = {OSCPLOT,  "-o",     "compara.png",    "w1.dat",
+                                        "w2.dat", "nao_existe.dat", "w3.dat", "livre.dat"};
+    const RunResult run = box.run_command(command, "");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "oscplot: nao_existe.dat: ficheiro ou diretório inexistente\n");
     EXPECT_EQ(run.out, "compara.png\n");
@@ -601,6 +687,8 @@ TEST(Oscplot, DrawsSeveralFilesInOneFigure)
     EXPECT_EQ(png_size(png), std::make_pair(900U, 1400U));
     EXPECT_GT(png.size(), 40000U);
     // Position, velocity and phase portrait of each file, in the order given.
+    command.insert(command.begin() + 1, {"--tabela", "tabela"});
+    EXPECT_EQ(box.run_command(command, "").status, 1);
     const auto curves = curves_of(box.read("tabela"));
     ASSERT_EQ(curves.size(), 12u);
     const std::string drawn[4] = {"w1.dat", "w2.dat", "w3.dat", "livre.dat"};

@@ -1,0 +1,158 @@
+#include "oscplot/thinning.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <unordered_set>
+
+namespace osc {
+
+std::vector<Row> thin_time(const std::vector<Row> &rows)
+{
+    std::vector<Row> kept;
+    if (rows.empty()) return kept;
+    const double t0 = rows.front().t;
+    const double width = std::fabs((rows.back().t - t0) / time_columns);
+    // The rows of the column being read: its first, and where x and v are lowest and highest.
+    std::size_t first = 0;
+    std::size_t x_low = 0;
+    std::size_t x_high = 0;
+    std::size_t v_low = 0;
+    std::size_t v_high = 0;
+    const auto close_column = [&](std::size_t last) {
+        std::size_t at[] = {first, x_low, x_high, v_low, v_high, last};
+        std::sort(std::begin(at), std::end(at));
+        for (std::size_t i = 0; i < std::size(at); ++i)
+            if (i == 0 || at[i] != at[i - 1]) kept.push_back(rows[at[i]]);
+    };
+    double column = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        // Every row in a column of its own when all times are one.
+        const double here = width > 0 ? std::trunc((row.t - t0) / width) : static_cast<double>(i);
+        if (i == 0 || here != column) {
+            if (i > 0) close_column(i - 1);
+            column = here;
+            first = x_low = x_high = v_low = v_high = i;
+            continue;
+        }
+        if (row.x < rows[x_low].x) x_low = i;
+        else if (row.x > rows[x_high].x) x_high = i;
+        if (row.v < rows[v_low].v) v_low = i;
+        else if (row.v > rows[v_high].v) v_high = i;
+    }
+    close_column(rows.size() - 1);
+    return kept;
+}
+
+namespace {
+
+// The cells of the phase plane. Their size follows the spans of x and v seen so far: a power
+// of two times the first span over `cells`, doubled whenever the span outgrows `cells` of them,
+// so they are never larger than 1/512 of the final span, only smaller.
+class PhaseCells {
+public:
+    static constexpr double cells = 1024;
+
+    explicit PhaseCells(const Row &start)
+        : x0_(start.x), v0_(start.v), x_low_(start), x_high_(start), v_low_(start),
+          v_high_(start)
+    {
+    }
+
+    // Takes in a row; true when the cells changed size, and the cells known so far mean
+    // nothing any more.
+    bool extend(const Row &row)
+    {
+        if (row.x < x_low_.x) x_low_ = row;
+        else if (row.x > x_high_.x) x_high_ = row;
+        if (row.v < v_low_.v) v_low_ = row;
+        else if (row.v > v_high_.v) v_high_ = row;
+        const bool x_changed = fit(x_high_.x - x_low_.x, x_cell_);
+        const bool v_changed = fit(v_high_.v - v_low_.v, v_cell_);
+        return x_changed || v_changed;
+    }
+
+    bool outside(const Row &row) const
+    {
+        return row.x < x_low_.x || row.x > x_high_.x || row.v < v_low_.v || row.v > v_high_.v;
+    }
+
+    // The cell of a row, one number: the indices run from 1 to 2 * cells + 1 on each axis.
+    std::int64_t cell(const Row &row) const
+    {
+        return index(row.x, x0_, x_cell_) * across + index(row.v, v0_, v_cell_);
+    }
+
+    // The rows where x and v are lowest and highest.
+    std::vector<Row> extremes() const { return {x_low_, x_high_, v_low_, v_high_}; }
+
+private:
+    static constexpr double unsized = 1e300; // no span yet: every row is in one cell
+    static constexpr double offset = cells + 1;
+    static constexpr std::int64_t across = 2 * static_cast<std::int64_t>(cells) + 3;
+
+    static std::int64_t index(double value, double origin, double size)
+    {
+        return static_cast<std::int64_t>((value - origin) / size + offset);
+    }
+
+    static bool fit(double span, double &size)
+    {
+        if (span <= 0) return false;
+        double fitted = size == unsized ? span / cells : size;
+        while (fitted * cells < span) fitted *= 2;
+        if (fitted == size) return false;
+        size = fitted;
+        return true;
+    }
+
+    double x0_, v0_;
+    double x_cell_ = unsized;
+    double v_cell_ = unsized;
+    Row x_low_, x_high_, v_low_, v_high_;
+};
+
+// A step from one cell to another, one number.
+std::uint64_t step(std::int64_t from, std::int64_t to)
+{
+    return static_cast<std::uint64_t>(from + 1) << 32U | static_cast<std::uint64_t>(to);
+}
+
+} // namespace
+
+Runs thin_phase(const std::vector<Row> &rows)
+{
+    Runs runs;
+    if (rows.empty()) return runs;
+    PhaseCells cells(rows.front());
+    std::unordered_set<std::uint64_t> drawn;
+    std::int64_t here = cells.cell(rows.front());
+    Row anchor = rows.front(); // where the next run starts: the last row that left its cell
+    bool chained = false;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        if (cells.outside(row) && cells.extend(row)) {
+            drawn.clear();
+            here = -1;
+        }
+        const std::int64_t cell = cells.cell(row);
+        if (cell == here) continue;
+        const bool first_time = drawn.insert(step(here, cell)).second;
+        here = cell;
+        if (!first_time) {
+            chained = false;
+            anchor = row;
+            continue;
+        }
+        if (!chained) runs.push_back({anchor});
+        chained = true;
+        runs.back().push_back(row);
+        anchor = row;
+    }
+    if (runs.empty()) runs.push_back({anchor});
+    for (const Row &extreme : cells.extremes()) runs.push_back({extreme});
+    return runs;
+}
+
+} // namespace osc
