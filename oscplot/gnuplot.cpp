@@ -15,25 +15,6 @@
 
 namespace osc {
 
-std::string find_gnuplot()
-{
-    const char *const path = std::getenv("PATH");
-    const std::string_view directories = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = std::min(directories.find(':', start), directories.size());
-        std::string candidate(directories.substr(start, end - start));
-        // An empty entry is the working directory, as for the shell.
-        candidate = (candidate.empty() ? "." : candidate) + "/gnuplot";
-        struct stat status {};
-        if (::stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (end == directories.size()) return "";
-        start = end + 1;
-    }
-}
-
 namespace {
 
 // The three pipes to gnuplot, closed once done with.

@@ -6,9 +6,6 @@
 
 namespace osc {
 
-// Where `gnuplot` is found on PATH, as the shell would find it; "" when it is not there.
-std::string find_gnuplot();
-
 struct GnuplotRun {
     bool exited = false; // gnuplot ended by exit(), with `status`
     int status = -1;

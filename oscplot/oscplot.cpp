@@ -13,6 +13,7 @@
 #include "oscplot/gnuplot.hpp"
 #include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
+#include "process/child.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 
@@ -409,7 +410,7 @@ int run(int argc, char **argv)
             return 2;
         }
     }
-    const std::string gnuplot = osc::find_gnuplot();
+    const std::string gnuplot = osc::on_path("gnuplot");
     if (gnuplot.empty()) {
         fail("o gnuplot não está instalado; instale o pacote gnuplot-nox (apt-get install gnuplot-nox)");
         return 3;
