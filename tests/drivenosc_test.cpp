@@ -140,6 +140,9 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
          "\xe2\x81\xa6\xe2\x81\xa9\n",
          "opção inválida \"\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x80"
          "\\xae\\xe2\\x81\\xa0\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9\""},
+        // The Arabic letter mark, the Mongolian vowel separator and a tag are format ones too.
+        {"1 0 10 0.1", "\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81\n",
+         "opção inválida \"\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
         {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
         {"0 1 9007199254740991 0.5", "0\n", "opção inválida \"0\""},

@@ -270,9 +270,18 @@ TEST(Memory, NoAbortUnderAnyLimit)
                 if (run.status == 127 || run.status == 0) continue; // could not start; ran
                 EXPECT_EQ(run.status, 1);
                 EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+                EXPECT_NE(run.err.find("memória insuficiente"), std::string::npos) << run.err;
                 EXPECT_EQ(snapshot(box), before);
             }
         }
+    // A token longer than the memory left: the stream says only that it failed, which is not
+    // the end of the input.
+    std::string answers = "1\n";
+    answers.append(30000000, '7').append(" 1\n1 0\n1\n");
+    Sandbox box;
+    const RunResult run =
+        box.run_command({"/usr/bin/prlimit", "--as=40000000", "--", HARMOSC}, answers);
+    EXPECT_EQ(run.err, "harmosc: memória insuficiente para continuar a execução\n");
 }
 #endif
 

@@ -2,10 +2,12 @@
 
 #include "memory/memory.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <new>
 #include <sstream>
 
@@ -13,15 +15,22 @@ namespace osc {
 
 namespace {
 
-// Characters that show nothing, or change how what follows them shows: control characters
-// (C0, DEL, C1), the soft hyphen, zero-width spaces, joiners and marks, the line and paragraph
-// separators, the bidirectional embeddings and isolates, the invisible operators and the
-// byte-order mark.
+// Characters that show nothing, or change how what follows them shows: the control characters
+// (C0, DEL, C1), the line and paragraph separators, and every format character of Unicode 15
+// (category Cf): the soft hyphen, zero-width spaces and joiners, the bidirectional marks,
+// embeddings and isolates, the invisible operators, the byte-order mark, the tags.
+constexpr char32_t unseen_ranges[][2] = {
+    {0x0000, 0x001F},   {0x007F, 0x009F},   {0x00AD, 0x00AD},   {0x0600, 0x0605},
+    {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},   {0x0890, 0x0891},
+    {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+    {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},
+    {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3},
+    {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F}};
+
 bool unseen(char32_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || (c >= 0x200B && c <= 0x200F) ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+    return std::any_of(std::begin(unseen_ranges), std::end(unseen_ranges),
+                       [c](const auto &range) { return c >= range[0] && c <= range[1]; });
 }
 
 } // namespace

@@ -8,8 +8,9 @@
 namespace osc {
 
 // Text from a user or a file made safe to show in a message: at most 40 characters, then "…",
-// and every control character or byte that is not UTF-8 written as \xNN, so that no escape
-// sequence reaches the terminal.
+// and every control or format character (one that shows nothing, as a zero-width space, or
+// turns what follows, as a bidirectional mark), and every byte that is not UTF-8, written as
+// its bytes \xNN, so that no escape sequence reaches the terminal and every character shows.
 std::string escaped(const std::string &raw);
 // The same in double quotes.
 std::string quoted(const std::string &raw);
