@@ -179,8 +179,11 @@ int main(int argc, char **argv)
     else
         osc::warn_if_short_of_space(program, data_files[selection - 1], std::floor(N) + 1.0,
                                        {N, N * h});
-    osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
-    osc::warn_repeated_times(program, h, N * h, true);
+    // Rows are written only up to an end at or after t = 0, and then h > 0.
+    const double t_end = N * h >= 0.0 ? N * h : 0.0;
+    osc::warn_step(program, {w0, gamma / 2, F, wf, x0, v0}, // gamma is 2β
+                   {h, std::floor(t_end / h + 1e-9), osc::Step::chosen});
+    osc::warn_repeated_times(program, h, t_end, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 }

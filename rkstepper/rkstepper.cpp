@@ -131,9 +131,11 @@ int main(int argc, char **argv)
     if (N == 0)
         osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    osc::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
-                      osc::Step::chosen);
-    osc::warn_repeated_times(program, h, t_end, false);
+    osc::warn_step(program,
+                   {std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::F0 / forF::m,
+                    forF::wf, x0, v0},
+                   {h, static_cast<double>(N), osc::Step::chosen_int});
+    if (N > 0) osc::warn_repeated_times(program, h, t_end, false);
     osc::warn_if_short_of_space(program, data_file, N, {t_end});
 
     forRK::x1 = x0;
