@@ -220,8 +220,13 @@ Scaled power(const Matrix &step, double n)
 
 } // namespace
 
+double stage_factor(double w0, double beta)
+{
+    return 6.0 * std::max(1.0, w0 * w0 + 2.0 * std::abs(beta));
+}
+
 double overflow_step(double h, double w0, double beta, double f, double wf, double x0,
-                     double v0, double steps)
+                     double v0, double steps, double factor)
 {
     const double none = std::numeric_limits<double>::quiet_NaN();
     // One step maps (x, v) by R(h·A), A = [0 1; -w0² -2β], in Horner's form.
@@ -244,8 +249,7 @@ double overflow_step(double h, double w0, double beta, double f, double wf, doub
     if (!(start > 0.0)) return none;
     x /= start;
     v /= start;
-    const double room = std::log(DBL_MAX) - std::log(start) -
-                        std::log(6.0 * std::max(1.0, w0 * w0 + 2.0 * std::abs(beta)));
+    const double room = std::log(DBL_MAX) - std::log(start) - std::log(factor);
     const auto too_large = [&](double n) {
         const Scaled p = power(step, n);
         const double size =

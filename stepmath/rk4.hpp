@@ -74,11 +74,15 @@ double accurate_step(std::complex<double> z, double h, double steps);
 // the running sum of h does not stall before t_end; NaN otherwise.
 double steps_to_reach(double t_end, double h, double most);
 
+// How much larger than the state (x, v) the sums of the next step's stages can be: six slopes,
+// each up to w0²·|x| + 2|β|·|v|.
+double stage_factor(double w0, double beta);
+
 // The first step after which the computed motion of x'' = -w0²·x - 2β·x' + f·sin(wf·t) from
-// (x0, v0) is large enough that the next step overflows (its stages sum six slopes, a slope
-// w0²·x + 2β·v): the rows are inf and nan from there on. NaN when that does not happen within
-// `steps`. The forced part stays near its exact amplitude; what grows is the rest.
+// (x0, v0), times `factor`, passes the largest double; NaN when that does not happen within
+// `steps`. With factor 1 the rows themselves overflow there; with stage_factor, the sums of the
+// next step may. The forced part stays near its exact amplitude; what grows is the rest.
 double overflow_step(double h, double w0, double beta, double f, double wf, double x0,
-                     double v0, double steps);
+                     double v0, double steps, double factor);
 
 } // namespace osc

@@ -393,9 +393,9 @@ TEST(StepWarnings, EveryRunWhoseRowsTurnToInfOrNanSaysWhy)
         {HARMOSC, "2\n1 1 -2\n1 0\n1000\n", "", harmosc_file, "nan: a física faz a solução cr"},
         {HARMOSC, "2\n1 1 -2\n1 0\n600\n", "", harmosc_file, ""},
         // Six slopes of 1e308 are summed in the first step; those of 2e307 still fit.
-        {HARMOSC, "1\n1 1\n1e308 0\n1\n", "", harmosc_file, "somas do primeiro passo passam"},
+        {HARMOSC, "1\n1 1\n1e308 0\n1\n", "", harmosc_file, "somas de um passo o podem passar"},
         {HARMOSC, "1\n1 1\n2e307 0\n10\n", "", harmosc_file, ""},
-        {DRIVENOSC, "2\n", "1e308 1e308 3 0.1", "Kutta_1a_w0.dat", "somas do primeiro passo"},
+        {DRIVENOSC, "2\n", "1e308 1e308 3 0.1", "Kutta_1a_w0.dat", "somas de um passo o podem"},
         // N·h overflows: t turns to inf, and sin(wf·t) to nan.
         {RKSTEPPER, "", "1 0 2 1e308", "RK_generico_1b.txt", "N·h passa o maior número"},
         // Backward in time the damping makes the motion grow as e^(|t|/4), even from rest.

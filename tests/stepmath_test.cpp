@@ -165,12 +165,18 @@ TEST(StepMath, RowsOverflowWhereTheExactMotionDoes)
     // From rest, what grows is minus the forced motion Im(F·e^(3i·t)), F = 0.5/(-8 + 1.5i).
     const Complex F = 0.5 / Complex(-8, 1.5);
     const double forced = backward - std::log(std::hypot(F.imag(), 3 * F.real())) / 0.25;
+    // The rows themselves: t·e^t = DBL_MAX.
+    double itself = 700.0;
+    for (int i = 0; i < 50; ++i) itself = std::log(DBL_MAX) - std::log(itself);
     struct Case {
         double h, w0, beta, f, wf, x0, v0, steps, t, within;
+        bool rows = false; // the state itself, not the sums of the next step
     };
     const double none = std::nan("");
     const Case cases[] = {
         {0.1, 1, -1, 0, 0, 1, 0, 10000, critical, 0.5},
+        {0.1, 1, -1, 0, 0, 1, 0, 10000, itself, 0.5, true},
+        {0.1, 1, 0, 0, 0, 1e308, 0, 10, none, 0, true},
         {0.1, 1, -1, 0, 0, 1, 0, 6000, none, 0},
         {-0.1, 1, 0.25, 0, 0, 1, 0, 40000, -backward, 7},
         {-0.1, 1, 0.25, 0.5, 3, 0, 0, 40000, -forced, 7},
@@ -182,8 +188,12 @@ TEST(StepMath, RowsOverflowWhereTheExactMotionDoes)
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.beta) + " " +
                      std::to_string(c.v0) + " " + std::to_string(c.steps));
+        const double margin = c.rows ? 1 : 6 * std::max(1.0, c.w0 * c.w0 + 2 * std::abs(c.beta));
+        if (!c.rows) {
+            EXPECT_EQ(osc::stage_factor(c.w0, c.beta), margin);
+        }
         const double step =
-            osc::overflow_step(c.h, c.w0, c.beta, c.f, c.wf, c.x0, c.v0, c.steps);
+            osc::overflow_step(c.h, c.w0, c.beta, c.f, c.wf, c.x0, c.v0, c.steps, margin);
         EXPECT_EQ(std::isnan(step), std::isnan(c.t));
         if (!std::isnan(c.t)) {
             EXPECT_NEAR(step * c.h, c.t, c.within);

@@ -265,15 +265,16 @@ std::string time_overflow_step(double h)
     return "no passo " + whole(n);
 }
 
-// Says how the numbers of the rows come to pass the largest double, where the step is stable.
+// Says how the numbers of the rows come to pass the largest double, where the step is stable:
+// from the step `step` the sums of a step may, and from `sure` on the rows themselves do.
 void warn_overflow(const char *program, const Motion &motion, const Grid &grid,
-                   const std::vector<Mode> &modes, double step)
+                   const std::vector<Mode> &modes, double step, double sure)
 {
     const std::string limit = "maior número que um double guarda, " + text(DBL_MAX);
-    if (step == 0.0) {
+    if (step == 0.0 && std::isnan(sure)) {
         warn(program, "x0 = " + text(motion.x0) + " e v0 = " + text(motion.v0) +
-                          " são tão grandes que as somas do primeiro passo passam o " + limit +
-                          ": as linhas serão inf e nan");
+                          " estão tão perto do " + limit +
+                          ", que as somas de um passo o podem passar, e as linhas ficar inf e nan");
         return;
     }
     double growth = 0.0; // the rate at which the modes grow along the run, per unit of |t|
@@ -287,9 +288,14 @@ void warn_overflow(const char *program, const Motion &motion, const Grid &grid,
     else
         cause = "a partir de x0 = " + text(motion.x0) + " e v0 = " + text(motion.v0) +
                 " a solução cresce até lá";
-    warn(program, "por volta de t = " + time_figure(step * grid.h) +
-                      " a solução calculada chega ao " + limit +
-                      ", e daí em diante as linhas são inf e nan: " + cause);
+    const std::string when = "por volta de t = " + time_figure(step * grid.h);
+    if (std::isnan(sure))
+        warn(program, when + " a solução calculada chega tão perto do " + limit +
+                          ", que as somas de um passo o podem passar, e as linhas ficar inf e "
+                          "nan: " + cause);
+    else
+        warn(program, when + " a solução calculada chega ao " + limit +
+                          ", e daí em diante as linhas são inf e nan: " + cause);
 }
 
 } // namespace
@@ -317,14 +323,18 @@ void warn_step(const char *program, const Motion &motion, const Grid &grid)
                           ": a soma do tempo chega a inf " + time_overflow_step(h) +
                           ", e daí em diante as linhas são inf e nan");
 
-    const double overflow = overflow_step(h, motion.w0, motion.beta, motion.f, motion.wf,
-                                          motion.x0, motion.v0, grid.steps);
+    const auto overflow_from = [&](double factor) {
+        return overflow_step(h, motion.w0, motion.beta, motion.f, motion.wf, motion.x0,
+                             motion.v0, grid.steps, factor);
+    };
+    const double overflow = overflow_from(stage_factor(motion.w0, motion.beta));
     // Past the overflow there is nothing left to compare.
     const double judged = std::isnan(overflow) ? grid.steps : overflow;
     bool unstable = false;
     for (const Mode &mode : modes)
         unstable = judge(program, motion, grid, mode, judged) || unstable;
-    if (!unstable && !std::isnan(overflow)) warn_overflow(program, motion, grid, modes, overflow);
+    if (!unstable && !std::isnan(overflow))
+        warn_overflow(program, motion, grid, modes, overflow, overflow_from(1.0));
 }
 
 void warn_repeated_times(const char *program, double h, double t_end, bool index)
