@@ -111,6 +111,9 @@ std::vector<Mode> named_modes(const Motion &motion, double h)
     const std::vector<Complex> zs = step_modes(h, motion.w0, motion.beta);
     const std::string k_m = "k/m = " + text(motion.w0 * motion.w0);
     const std::string b_m = "b/m = " + text(motion.beta + motion.beta);
+    const std::string spring = "é " + k_m + " que torna";
+    const std::string damping = "é " + b_m + " que torna";
+    const std::string both = "são " + k_m + " e " + b_m + " que tornam";
     const auto rate = [h](Complex z) {
         return "a parte do movimento que varia como e^(λ·t) com λ = " + figure(z.real() / h);
     };
@@ -118,14 +121,10 @@ std::vector<Mode> named_modes(const Motion &motion, double h)
     for (std::size_t i = 0; i < zs.size(); ++i) {
         if (zs[i] == 0.0) continue;
         if (zs[i].imag() != 0.0)
-            modes.push_back({zs[i], "a oscilação", "h·w0", "é " + k_m + " que torna"});
-        else if (zs.size() == 1)
-            modes.push_back({zs[i], rate(zs[i]), "h·|λ|",
-                             "são " + k_m + " e " + b_m + " que tornam"});
+            modes.push_back({zs[i], "a oscilação", "h·w0", spring});
         else
-            modes.push_back({zs[i], rate(zs[i]), "h·|λ|",
-                             i == 0 ? "é " + b_m + " que torna"
-                                    : "são " + k_m + " e " + b_m + " que tornam"});
+            modes.push_back(
+                {zs[i], rate(zs[i]), "h·|λ|", zs.size() == 2 && i == 0 ? damping : both});
     }
     return modes;
 }
