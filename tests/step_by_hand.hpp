@@ -37,7 +37,6 @@ struct Verdict {
     double phase;         // the computed phase minus the exact one there
     double largest;       // the largest |qᵏ - 1|, k up to the horizon
     double limit;         // |z| where |R| = 1 on the ray through z
-    double period;        // 2π·|h| / |arg R(z)|, the period the rows show
 };
 
 inline Verdict verdict(Complex lambda, double h, double steps)
@@ -60,7 +59,6 @@ inline Verdict verdict(Complex lambda, double h, double steps)
         (std::abs(R(s * z / std::abs(z))) > 1.0L ? outside : inside) = s;
     }
     const bool unstable = z.real() <= 0.0L && std::abs(R(z)) > 1.0L + 1e-12L;
-    const double pi = std::acos(-1.0);
     return {unstable || largest > 0.01L,
             unstable,
             static_cast<double>(std::abs(z)),
@@ -68,8 +66,7 @@ inline Verdict verdict(Complex lambda, double h, double steps)
             static_cast<double>(n * std::log(std::abs(q))),
             static_cast<double>(n * std::arg(q)),
             static_cast<double>(largest),
-            static_cast<double>(inside),
-            2.0 * pi * std::abs(h) / std::abs(static_cast<double>(std::arg(R(z))))};
+            static_cast<double>(inside)};
 }
 
 } // namespace by_hand
