@@ -49,7 +49,7 @@ double horizon_steps(std::complex<double> z, double steps);
 struct Deviation {
     double steps;         // the horizon
     double log_amplitude; // ln(|R(z)|ⁿ / |e^(n·z)|) there
-    double phase;         // n·arg(R(z)/e^z) there: > 0 ahead of the exact motion
+    double phase;         // n·arg(R(z)/e^z) there: ahead of the exact motion if of Im z's sign
     double largest;       // the largest |R(z)ᵏ / e^(k·z) - 1| for k up to n
 };
 Deviation deviation(std::complex<double> z, double steps);

@@ -180,8 +180,9 @@ Turn turn(const Mode &mode, const Deviation &d, double h, double beta)
 {
     const double computed = rk4_log_factor(mode.z).imag(); // arg R(z), in (-π, π]
     const double exact = mode.z.imag();
+    const double turn_time = 2.0 * pi * std::abs(h); // a turn of 2π, at |h| a step
     const auto [period, exact_period] =
-        apart(2.0 * pi * std::abs(h) / std::abs(computed), 2.0 * pi * std::abs(h) / std::abs(exact));
+        apart(turn_time / std::abs(computed), turn_time / std::abs(exact));
     const std::string periods = "com um período de " + period + " em vez de " +
                                 (beta == 0.0 ? "2π/w0" : "2π/sqrt(w0² - β²)") + " = " +
                                 exact_period;
