@@ -179,10 +179,13 @@ int main(int argc, char **argv) try {
     else if (!osc::rows_fit_on_disk(program, data_files[selection - 1], std::floor(N) + 1.0,
                                     {N, N * h}))
         return 1;
-    osc::warn_step(program, h, w0, gamma / 2, N * h, osc::Step::chosen); // gamma is 2β
+    // Rows are written only up to an end at or after t = 0, and then h > 0.
+    const double t_end = N * h >= 0.0 ? N * h : 0.0;
+    osc::warn_step(program, {w0, gamma / 2, F, wf, x0, v0}, // gamma is 2β
+                   {h, std::floor(t_end / h + 1e-9), osc::Step::chosen});
     osc::warn_driven(program, h, w0, gamma / 2, F, wf, N * h);
     osc::warn_rows(program, h, w0, gamma / 2, wf, N * h);
-    osc::warn_repeated_times(program, h, N * h, true);
+    osc::warn_repeated_times(program, h, t_end, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
 } catch (const std::bad_alloc &) {

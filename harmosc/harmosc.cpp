@@ -85,11 +85,14 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     return true;
 }
 
-// A run whose rows can show no motion still runs, but says so first.
-void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
+// A run whose rows can show no motion still runs, but says so first. Returns whether the
+// constants of the equation are finite, so that its modes can be judged.
+bool warn_if_pointless(double k, double m, double w0, double gamma, double tf)
 {
     using osc::text;
     const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
+    // The step forms w0·w0 and β + β, which may pass the largest double where w0 and β do not.
+    const bool finite = std::isfinite(w0 * w0) && std::isfinite(gamma + gamma);
     if (m == 0.0)
         osc::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
     else if (k / m < 0.0)
@@ -98,12 +101,17 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
     else if (m < 0.0)
         osc::warn(program, "a massa m = " + text(m) +
                                   " é negativa: o movimento calculado não tem sentido físico");
-    else if (!std::isfinite(w0) || !std::isfinite(gamma))
+    const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
+    if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
         osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
+                                  " não são ambos finitos: " + nan_rows + " ou inf");
+    else if (defined && !finite)
+        osc::warn(program, "w0² = " + text(w0 * w0) + " e 2β = " + text(gamma + gamma) +
                                   " não são ambos finitos: " + nan_rows + " ou inf");
     if (tf < 0.0)
         osc::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
                                   " ficará vazio");
+    return finite;
 }
 
 // Whether the dialogue is coloured: not where a non-empty NO_COLOR asks for no colour
@@ -194,9 +202,11 @@ int dialogue_and_run()
 
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
-    warn_if_pointless(k, m, w0, gamma, tf);
-    if (m > 0.0) osc::warn_step(program, h, w0, gamma, tf, osc::Step::fixed);
-    if (m > 0.0) osc::warn_rows(program, h, w0, gamma, 0.0, tf); // no driving force
+    if (warn_if_pointless(k, m, w0, gamma, tf)) {
+        osc::warn_step(program, {w0, gamma, 0.0, 0.0, x0, v0},
+                       {h, tf >= 0.0 ? std::floor(tf / h + 1e-9) : 0.0, osc::Step::fixed});
+        if (m > 0.0) osc::warn_rows(program, h, w0, gamma, 0.0, tf); // no driving force
+    }
     osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;
     if (rows > 0.0 && !osc::rows_fit_on_disk(program, data_file, rows, {tf})) return 1;

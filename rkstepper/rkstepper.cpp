@@ -135,13 +135,15 @@ int main(int argc, char **argv) try {
     if (N == 0)
         osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    osc::warn_step(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), t_end,
-                      osc::Step::chosen);
+    osc::warn_step(program,
+                   {std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::F0 / forF::m,
+                    forF::wf, x0, v0},
+                   {h, static_cast<double>(N), osc::Step::chosen_int});
     osc::warn_driven(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
                      forF::F0 / forF::m, forF::wf, t_end, std::numeric_limits<int>::max());
     osc::warn_rows(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::wf,
                    t_end);
-    osc::warn_repeated_times(program, h, t_end, false);
+    if (N > 0) osc::warn_repeated_times(program, h, t_end, false);
     if (!osc::rows_fit_on_disk(program, data_file, N, {t_end})) return 1;
 
     forRK::x1 = x0;

@@ -105,7 +105,7 @@ double response_step(double w0, double beta, double wf, double h)
         for (const double leading : {5.0, 2.0, 1.0}) {
             const double step = leading * decade;
             if (step < h && free_log_gain(w0, beta, step) < 0.0 &&
-                response_error(w0, beta, wf, step) <= amplitude_tolerance)
+                response_error(w0, beta, wf, step) <= tolerance)
                 return step;
         }
     return 0.0;

@@ -16,13 +16,14 @@ namespace {
 const std::string parameter_file = "parametros_sistema.txt";
 const std::string data_file = "RK_generico_1b.txt";
 
-std::vector<std::string> run_rows(const Sandbox &box, const std::string &parameters)
+std::vector<std::string> run_rows(const Sandbox &box, const std::string &parameters,
+                                  const std::string &warnings = "")
 {
     box.write(parameter_file, parameters);
     const RunResult run = box.run(RKSTEPPER);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, warnings);
     return lines_of(box.read(data_file));
 }
 
@@ -31,15 +32,20 @@ TEST(RkstepperRun, WritesOneRowPerStepTimedByTheRunningSum)
     struct Case {
         std::string parameters;
         std::size_t rows;
-        std::string first_time, last_time;
+        std::string first_time, last_time, warnings;
     };
     // A byte-order mark before the first number, as some editors save a file, is not part of it.
-    for (const Case &c : {Case{"1 0 1000 0.01", 1000, "0.01", "10"},
-                          Case{"\xEF\xBB\xBF" "0 0 1 0.25", 1, "0.25", "0.25"},
-                          Case{"1\n0\n3\n-0.5\nresto ignorado\n", 3, "-0.5", "-1.5"}}) {
+    // A negative step runs backward in time, and says so.
+    for (const Case &c :
+         {Case{"1 0 1000 0.01", 1000, "0.01", "10", ""},
+          Case{"\xEF\xBB\xBF" "0 0 1 0.25", 1, "0.25", "0.25", ""},
+          Case{"1\n0\n3\n-0.5\nresto ignorado\n", 3, "-0.5", "-1.5",
+               "rkstepper: aviso: h = -0.5 é negativo: a simulação corre para trás no tempo, de "
+               "t = 0 até t = -1.5, e o amortecimento, que para a frente faz decair o movimento, "
+               "faz agora crescer a solução como e^(0.25·|t|)\n"}}) {
         SCOPED_TRACE(c.parameters);
         Sandbox box;
-        const auto rows = run_rows(box, c.parameters);
+        const auto rows = run_rows(box, c.parameters, c.warnings);
         ASSERT_EQ(rows.size(), c.rows);
         EXPECT_EQ(fields_of(rows.front()).at(0), c.first_time);
         EXPECT_EQ(fields_of(rows.back()).at(0), c.last_time);
@@ -62,7 +68,9 @@ TEST(RkstepperRun, NoStepsEmptiesTheDataFileWithAWarning)
 TEST(RkstepperRun, ZeroStepKeepsTheInitialState)
 {
     Sandbox box;
-    const auto rows = run_rows(box, "0.5 -2 4 0");
+    const auto rows = run_rows(box, "0.5 -2 4 0",
+                               "rkstepper: aviso: h = 0: o tempo não avança, e todas as linhas "
+                               "têm t = 0\n");
     ASSERT_EQ(rows.size(), 4u);
     for (const std::string &row : rows) EXPECT_EQ(row, "0 0.5 -2");
 }

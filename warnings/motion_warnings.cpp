@@ -88,7 +88,7 @@ void warn_driven(const char *program, double h, double w0, double beta, double f
         return;
     const double t_run = last_row(h, t_end);
     const double settled = transient_time(w0, beta, h);
-    if (!(t_run > settled) || !(response_error(w0, beta, wf, h) > amplitude_tolerance)) return;
+    if (!(t_run > settled) || !(response_error(w0, beta, wf, h) > tolerance)) return;
 
     const std::complex<double> computed = rk4_response(w0, beta, f, wf, h);
     const std::complex<double> exact = exact_response(w0, beta, f, wf);
@@ -112,7 +112,7 @@ void warn_rows(const char *program, double h, double w0, double beta, double wf,
     // A mode that the step makes unstable (as the step warnings judge it) hides the rest.
     if (!(t_run >= h) || (beta >= 0.0 && free_log_gain(w0, beta, h) > 1e-12)) return;
     const double period = damped_period(w0, beta); // the mode decays as e^(-β·t)
-    if (std::isfinite(period) && mode_horizon(-beta, t_run) >= period)
+    if (std::isfinite(period) && h * horizon_steps(-beta * h, t_run / h) >= period)
         judge_rows(program, h, period, "a oscilação livre");
     const double forced = 2.0 * std::acos(-1.0) / std::abs(wf);
     if (t_run >= forced) judge_rows(program, h, forced, "a oscilação forçada");

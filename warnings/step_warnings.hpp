@@ -10,19 +10,33 @@
 
 namespace osc {
 
-// How a student makes h·|λ| smaller: with a smaller step, N steps of it reaching the same end,
-// or, where the step is fixed, with smaller constants k/m and b/m.
-enum class Step { chosen, fixed };
+// How a student makes h·|λ| smaller: with a smaller step and the N steps of it that reach the
+// same end (N any number, or N an int), or, where the step is fixed, with smaller constants
+// k/m and b/m.
+enum class Step { fixed, chosen, chosen_int };
 
-// Warns once for each mode (an oscillation counts as one) that the step h makes unstable, or
-// whose computed amplitude strays more than 1% from the exact one before the run ends at
-// t_end or the exact mode has decayed to 1%. Quiet for h <= 0, a run of no step, and w0 or β
-// that are not finite.
-void warn_step(const char *program, double h, double w0, double beta, double t_end, Step step);
+// The motion a run integrates: x'' = -w0²·x - 2β·x' + f·sin(wf·t) from x = x0, x' = v0.
+struct Motion {
+    double w0, beta, f, wf, x0, v0;
+};
+
+// The run: `steps` steps of h from t = 0 to the last row (a negative h runs backward in time).
+struct Grid {
+    double h, steps;
+    Step step;
+};
+
+// Warns once for each mode (an oscillation counts as one) that the step makes unstable, or
+// whose computed motion strays more than 1% of its amplitude from the exact one before the
+// run ends or the exact mode has decayed to 1%, saying whether the amplitude, the phase or both
+// are off; and when the run goes backward in time, when its time N·h overflows, or when its
+// numbers grow past the largest double and the rows turn to inf and nan. Quiet for a run of no
+// step and for w0 or β that are not finite.
+void warn_step(const char *program, const Motion &motion, const Grid &grid);
 
 // Warns when two consecutive rows of a run at step h up to t_end write the same time in six
 // significant digits, naming the time from which they do; with `index`, also the step index
-// n = t/h written beside it.
+// n = t/h written beside it. With h = 0, says that time does not advance.
 void warn_repeated_times(const char *program, double h, double t_end, bool index);
 
 } // namespace osc
