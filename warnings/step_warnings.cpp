@@ -3,6 +3,7 @@
 #include "stepmath/rk4.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
+#include "warnings/wording.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -21,14 +22,6 @@ namespace {
 using Complex = std::complex<double>;
 
 const double pi = std::acos(-1.0);
-
-// A number in `digits` significant digits.
-std::string figure(double value, int digits = 3)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    return text;
-}
 
 // A time as a sentence gives it: three significant digits, written as in the data files.
 std::string time_figure(double t)

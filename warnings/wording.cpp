@@ -4,10 +4,10 @@
 
 namespace osc {
 
-std::string figure(double value)
+std::string figure(double value, int digits)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3g", value);
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
     return text;
 }
 

@@ -5,7 +5,7 @@
 
 namespace osc {
 
-// A number as a sentence gives it: three significant digits.
-std::string figure(double value);
+// A number as a sentence gives it: three significant digits, or `digits` where more are needed.
+std::string figure(double value, int digits = 3);
 
 } // namespace osc
