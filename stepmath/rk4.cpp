@@ -169,7 +169,7 @@ double accurate_step(Complex z, double h, double steps)
 
 double steps_to_reach(double t_end, double h, double most)
 {
-    const double steps = std::ceil(t_end / h - 1e-9);
+    const double steps = steps_needed(h, t_end);
     if (!(steps <= most) || !(std::abs(steps * h) < stall_time(std::abs(h))))
         return std::numeric_limits<double>::quiet_NaN();
     return steps;

@@ -16,6 +16,10 @@ double stall_time(double h)
     return std::ldexp(1.0, mantissa == 0.5 ? exponent + 52 : exponent + 53);
 }
 
+double whole_steps(double h, double t_end) { return std::floor(t_end / h + 1e-9); }
+
+double steps_needed(double h, double t_end) { return std::ceil(t_end / h - 1e-9); }
+
 // Whether two times are written alike in six significant digits.
 bool written_alike(double a, double b)
 {

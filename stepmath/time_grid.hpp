@@ -8,6 +8,14 @@ namespace osc {
 // (h > 0), adding h no longer changes it: a final time at or beyond that point is never passed.
 double stall_time(double h);
 
+// The whole steps h from t = 0 to the last row at or before t_end, allowing for the rounding of
+// t_end/h (a final time of 0.3 at h = 0.1 has three steps, not 2.9999999999999996).
+double whole_steps(double h, double t_end);
+
+// The fewest whole steps h from t = 0 that reach t_end, N·h >= t_end, allowing for the rounding
+// of t_end/h.
+double steps_needed(double h, double t_end);
+
 // Whether two numbers are written alike in six significant digits.
 bool written_alike(double a, double b);
 

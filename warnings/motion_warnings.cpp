@@ -34,7 +34,7 @@ std::string phase_against_exact(double delta)
 }
 
 // The last row's time, a whole number of steps from t = 0.
-double last_row(double h, double t_end) { return std::floor(t_end / h + 1e-9) * h; }
+double last_row(double h, double t_end) { return whole_steps(h, t_end) * h; }
 
 // What the step to offer, and how many of it reach t_run, let the student do.
 std::string remedy(double w0, double beta, double wf, double h, double t_run, double max_steps)
@@ -43,8 +43,8 @@ std::string remedy(double w0, double beta, double wf, double h, double t_run, do
     if (step == 0.0)
         return "nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo de h = " +
                text(h) + ", o poria abaixo de 1%";
-    const double steps = std::ceil(t_run / step - 1e-9);
-    const std::string count = steps < 1e15 ? std::to_string(std::llround(steps)) : text(steps);
+    const double steps = steps_needed(step, t_run);
+    const std::string count = whole(steps);
     if (steps > max_steps || !(t_run < stall_time(step)))
         return "com h = " + text(step) + " o desvio ficaria abaixo de 1%, mas seriam precisos " +
                "N = " + count + " passos até ao mesmo instante final, mais do que a execução " +

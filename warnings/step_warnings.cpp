@@ -39,15 +39,6 @@ std::string time_below(double t)
     return text(std::floor(t / unit) * unit);
 }
 
-// A whole number in full, up to where six significant digits say enough.
-std::string whole(double value)
-{
-    if (!(value < 1e15)) return text(value);
-    char digits[24];
-    std::snprintf(digits, sizeof digits, "%.0f", value);
-    return digits;
-}
-
 // Two numbers in as few significant digits, from three on, as tell them apart.
 std::pair<std::string, std::string> apart(double a, double b)
 {
@@ -154,7 +145,7 @@ std::string remedy(const Grid &grid, const Mode &mode, double judged)
     const std::string would = prefix + "um passo que mantenha o desvio abaixo de 1%, h = " +
                               text(smaller) + " ou menor, ";
     if (!std::isfinite(t_end)) return would + "não chegaria a N·h, que não é finito";
-    const double needed = std::ceil(t_end / smaller - 1e-9);
+    const double needed = steps_needed(smaller, t_end);
     if (needed > most)
         return would + "só chegaria a t = " + text(t_end) + " com mais de " + whole(most) +
                " passos, o maior N que se aceita";

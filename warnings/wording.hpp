@@ -8,4 +8,7 @@ namespace osc {
 // A number as a sentence gives it: three significant digits, or `digits` where more are needed.
 std::string figure(double value, int digits = 3);
 
+// A count such as N in full digits, or as the data files write it beyond 10^15.
+std::string whole(double value);
+
 } // namespace osc
