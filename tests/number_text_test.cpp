@@ -31,6 +31,10 @@ public:
         char theirs[64];
         const int length = std::snprintf(theirs, sizeof theirs, "%.6g", value);
         ++checked_;
+        char longer[64];
+        std::snprintf(longer, sizeof longer, "%.16g", value);
+        reads_back(theirs);
+        reads_back(longer);
         if (end - ours == length && std::memcmp(ours, theirs, static_cast<std::size_t>(length)) == 0)
             return;
         if (++differing_ <= 10) {
@@ -58,6 +62,16 @@ public:
     }
 
     long checked() const { return checked_; }
+
+    // A number's text reads back in a row as the C library reads it, to the last bit.
+    static void reads_back(const char *text)
+    {
+        double value = 0.0;
+        ASSERT_EQ(osc::row_numbers(text, &value, 1), 1) << text;
+        const double expected = std::strtod(text, nullptr);
+        if (std::memcmp(&value, &expected, sizeof value) != 0 && !std::isnan(expected))
+            ADD_FAILURE() << text << " reads as " << value;
+    }
 
 private:
     long checked_ = 0;
