@@ -215,11 +215,12 @@ private:
     std::string blocks_;
 };
 
-// Thins `text`, the content of `file`, into the drawing; on refusal says why and returns false.
-bool prepare(const std::string &file, const std::string &text, Drawing &drawing)
+// Thins the rows of `file`, open in `source`, into the drawing; on refusal says why and
+// returns false.
+bool prepare(const std::string &file, const osc::DataSource &source, Drawing &drawing)
 {
     std::vector<osc::Row> rows;
-    const std::string why = osc::finite_rows(text, rows);
+    const std::string why = source.finite_rows(rows);
     if (!why.empty()) {
         fail(file + ": " + why);
         return false;
@@ -233,10 +234,10 @@ bool prepare(const std::string &file, const std::string &text, Drawing &drawing)
     return true;
 }
 
-// Reads `file` whole; says why and returns false when it cannot be read.
-bool read(const std::string &file, std::string &text)
+// Opens `file`; says why and returns false when it cannot be read.
+bool open(const std::string &file, osc::DataSource &source)
 {
-    const std::string why = osc::read_data_file(file, text);
+    const std::string why = source.open(file);
     if (why.empty()) return true;
     fail(file + ": " + why);
     return false;
@@ -315,8 +316,8 @@ int draw_together(const Options &options, const std::string &gnuplot)
     Drawing drawing;
     std::string shown;
     for (const std::string &file : options.files) {
-        std::string text;
-        if (!read(file, text) || !prepare(file, text, drawing)) {
+        osc::DataSource source;
+        if (!open(file, source) || !prepare(file, source, drawing)) {
             status = 1;
             continue;
         }
@@ -346,8 +347,8 @@ int draw_each(const Options &options, const std::string &gnuplot)
 {
     int status = 0;
     for (const std::string &file : options.files) {
-        std::string text;
-        if (!read(file, text)) {
+        osc::DataSource source;
+        if (!open(file, source)) {
             status = 1;
             continue;
         }
@@ -360,7 +361,7 @@ int draw_each(const Options &options, const std::string &gnuplot)
         osc::Replacement beside;
         Drawing drawing;
         std::string out;
-        if ((!options.has_table && !open_beside(beside, target)) || !prepare(file, text, drawing) ||
+        if ((!options.has_table && !open_beside(beside, target)) || !prepare(file, source, drawing) ||
             !plot(gnuplot, drawing, "png", options, file, out)) {
             status = 1;
             continue;

@@ -169,7 +169,8 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     box.write("input_1a.txt", "1 0 200 0.05\n");
     ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
     box.write("duas.dat", two_rows);
-    box.write("maiusculas.dat", "0 1 0\n1E-3 0.99 -1.2E-3\n2E-3 0.98 -2.4E-3\n");
+    // Upper-case exponents, and a last line that no newline ends.
+    box.write("maiusculas.dat", "0 1 0\n1E-3 0.99 -1.2E-3\n2E-3 0.98 -2.4E-3");
     // Line ends of another system, tabs and runs of blanks draw as single blanks would.
     box.write("crlf.dat", "0\t1  0\r\n0.1 0.995\t-0.0998\r\n0.2 0.98 -0.199\r\n");
     ASSERT_EQ(box.run(HARMOSC, "1\n1 1\n0 0\n1\n").status, 0);
