@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <unordered_set>
+#include <vector>
 
 namespace osc {
 
@@ -113,6 +113,52 @@ private:
     Row x_low_, x_high_, v_low_, v_high_;
 };
 
+// The steps drawn so far, kept by open addressing: one probe of a flat table where a hash set
+// of nodes would allocate for each step and chase a pointer to find it.
+class StepSet {
+public:
+    // Adds a step; false when it was there already.
+    bool insert(std::uint64_t key)
+    {
+        if (2 * (count_ + 1) > slots_.size()) grow();
+        std::size_t at = slot(key);
+        for (; slots_[at] != empty; at = (at + 1) & (slots_.size() - 1))
+            if (slots_[at] == key) return false;
+        slots_[at] = key;
+        ++count_;
+        return true;
+    }
+
+    void clear()
+    {
+        std::fill(slots_.begin(), slots_.end(), empty);
+        count_ = 0;
+    }
+
+private:
+    static constexpr std::uint64_t empty = ~std::uint64_t{0}; // no step is all ones
+
+    // Fibonacci hashing: the top bits of the key times 2^64 over the golden ratio.
+    std::size_t slot(std::uint64_t key) const
+    {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15U) >> shift_);
+    }
+
+    void grow()
+    {
+        std::vector<std::uint64_t> old(2 * slots_.size(), empty);
+        old.swap(slots_);
+        --shift_;
+        count_ = 0;
+        for (const std::uint64_t key : old)
+            if (key != empty) insert(key);
+    }
+
+    std::vector<std::uint64_t> slots_ = std::vector<std::uint64_t>(std::size_t{1} << 12U, empty);
+    unsigned shift_ = 64 - 12;
+    std::size_t count_ = 0;
+};
+
 // A step from one cell to another, one number.
 std::uint64_t step(std::int64_t from, std::int64_t to)
 {
@@ -126,7 +172,7 @@ Runs thin_phase(const std::vector<Row> &rows)
     Runs runs;
     if (rows.empty()) return runs;
     PhaseCells cells(rows.front());
-    std::unordered_set<std::uint64_t> drawn;
+    StepSet drawn;
     std::int64_t here = cells.cell(rows.front());
     Row anchor = rows.front(); // where the next run starts: the last row that left its cell
     bool chained = false;
@@ -138,7 +184,7 @@ Runs thin_phase(const std::vector<Row> &rows)
         }
         const std::int64_t cell = cells.cell(row);
         if (cell == here) continue;
-        const bool first_time = drawn.insert(step(here, cell)).second;
+        const bool first_time = drawn.insert(step(here, cell));
         here = cell;
         if (!first_time) {
             chained = false;
