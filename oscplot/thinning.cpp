@@ -47,70 +47,47 @@ std::vector<Row> thin_time(const std::vector<Row> &rows)
 
 namespace {
 
-// The cells of the phase plane. Their size follows the spans of x and v seen so far: a power
-// of two times the first span over `cells`, doubled whenever the span outgrows `cells` of them,
-// so they are never larger than 1/512 of the final span, only smaller.
+// The cells of the phase plane: 1/512 of the span of x and of v each, under three quarters of a
+// pixel of the panel.
 class PhaseCells {
 public:
-    static constexpr double cells = 1024;
+    static constexpr double cells = 512;
 
-    explicit PhaseCells(const Row &start)
-        : x0_(start.x), v0_(start.v), x_low_(start), x_high_(start), v_low_(start),
-          v_high_(start)
+    explicit PhaseCells(const std::vector<Row> &rows)
+        : x_low_(rows.front()), x_high_(rows.front()), v_low_(rows.front()), v_high_(rows.front())
     {
+        for (const Row &row : rows) {
+            if (row.x < x_low_.x) x_low_ = row;
+            else if (row.x > x_high_.x) x_high_ = row;
+            if (row.v < v_low_.v) v_low_ = row;
+            else if (row.v > v_high_.v) v_high_ = row;
+        }
+        x_cell_ = size(x_high_.x - x_low_.x);
+        v_cell_ = size(v_high_.v - v_low_.v);
     }
 
-    // Takes in a row; true when the cells changed size, and the cells known so far mean
-    // nothing any more.
-    bool extend(const Row &row)
-    {
-        if (row.x < x_low_.x) x_low_ = row;
-        else if (row.x > x_high_.x) x_high_ = row;
-        if (row.v < v_low_.v) v_low_ = row;
-        else if (row.v > v_high_.v) v_high_ = row;
-        const bool x_changed = fit(x_high_.x - x_low_.x, x_cell_);
-        const bool v_changed = fit(v_high_.v - v_low_.v, v_cell_);
-        return x_changed || v_changed;
-    }
-
-    bool outside(const Row &row) const
-    {
-        return row.x < x_low_.x || row.x > x_high_.x || row.v < v_low_.v || row.v > v_high_.v;
-    }
-
-    // The cell of a row, one number: the indices run from 1 to 2 * cells + 1 on each axis.
+    // The cell of a row, one number: the indices run from 0 to `cells` on each axis.
     std::int64_t cell(const Row &row) const
     {
-        return index(row.x, x0_, x_cell_) * across + index(row.v, v0_, v_cell_);
+        return index(row.x - x_low_.x, x_cell_) * across + index(row.v - v_low_.v, v_cell_);
     }
 
     // The rows where x and v are lowest and highest.
     std::vector<Row> extremes() const { return {x_low_, x_high_, v_low_, v_high_}; }
 
 private:
-    static constexpr double unsized = 1e300; // no span yet: every row is in one cell
-    static constexpr double offset = cells + 1;
-    static constexpr std::int64_t across = 2 * static_cast<std::int64_t>(cells) + 3;
+    static constexpr std::int64_t across = static_cast<std::int64_t>(cells) + 1;
 
-    static std::int64_t index(double value, double origin, double size)
+    // A quantity that never changes is all in one cell.
+    static double size(double span) { return span > 0 ? span / cells : 1.0; }
+
+    static std::int64_t index(double offset, double size)
     {
-        return static_cast<std::int64_t>((value - origin) / size + offset);
+        return std::min(static_cast<std::int64_t>(offset / size), across - 1);
     }
 
-    static bool fit(double span, double &size)
-    {
-        if (span <= 0) return false;
-        double fitted = size == unsized ? span / cells : size;
-        while (fitted * cells < span) fitted *= 2;
-        if (fitted == size) return false;
-        size = fitted;
-        return true;
-    }
-
-    double x0_, v0_;
-    double x_cell_ = unsized;
-    double v_cell_ = unsized;
     Row x_low_, x_high_, v_low_, v_high_;
+    double x_cell_, v_cell_;
 };
 
 // The steps drawn so far, kept by open addressing: one probe of a flat table where a hash set
@@ -127,12 +104,6 @@ public:
         slots_[at] = key;
         ++count_;
         return true;
-    }
-
-    void clear()
-    {
-        std::fill(slots_.begin(), slots_.end(), empty);
-        count_ = 0;
     }
 
 private:
@@ -162,7 +133,7 @@ private:
 // A step from one cell to another, one number.
 std::uint64_t step(std::int64_t from, std::int64_t to)
 {
-    return static_cast<std::uint64_t>(from + 1) << 32U | static_cast<std::uint64_t>(to);
+    return static_cast<std::uint64_t>(from) << 32U | static_cast<std::uint64_t>(to);
 }
 
 } // namespace
@@ -171,17 +142,13 @@ Runs thin_phase(const std::vector<Row> &rows)
 {
     Runs runs;
     if (rows.empty()) return runs;
-    PhaseCells cells(rows.front());
+    const PhaseCells cells(rows);
     StepSet drawn;
     std::int64_t here = cells.cell(rows.front());
     Row anchor = rows.front(); // where the next run starts: the last row that left its cell
     bool chained = false;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const Row &row = rows[i];
-        if (cells.outside(row) && cells.extend(row)) {
-            drawn.clear();
-            here = -1;
-        }
         const std::int64_t cell = cells.cell(row);
         if (cell == here) continue;
         const bool first_time = drawn.insert(step(here, cell));

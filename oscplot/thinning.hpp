@@ -26,9 +26,9 @@ inline constexpr int time_columns = 2048;
 // kept: within a column the line through them covers exactly the heights the whole line covers.
 std::vector<Row> thin_time(const std::vector<Row> &rows);
 
-// The phase portrait, which retraces itself: the plane is cut into cells of at most 1/512 of
-// the span of x and of v, and a step from one cell to another is kept the first time it is made
-// only; a row in the cell of the row before is skipped. The runs are broken where a step was
+// The phase portrait, which retraces itself: the plane is cut into cells of 1/512 of the span
+// of x and of v, and a step from one cell to another is kept the first time it is made only; a
+// row in the cell of the row before is skipped. The runs are broken where a step was
 // left out, and end with the rows where x and v are lowest and highest, as lone points.
 Runs thin_phase(const std::vector<Row> &rows);
 

@@ -644,6 +644,14 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
         EXPECT_NEAR(lone[0].x, extremes[i].first, 1e-15);
         EXPECT_NEAR(lone[0].v, extremes[i].second, 1e-15);
     }
+    // Over spans of 1, a step ending 0.9/512 from where an earlier one ended is that step
+    // again; one ending 1.1/512 from it reaches the next cell, and is drawn.
+    const osc::Runs zigzag = osc::thin_phase({{0, 0, 0}, {1, 1, 1}, {2, 0, 0}, {3, 1, 0.5}, {4, 0, 0},
+                                              {5, 1, 0.5 + 0.9 / 512}, {6, 0, 0}, {7, 1, 0.5 + 1.1 / 512}});
+    std::vector<double> times;
+    for (const auto &run : zigzag)
+        for (const osc::Row &row : run) times.push_back(row.t);
+    EXPECT_EQ(times, (std::vector<double>{0, 1, 2, 3, 4, 6, 7, 0, 1, 0, 1}));
 }
 
 TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
