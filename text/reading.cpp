@@ -163,9 +163,9 @@ namespace {
 // nullptr for any other text, which from_chars then reads.
 const char *exact_decimal(const char *at, const char *end, double &value)
 {
-    constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const auto digit = [&](const char *p) { return p != end && *p >= '0' && *p <= '9'; };
     const bool negative = at != end && *at == '-';
     if (negative) ++at;
