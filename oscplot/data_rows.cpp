@@ -124,7 +124,10 @@ std::string DataSource::finite_rows(std::vector<Row> &rows) const
     // The first half's rows take the second's in place.
     first.rows.reserve(rows_in(size));
     std::thread other;
-    if (cut >= 0) other = std::thread(read_part, fd_, cut, -1, std::ref(second));
+    if (cut >= 0) {
+        second.rows.reserve(rows_in(size - cut));
+        other = std::thread(read_part, fd_, cut, -1, std::ref(second));
+    }
     read_part(fd_, 0, cut, first);
     if (other.joinable()) other.join();
     if (first.error != 0 || second.error != 0)
