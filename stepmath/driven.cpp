@@ -88,12 +88,11 @@ double response_error(double w0, double beta, double wf, double h)
 double transient_time(double w0, double beta, double h)
 {
     const double infinite = std::numeric_limits<double>::infinity();
-    const double ln100 = std::log(100.0);
     double time = 0.0;
     for (const Complex lambda : free_modes(w0, beta)) {
         const double gain = rk4_log_gain(h * lambda); // ln|R(h·λ)|
         if (!(lambda.real() < 0.0) || !(gain < 0.0)) return infinite;
-        time = std::max({time, ln100 / -lambda.real(), ln100 / -gain * h});
+        time = std::max({time, one_percent_time(-lambda.real()), one_percent_time(-gain) * h});
     }
     return time;
 }

@@ -95,9 +95,11 @@ std::vector<Complex> step_modes(double h, double w0, double beta)
     return {fast, h_w0 * (h_w0 / fast)};
 }
 
+double one_percent_time(double rate) { return std::log(100.0) / rate; }
+
 double horizon_steps(Complex z, double steps)
 {
-    return z.real() < 0.0 ? std::min(steps, std::log(100.0) / -z.real()) : steps;
+    return z.real() < 0.0 ? std::min(steps, one_percent_time(-z.real())) : steps;
 }
 
 Deviation deviation(Complex z, double steps)

@@ -41,6 +41,9 @@ double rk4_stability_limit(std::complex<double> z);
 // forming β² or w0², which may overflow where h·λ does not.
 std::vector<std::complex<double>> step_modes(double h, double w0, double beta);
 
+// How long e^(-rate·t) takes to fall to 1% of its start: ln(100)/rate.
+double one_percent_time(double rate);
+
 // The steps up to which a mode is judged: all `steps` of the run, or as many as make the exact
 // mode e^(n·z) decay to 1% of its start, whichever are fewer.
 double horizon_steps(std::complex<double> z, double steps);
