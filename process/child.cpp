@@ -228,8 +228,9 @@ Finished run_program(const char *caller, const std::string &program, const std::
     for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
     const std::vector<char *> envp = environment_with(environment);
-    const auto not_started = [&](int error) {
-        finished.said = std::string(caller) + ": não é possível executar " + program + ": " + reason(error) + "\n";
+    const auto cannot = [&](bool entering, int error) {
+        finished.said = std::string(caller) + ": não é possível " +
+                        (entering ? "entrar em " + directory : "executar " + program) + ": " + reason(error) + "\n";
     };
 
     Descriptor nothing{above_standard(::open("/dev/null", O_RDWR | O_CLOEXEC))};
@@ -239,13 +240,13 @@ Finished run_program(const char *caller, const std::string &program, const std::
     Pipe in;
     if (nothing.fd < 0 || !errors.open() || !report.open() || (output == Output::apart && !out.open()) ||
         (!input.empty() && !in.open())) {
-        not_started(errno);
+        cannot(false, errno);
         return finished;
     }
     const PipeSignalIgnored ignored(!input.empty());
     const pid_t child = ::fork();
     if (child < 0) {
-        not_started(errno);
+        cannot(false, errno);
         return finished;
     }
     if (child == 0) {
@@ -261,9 +262,7 @@ Finished run_program(const char *caller, const std::string &program, const std::
     errors.write.close();
     report.write.close();
     if (Failure failure; failure_reported(report.read, failure))
-        finished.said = std::string(caller) + ": não é possível " +
-                        (failure.entering ? "entrar em " + directory : "executar " + program) + ": " +
-                        reason(failure.error) + "\n";
+        cannot(failure.entering, failure.error);
     exchange(in.write, input, out.read, finished.out, errors.read, finished.said);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
