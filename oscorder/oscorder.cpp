@@ -354,7 +354,7 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
     if (!work.write(parameter_file, parameters)) return false;
-    const osc::Finished run = osc::run_program(program, rkstepper, {}, work.path(), true);
+    const osc::Finished run = osc::run_program(program, rkstepper, {}, work.path(), osc::Output::merged);
     // What rkstepper said is shown only when its run gives no measurement.
     const auto fail = [&](const std::string &why) {
         refuse(why);
@@ -484,7 +484,7 @@ bool draw(const WorkDirectory &work, const std::string &gnuplot, osc::Replacemen
         gnuplot,
         {"-c", work.file("oscorder.gp"), work.file("figure.png"), work.file("points"),
          work.file("floor"), std::to_string(osc::order_margin), anchor_step, anchor_error, title},
-        work.path(), false);
+        work.path(), osc::Output::discarded);
     std::ifstream in(work.file("figure.png"), std::ios::binary);
     const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (drawn.status != 0 || !osc::png_whole(image)) {

@@ -10,7 +10,6 @@
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "oscplot/data_rows.hpp"
-#include "oscplot/gnuplot.hpp"
 #include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
@@ -252,11 +251,14 @@ bool plot(const std::string &gnuplot, const Drawing &drawing, const char *layout
           const Options &options, const std::string &what, std::string &out, int columns = 0,
           int lines = 0)
 {
-    osc::GnuplotRun run =
-        osc::run_gnuplot(gnuplot, drawing.input(layout, columns, lines, options.has_table));
-    if (!run.exited || run.status != 0) {
-        while (!run.err.empty() && run.err.back() == '\n') run.err.pop_back();
-        fail(what + ": o gnuplot falhou: " + run.err);
+    // A program named as a file is read through stdio's buffer; one read from standard input
+    // itself goes byte by byte, a system call each. Its messages come in one locale everywhere.
+    osc::Finished run = osc::run_program(program, gnuplot, {"/dev/stdin"}, "", osc::Output::apart,
+                                         drawing.input(layout, columns, lines, options.has_table),
+                                         {"LC_ALL=C.UTF-8"});
+    if (run.status != 0) {
+        while (!run.said.empty() && run.said.back() == '\n') run.said.pop_back();
+        fail(what + ": o gnuplot falhou: " + run.said);
         return false;
     }
     if (options.has_table) tables += run.out;

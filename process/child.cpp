@@ -2,11 +2,14 @@
 
 #include "text/messages.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,14 +35,160 @@ std::string absolute(const std::string &file)
     return std::string(directory) + "/" + file;
 }
 
-// In the child: what it could not do, on its standard error, and the status of a program that
-// was not started.
-[[noreturn]] void fail_in_child(const char *caller, const std::string &doing, int error)
+// A file descriptor, closed once done with.
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    explicit Descriptor(int opened) : fd(opened) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor() { close(); }
+    void close()
+    {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+// `fd` moved above standard input, output and error (it may have taken the place of one that
+// was closed), so that putting the others in place in the child never overwrites it.
+int above_standard(int fd)
 {
-    const std::string line = std::string(caller) + ": não é possível " + doing + ": " + reason(error) + "\n";
-    const ssize_t ignored = ::write(STDERR_FILENO, line.data(), line.size());
-    static_cast<void>(ignored);
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
+// A pipe to or from the child; neither end is inherited by what the child executes.
+struct Pipe {
+    Descriptor read;
+    Descriptor write;
+    bool open()
+    {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+        read.fd = above_standard(ends[0]);
+        write.fd = above_standard(ends[1]);
+        return read.fd >= 0 && write.fd >= 0;
+    }
+};
+
+// This process's environment with `settings` ("NAME=value") put over it, for execve.
+std::vector<char *> environment_with(const std::vector<std::string> &settings)
+{
+    std::vector<char *> envp;
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view name(*entry, std::strcspn(*entry, "="));
+        const bool set_over = std::any_of(settings.begin(), settings.end(), [&](const std::string &setting) {
+            return setting.size() > name.size() && setting.compare(0, name.size(), name) == 0 &&
+                   setting[name.size()] == '=';
+        });
+        if (!set_over) envp.push_back(*entry);
+    }
+    for (const std::string &setting : settings) envp.push_back(const_cast<char *>(setting.c_str()));
+    envp.push_back(nullptr);
+    return envp;
+}
+
+// SIGPIPE ignored while a program's input is written, so that one that stops reading early
+// ends with a status of its own instead of ending this process; put back as it was after.
+class PipeSignalIgnored {
+public:
+    explicit PipeSignalIgnored(bool wanted)
+    {
+        if (!wanted) return;
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        set_ = ::sigaction(SIGPIPE, &ignore, &earlier_) == 0;
+    }
+    PipeSignalIgnored(const PipeSignalIgnored &) = delete;
+    PipeSignalIgnored &operator=(const PipeSignalIgnored &) = delete;
+    ~PipeSignalIgnored()
+    {
+        if (set_) ::sigaction(SIGPIPE, &earlier_, nullptr);
+    }
+
+private:
+    struct sigaction earlier_ {};
+    bool set_ = false;
+};
+
+// What the child could not do before it became the program, reported to the parent.
+struct Failure {
+    bool entering = false; // entering the directory, rather than executing the program
+    int error = 0;
+};
+
+// In the child: the report of what it could not do, and the status of a program not started.
+[[noreturn]] void fail_in_child(int report, bool entering)
+{
+    const Failure failure{entering, errno};
+    (void)!::write(report, &failure, sizeof failure);
     ::_exit(127);
+}
+
+// In the child, which may only make async-signal-safe calls: becomes the program, with `in`,
+// `out` and `err` as its standard input, output and error, in `directory` (when one is given).
+[[noreturn]] void become(int in, int out, int err, int report, const std::string &directory,
+                         char *const argv[], char *const envp[])
+{
+    if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
+        fail_in_child(report, false);
+    // The caller may ignore SIGPIPE, and an ignored signal stays ignored across exec.
+    std::signal(SIGPIPE, SIG_DFL);
+    if (!directory.empty() && ::chdir(directory.c_str()) != 0) fail_in_child(report, true);
+    ::execve(argv[0], argv, envp);
+    fail_in_child(report, false);
+}
+
+// In the parent: whether the child reported what it could not do, in `failure`; it reports
+// nothing once it became the program (the report's write end closes on exec).
+bool failure_reported(const Descriptor &report, Failure &failure)
+{
+    ssize_t got = 0;
+    while ((got = ::read(report.fd, &failure, sizeof failure)) < 0 && errno == EINTR) {
+    }
+    return got == static_cast<ssize_t>(sizeof failure);
+}
+
+// Appends what fd holds now to `into`; false once it is at its end.
+bool drain(int fd, std::string &into)
+{
+    char buffer[65536];
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    if (got <= 0) return false;
+    into.append(buffer, static_cast<std::size_t>(got));
+    return true;
+}
+
+// Writes `input` to `in` while reading `out` and `err` until both end, so that a program that
+// writes much while it reads never waits on this one (a closed descriptor is left out).
+void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
+              Descriptor &err, std::string &from_err)
+{
+    if (in.fd >= 0) ::fcntl(in.fd, F_SETFL, O_NONBLOCK);
+    while (out.fd >= 0 || err.fd >= 0) {
+        pollfd watched[3] = {{out.fd, POLLIN, 0}, {err.fd, POLLIN, 0}, {in.fd, POLLOUT, 0}};
+        if (::poll(watched, 3, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (watched[0].revents != 0 && !drain(out.fd, from_out)) out.close();
+        if (watched[1].revents != 0 && !drain(err.fd, from_err)) err.close();
+        if (watched[2].revents != 0) {
+            const ssize_t put = ::write(in.fd, input.data(), input.size());
+            if (put > 0) input.remove_prefix(static_cast<std::size_t>(put));
+            if ((put < 0 && errno != EAGAIN && errno != EINTR) || input.empty()) in.close();
+        }
+    }
+    in.close();
+    out.close();
+    err.close();
 }
 
 } // namespace
@@ -71,50 +220,50 @@ std::string on_path(const char *name)
 }
 
 Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
-                     const std::string &directory, bool keep_output)
+                     const std::string &directory, Output output, std::string_view input,
+                     const std::vector<std::string> &environment)
 {
     Finished finished;
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
     for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
+    const std::vector<char *> envp = environment_with(environment);
+    const auto cannot = [&](bool entering, int error) {
+        finished.said = std::string(caller) + ": não é possível " +
+                        (entering ? "entrar em " + directory : "executar " + program) + ": " + reason(error) + "\n";
+    };
 
-    int channel[2];
-    if (::pipe(channel) != 0) {
-        finished.said = std::string(caller) + ": não é possível executar " + program + ": " + reason(errno) + "\n";
+    Descriptor nothing{above_standard(::open("/dev/null", O_RDWR | O_CLOEXEC))};
+    Pipe errors;
+    Pipe report;
+    Pipe out;
+    Pipe in;
+    if (nothing.fd < 0 || !errors.open() || !report.open() || (output == Output::apart && !out.open()) ||
+        (!input.empty() && !in.open())) {
+        cannot(false, errno);
         return finished;
     }
-    ::fcntl(channel[0], F_SETFD, FD_CLOEXEC);
+    const PipeSignalIgnored ignored(!input.empty());
     const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        const int nothing = ::open("/dev/null", O_RDWR);
-        if (nothing < 0 || ::dup2(nothing, STDIN_FILENO) < 0 ||
-            ::dup2(keep_output ? channel[1] : nothing, STDOUT_FILENO) < 0 ||
-            ::dup2(channel[1], STDERR_FILENO) < 0)
-            ::_exit(127);
-        if (nothing > STDERR_FILENO) ::close(nothing);
-        if (channel[1] > STDERR_FILENO) ::close(channel[1]);
-        // The caller may ignore SIGPIPE, and an ignored signal stays ignored across exec.
-        std::signal(SIGPIPE, SIG_DFL);
-        if (::chdir(directory.c_str()) != 0) fail_in_child(caller, "entrar em " + directory, errno);
-        ::execv(argv[0], argv.data());
-        fail_in_child(caller, "executar " + program, errno);
-    }
-    ::close(channel[1]);
     if (child < 0) {
-        finished.said = std::string(caller) + ": não é possível executar " + program + ": " + reason(errno) + "\n";
-        ::close(channel[0]);
+        cannot(false, errno);
         return finished;
+    }
+    if (child == 0) {
+        const int output_to = output == Output::apart    ? out.write.fd
+                              : output == Output::merged ? errors.write.fd
+                                                         : nothing.fd;
+        become(input.empty() ? nothing.fd : in.read.fd, output_to, errors.write.fd, report.write.fd,
+               directory, argv.data(), envp.data());
     }
     running.store(child);
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(channel[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        finished.said.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(channel[0]);
+    in.read.close();
+    out.write.close();
+    errors.write.close();
+    report.write.close();
+    if (Failure failure; failure_reported(report.read, failure))
+        cannot(failure.entering, failure.error);
+    exchange(in.write, input, out.read, finished.out, errors.read, finished.said);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

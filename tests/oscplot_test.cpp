@@ -785,6 +785,10 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
         expect_even_labels(bottom[panel], "along the bottom of panel " + std::to_string(panel + 1));
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(box.dir()), fs::directory_iterator()), 1);
+    // gnuplot's program reaches it while oscplot's own standard input is closed.
+    const RunResult closed = box.run_command({"/bin/sh", "-c", "exec \"$@\" <&-", "sh", "/usr/bin/env",
+                                              "COLUMNS=80", "LINES=24", OSCPLOT, "-t", "Oscilador_Kutta.dat"});
+    EXPECT_EQ(closed.out, run.out) << closed.err;
 
     // A terminal too small to hold two panels is taken as 100 x 30.
     const RunResult small = box.run_command(
