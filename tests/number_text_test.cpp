@@ -139,6 +139,8 @@ TEST(NumberText, RowsReadBackAsTheStreamReadsThem)
         {"1\t 2.5\r", 2, {1.0, 2.5}},             // a tab, a run of blanks, a CRLF end
         {"+1 .5 2E3", 3, {1.0, 0.5, 2000.0}},      // signs, bare fractions, upper-case exponents
         {"-1e400 1e-400", 2, {-inf, 0.0}},         // beyond the range: -inf; below it: 0
+        {"18446744073709551616 -3.6893488147419103232e19", 2, {0x1p64, -0x1p65}}, // 20 digits
+        {"- e5", -1, {}},                          // a sign or an exponent alone
         {"", 0, {}},
         {"1 2 3 4 5", -1, {}},                     // more than the room for four
         {"1x 2", -1, {}},

@@ -171,11 +171,11 @@ const char *exact_decimal(const char *at, const char *end, double &value)
     if (negative) ++at;
     if (!digit(at)) return nullptr;
     std::uint64_t digits = 0;
-    int significant = 0;
+    int significant = 0; // digits from the first that is not 0: past 19 they may not fit
     int exponent = 0;
     const auto take = [&](char c) {
+        if (significant > 0 || c != '0') ++significant;
         digits = digits * 10 + static_cast<unsigned>(c - '0');
-        if (digits != 0) ++significant;
     };
     while (digit(at)) take(*at++);
     if (at != end && *at == '.') {
