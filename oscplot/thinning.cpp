@@ -62,15 +62,12 @@ public:
             if (row.v < v_low_.v) v_low_ = row;
             else if (row.v > v_high_.v) v_high_ = row;
         }
-        x_cell_ = size(x_high_.x - x_low_.x);
-        v_cell_ = size(v_high_.v - v_low_.v);
+        x_ = {x_low_.x, x_high_.x, x_high_.x - x_low_.x};
+        v_ = {v_low_.v, v_high_.v, v_high_.v - v_low_.v};
     }
 
     // The cell of a row, one number: the indices run from 0 to `cells` on each axis.
-    std::int64_t cell(const Row &row) const
-    {
-        return index(row.x - x_low_.x, x_cell_) * across + index(row.v - v_low_.v, v_cell_);
-    }
+    std::int64_t cell(const Row &row) const { return x_.index(row.x) * across + v_.index(row.v); }
 
     // The rows where x and v are lowest and highest.
     std::vector<Row> extremes() const { return {x_low_, x_high_, v_low_, v_high_}; }
@@ -78,16 +75,23 @@ public:
 private:
     static constexpr std::int64_t across = static_cast<std::int64_t>(cells) + 1;
 
-    // A quantity that never changes is all in one cell.
-    static double size(double span) { return span > 0 ? span / cells : 1.0; }
+    struct Axis {
+        double low, high, span;
 
-    static std::int64_t index(double offset, double size)
-    {
-        return std::min(static_cast<std::int64_t>(offset / size), across - 1);
-    }
+        // A value's share of the span, times `cells`. The share is taken of halves where the
+        // span is beyond the largest double, and of the span itself where 1/512 of it would
+        // round to 0 (a span of subnormals); a quantity that never changes is all in cell 0.
+        std::int64_t index(double value) const
+        {
+            const double share = std::isfinite(span) ? (value - low) / span
+                                                     : (value / 2 - low / 2) / (high / 2 - low / 2);
+            if (!(share > 0)) return 0;
+            return std::min(static_cast<std::int64_t>(share * cells), across - 1);
+        }
+    };
 
     Row x_low_, x_high_, v_low_, v_high_;
-    double x_cell_, v_cell_;
+    Axis x_{}, v_{};
 };
 
 // The steps drawn so far, kept by open addressing: one probe of a flat table where a hash set

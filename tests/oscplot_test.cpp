@@ -652,6 +652,13 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
     for (const auto &run : zigzag)
         for (const osc::Row &row : run) times.push_back(row.t);
     EXPECT_EQ(times, (std::vector<double>{0, 1, 2, 3, 4, 6, 7, 0, 1, 0, 1}));
+    // Spans of subnormals, whose 1/512 is 0, and spans beyond the largest double are cut alike.
+    for (const double x : {5e-324, 1.7e308}) {
+        times.clear();
+        for (const auto &run : osc::thin_phase({{0, -x, 0}, {1, x, x}, {2, 0, x / 2}}))
+            for (const osc::Row &row : run) times.push_back(row.t);
+        EXPECT_EQ(times, (std::vector<double>{0, 1, 2, 0, 1, 0, 1})) << x;
+    }
 }
 
 TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
