@@ -6,11 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <future>
 #include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace osc {
@@ -73,7 +74,7 @@ void read_part(int fd, off_t from, off_t to, Part &part)
             return;
         }
         held = text.size();
-        std::copy(text.begin(), text.end(), piece.begin());
+        std::memmove(&piece[0], text.data(), held);
     }
 }
 
@@ -123,13 +124,14 @@ std::string DataSource::finite_rows(std::vector<Row> &rows) const
     Part second;
     // The first half's rows take the second's in place.
     first.rows.reserve(rows_in(size));
-    std::thread other;
+    // std::async hands on what the other half threw (memory that ran out) to get().
+    std::future<void> other;
     if (cut >= 0) {
         second.rows.reserve(rows_in(size - cut));
-        other = std::thread(read_part, fd_, cut, -1, std::ref(second));
+        other = std::async(std::launch::async, read_part, fd_, cut, -1, std::ref(second));
     }
     read_part(fd_, 0, cut, first);
-    if (other.joinable()) other.join();
+    if (other.valid()) other.get();
     if (first.error != 0 || second.error != 0)
         return "não é possível ler: " + reason(first.error != 0 ? first.error : second.error);
     if (!first.data || !second.data || (second.lines > 0 && second.columns != first.columns))
