@@ -9,6 +9,7 @@
 // standard output; no name reaches its program text, and no temporary directory is used.
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
+#include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
 #include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
@@ -22,9 +23,11 @@
 #include <string>
 #include <string_view>
 #include <fcntl.h>
+#include <functional>
+#include <future>
+#include <new>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -214,10 +217,11 @@ private:
     std::string blocks_;
 };
 
-// Thins the rows of `file`, open in `source`, into the drawing; on refusal says why and
-// returns false.
-bool prepare(const std::string &file, const osc::DataSource &source, Drawing &drawing)
-{
+// The rows of `file`, open in `source`, thinned; says why and returns false when it cannot be
+// drawn.
+bool thinned(const std::string &file, const osc::DataSource &source, std::vector<osc::Row> &time,
+             osc::Runs &phase)
+try {
     std::vector<osc::Row> rows;
     const std::string why = source.finite_rows(rows);
     if (!why.empty()) {
@@ -225,10 +229,24 @@ bool prepare(const std::string &file, const osc::DataSource &source, Drawing &dr
         return false;
     }
     // The two thinnings side by side, on a machine with a processor to spare.
+    std::future<osc::Runs> portrait = std::async(std::launch::async, osc::thin_phase, std::cref(rows));
+    time = osc::thin_time(rows);
+    phase = portrait.get();
+    return true;
+} catch (const std::bad_alloc &) {
+    // A file too long to hold its rows; what they took is free again for the next file.
+    if (!osc::keep_memory_for_failure()) throw;
+    fail(file + ": " + osc::reason(ENOMEM));
+    return false;
+}
+
+// Thins the rows of `file`, open in `source`, into the drawing; on refusal says why and
+// returns false.
+bool prepare(const std::string &file, const osc::DataSource &source, Drawing &drawing)
+{
+    std::vector<osc::Row> time;
     osc::Runs phase;
-    std::thread portrait([&] { phase = osc::thin_phase(rows); });
-    const std::vector<osc::Row> time = osc::thin_time(rows);
-    portrait.join();
+    if (!thinned(file, source, time, phase)) return false;
     drawing.add(file, time, phase);
     return true;
 }
@@ -425,4 +443,12 @@ int run(int argc, char **argv)
 
 } // namespace
 
-int main(int argc, char **argv) { return run(argc, argv); }
+// Memory that runs out, reading a file too long to hold its rows say, ends the run with one
+// line; each hidden file beside a figure goes as the run unwinds.
+int main(int argc, char **argv)
+try {
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
+    return run(argc, argv);
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
+}

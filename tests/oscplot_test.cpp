@@ -661,6 +661,24 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
     }
 }
 
+#ifndef OSC_SANITIZED
+// A file too long for the memory left is refused with the reason, and the next one is drawn:
+// never an abort. (The sanitizers reserve far more address space than this limit.)
+TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    box.write("d.dat", two_rows);
+    fs::resize_file(box.path("d.dat"), std::uintmax_t{400} << 20U); // the rest zero bytes, sparse
+    box.write("e.dat", two_rows);
+    const RunResult run =
+        box.run_command({"/usr/bin/prlimit", "--as=200000000", "--", OSCPLOT, "d.dat", "e.dat"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "oscplot: d.dat: memória insuficiente\n");
+    EXPECT_EQ(run.out, "e.dat.png\n");
+}
+#endif
+
 TEST(Oscplot, NamesThePackageWhenGnuplotIsMissing)
 {
     Sandbox box;
