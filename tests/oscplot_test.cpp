@@ -169,8 +169,9 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     box.write("input_1a.txt", "1 0 200 0.05\n");
     ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
     box.write("duas.dat", two_rows);
-    // Upper-case exponents, and a last line that no newline ends.
-    box.write("maiusculas.dat", "0 1 0\n1E-3 0.99 -1.2E-3\n2E-3 0.98 -2.4E-3");
+    // Upper-case exponents, a line longer than a piece of the file read at a time, and a last
+    // line that no newline ends.
+    box.write("maiusculas.dat", "0 1 0\n1E-3 0.99" + std::string(300000, ' ') + "-1.2E-3\n2E-3 0.98 -2.4E-3");
     // Line ends of another system, tabs and runs of blanks draw as single blanks would.
     box.write("crlf.dat", "0\t1  0\r\n0.1 0.995\t-0.0998\r\n0.2 0.98 -0.199\r\n");
     ASSERT_EQ(box.run(HARMOSC, "1\n1 1\n0 0\n1\n").status, 0);
@@ -440,6 +441,9 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         {"two columns", write("d.dat", "0 1\n0.1 2\n"), {"d.dat"}, 1, data},
         {"a header", write("d.dat", "t x v\n0 1 0\n0.1 0.9 0\n"), {"d.dat"}, 1, data},
         {"three and four columns", write("d.dat", "0 1 0\n1 0 0.1 2\n"), {"d.dat"}, 1, data},
+        {"four columns in the second half alone",
+         write("d.dat", "0 1 0" + std::string(600000, ' ') + "\n0.1 1 0 0" + std::string(599990, ' ') + "\n"),
+         {"d.dat"}, 1, data},
         {"five columns", write("d.dat", "1 2 3 4 5\n1 2 3 4 5\n"), {"d.dat"}, 1, data},
         {"a decimal comma", write("d.dat", "0 1,5 0\n0.1 1 0\n"), {"d.dat"}, 1, data},
         {"half a number", write("d.dat", "0 1 0\n0.1 0.99 -1e\n"), {"d.dat"}, 1, data},
