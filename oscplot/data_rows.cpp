@@ -74,7 +74,7 @@ void read_part(int fd, off_t from, off_t to, Part &part)
             return;
         }
         held = text.size();
-        std::memmove(&piece[0], text.data(), held);
+        std::memmove(piece.data(), text.data(), held);
     }
 }
 

@@ -69,7 +69,7 @@ public:
         double value = 0.0;
         ASSERT_EQ(osc::row_numbers(text, &value, 1), 1) << text;
         const double expected = std::strtod(text, nullptr);
-        if (std::memcmp(&value, &expected, sizeof value) != 0 && !std::isnan(expected))
+        if (!std::isnan(expected) && (value != expected || std::signbit(value) != std::signbit(expected)))
             ADD_FAILURE() << text << " reads as " << value;
     }
 
