@@ -181,10 +181,10 @@ int main(int argc, char **argv) try {
         return 1;
     // Rows are written only up to an end at or after t = 0, and then h > 0.
     const double t_end = N * h >= 0.0 ? N * h : 0.0;
-    osc::warn_step(program, {w0, gamma / 2, F, wf, x0, v0}, // gamma is 2β
-                   {h, osc::whole_steps(h, t_end), osc::Step::chosen});
-    osc::warn_driven(program, h, w0, gamma / 2, F, wf, N * h);
-    osc::warn_rows(program, h, w0, gamma / 2, wf, N * h);
+    const osc::Motion motion{w0, gamma / 2, F, wf, x0, v0}; // gamma is 2β
+    osc::warn_step(program, motion, {h, osc::whole_steps(h, t_end), osc::Step::chosen});
+    osc::warn_driven(program, motion, h, N * h);
+    osc::warn_rows(program, motion, h, N * h);
     osc::warn_repeated_times(program, h, t_end, true);
 
     return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;

@@ -203,9 +203,10 @@ int dialogue_and_run()
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);
     if (warn_if_pointless(k, m, w0, gamma, tf)) {
-        osc::warn_step(program, {w0, gamma, 0.0, 0.0, x0, v0},
+        const osc::Motion motion{w0, gamma, 0.0, 0.0, x0, v0}; // no driving force
+        osc::warn_step(program, motion,
                        {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed});
-        if (m > 0.0) osc::warn_rows(program, h, w0, gamma, 0.0, tf); // no driving force
+        if (m > 0.0) osc::warn_rows(program, motion, h, tf);
     }
     osc::warn_repeated_times(program, h, tf, false);
     const double rows = std::floor(tf / h) + 1.0;

@@ -135,14 +135,11 @@ int main(int argc, char **argv) try {
     if (N == 0)
         osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    osc::warn_step(program,
-                   {std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::F0 / forF::m,
-                    forF::wf, x0, v0},
-                   {h, static_cast<double>(N), osc::Step::chosen_int});
-    osc::warn_driven(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
-                     forF::F0 / forF::m, forF::wf, t_end, std::numeric_limits<int>::max());
-    osc::warn_rows(program, h, std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m), forF::wf,
-                   t_end);
+    const osc::Motion motion{std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
+                             forF::F0 / forF::m, forF::wf, x0, v0};
+    osc::warn_step(program, motion, {h, static_cast<double>(N), osc::Step::chosen_int});
+    osc::warn_driven(program, motion, h, t_end, std::numeric_limits<int>::max());
+    osc::warn_rows(program, motion, h, t_end);
     if (N > 0) osc::warn_repeated_times(program, h, t_end, false);
     if (!osc::rows_fit_on_disk(program, data_file, N, {t_end})) return 1;
 

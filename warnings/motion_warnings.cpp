@@ -80,9 +80,13 @@ void judge_rows(const char *program, double h, double period, const std::string 
 
 } // namespace
 
-void warn_driven(const char *program, double h, double w0, double beta, double f, double wf,
-                 double t_end, double max_steps)
+void warn_driven(const char *program, const Motion &motion, double h, double t_end,
+                 double max_steps)
 {
+    const double w0 = motion.w0;
+    const double beta = motion.beta;
+    const double f = motion.f;
+    const double wf = motion.wf;
     if (!(h > 0.0) || !std::isfinite(w0) || !std::isfinite(beta) || !std::isfinite(f) ||
         !std::isfinite(wf) || !std::isfinite(t_end) || f == 0.0)
         return;
@@ -103,8 +107,11 @@ void warn_driven(const char *program, double h, double w0, double beta, double f
                       remedy(w0, beta, wf, h, t_run, max_steps));
 }
 
-void warn_rows(const char *program, double h, double w0, double beta, double wf, double t_end)
+void warn_rows(const char *program, const Motion &motion, double h, double t_end)
 {
+    const double w0 = motion.w0;
+    const double beta = motion.beta;
+    const double wf = motion.wf;
     if (!(h > 0.0) || !std::isfinite(w0) || !std::isfinite(beta) || !std::isfinite(wf) ||
         !std::isfinite(t_end))
         return;

@@ -8,6 +8,8 @@
 // The warnings go to standard error as "program: aviso: ..."; the run goes on.
 #pragma once
 
+#include "warnings/step_warnings.hpp"
+
 #include <limits>
 
 namespace osc {
@@ -17,8 +19,8 @@ namespace osc {
 // complex amplitudes), offering a step, and the N of it that reaches the same end, under 1%.
 // A step whose N would pass max_steps, or whose running sum of time would stall before the
 // end, is not offered. Quiet for h <= 0, values that are not finite, and a run of no step.
-void warn_driven(const char *program, double h, double w0, double beta, double f, double wf,
-                 double t_end, double max_steps = std::numeric_limits<double>::infinity());
+void warn_driven(const char *program, const Motion &motion, double h, double t_end,
+                 double max_steps = std::numeric_limits<double>::infinity());
 
 // Warns when rows every h up to t_end give fewer than ten rows a period of an oscillation that
 // they show: the free oscillation (β² < w0²) while it lasts a whole period before the run ends
@@ -26,6 +28,6 @@ void warn_driven(const char *program, double h, double w0, double beta, double f
 // Names the period, the rows a period and what a plot of them will show. Quiet where the step
 // makes a free mode unstable (the step warnings say so), for h <= 0 and values that are not
 // finite.
-void warn_rows(const char *program, double h, double w0, double beta, double wf, double t_end);
+void warn_rows(const char *program, const Motion &motion, double h, double t_end);
 
 } // namespace osc
