@@ -100,20 +100,7 @@ std::string format(const char *pattern, Values... values)
 
 int refuse(const std::string &message) { return osc::refuse(program, message); }
 
-int bad_usage(const std::string &problem)
-{
-    osc::refuse(program, problem + " (veja oscorder --help)");
-    return 2;
-}
-
-// Help or version on standard output; a standard output that does not take it is a failure.
-int answer(const std::string &text)
-{
-    errno = 0;
-    std::cout << text << std::flush;
-    if (!std::cout) return osc::refuse_standard_output(program, errno);
-    return 0;
-}
+int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
 
 struct CommandLine {
     bool help = false;
@@ -148,7 +135,7 @@ CommandLine read_command_line(int argc, char **argv)
             break;
         } else if (argument.size() > 1 && argument[0] == '-' &&
                    std::strchr("0123456789.", argument[1]) == nullptr) {
-            problem("argumento desconhecido '" + osc::escaped(argument) + "'");
+            problem(osc::unknown_argument(argument));
         } else {
             line.numbers.push_back(argument);
         }
@@ -505,8 +492,8 @@ bool draw(const WorkDirectory &work, const std::string &gnuplot, osc::Replacemen
 int run(int argc, char **argv)
 {
     const CommandLine line = read_command_line(argc, argv);
-    if (line.help) return answer(usage);
-    if (line.version) return answer(std::string(program) + " " + osc::version() + "\n");
+    if (line.help) return osc::answer(program, usage);
+    if (line.version) return osc::answer_version(program);
     if (!line.problem.empty()) return bad_usage(line.problem);
     if (line.drawing && line.figure.empty())
         return bad_usage("o nome da figura depois de -o está vazio");

@@ -84,11 +84,7 @@ int cannot_write(const std::string &name, const std::string &why)
     return fail(message);
 }
 
-int bad_usage(const std::string &message)
-{
-    fail(message + " (veja oscplot --help)");
-    return 2;
-}
+int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
 
 // Reads the command line into `options`; returns -1 when it holds, or the status to end with.
 int parse(int argc, char **argv, Options &options)
@@ -112,7 +108,7 @@ int parse(int argc, char **argv, Options &options)
             options.files.insert(options.files.end(), argv + i + 1, argv + argc);
             break;
         } else if (argument.size() > 1 && argument[0] == '-') {
-            return bad_usage("argumento desconhecido '" + osc::escaped(argument) + "'");
+            return bad_usage(osc::unknown_argument(argument));
         } else {
             options.files.push_back(argument);
         }
@@ -137,13 +133,6 @@ bool put(int fd, std::string_view bytes)
 
 // Writes all of `text` on standard output; false, with errno, when it does not take it.
 bool put_out(std::string_view text) { return put(1, text); }
-
-// Help or a version that cannot be written is a failure, as in the programs.
-int answer(std::string_view text)
-{
-    if (put_out(text)) return 0;
-    return osc::refuse_standard_output(program, errno);
-}
 
 // What gnuplot is given for one figure: datablocks $ti and $pi for each file i, and the names.
 class Drawing {
@@ -416,8 +405,8 @@ int run(int argc, char **argv)
     Options options;
     const int status = parse(argc, argv, options);
     if (status >= 0) return status;
-    if (options.help) return answer(usage);
-    if (options.version) return answer(std::string(program) + " " + osc::version() + "\n");
+    if (options.help) return osc::answer(program, std::string(usage));
+    if (options.version) return osc::answer_version(program);
     if (options.has_figure && options.terminal) return bad_usage("-o e -t não se combinam");
     if (options.has_figure && options.figure.empty())
         return bad_usage("o nome da figura depois de -o está vazio");

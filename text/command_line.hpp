@@ -1,5 +1,8 @@
-// The command line of the three programs, which take no arguments but help and version.
+// The command line: the three programs take no arguments but help and version; the tools,
+// which read their own options, answer help, version and a wrong argument the same way.
 #pragma once
+
+#include <string>
 
 namespace osc {
 
@@ -12,5 +15,19 @@ int answer_arguments(int argc, char **argv, const char *program, const char *usa
 
 // The project's version, as --version gives it after the program's name.
 const char *version();
+
+// Writes `text` (the usage) on standard output; returns 0, or 1 having said why when standard
+// output does not take it.
+int answer(const char *program, const std::string &text);
+
+// The same for the version line, "program version".
+int answer_version(const char *program);
+
+// Says what is wrong with the command line, and where to read how it goes: "program: problem
+// (veja program --help)"; returns 2.
+int bad_usage(const char *program, const std::string &problem);
+
+// The problem of an argument that is none of the program's options.
+std::string unknown_argument(const std::string &argument);
 
 } // namespace osc
