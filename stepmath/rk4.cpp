@@ -21,6 +21,27 @@ const double pi = std::acos(-1.0);
 // An angle brought into [-π, π].
 double wrapped(double angle) { return std::remainder(angle, 2.0 * pi); }
 
+// Narrows `good`, at which `fails` is false, and `bad`, at which it is true, by `halvings`
+// halvings of the gap between them.
+template <typename Fails>
+void bisect(double &good, double &bad, Fails fails, int halvings)
+{
+    for (int i = 0; i < halvings; ++i) {
+        const double middle = 0.5 * (good + bad);
+        (fails(middle) ? bad : good) = middle;
+    }
+}
+
+// The same for whole counts, down to neighbours.
+template <typename Fails>
+void bisect_whole(double &good, double &bad, Fails fails)
+{
+    while (bad - good > 1.0) {
+        const double middle = std::floor(0.5 * (good + bad));
+        (fails(middle) ? bad : good) = middle;
+    }
+}
+
 } // namespace
 
 Complex rk4_factor(Complex z)
@@ -72,10 +93,7 @@ double rk4_stability_limit(Complex z)
     const Complex ray = z / std::abs(z);
     double inside = 0.0;
     double outside = 4.0;
-    for (int i = 0; i < 100; ++i) {
-        const double middle = 0.5 * (inside + outside);
-        (rk4_log_gain(middle * ray) > 0.0 ? outside : inside) = middle;
-    }
+    bisect(inside, outside, [&](double size) { return rk4_log_gain(size * ray) > 0.0; }, 100);
     return 0.5 * (inside + outside);
 }
 
@@ -132,10 +150,7 @@ double steps_within(Complex z, double steps)
     if (!strays(z, steps)) return steps;
     double good = 0.0;
     double bad = steps;
-    while (bad - good > 1.0) {
-        const double middle = std::floor(0.5 * (good + bad));
-        (strays(z, middle) ? bad : good) = middle;
-    }
+    bisect_whole(good, bad, [&](double n) { return strays(z, n); });
     return good;
 }
 
@@ -149,10 +164,7 @@ double accurate_step(Complex z, double h, double steps)
     while (good > 0.0 && strays_at(good)) good /= 2.0;
     if (!(good > 0.0)) return std::numeric_limits<double>::quiet_NaN();
     double bad = good + good;
-    for (int i = 0; i < 60; ++i) {
-        const double middle = 0.5 * (good + bad);
-        (strays_at(middle) ? bad : good) = middle;
-    }
+    bisect(good, bad, strays_at, 60);
     // The step as a student types it, "5e-2", and as the program then reads it.
     const auto typed = [](int leading, int exponent) {
         return std::strtod((std::to_string(leading) + "e" + std::to_string(exponent)).c_str(),
@@ -262,10 +274,7 @@ double overflow_step(double h, double w0, double beta, double f, double wf, doub
     if (!too_large(steps)) return none;
     double fine = 0.0;
     double large = steps;
-    while (large - fine > 1.0) {
-        const double middle = std::floor(0.5 * (fine + large));
-        (too_large(middle) ? large : fine) = middle;
-    }
+    bisect_whole(fine, large, too_large);
     return large;
 }
 
