@@ -198,7 +198,7 @@ bool judge(const char *program, const Motion &motion, const Grid &grid, const Mo
         return true;
     }
     const Deviation d = deviation(z, judged);
-    if (!strays(z, judged)) return false;
+    if (d.largest <= tolerance) return false; // within 1% all along
 
     const bool amplitude_off = !(std::abs(std::expm1(d.log_amplitude)) <= tolerance);
     const bool phase_off = z.imag() != 0.0 && (std::abs(d.phase) > pi ||
@@ -235,6 +235,15 @@ bool judge(const char *program, const Motion &motion, const Grid &grid, const Mo
     return false;
 }
 
+// The rate at which the fastest growing mode grows along the run, per unit of |t|; 0 when none
+// grows.
+double growth_rate(const std::vector<Mode> &modes, double h)
+{
+    double growth = 0.0;
+    for (const Mode &mode : modes) growth = std::max(growth, mode.z.real() / std::abs(h));
+    return growth;
+}
+
 // The step of a running sum of h at which it passes the largest double.
 std::string time_overflow_step(double h)
 {
@@ -261,8 +270,7 @@ void warn_overflow(const char *program, const Motion &motion, const Grid &grid,
                           ", que as somas de um passo o podem passar, e as linhas ficar inf e nan");
         return;
     }
-    double growth = 0.0; // the rate at which the modes grow along the run, per unit of |t|
-    for (const Mode &mode : modes) growth = std::max(growth, mode.z.real() / std::abs(grid.h));
+    const double growth = growth_rate(modes, grid.h);
     std::string cause;
     if (growth > 0.0 && grid.h < 0.0)
         cause = "para trás no tempo, o amortecimento faz a solução crescer como e^(" +
@@ -293,8 +301,7 @@ void warn_step(const char *program, const Motion &motion, const Grid &grid)
     const std::vector<Mode> modes = named_modes(motion, h);
     const double t_end = grid.steps * h;
     if (h < 0.0) {
-        double growth = 0.0;
-        for (const Mode &mode : modes) growth = std::max(growth, mode.z.real() / -h);
+        const double growth = growth_rate(modes, h);
         warn(program, "h = " + text(h) + " é negativo: a simulação corre para trás no tempo, de "
                       "t = 0 até t = " + text(t_end) +
                           (growth > 0.0 ? ", e o amortecimento, que para a frente faz decair o "
