@@ -44,13 +44,11 @@ std::string remedy(double w0, double beta, double wf, double h, double t_run, do
         return "nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo de h = " +
                text(h) + ", o poria abaixo de 1%";
     const double steps = steps_needed(step, t_run);
-    const std::string count = whole(steps);
     if (steps > max_steps || !(t_run < stall_time(step)))
         return "com h = " + text(step) + " o desvio ficaria abaixo de 1%, mas seriam precisos " +
-               "N = " + count + " passos até ao mesmo instante final, mais do que a execução " +
+               "N = " + whole(steps) + " passos até ao mesmo instante final, mais do que a execução " +
                "permite";
-    return "com h = " + text(step) + " e N = " + count +
-           ", até ao mesmo instante final, o desvio ficaria abaixo de 1%";
+    return offer(step, steps);
 }
 
 // Says what a plot of rows every h makes of an oscillation of that period, if fewer than

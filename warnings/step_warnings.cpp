@@ -140,8 +140,7 @@ std::string remedy(const Grid &grid, const Mode &mode, double judged)
     const double most = most_steps(grid.step);
     const double steps = steps_to_reach(t_end, smaller, most);
     if (!std::isnan(steps))
-        return prefix + "com h = " + text(smaller) + " e N = " + whole(steps) +
-               ", até ao mesmo instante final, o desvio ficaria abaixo de 1%";
+        return prefix + offer(smaller, steps);
     const std::string would = prefix + "um passo que mantenha o desvio abaixo de 1%, h = " +
                               text(smaller) + " ou menor, ";
     if (!std::isfinite(t_end)) return would + "não chegaria a N·h, que não é finito";

@@ -21,4 +21,10 @@ std::string whole(double value)
     return digits;
 }
 
+std::string offer(double h, double steps)
+{
+    return "com h = " + text(h) + " e N = " + whole(steps) +
+           ", até ao mesmo instante final, o desvio ficaria abaixo de 1%";
+}
+
 } // namespace osc

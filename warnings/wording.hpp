@@ -11,4 +11,8 @@ std::string figure(double value, int digits = 3);
 // A count such as N in full digits, or as the data files write it beyond 10^15.
 std::string whole(double value);
 
+// The step to offer and the N of it that reach the same end: "com h = ... e N = ..., até ao
+// mesmo instante final, o desvio ficaria abaixo de 1%".
+std::string offer(double h, double steps);
+
 } // namespace osc
