@@ -1,5 +1,6 @@
 #include "disk/datafile.hpp"
 
+#include "disk/descriptor.hpp"
 #include "text/messages.hpp"
 
 #include <algorithm>
@@ -207,28 +208,20 @@ bool DataFile::empty()
 
 bool DataFile::write_whole(const char *bytes, std::size_t size)
 {
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t n = ::write(fd_, bytes + written, size - written);
-        if (n > 0) {
-            written += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            const int error = n < 0 ? errno : EIO;
-            // Back to the end of the last complete row, so that no cut number reads as data.
-            std::string kept;
-            if (regular_) {
-                if (::ftruncate(fd_, complete_) == 0 && ::lseek(fd_, complete_, SEEK_SET) >= 0)
-                    kept = rows_ == 0   ? "; o ficheiro fica vazio"
-                           : rows_ == 1 ? "; o ficheiro fica com 1 linha completa, a primeira"
-                                        : "; o ficheiro fica com as " + std::to_string(rows_) +
-                                              " linhas completas escritas até então";
-                else
-                    kept = "; a última linha do ficheiro pode estar cortada";
-            }
-            return refuse_writing(program_, name_, error, kept);
+    if (!write_all(fd_, {bytes, size})) {
+        const int error = errno;
+        // Back to the end of the last complete row, so that no cut number reads as data.
+        std::string kept;
+        if (regular_) {
+            if (::ftruncate(fd_, complete_) == 0 && ::lseek(fd_, complete_, SEEK_SET) >= 0)
+                kept = rows_ == 0   ? "; o ficheiro fica vazio"
+                       : rows_ == 1 ? "; o ficheiro fica com 1 linha completa, a primeira"
+                                    : "; o ficheiro fica com as " + std::to_string(rows_) +
+                                          " linhas completas escritas até então";
+            else
+                kept = "; a última linha do ficheiro pode estar cortada";
         }
+        return refuse_writing(program_, name_, error, kept);
     }
     complete_ += static_cast<off_t>(size);
     ++rows_;

@@ -1,5 +1,7 @@
 #include "disk/replace.hpp"
 
+#include "disk/descriptor.hpp"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -81,16 +83,9 @@ bool Replacement::open(const char *program, const std::string &target)
 
 bool Replacement::write(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = n < 0 ? errno : EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    if (write_all(fd_, bytes)) return true;
+    error_ = errno;
+    return false;
 }
 
 bool Replacement::commit()

@@ -7,6 +7,7 @@
 // Every name is data: gnuplot gets its program (oscplot.gp, built in), the thinned rows and
 // the names, hex-encoded, as datablocks on its standard input, and writes the figure on its
 // standard output; no name reaches its program text, and no temporary directory is used.
+#include "disk/descriptor.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "memory/memory.hpp"
@@ -116,23 +117,8 @@ int parse(int argc, char **argv, Options &options)
     return -1;
 }
 
-// Writes all of `bytes` to fd; false, with errno, when they do not fit.
-bool put(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Writes all of `text` on standard output; false, with errno, when it does not take it.
-bool put_out(std::string_view text) { return put(1, text); }
+bool put_out(std::string_view text) { return osc::write_all(1, text); }
 
 // What gnuplot is given for one figure: datablocks $ti and $pi for each file i, and the names.
 class Drawing {
@@ -390,7 +376,7 @@ int write_tables(const Options &options)
     struct stat status {};
     if (::stat(name, &status) == 0 && !S_ISREG(status.st_mode)) {
         const int fd = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        const bool written = fd >= 0 && put(fd, tables);
+        const bool written = fd >= 0 && osc::write_all(fd, tables);
         const int error = errno;
         if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, osc::reason(errno));
         return written ? 0 : cannot_write(name, osc::reason(error));

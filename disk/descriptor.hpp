@@ -1,0 +1,12 @@
+// Bytes written to an open file descriptor.
+#pragma once
+
+#include <string_view>
+
+namespace osc {
+
+// Writes all of `bytes` to fd, going on where the system took part of them or was interrupted;
+// false, with errno (EIO where it took nothing), when they do not all go.
+bool write_all(int fd, std::string_view bytes);
+
+} // namespace osc
