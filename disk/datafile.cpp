@@ -35,7 +35,7 @@ constexpr useconds_t pause_us = 10000;
 
 std::string why(int error, const char *file)
 {
-    if (error == not_regular) return "não é um ficheiro regular";
+    if (error == not_regular) return not_a_regular_file;
     if (error == locked) return "outra execução está a escrevê-lo; espere que termine";
     if (error == moved)
         return "foi removido ou trocado por outro de cada vez que se abria (" +

@@ -30,8 +30,8 @@ std::string why_not_replaceable(const char *file)
     // part of the path that is no directory, say) is said when it is written.
     if (::lstat(file, &status) != 0) return "";
     if (::stat(file, &status) == 0) {
-        if (S_ISDIR(status.st_mode)) return "é um diretório";
-        if (!S_ISREG(status.st_mode)) return "não é um ficheiro regular";
+        if (S_ISDIR(status.st_mode)) return reason(EISDIR);
+        if (!S_ISREG(status.st_mode)) return not_a_regular_file;
     }
     // O_NONBLOCK: what was a regular file a moment ago may be a FIFO by now.
     const int fd = ::open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

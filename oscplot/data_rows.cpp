@@ -101,8 +101,8 @@ std::string DataSource::open(const std::string &file)
 {
     struct stat status {};
     if (::stat(file.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) return "é um diretório";
-        if (!S_ISREG(status.st_mode)) return "não é um ficheiro regular";
+        if (S_ISDIR(status.st_mode)) return reason(EISDIR);
+        if (!S_ISREG(status.st_mode)) return not_a_regular_file;
     }
     fd_ = ::open(file.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) return reason(errno);

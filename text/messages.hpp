@@ -21,6 +21,9 @@ std::string text(double value);
 // A failed system call's errno as the reason a user reads, in Portuguese.
 std::string reason(int error);
 
+// The reason for a FIFO, a socket or a device where a file of rows or a figure goes.
+inline constexpr char not_a_regular_file[] = "não é um ficheiro regular";
+
 // Writes "program: doing file: reason" and returns 1, the status of a refused run.
 int refuse_file(const char *program, const char *doing, const char *file, int error);
 
