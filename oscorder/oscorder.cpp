@@ -519,12 +519,8 @@ int run(int argc, char **argv)
             refuse("não é possível escrever " + osc::escaped(line.figure) + ": " + why);
             return 2;
         }
-        gnuplot = osc::on_path("gnuplot");
-        if (gnuplot.empty()) {
-            refuse("o gnuplot não está instalado; instale o pacote gnuplot-nox "
-                   "(apt-get install gnuplot-nox)");
-            return 3;
-        }
+        gnuplot = osc::gnuplot_on_path(program);
+        if (gnuplot.empty()) return 3;
     }
     std::string rkstepper = osc::beside_self("rkstepper");
     if (rkstepper.empty()) rkstepper = osc::on_path("rkstepper");

@@ -406,11 +406,8 @@ int run(int argc, char **argv)
             return 2;
         }
     }
-    const std::string gnuplot = osc::on_path("gnuplot");
-    if (gnuplot.empty()) {
-        fail("o gnuplot não está instalado; instale o pacote gnuplot-nox (apt-get install gnuplot-nox)");
-        return 3;
-    }
+    const std::string gnuplot = osc::gnuplot_on_path(program);
+    if (gnuplot.empty()) return 3;
     const int drawn = options.terminal || options.has_figure ? draw_together(options, gnuplot)
                                                              : draw_each(options, gnuplot);
     return write_tables(options) != 0 ? 1 : drawn;

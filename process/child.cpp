@@ -219,6 +219,15 @@ std::string on_path(const char *name)
     }
 }
 
+std::string gnuplot_on_path(const char *caller)
+{
+    std::string gnuplot = on_path("gnuplot");
+    if (gnuplot.empty())
+        refuse(caller, "o gnuplot não está instalado; instale o pacote gnuplot-nox "
+                       "(apt-get install gnuplot-nox)");
+    return gnuplot;
+}
+
 Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, Output output, std::string_view input,
                      const std::vector<std::string> &environment)

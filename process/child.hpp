@@ -15,6 +15,9 @@ std::string beside_self(const char *name);
 // The absolute name of the first executable `name` in the directories of the PATH, or "".
 std::string on_path(const char *name);
 
+// The gnuplot on the PATH, or "" having said, in the words of `caller`, how to install it.
+std::string gnuplot_on_path(const char *caller);
+
 // What becomes of a program's standard output.
 enum class Output {
     discarded, // thrown away
