@@ -534,8 +534,8 @@ int run(int argc, char **argv)
     // found before the runs.
     osc::Replacement figure;
     if (line.drawing && !figure.open(program, line.figure))
-        return refuse("não é possível escrever " + osc::escaped(line.figure) + ": " +
-                      osc::reason(figure.error()));
+        return osc::refuse_file(program, "não é possível escrever", osc::escaped(line.figure).c_str(),
+                                figure.error());
     guard_signals();
 
     const Task task{texts[2], texts[3], h, T, steps, osc::exact_position(T, x0, v0)};
