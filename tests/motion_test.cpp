@@ -1,0 +1,87 @@
+// The exact motion against oracles that share nothing with it: the equation itself by central
+// differences, a long-double RK4 integration at a small step, and the initial conditions.
+
+#include "motion/motion.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+// x'' = -w0²·x - 2β·x' + f·sin(wf·t), stepped in long double until t = n·h.
+osc::State integrated(const osc::Motion &m, long double h, int n)
+{
+    const auto a = [&](long double t, long double x, long double v) {
+        return -m.w0 * (m.w0 * x) - 2 * m.beta * v + m.f * std::sin(m.wf * t);
+    };
+    long double x = m.x0, v = m.v0;
+    for (int i = 0; i < n; ++i) {
+        const long double t = i * h;
+        const long double k1x = v, k1v = a(t, x, v);
+        const long double k2x = v + h / 2 * k1v, k2v = a(t + h / 2, x + h / 2 * k1x, k2x);
+        const long double k3x = v + h / 2 * k2v, k3v = a(t + h / 2, x + h / 2 * k2x, k3x);
+        const long double k4x = v + h * k3v, k4v = a(t + h, x + h * k3x, k4x);
+        x += h / 6 * (k1x + 2 * k2x + 2 * k3x + k4x);
+        v += h / 6 * (k1v + 2 * k2v + 2 * k3v + k4v);
+    }
+    return {static_cast<double>(x), static_cast<double>(v)};
+}
+
+TEST(Motion, ExactStateSolvesTheEquationInEveryRegime)
+{
+    const double below = 1.3 * (1 - 4 * DBL_EPSILON), above = 1.3 * (1 + 4 * DBL_EPSILON);
+    const osc::Motion rows[] = {
+        {2, 0, 0, 0, 1, -0.5},        {1, 0.25, 0, 0, 1, 0},       // undamped, underdamped
+        {1.3, 1.3, 0, 0, 0.5, 2},     {1, 3, 0, 0, 1, -4},         // critical, overdamped
+        {1.3, below, 0, 0, 1, 1},     {1.3, above, 0, 0, 1, 1},    // a few ulps from critical
+        {1, 0.25, 0.5, 3, 1, 0},      {1, 0.25, 0.5, 1, 0, 0},     // driven; at wf = w0
+        {1.5, 0, 0.5, 1.5, 0.2, 0.1}, {1, 0, 0.5, 3, 1, 0},        // resonance; β = 0, driven
+        {1, -0.2, 0, 0, 1, 0},        {1, -3, 0.5, 3, 0, 1}};      // growing
+    const double d = 1e-3;  // central differences err by d²/12 times the fourth derivative
+    const long double h = 1e-3L; // RK4 errs by (h·rate)⁵/120 a step, at most
+    for (const osc::Motion &m : rows) {
+        SCOPED_TRACE(testing::Message() << m.w0 << " " << m.beta << " " << m.f << " " << m.wf);
+        const double rate = std::max({m.w0, 2 * std::abs(m.beta), m.wf, 1.0});
+        const auto x = [&](double t) { return osc::exact_state(m, t).x; };
+        EXPECT_NEAR(x(0), m.x0, 1e-15);
+        EXPECT_NEAR(osc::exact_state(m, 0).v, m.v0, 1e-15 * rate);
+        if (m.beta > 0 && m.f == 0) {
+            EXPECT_LT(std::abs(x(400)), 1e-20); // decayed, with no inf·0 on the way
+        }
+        for (const int n : {700, 2300, 6100}) {
+            const double t = n * static_cast<double>(h);
+            const osc::State s = osc::exact_state(m, t);
+            const double size = std::abs(s.x) + std::abs(s.v) / rate + m.f / (rate * rate);
+            const double velocity = (x(t + d) - x(t - d)) / (2 * d);
+            const double acceleration = (x(t + d) - 2 * x(t) + x(t - d)) / (d * d);
+            const double residual = acceleration + 2 * m.beta * velocity + m.w0 * m.w0 * s.x -
+                                    m.f * std::sin(m.wf * t);
+            EXPECT_NEAR(residual, 0, d * d * std::pow(rate, 4) * size) << t;
+            EXPECT_NEAR(velocity, s.v, d * d * std::pow(rate, 3) * size) << t;
+            const osc::State oracle = integrated(m, h, n);
+            const double stepping = std::pow(static_cast<double>(h) * rate, 4) * rate * t * size;
+            EXPECT_NEAR(s.x, oracle.x, stepping) << t;
+            EXPECT_NEAR(s.v, oracle.v, stepping * rate) << t;
+            // dE/dt = -2β·v² + f·sin(wf·t)·v
+            const double power = (osc::exact_energy(m, t + d) - osc::exact_energy(m, t - d)) / (2 * d);
+            EXPECT_NEAR(power, (-2 * m.beta * s.v + m.f * std::sin(m.wf * t)) * s.v,
+                        d * d * std::pow(rate, 4) * size * size) << t;
+        }
+    }
+}
+
+// λ1 + λ2 = -2β and λ1·λ2 = w0², also where β² or w0² overflow or underflow.
+TEST(Motion, FreeRootsKeepTheirSumAndProduct)
+{
+    for (const auto &[w0, beta] : {std::pair{1.0, 0.25}, {1.0, 3.0}, {1.0, 1e300},
+                                   {1e200, 0.5e200}, {3e-200, 1e-200}, {1.3, 1.3}}) {
+        const auto l = osc::free_roots(w0, beta);
+        EXPECT_NEAR(std::abs((l[0] + l[1]) / (-2 * beta) - 1.0), 0, 1e-15) << w0 << " " << beta;
+        EXPECT_NEAR(std::abs(l[0] / w0 * (l[1] / w0) - 1.0), 0, 1e-15) << w0 << " " << beta;
+    }
+}
+
+} // namespace
