@@ -14,25 +14,32 @@ namespace {
 // x'' = -w0²·x - 2β·x' + f·sin(wf·t), stepped in long double until t = n·h.
 osc::State integrated(const osc::Motion &m, long double h, int n)
 {
-    const auto a = [&](long double t, long double x, long double v) {
-        return -m.w0 * (m.w0 * x) - 2 * m.beta * v + m.f * std::sin(m.wf * t);
+    struct Y {
+        long double x, v;
     };
-    long double x = m.x0, v = m.v0;
+    // The slope at t of y + by·k.
+    const auto slope = [&](long double t, const Y &y, long double by, const Y &k) {
+        const long double x = y.x + by * k.x;
+        const long double v = y.v + by * k.v;
+        return Y{v, -m.w0 * (m.w0 * x) - 2 * m.beta * v + m.f * std::sin(m.wf * t)};
+    };
+    Y y{m.x0, m.v0};
     for (int i = 0; i < n; ++i) {
         const long double t = i * h;
-        const long double k1x = v, k1v = a(t, x, v);
-        const long double k2x = v + h / 2 * k1v, k2v = a(t + h / 2, x + h / 2 * k1x, k2x);
-        const long double k3x = v + h / 2 * k2v, k3v = a(t + h / 2, x + h / 2 * k2x, k3x);
-        const long double k4x = v + h * k3v, k4v = a(t + h, x + h * k3x, k4x);
-        x += h / 6 * (k1x + 2 * k2x + 2 * k3x + k4x);
-        v += h / 6 * (k1v + 2 * k2v + 2 * k3v + k4v);
+        const Y k1 = slope(t, y, 0, y);
+        const Y k2 = slope(t + h / 2, y, h / 2, k1);
+        const Y k3 = slope(t + h / 2, y, h / 2, k2);
+        const Y k4 = slope(t + h, y, h, k3);
+        y = {y.x + h / 6 * (k1.x + 2 * k2.x + 2 * k3.x + k4.x),
+             y.v + h / 6 * (k1.v + 2 * k2.v + 2 * k3.v + k4.v)};
     }
-    return {static_cast<double>(x), static_cast<double>(v)};
+    return {static_cast<double>(y.x), static_cast<double>(y.v)};
 }
 
 TEST(Motion, ExactStateSolvesTheEquationInEveryRegime)
 {
-    const double below = 1.3 * (1 - 4 * DBL_EPSILON), above = 1.3 * (1 + 4 * DBL_EPSILON);
+    const double below = 1.3 * (1 - 4 * DBL_EPSILON);
+    const double above = 1.3 * (1 + 4 * DBL_EPSILON);
     const osc::Motion rows[] = {
         {2, 0, 0, 0, 1, -0.5},        {1, 0.25, 0, 0, 1, 0},       // undamped, underdamped
         {1.3, 1.3, 0, 0, 0.5, 2},     {1, 3, 0, 0, 1, -4},         // critical, overdamped
