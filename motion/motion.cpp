@@ -110,7 +110,8 @@ State forced_state(const Motion &motion, double t)
     }
     // Resonance without damping: -f·t·cos(wf·t)/(2wf), growing without bound.
     const double cosine = std::cos(wf * t);
-    return {-f * t * cosine / (2.0 * wf), -f * cosine / (2.0 * wf) + f * t * std::sin(wf * t) / 2.0};
+    return {-f * t * cosine / (2.0 * wf),
+            -f * cosine / (2.0 * wf) + f * t * std::sin(wf * t) / 2.0};
 }
 
 } // namespace

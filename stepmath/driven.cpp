@@ -60,8 +60,8 @@ Complex rk4_response(double w0, double beta, double f, double wf, double h)
 
 double response_error(double w0, double beta, double wf, double h)
 {
-    return std::abs(rk4_response(w0, beta, 1.0, wf, h) / steady_amplitude({w0, beta, 1.0, wf, 0.0, 0.0}) -
-                    1.0);
+    const Complex exact = steady_amplitude({w0, beta, 1.0, wf, 0.0, 0.0});
+    return std::abs(rk4_response(w0, beta, 1.0, wf, h) / exact - 1.0);
 }
 
 double transient_time(double w0, double beta, double h)

@@ -69,7 +69,8 @@ TEST(Motion, ExactStateSolvesTheEquationInEveryRegime)
             EXPECT_NEAR(s.x, oracle.x, stepping) << t;
             EXPECT_NEAR(s.v, oracle.v, stepping * rate) << t;
             // dE/dt = -2β·v² + f·sin(wf·t)·v
-            const double power = (osc::exact_energy(m, t + d) - osc::exact_energy(m, t - d)) / (2 * d);
+            const double power =
+                (osc::exact_energy(m, t + d) - osc::exact_energy(m, t - d)) / (2 * d);
             EXPECT_NEAR(power, (-2 * m.beta * s.v + m.f * std::sin(m.wf * t)) * s.v,
                         d * d * std::pow(rate, 4) * size * size) << t;
         }
