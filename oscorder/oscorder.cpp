@@ -1,13 +1,13 @@
 // oscorder: the observed order of rkstepper's Runge-Kutta method. Runs rkstepper at a step h,
 // then h/2, h/4 and h/8, all to the same final time T, and compares each final position with
-// the exact solution of its equation (exact.hpp). A method of order p divides the error by 2^p
+// the exact solution of its equation (motion/). A method of order p divides the error by 2^p
 // each time the step is halved, so log2 of the ratio of consecutive errors estimates p; only
 // errors clear of the rounding of rkstepper's six digits count (verdict.hpp). With
 // -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
 
 #include "figure_program.hpp"
+#include "motion/motion.hpp"
 #include "process/child.hpp"
-#include "oscorder/exact.hpp"
 #include "oscorder/verdict.hpp"
 
 #include "disk/png.hpp"
@@ -538,7 +538,8 @@ int run(int argc, char **argv)
                                 figure.error());
     guard_signals();
 
-    const Task task{texts[2], texts[3], h, T, steps, osc::exact_position(T, x0, v0)};
+    const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
+    const Task task{texts[2], texts[3], h, T, steps, exact};
     std::vector<Measurement> measurements(4);
     for (int halvings = 0; halvings < 4; ++halvings)
         if (!measure(work, rkstepper, task, halvings, measurements[static_cast<std::size_t>(halvings)]))

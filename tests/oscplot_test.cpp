@@ -3,6 +3,7 @@
 // and an earlier figure survives a plot that fails. What reaches gnuplot is checked through
 // --tabela, which makes every plot command write the points it would draw instead.
 
+#include "motion/motion.hpp"
 #include "oscplot/thinning.hpp"
 #include "sandbox.hpp"
 
@@ -621,7 +622,7 @@ TEST(OscplotThinning, KeepsEachColumnsEndsAndExtremesInTimeOrder)
 // nothing; the runs start at the first row and end with the four extremes of the ring, lone.
 TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
 {
-    const double pi = std::acos(-1.0);
+    using osc::pi;
     const auto ring = [&](int turns) {
         std::vector<osc::Row> rows;
         rows.reserve(64 * static_cast<std::size_t>(turns));
