@@ -10,6 +10,7 @@
 #include "oscorder/exact.hpp"
 #include "oscorder/verdict.hpp"
 
+#include "dataformat/layout.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "text/command_line.hpp"
@@ -38,7 +39,7 @@ namespace {
 
 const char *const program = "oscorder";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 // The files oscorder writes in its work directory, for a signal handler to remove.
 const char *const work_files[] = {parameter_file, data_file, "points", "floor", "figure.png",
                                   "oscorder.gp"};
