@@ -10,7 +10,7 @@
 #include "oscorder/exact.hpp"
 #include "oscorder/verdict.hpp"
 
-#include "dataformat/layout.hpp"
+#include "dataformat/rows.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "text/command_line.hpp"
@@ -357,12 +357,12 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
     std::string row;
     if (const std::string why = last_row(work.file(data_file), row); !why.empty())
         return fail("com h = " + shown + " " + why);
-    double values[3];
-    if (osc::row_numbers(row, values, 3) != 3)
+    osc::Row last{};
+    if (!osc::row_of(row, osc::rkstepper_layout.columns, last))
         return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper não " +
                     "é \"t x v\", três números: " + osc::quoted(row));
-    const double t = values[0];
-    const double x = values[1];
+    const double t = last.t;
+    const double x = last.x;
     measurement.position = fields(row, 1);
     if (!std::isfinite(x))
         return fail("com h = " + shown + " o rkstepper escreveu x(T) = " + measurement.position +

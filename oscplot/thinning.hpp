@@ -3,15 +3,12 @@
 // change no pixel are left out, and every peak stays where it was.
 #pragma once
 
+#include "dataformat/rows.hpp"
+
 #include <cstddef>
 #include <vector>
 
 namespace osc {
-
-// One row of a data file whose numbers are all finite.
-struct Row {
-    double t, x, v;
-};
 
 // A curve as gnuplot is given it: runs of rows, each drawn as one line; a run of one row is a
 // lone point, which draws nothing but counts in the axes' ranges.
