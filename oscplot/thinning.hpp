@@ -21,6 +21,7 @@ inline constexpr int time_columns = 2048;
 // row's time to the last's is cut into `time_columns` columns, and of each run of rows in one
 // column only the first, the last, and those where x and where v are lowest and highest are
 // kept: within a column the line through them covers exactly the heights the whole line covers.
+// Rows all at one time (a run with h = 0) are one column.
 std::vector<Row> thin_time(const std::vector<Row> &rows);
 
 // The phase portrait, which retraces itself: the plane is cut into cells of 1/512 of the span

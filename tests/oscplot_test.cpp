@@ -611,6 +611,11 @@ TEST(OscplotThinning, KeepsEachColumnsEndsAndExtremesInTimeOrder)
     std::vector<double> times;
     for (const osc::Row &row : osc::thin_time(rows)) times.push_back(row.t);
     EXPECT_EQ(times, (std::vector<double>{0, 0.1, 0.2, 0.5, 1000.2, 2048}));
+    // Rows all at one time (h = 0) are one column: the first, x highest, v lowest, the last.
+    std::vector<osc::Row> still(1000, {0, 1, 0});
+    still[500].x = 2;
+    still[600].v = -1;
+    EXPECT_EQ(osc::thin_time(still).size(), 4u);
 }
 
 // A ring traced three times: a step already drawn is not drawn again, so the third turn adds
