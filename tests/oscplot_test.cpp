@@ -681,7 +681,7 @@ TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
     box.write("sparse.dat", "");
     fs::resize_file(box.path("sparse.dat"), std::uintmax_t{2} << 30U);
     const RunResult run = box.run_command(
-        {"/usr/bin/prlimit", "--as=200000000", "--", OSCPLOT, "sparse.dat", "d.dat", "e.dat"});
+        {"/usr/bin/prlimit", "--as=200000000", "--", OSCPLOT, "sparse.dat", "e.dat", "d.dat"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "oscplot: sparse.dat: não é um ficheiro de dados (esperadas linhas de 3 ou 4 "
                        "números: t x v ou n t x v)\noscplot: d.dat: memória insuficiente\n");
