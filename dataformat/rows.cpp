@@ -172,11 +172,18 @@ void DataSource::read(off_t from, off_t to, RowsPart &part, off_t share, std::si
             if (!part.take(text.substr(0, end))) return;
             text.remove_prefix(end + 1);
         }
+        if (got > 0 && text.size() > longest_line) {
+            part.fault = RowsFault::not_rows;
+            return;
+        }
         if (!room_made && part.lines > 0) {
-            // As many rows as the lines so far foretell, and a quarter more.
+            // As many rows as the lines so far foretell, and a quarter more; past what a vector
+            // may hold (a sparse file of exabytes), what memory cannot give.
             const auto taken = static_cast<double>(from - begin) - static_cast<double>(text.size());
             const double lines = static_cast<double>(part.lines + part.blanks);
-            part.rows.reserve(static_cast<std::size_t>(1.25 * lines * static_cast<double>(share) / taken) + 16);
+            const double foretold = 1.25 * lines * static_cast<double>(share) / taken + 16;
+            const std::size_t most = part.rows.max_size();
+            part.rows.reserve(foretold < static_cast<double>(most) ? static_cast<std::size_t>(foretold) : most);
             room_made = true;
         }
         if (got == 0) {
@@ -184,10 +191,6 @@ void DataSource::read(off_t from, off_t to, RowsPart &part, off_t share, std::si
             return;
         }
         held = text.size();
-        if (held > longest_line) {
-            part.fault = RowsFault::not_rows;
-            return;
-        }
         std::memmove(piece.data(), text.data(), held);
     }
 }

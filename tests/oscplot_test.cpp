@@ -668,7 +668,8 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
 
 #ifndef OSC_SANITIZED
 // A file too long for the memory left is refused with the reason, and the next one is drawn:
-// never an abort; one of 2 GB with no line end (a disk image) is no data, known at its start.
+// never an abort; one of 2 GB with no line end after its rows (a disk image) is no data, known
+// at its start.
 // (The sanitizers reserve far more address space than this limit.)
 TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
 {
@@ -678,7 +679,7 @@ TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
     for (int i = 0; i < 8000000; ++i) rows += "0 0 0\n";
     box.write("d.dat", rows);
     box.write("e.dat", two_rows);
-    box.write("sparse.dat", "");
+    box.write("sparse.dat", two_rows);
     fs::resize_file(box.path("sparse.dat"), std::uintmax_t{2} << 30U);
     const RunResult run = box.run_command(
         {"/usr/bin/prlimit", "--as=200000000", "--", OSCPLOT, "sparse.dat", "e.dat", "d.dat"});
