@@ -20,6 +20,17 @@ constexpr const char *column_names(Columns columns)
     return columns == Columns::t_x_v ? "t x v" : "n t x v";
 }
 
+// The columns of rows of `count` numbers into `columns`; false when no program writes such rows.
+constexpr bool columns_of_count(int count, Columns &columns)
+{
+    for (const Columns each : {Columns::t_x_v, Columns::n_t_x_v})
+        if (count == column_count(each)) {
+            columns = each;
+            return true;
+        }
+    return false;
+}
+
 // A program's data files, in the order it opens them, and their columns.
 struct Layout {
     const char *program;

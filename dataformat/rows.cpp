@@ -69,13 +69,12 @@ bool RowsPart::take(std::string_view line)
         ++blanks;
         return true;
     }
-    if (lines == 0) columns = count;
-    if (blanks > 0 || (count != 3 && count != 4) || count != columns) {
+    if ((lines == 0 && !columns_of_count(count, columns)) || blanks > 0 || count != column_count(columns)) {
         fault = RowsFault::not_rows;
         return false;
     }
     ++lines;
-    if (count == 4 && !index.take(values[0], values[1])) {
+    if (columns == Columns::n_t_x_v && !index.take(values[0], values[1])) {
         fault = RowsFault::not_step_index;
         return false;
     }
@@ -92,18 +91,19 @@ RowsFinding joined(RowsPart &first, RowsPart &second, std::vector<Row> &rows)
     if (second.fault != RowsFault::none) return {second.fault};
     if (second.lines > 0 && first.lines + first.blanks > 0) {
         if (first.blanks > 0 || second.columns != first.columns) return {RowsFault::not_rows};
-        if (first.columns == 4 && !second.index.follows(first.index))
+        if (first.columns == Columns::n_t_x_v && !second.index.follows(first.index))
             return {RowsFault::not_step_index};
     }
     // The first part's rows take the second's in place.
     rows = std::move(first.rows);
     rows.insert(rows.end(), second.rows.begin(), second.rows.end());
     const std::size_t lines = first.lines + second.lines;
+    const Columns columns = first.lines > 0 ? first.columns : second.columns;
     if (lines == 0) return {RowsFault::not_rows};
-    if (lines < 2) return {RowsFault::one_line};
-    if (rows.empty()) return {RowsFault::no_finite_row};
-    if (rows.size() < 2) return {RowsFault::one_finite_row};
-    return {};
+    if (lines < 2) return {RowsFault::one_line, 0, columns};
+    if (rows.empty()) return {RowsFault::no_finite_row, 0, columns};
+    if (rows.size() < 2) return {RowsFault::one_finite_row, 0, columns};
+    return {RowsFault::none, 0, columns};
 }
 
 DataSource::~DataSource()
@@ -195,19 +195,21 @@ void DataSource::read(off_t from, off_t to, RowsPart &part, off_t share, std::si
     }
 }
 
-std::string DataSource::finite_rows(std::vector<Row> &rows) const
+std::string DataSource::finite_rows(std::vector<Row> &rows, Columns *columns) const
 {
     RowsPart all;
     RowsPart none;
     read(start_, -1, all);
-    return said(joined(all, none, rows));
+    const RowsFinding finding = joined(all, none, rows);
+    if (columns != nullptr) *columns = finding.columns;
+    return said(finding);
 }
 
-std::string read_rows(const std::string &file, std::vector<Row> &rows)
+std::string read_rows(const std::string &file, std::vector<Row> &rows, Columns *columns)
 {
     DataSource source;
     const std::string why = source.open(file);
-    return why.empty() ? source.finite_rows(rows) : why;
+    return why.empty() ? source.finite_rows(rows, columns) : why;
 }
 
 } // namespace osc

@@ -40,7 +40,8 @@ enum class RowsFault {
 
 struct RowsFinding {
     RowsFault fault = RowsFault::none;
-    int error = 0; // of `unreadable`
+    int error = 0;                     // of `unreadable`
+    Columns columns = Columns::t_x_v; // what the rows held
 };
 
 // The finding in words, as said after the file's name; "" for none.
@@ -68,7 +69,7 @@ struct RowsPart {
     std::vector<Row> rows;  // the finite ones
     std::size_t lines = 0;  // rows of numbers
     std::size_t blanks = 0; // blank lines after the last row
-    int columns = 0;        // numbers in its first row
+    Columns columns{};      // as its first row shows
     StepIndex index;        // of rows of four numbers
     RowsFault fault = RowsFault::none;
     int error = 0;
@@ -107,16 +108,17 @@ public:
     void read(off_t from, off_t to, RowsPart &part, off_t share = 0,
               std::size_t piece = std::size_t{1} << 18U) const;
 
-    // The file's finite rows into `rows`, read in one go; why it cannot be drawn, or "" when
-    // it can (two finite rows at least).
-    std::string finite_rows(std::vector<Row> &rows) const;
+    // The file's finite rows into `rows`, read in one go, and what its columns held into
+    // `columns` if given; why it cannot be drawn, or "" when it can (two finite rows at least).
+    std::string finite_rows(std::vector<Row> &rows, Columns *columns = nullptr) const;
 
 private:
     int fd_ = -1;
     off_t start_ = 0;
 };
 
-// The finite rows of `file` into `rows`: why it is no data file to draw, or "".
-std::string read_rows(const std::string &file, std::vector<Row> &rows);
+// The finite rows of `file` into `rows`, and what its columns held into `columns` if given:
+// why it is no data file to draw, or "".
+std::string read_rows(const std::string &file, std::vector<Row> &rows, Columns *columns = nullptr);
 
 } // namespace osc

@@ -21,15 +21,17 @@ TEST(DataFormat, JudgesEachFileAlikeInOneGoInPiecesAndInHalves)
         std::string bytes;
         RowsFault fault;
         std::size_t rows = 0;
+        osc::Columns columns = osc::Columns::t_x_v;
     };
+    const auto n_t_x_v = osc::Columns::n_t_x_v;
     const std::string pad(osc::longest_line - 6, ' ');
     const Case cases[] = {
         {"t x v", "0 1 0\n0.1 0.995 -0.0998\n", RowsFault::none, 2},
-        {"n t x v", "0 0 1 0\n1 0.05 0.99 -0.05\n2 0.1 0.98 -0.1\n", RowsFault::none, 3},
+        {"n t x v", "0 0 1 0\n1 0.05 0.99 -0.05\n2 0.1 0.98 -0.1\n", RowsFault::none, 3, n_t_x_v},
         // n = t/h past a million, both to six digits: 1234565 to 1234568 steps of 0.37.
         {"n t x v in six digits", "1.23457e+06 456789 0 0\n1.23457e+06 456789 0 0\n"
-                                  "1.23457e+06 456790 0 0\n1.23457e+06 456790 0 0\n", RowsFault::none, 4},
-        {"the tail of an n t x v", "40 2 0 0\n41 2.05 0 0\n", RowsFault::none, 2},
+                                  "1.23457e+06 456790 0 0\n1.23457e+06 456790 0 0\n", RowsFault::none, 4, n_t_x_v},
+        {"the tail of an n t x v", "40 2 0 0\n41 2.05 0 0\n", RowsFault::none, 2, n_t_x_v},
         {"a byte-order mark", "\xEF\xBB\xBF" "0 1 0\n0.1 1 0\n", RowsFault::none, 2},
         {"blank lines at the end", "0 1 0\n0.1 1 0\n\n \r\n", RowsFault::none, 2},
         {"no newline at the end", "0 1 0\n0.1 1 0", RowsFault::none, 2},
@@ -68,7 +70,11 @@ TEST(DataFormat, JudgesEachFileAlikeInOneGoInPiecesAndInHalves)
             source.read(source.start(), cut, first, 0, 7);
             source.read(cut, -1, second, 0, 7);
             rows.clear();
-            EXPECT_EQ(osc::joined(first, second, rows).fault, c.fault) << "cut at " << cut;
+            const osc::RowsFinding finding = osc::joined(first, second, rows);
+            EXPECT_EQ(finding.fault, c.fault) << "cut at " << cut;
+            if (c.fault == RowsFault::none) {
+                EXPECT_EQ(finding.columns, c.columns) << "cut at " << cut;
+            }
             EXPECT_EQ(rows.size(), c.rows) << "cut at " << cut;
         }
     }
