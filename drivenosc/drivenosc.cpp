@@ -7,6 +7,7 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
 #include "motion/motion.hpp"
@@ -31,8 +32,7 @@ const char *const program = "drivenosc";
 const char *const parameter_file = "input_1a.txt";
 
 // One data file per driving frequency, in the order of the menu: w0/3, w0, 3 w0.
-const std::array<const char *, 3> data_files = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat",
-                                                "Kutta_1a_3w0.dat"};
+const std::array<const char *, 3> &data_files = osc::drivenosc_layout.files;
 
 const char *const usage =
     "uso: drivenosc [-h | --help | --version]\n"

@@ -6,6 +6,7 @@
 // constants and initial conditions asked on the console. The state at the start of every
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
 #include "motion/motion.hpp"
@@ -28,7 +29,7 @@
 namespace {
 
 const char *const program = "harmosc";
-const char *const data_file = "Oscilador_Kutta.dat";
+const char *const data_file = osc::harmosc_layout.files[0];
 
 const char *const usage =
     "uso: harmosc [-h | --help | --version]\n"

@@ -10,6 +10,7 @@
 #include "process/child.hpp"
 #include "oscorder/verdict.hpp"
 
+#include "dataformat/rows.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "text/command_line.hpp"
@@ -38,7 +39,7 @@ namespace {
 
 const char *const program = "oscorder";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 // The files oscorder writes in its work directory, for a signal handler to remove.
 const char *const work_files[] = {parameter_file, data_file, "points", "floor", "figure.png",
                                   "oscorder.gp"};
@@ -356,12 +357,12 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
     std::string row;
     if (const std::string why = last_row(work.file(data_file), row); !why.empty())
         return fail("com h = " + shown + " " + why);
-    double values[3];
-    if (osc::row_numbers(row, values, 3) != 3)
+    osc::Row last{};
+    if (!osc::row_of(row, osc::rkstepper_layout.columns, last))
         return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper não " +
                     "é \"t x v\", três números: " + osc::quoted(row));
-    const double t = values[0];
-    const double x = values[1];
+    const double t = last.t;
+    const double x = last.x;
     measurement.position = fields(row, 1);
     if (!std::isfinite(x))
         return fail("com h = " + shown + " o rkstepper escreveu x(T) = " + measurement.position +

@@ -8,6 +8,7 @@
 
 #include "RuKu.hpp"
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
 #include "motion/motion.hpp"
@@ -43,7 +44,7 @@ namespace {
 
 const char *const program = "rkstepper";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 
 using Row = std::array<double, 3>; // time, position, velocity
 
