@@ -51,9 +51,12 @@ std::map<std::string, std::string> snapshot(const Sandbox &box)
 struct Program {
     std::string name;
     std::string path;
+    std::string damping = ""; // the letter of the damping constant, as the sources have it
 };
-const Program programs[] = {
-    {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT}};
+const Program programs[] = {{"harmosc", HARMOSC, "b"},
+                            {"drivenosc", DRIVENOSC, "λ"},
+                            {"rkstepper", RKSTEPPER, "lbd"},
+                            {"oscplot", OSCPLOT}};
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 {
@@ -79,6 +82,10 @@ TEST(Arguments, AreAnsweredWithoutTouchingAFile)
             if (c.usage) {
                 EXPECT_EQ(run.out.rfind("uso: " + program.name, 0), 0u) << run.out;
                 EXPECT_NE(run.out.find("0 "), std::string::npos) << "exit statuses: " << run.out;
+                const std::string damping = program.damping + " (constante de amortecimento)";
+                if (!program.damping.empty()) {
+                    EXPECT_NE(run.out.find(damping), std::string::npos) << run.out;
+                }
                 EXPECT_EQ(run.err, "");
             } else if (c.status == 0) {
                 EXPECT_EQ(run.out, program.name + " " + OSC_VERSION + "\n");
