@@ -51,12 +51,12 @@ std::map<std::string, std::string> snapshot(const Sandbox &box)
 struct Program {
     std::string name;
     std::string path;
-    std::string damping = ""; // the letter of the damping constant, as the sources have it
+    std::string damping; // the letter of the damping constant, as the sources have it
 };
 const Program programs[] = {{"harmosc", HARMOSC, "b"},
                             {"drivenosc", DRIVENOSC, "λ"},
                             {"rkstepper", RKSTEPPER, "lbd"},
-                            {"oscplot", OSCPLOT}};
+                            {"oscplot", OSCPLOT, ""}};
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 {
