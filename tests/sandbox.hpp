@@ -1,5 +1,5 @@
 // Runs the built programs as a user does: in a fresh working directory of their own, with
-// scripted standard input, capturing what they print, their exit status and their peak memory.
+// scripted standard input, capturing what they print and their exit status.
 // A run that has not ended after the hang limit (a minute: generous on any machine, however
 // busy) is killed and fails the test that started it; no file it writes may grow past 128 MiB.
 #pragma once
@@ -12,7 +12,6 @@ struct RunResult {
     int status = -1;         // exit status, or -1 when the program did not exit normally
     int signal = 0;          // the signal that ended it, 0 if none
     bool timed_out = false;  // killed after the hang limit
-    long peak_rss_kib = 0;   // maximum resident set size
     std::string out;
     std::string err;
 };
