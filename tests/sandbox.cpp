@@ -119,6 +119,27 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command,
     return result;
 }
 
+std::vector<std::string> with_private_mounts(std::vector<std::string> command)
+{
+    const bool root = ::geteuid() == 0;
+    command.insert(command.begin(), {"/usr/bin/unshare", root ? "--mount" : "--map-root-user"});
+    if (!root) command.insert(command.begin() + 2, "--mount");
+    return command;
+}
+
+const std::string &private_mounts_refused()
+{
+    static const std::string why = [] {
+        const Sandbox box;
+        const RunResult run = box.run_command(with_private_mounts(
+            {"/bin/sh", "-c", "mount -t tmpfs -o size=64k tmpfs \"$0\" && : > \"$0\"/m && ls \"$0\"",
+             box.dir().string()}));
+        if (run.status == 0 && run.out == "m\n") return std::string();
+        return "no mounts of a test's own here (status " + std::to_string(run.status) + "): " + run.err;
+    }();
+    return why;
+}
+
 std::string read_file(const fs::path &file)
 {
     std::ifstream in(file, std::ios::binary);

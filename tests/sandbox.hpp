@@ -41,6 +41,14 @@ private:
     std::filesystem::path work_;
 };
 
+// `command` run with mounts of its own, gone when it ends: root takes a mount namespace, anyone
+// else a user namespace in which they count as root (a tmpfs mounts there just the same).
+std::vector<std::string> with_private_mounts(std::vector<std::string> command);
+
+// Why no command can be run so here (a container, a system that keeps user namespaces from
+// users), or "" when one can: for a test to skip with, whatever status the refusal came with.
+const std::string &private_mounts_refused();
+
 // The whole content of a file, byte for byte; empty when it cannot be read.
 std::string read_file(const std::filesystem::path &file);
 
