@@ -430,6 +430,10 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
     };
     const std::string data = "oscplot: d.dat: não é um ficheiro de dados (esperadas linhas de 3 ou 4 números: t x v ou n t x v)\n";
     const std::string one_row = "oscplot: d.dat: tem só 1 linha; são precisas pelo menos duas para desenhar\n";
+    // More rows than a pipe holds, thinned or not, for a gnuplot that stops reading early.
+    std::string many_rows;
+    for (int i = 0; i < 100000; ++i)
+        many_rows += std::to_string(i) + " " + std::to_string(std::sin(i)) + " 0\n";
     const Case cases[] = {
         {"empty", write("d.dat", ""), {"d.dat"}, 1, "oscplot: d.dat: ficheiro vazio, nada a desenhar\n"},
         {"text", write("d.dat", "olá\n"), {"d.dat"}, 1, data},
@@ -492,6 +496,8 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         {"gnuplot fails",
          [](const Sandbox &box) { box.write("d.dat", two_rows); box.write("d.dat.png", earlier_png); },
          {"d.dat"}, 1, "oscplot: d.dat: o gnuplot falhou: \"plot.gp\" line 7: out of memory\n", false, true},
+        {"gnuplot fails before it has read the rows", write("d.dat", many_rows), {"d.dat"}, 1,
+         "oscplot: d.dat: o gnuplot falhou: \"plot.gp\" line 7: out of memory\n", false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
