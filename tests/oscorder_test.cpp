@@ -181,8 +181,9 @@ TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
           Case{{"1", "30"},
                verdict_prefix + "4.19, que ainda não se pode dar por assente: afasta-se mais de "
                "0.1 da ordem do par anterior (4.36); experimente um h menor", 0},
-          Case{{"3", "30"}, verdict_prefix + "4.53, que ainda não se pode dar por assente: "
-               "afasta-se mais de 0.1 da ordem do par anterior (5.79); experimente um h menor", 1, 1},
+          Case{{"3", "30"},
+               verdict_prefix + "4.53, que ainda não se pode dar por assente: afasta-se mais de "
+               "0.1 da ordem do par anterior (5.79); experimente um h menor", 1, 1},
           Case{{"2.85", "28.5"}, verdict_prefix + "3.80, que ainda não se pode dar por assente: é "
                "a única ordem da tabela e vem logo a seguir a uma mudança de sinal do erro (entre "
                "h = 1.425 e h = 0.7125); experimente outro T ou um h maior", 2}}) {
