@@ -124,11 +124,12 @@ std::string DataSource::finite_rows(std::vector<Row> &rows) const
     Part second;
     // The first half's rows take the second's in place.
     first.rows.reserve(rows_in(size));
-    // std::async hands on what the other half threw (memory that ran out) to get().
+    // std::async hands on what the other half threw (memory that ran out) to get(); where no
+    // thread can be started, get() reads the second half in this one.
     std::future<void> other;
     if (cut >= 0) {
         second.rows.reserve(rows_in(size - cut));
-        other = std::async(std::launch::async, read_part, fd_, cut, -1, std::ref(second));
+        other = std::async(std::launch::async | std::launch::deferred, read_part, fd_, cut, -1, std::ref(second));
     }
     read_part(fd_, 0, cut, first);
     if (other.valid()) other.get();

@@ -53,7 +53,8 @@ struct Program {
     std::string path;
 };
 const Program programs[] = {
-    {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT}};
+    {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT},
+    {"oscorder", OSCORDER}};
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 {
