@@ -146,13 +146,14 @@ public:
     // The characters of the longest name, as the key counts them.
     std::size_t longest() const { return longest_; }
 
-    // The quantity ("t", "x" or "v") whose span over the drawing no double holds, with its
-    // lowest and highest values; nullptr when every span is finite.
-    const char *overflowing(double &low, double &high) const
+    // The quantity ("t", "x" or "v") whose span or values over the drawing no double holds
+    // once multiplied by `headroom`, with its lowest and highest values; nullptr when none.
+    const char *overflowing(double headroom, double &low, double &high) const
     {
         constexpr const char *names[] = {"t", "x", "v"};
         for (int q = 0; q < 3; ++q)
-            if (!std::isfinite(highs_[q] - lows_[q])) {
+            if (!std::isfinite((highs_[q] - lows_[q]) * headroom) ||
+                !std::isfinite(std::max(-lows_[q], highs_[q]) * headroom)) {
                 low = lows_[q];
                 high = highs_[q];
                 return names[q];
@@ -264,17 +265,17 @@ bool open(const std::string &file, osc::DataSource &source)
 bool plot(Run &run, const Drawing &drawing, const char *layout, const std::string &what, std::string &out,
           int columns = 0, int lines = 0)
 {
+    // The terminal's tic steps are reckoned from up to 16 times a span or a value.
     double low = 0;
     double high = 0;
-    if (const char *const quantity = drawing.overflowing(low, high)) {
+    const bool text = std::string_view(layout) == "text";
+    if (const char *const quantity = drawing.overflowing(text ? 16 : 1, low, high)) {
         refuse_file(what, std::string("de ") + quantity + " = " + osc::text(low) + " a " + quantity + " = " +
-                              osc::text(high) + " vai mais do que o maior double; o gnuplot não o desenha");
+                              osc::text(high) + " vai além do maior double; o gnuplot não o desenha");
         return false;
     }
     const bool tables = run.options.has_table;
-    const osc::Kind kind = tables ? osc::Kind::table
-                           : std::string_view(layout) == "text" ? osc::Kind::text
-                                                                : osc::Kind::png;
+    const osc::Kind kind = tables ? osc::Kind::table : text ? osc::Kind::text : osc::Kind::png;
     osc::Figure figure = osc::draw(run.gnuplot, osc::oscplot_program,
                                    drawing.settings(layout, columns, lines, tables), drawing.blocks(), kind);
     if (!figure.why.empty()) {
