@@ -54,10 +54,10 @@ o último, o mais baixo e o mais alto ponto de cada curva, e a figura é a mesma
   -o FIGURA.png   todos os ficheiros numa só figura, uma cor e uma legenda por ficheiro;
                   uma FIGURA que já existe só é substituída se for uma imagem PNG
   -t              desenha no terminal (tamanho de COLUMNS e LINES, ou 100x30), sem
-                  escrever nenhum ficheiro
+                  escrever nenhum ficheiro; recusa mais ficheiros do que a legenda leva
   --tabela TABELA em vez de desenhar, escreve em TABELA os pontos que cada curva da figura
                   desenharia, tal como o gnuplot os recebe ("set table"); nenhuma figura
-                  é escrita
+                  é escrita; uma TABELA que já existe só é substituída se for uma tabela
   --              o que se segue são nomes de ficheiros, mesmo que comecem por -
 
 Uma figura é escrita primeiro num ficheiro temporário ao lado dela e só toma o seu nome
@@ -66,7 +66,8 @@ quando está completa: se o desenho falhar, a figura anterior fica como estava.
 Estado de saída: 0 tudo desenhado; 1 algum ficheiro recusado (inexistente, vazio, sem
 duas linhas de números finitos, ou que não é de dados), uma figura que não se pôde
 escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando FIGURA
-existe e não é uma imagem PNG); 3 o gnuplot não está instalado (pacote gnuplot-nox).
+existe e não é uma imagem PNG, e --tabela TABELA quando TABELA existe e não é uma
+tabela); 3 o gnuplot não está instalado (pacote gnuplot-nox).
 )";
 
 struct Options {

@@ -5,6 +5,7 @@
 #include "sandbox.hpp"
 
 #include "disk/space.hpp"
+#include "process/child.hpp"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,33 @@ struct Program {
 const Program programs[] = {
     {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT},
     {"oscorder", OSCORDER}};
+
+// Why a program that runs for a tool gave nothing to use: one reason for each way it can fail,
+// and what it writes kept up to a bound, past which it is ended.
+TEST(Children, SayWhyTheyGaveNothing)
+{
+    struct Case {
+        std::string program;
+        std::vector<std::string> arguments;
+        std::string directory, why;
+    };
+    const Case cases[] = {
+        {"/bin/true", {}, "", ""},
+        {"/bin/false", {}, "", "o programa falhou"},
+        {"/bin/sh", {"-c", "kill -9 $$"}, "", "o programa foi terminado pelo sinal 9"},
+        {"/usr/bin/yes", {}, "", "o programa escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0ay"},
+        {"/nowhere/program", {}, "", "não é possível executar o programa: ficheiro ou diretório inexistente"},
+        {"/bin/true", {}, "/nowhere", "não é possível entrar em /nowhere: ficheiro ou diretório inexistente"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.program);
+        const osc::Finished run = osc::run_program(c.program, c.arguments, c.directory, osc::Output::merged);
+        const std::string why = osc::why_failed(run, "o programa");
+        EXPECT_EQ(c.why.empty() ? why : why.substr(0, c.why.size()), c.why);
+        EXPECT_LE(run.said.size(), osc::kept_said);
+    }
+    EXPECT_EQ(osc::run_program("/bin/cat", {}, "", osc::Output::apart, "linhas\n").out, "linhas\n");
+}
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 {

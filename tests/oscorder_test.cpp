@@ -212,6 +212,8 @@ TEST(Oscorder, GivesNoOrderFromARunThatFailed)
     const Case cases[] = {
         {"echo 'rkstepper: falha de ensaio' >&2; exit 1", {},
          "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio"},
+        {"printf '\\033[2J said\\n'; kill -11 $$", {}, "o rkstepper foi terminado pelo sinal 11 com h = 1\n\\x1b[2J said"},
+        {"exec yes", {}, "o rkstepper escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0a"},
         {"exit 0", {}, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia "
                        "ter escrito: ficheiro ou diretório inexistente"},
         {": > RK_generico_1b.txt", {}, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio"},
