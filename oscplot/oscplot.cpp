@@ -253,7 +253,7 @@ bool prepare(const std::string &file, const osc::DataSource &source, Drawing &dr
 }
 
 // Opens `file`; says why and returns false when it cannot be read.
-bool open(const std::string &file, osc::DataSource &source)
+bool open_source(const std::string &file, osc::DataSource &source)
 {
     const std::string why = source.open(file);
     if (why.empty()) return true;
@@ -346,7 +346,7 @@ int draw_together(Run &run)
     std::string shown;
     for (const std::string &file : options.files) {
         osc::DataSource source;
-        if (!open(file, source) || !prepare(file, source, drawing)) {
+        if (!open_source(file, source) || !prepare(file, source, drawing)) {
             status = 1;
             continue;
         }
@@ -368,7 +368,7 @@ int draw_each(Run &run)
     int status = 0;
     for (const std::string &file : options.files) {
         osc::DataSource source;
-        if (!open(file, source)) {
+        if (!open_source(file, source)) {
             status = 1;
             continue;
         }

@@ -7,12 +7,16 @@
 
 namespace osc {
 
+// Removes the work directory of the run, if any, and its files: for a signal handler, so
+// only async-signal-safe calls.
+void remove_work_directory_now();
+
 class WorkDirectory {
 public:
     WorkDirectory() = default;
-    ~WorkDirectory();
     WorkDirectory(const WorkDirectory &) = delete;
     WorkDirectory &operator=(const WorkDirectory &) = delete;
+    ~WorkDirectory(); // removes it, with what it holds
 
     // Creates "base/caller.XXXXXX", where the files `names` will be; why not, or "".
     std::string create(const std::string &base, const char *caller, const std::vector<std::string> &names);
@@ -27,9 +31,5 @@ private:
     std::string path_;
     std::vector<std::string> names_;
 };
-
-// Removes the work directory of the run, if any, and its files: for a signal handler, so
-// only async-signal-safe calls.
-void remove_work_directory_now();
 
 } // namespace osc
