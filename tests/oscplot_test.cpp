@@ -706,6 +706,28 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
 #ifndef OSC_SANITIZED
 // A file too long for the memory left is refused with the reason, and the next one is drawn:
 // never an abort. (The sanitizers reserve far more address space than this limit.)
+#ifndef OSC_SANITIZED
+// Where the reading thread, or gnuplot, has no room to start: one line, status 1, no abort and
+// no hidden file left (the sanitizers reserve far more address space than these limits).
+TEST(Oscplot, NoAbortWhereAThreadCannotStart)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    std::string rows;
+    for (int i = 0; i < 80000; ++i) rows += std::to_string(i) + " 0.5 -0.25\n";
+    box.write("d.dat", rows);
+    const auto before = snapshot(box);
+    for (const char *limit : {"--as=6500000", "--as=8000000", "--as=10000000", "--as=13000000"}) {
+        SCOPED_TRACE(limit);
+        const RunResult run = box.run_command({"/usr/bin/prlimit", limit, "--", OSCPLOT, "-o", "f.png", "d.dat"});
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(snapshot(box), before);
+    }
+}
+#endif
+
 TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
 {
     REQUIRE_GNUPLOT();
