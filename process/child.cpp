@@ -158,15 +158,16 @@ bool failure_reported(const Descriptor &report, Failure &failure)
     return got == static_cast<ssize_t>(sizeof failure);
 }
 
-// Appends what fd holds now to `into`, up to `bound` bytes; false once it is at its end or
-// past its bound.
+// Appends what fd holds now to `into`, up to one byte past `bound`, which tells that the bound
+// was passed; false once it is at its end or past its bound.
 bool drain(int fd, std::string &into, std::size_t bound)
 {
     char buffer[65536];
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (got <= 0) return false;
-    into.append(buffer, std::min(static_cast<std::size_t>(got), bound + 1 - std::min(bound + 1, into.size())));
+    const std::size_t room = into.size() > bound ? 0 : bound + 1 - into.size();
+    into.append(buffer, std::min(static_cast<std::size_t>(got), room));
     return into.size() <= bound;
 }
 
