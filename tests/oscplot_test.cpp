@@ -704,9 +704,6 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
 }
 
 #ifndef OSC_SANITIZED
-// A file too long for the memory left is refused with the reason, and the next one is drawn:
-// never an abort. (The sanitizers reserve far more address space than this limit.)
-#ifndef OSC_SANITIZED
 // Where the reading thread, or gnuplot, has no room to start: one line, status 1, no abort and
 // no hidden file left (the sanitizers reserve far more address space than these limits).
 TEST(Oscplot, NoAbortWhereAThreadCannotStart)
@@ -726,8 +723,9 @@ TEST(Oscplot, NoAbortWhereAThreadCannotStart)
         EXPECT_EQ(snapshot(box), before);
     }
 }
-#endif
 
+// A file too long for the memory left is refused with the reason, and the next one is drawn:
+// never an abort. (The sanitizers reserve far more address space than this limit.)
 TEST(Oscplot, RefusesAFileTooLongForTheMemoryLeft)
 {
     REQUIRE_GNUPLOT();
