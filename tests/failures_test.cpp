@@ -6,6 +6,7 @@
 
 #include "dataformat/layout.hpp"
 #include "process/child.hpp"
+#include "text/messages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <sys/stat.h>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +84,24 @@ TEST(Children, SayWhyTheyGaveNothing)
         EXPECT_LE(run.said.size(), osc::kept_said);
     }
     EXPECT_EQ(osc::run_program("/bin/cat", {}, "", osc::Output::apart, "linhas\n").out, "linhas\n");
+}
+
+// A name or another program's words reach the terminal as text: every control or format
+// character and every byte that is not UTF-8 as \xNN, cut at 40 characters in a message.
+TEST(Messages, ShowEveryCharacterAndNoEscapeSequence)
+{
+    const std::string forty(40, 'a');
+    const std::tuple<std::string, std::size_t, std::string> cases[] = {
+        {"k=4 ção.dat", 40, "k=4 ção.dat"},
+        {"\x1b]0;PWNED\a", 40, "\\x1b]0;PWNED\\x07"},
+        {"a\nb", 40, "a\\x0ab"},
+        {"\xc2\x9b" "2J", 40, "\\xc2\\x9b2J"},          // C1 control
+        {"\xe2\x80\xae" "txt", 40, "\\xe2\\x80\\xaetxt"}, // right-to-left override
+        {"\xff\xc3", 40, "\\xff\\xc3"},                 // not UTF-8, cut short
+        {forty + "é", 40, forty + "…"},
+        {forty + "é", std::string::npos, forty + "é"},
+    };
+    for (const auto &[raw, shown, expected] : cases) EXPECT_EQ(osc::escaped(raw, shown), expected) << raw;
 }
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
