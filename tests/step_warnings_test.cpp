@@ -31,19 +31,21 @@ using Kind = osc::ModeFinding::Kind;
 // number that is not finite, time included; HUGE_VAL when none of `steps` does.
 double finite_steps(const osc::Motion &m, double h, double steps)
 {
-    const auto a = [&](double t, double x, double v) {
-        return -m.w0 * m.w0 * x - 2 * m.beta * v + m.f * std::sin(m.wf * t);
+    using State = std::complex<double>; // x + i·v
+    const auto slope = [&](double t, State s) {
+        return State(s.imag(), -m.w0 * m.w0 * s.real() - 2 * m.beta * s.imag() +
+                                   m.f * std::sin(m.wf * t));
     };
-    double t = 0, x = m.x0, v = m.v0;
+    double t = 0;
+    State s(m.x0, m.v0);
     for (double n = 1; n <= steps; ++n) {
-        const double k1x = v, k1v = a(t, x, v);
-        const double k2x = v + h / 2 * k1v, k2v = a(t + h / 2, x + h / 2 * k1x, k2x);
-        const double k3x = v + h / 2 * k2v, k3v = a(t + h / 2, x + h / 2 * k2x, k3x);
-        const double k4x = v + h * k3v, k4v = a(t + h, x + h * k3x, k4x);
-        x += h / 6 * (k1x + 2 * k2x + 2 * k3x + k4x);
-        v += h / 6 * (k1v + 2 * k2v + 2 * k3v + k4v);
+        const State k1 = slope(t, s);
+        const State k2 = slope(t + h / 2, s + h / 2 * k1);
+        const State k3 = slope(t + h / 2, s + h / 2 * k2);
+        const State k4 = slope(t + h, s + h * k3);
+        s += h / 6 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
         t += h;
-        if (!std::isfinite(t) || !std::isfinite(x) || !std::isfinite(v)) return n;
+        if (!std::isfinite(t) || !std::isfinite(s.real()) || !std::isfinite(s.imag())) return n;
     }
     return HUGE_VAL;
 }
@@ -233,12 +235,15 @@ TEST(StepFindings, RepeatedTimesAsTheRowsWriteThem)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.h) + " × " + std::to_string(c.steps));
-        double t_alike = NAN, n_alike = NAN;
+        double t_alike = NAN;
+        double n_alike = NAN;
         double t = 0;
-        std::string t_text = "0", n_text = "0";
+        std::string t_text = "0";
+        std::string n_text = "0";
         for (double n = 0; n < c.steps && (std::isnan(t_alike) || std::isnan(n_alike)); ++n) {
             const double next = t + c.h;
-            const std::string next_t = written(next), next_n = written(next / c.h);
+            const std::string next_t = written(next);
+            const std::string next_n = written(next / c.h);
             if (std::isnan(t_alike) && t_text == next_t) t_alike = t;
             if (c.index && std::isnan(n_alike) && n_text == next_n) n_alike = t / c.h;
             t = next;
