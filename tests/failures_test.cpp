@@ -134,6 +134,8 @@ TEST(WholeTokens, PartOfANumberIsRefused)
     };
     const Case cases[] = {
         {HARMOSC, "2\n4 1 0,4\n1 0\n20\n", "", "", {"\"0,4\"", " b", "ponto decimal"}},
+        {HARMOSC, "2\n4, 1, 0.4\n1 0\n20\n", "", "",
+         {"\"4,\"", " k", "; separe os valores por espaços; a parte decimal leva ponto\n"}},
         // Nothing of a refused token counts as read: what follows the number is named.
         {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "",
          {"\"20s\"", " tf", "1e-3); \"s\" não faz parte de um número\n"}},
