@@ -90,8 +90,9 @@ bool judgeable(double w0, double gamma)
     return std::isfinite(w0 * w0) && std::isfinite(gamma + gamma);
 }
 
-// A run whose rows can show no motion still runs, but says so first.
-void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
+// A run whose rows can show no motion, or none that a real spring could make, still runs,
+// but says so first.
+void warn_if_pointless(double k, double m, double b, double w0, double gamma, double tf)
 {
     using osc::text;
     const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
@@ -103,6 +104,11 @@ void warn_if_pointless(double k, double m, double w0, double gamma, double tf)
     else if (m < 0.0)
         osc::warn(program, "a massa m = " + text(m) +
                                   " é negativa: o movimento calculado não tem sentido físico");
+    // Damping takes energy away: a negative b gives it, and the motion grows (with m < 0,
+    // said above, nothing has a physical sense).
+    if (b < 0.0 && m > 0.0)
+        osc::warn(program, "b = " + text(b) + " é negativo: em vez de amortecer, faz o movimento "
+                                  "crescer, o que não tem sentido físico");
     const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
     if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
         osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
@@ -208,7 +214,7 @@ int dialogue_and_run()
                          {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed},
                          tf, finite, finite && m > 0.0, false, data_file,
                          std::floor(tf / h) + 1.0, 0.0, tf};
-    if (!osc::check_before_run(program, plan, [&] { warn_if_pointless(k, m, w0, gamma, tf); }))
+    if (!osc::check_before_run(program, plan, [&] { warn_if_pointless(k, m, b, w0, gamma, tf); }))
         return 1;
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
