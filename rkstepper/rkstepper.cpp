@@ -8,8 +8,10 @@
 
 #include "RuKu.hpp"
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
+#include "motion/motion.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
@@ -40,7 +42,7 @@ namespace {
 
 const char *const program = "rkstepper";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 
 using Row = std::array<double, 3>; // time, position, velocity
 
@@ -131,8 +133,7 @@ int main(int argc, char **argv) try {
         return 1;
 
     const double t_end = N * h;
-    const osc::Plan plan{{std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
-                          forF::F0 / forF::m, forF::wf, x0, v0},
+    const osc::Plan plan{osc::rkstepper_motion(x0, v0),
                          {h, static_cast<double>(N), osc::Step::chosen_int},
                          t_end, true, true, false, data_file, static_cast<double>(N), 0.0, t_end};
     const auto own = [&] {

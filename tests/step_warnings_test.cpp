@@ -7,6 +7,7 @@
 // drivenosc's n) repeats the previous row's, are found by running the steps by hand. A few
 // runs of the programs check the sentences byte for byte, and that the rest stays as it is.
 
+#include "motion/motion.hpp"
 #include "sandbox.hpp"
 #include "step_by_hand.hpp"
 #include "warnings/step_warnings.hpp"
@@ -100,7 +101,7 @@ void expect_mode_findings(const osc::StepFindings &found, const osc::Motion &m,
         }
         EXPECT_NEAR(mode->until, v.steps * h, 1e-6 * std::abs(v.steps * h));
         // A step whose mode stays within 1% over ten of its turns is small: the steps add up.
-        const double turns = 20.0 * std::acos(-1.0) / v.size;
+        const double turns = 20.0 * osc::pi / v.size;
         EXPECT_EQ(mode->remedy.by_length, v.steps > turns && !verdict(lambda, h, turns).warns);
         const double share = std::abs(std::expm1(v.log_amplitude));
         EXPECT_EQ(mode->kind, share <= 0.01 ? Kind::phase : Kind::amplitude);
@@ -292,6 +293,8 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
          "calculada é 7.6% maior do que a exata; um passo menor ajudaria, mas h = 0.1 é fixo: "
          "são k/m = 196 e b/m = 30 que tornam h·|λ| grande\n"},
         {HARMOSC, "", "2\n1 1 -1000\n1 0\n20\n",
+         "harmosc: aviso: b = -1000 é negativo: em vez de amortecer, faz o movimento crescer, o "
+         "que não tem sentido físico\n"
          "harmosc: aviso: com h·|λ| = 100 o método faz crescer a parte do movimento que varia "
          "como e^(λ·t) com λ = 1e+03 mais devagar do que a física: em t = 4.7 a amplitude "
          "calculada é 5.92e-1730 vezes a exata; um passo menor ajudaria, mas h = 0.1 é fixo: é "

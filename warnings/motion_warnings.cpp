@@ -1,5 +1,6 @@
 #include "warnings/motion_warnings.hpp"
 
+#include "motion/motion.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 #include "stepmath/sampling.hpp"
@@ -57,7 +58,7 @@ std::optional<DrivenFinding> driven_finding(const Motion &motion, double h, doub
         return std::nullopt;
 
     const std::complex<double> computed = rk4_response(w0, beta, f, wf, h);
-    const std::complex<double> exact = exact_response(w0, beta, f, wf);
+    const std::complex<double> exact = steady_amplitude(motion);
     return DrivenFinding{h * std::abs(wf), settled, std::abs(computed), std::abs(exact),
                          std::arg(computed / exact),
                          remedy(w0, beta, wf, h, t_run, max_steps)};
@@ -78,7 +79,7 @@ std::vector<RowsFinding> rows_findings(const Motion &motion, double h, double t_
     const double period = damped_period(w0, beta); // the mode decays as e^(-β·t)
     if (std::isfinite(period) && h * horizon_steps(-beta * h, t_run / h) >= period)
         if (const auto rows = judge_rows(RowsFinding::Of::free, h, period)) found.push_back(*rows);
-    const double forced = 2.0 * std::acos(-1.0) / std::abs(wf);
+    const double forced = 2.0 * pi / std::abs(wf);
     if (t_run >= forced)
         if (const auto rows = judge_rows(RowsFinding::Of::forced, h, forced)) found.push_back(*rows);
     return found;

@@ -16,8 +16,6 @@ namespace {
 
 using Complex = std::complex<double>;
 
-const double pi = std::acos(-1.0);
-
 // What would keep the mode within the tolerance: for a fixed step, smaller constants or a
 // shorter run; otherwise a smaller step and the N that reaches the same end, if the program
 // accepts one.

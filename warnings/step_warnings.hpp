@@ -8,14 +8,10 @@
 // e^(h·λ). The rules return findings (warnings/findings.hpp); warnings/wording.hpp says them.
 #pragma once
 
+#include "motion/motion.hpp"
 #include "warnings/findings.hpp"
 
 namespace osc {
-
-// The motion a run integrates: x'' = -w0²·x - 2β·x' + f·sin(wf·t) from x = x0, x' = v0.
-struct Motion {
-    double w0, beta, f, wf, x0, v0;
-};
 
 // The largest N a program takes with a step of its choosing.
 double most_steps(Step step);
