@@ -3,6 +3,7 @@
 #include "text/messages.hpp"
 #include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
+#include "warnings/run_error.hpp"
 #include "warnings/wording.hpp"
 
 namespace osc {
@@ -27,7 +28,8 @@ bool check_before_run(const char *program, const Plan &plan, const std::function
         if (const auto driven = driven_finding(motion, h, plan.t_end, most_steps(plan.grid.step)))
             warn(program, sentence(*driven));
     }
-    if (plan.judge_motion && plan.judge_rows)
+    // Rows that are all 0 show no oscillation to draw.
+    if (plan.judge_motion && plan.judge_rows && !at_rest(motion))
         for (const RowsFinding &rows : rows_findings(motion, h, plan.t_end))
             warn(program, sentence(rows));
     if (plan.grid.steps >= 1.0)

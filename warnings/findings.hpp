@@ -77,6 +77,14 @@ struct OverflowFinding {
     double time;
 };
 
+// The run's own error (warnings/run_error.hpp) above the tolerance, where no mode's finding
+// says it. The step `h` (NaN: none found) and the `steps` of it keep it within, unless the
+// step is fixed.
+struct RunErrorFinding {
+    bool fixed;
+    double h, steps;
+};
+
 // Everything the step warnings find, in the order they are said.
 struct StepFindings {
     // The motion and the run judged, for the sentences to name them.
@@ -88,6 +96,8 @@ struct StepFindings {
     double overflow_step;        // the step at which the running sum of time reaches inf
     bool overflow_step_estimated; // that step is an estimate, the sum being too long to run
     std::vector<ModeFinding> modes;
+    double run_error, run_until; // the run's own error up to t = run_until; NaN: not measured
+    std::optional<RunErrorFinding> run;
     std::optional<OverflowFinding> overflow;
 };
 

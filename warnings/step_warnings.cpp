@@ -2,6 +2,7 @@
 
 #include "stepmath/rk4.hpp"
 #include "stepmath/time_grid.hpp"
+#include "warnings/run_error.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -120,6 +121,17 @@ OverflowFinding overflow(double growth, double h, double step, double sure)
     return {std::isnan(sure) ? Kind::near : Kind::reaches, cause, growth, step * h};
 }
 
+// Whether the motion starts on the steady motion that the force drives, within the tolerance
+// of its amplitude, so that the exact motion has no free part to speak of.
+bool starts_steady(const Motion &motion)
+{
+    if (motion.f == 0.0 || motion.wf == 0.0 || !(motion.w0 > 0.0)) return false;
+    const Complex X = steady_amplitude(motion); // x = Im(X·e^(i·wf·t))
+    const double free =
+        std::hypot(motion.x0 - X.imag(), (motion.v0 - motion.wf * X.real()) / motion.w0);
+    return free <= tolerance * std::abs(X);
+}
+
 } // namespace
 
 double most_steps(Step step) { return step == Step::chosen_int ? INT_MAX : HUGE_VAL; }
@@ -132,6 +144,8 @@ StepFindings step_findings(const Motion &motion, const Grid &grid)
     found.x0 = motion.x0;
     found.v0 = motion.v0;
     found.grid = grid;
+    found.run_error = std::nan("");
+    found.run_until = std::nan("");
     const double h = grid.h;
     if (!(grid.steps >= 1.0) || !std::isfinite(h) || !std::isfinite(motion.w0) ||
         !std::isfinite(motion.beta))
@@ -159,6 +173,8 @@ StepFindings step_findings(const Motion &motion, const Grid &grid)
         return overflow_step(h, motion.w0, motion.beta, motion.f, motion.wf, motion.x0,
                              motion.v0, grid.steps, factor);
     };
+    // Rows that are all exactly 0 show no error, however the step treats the modes.
+    if (at_rest(motion)) return found;
     const double overflows = overflow_from(stage_factor(motion.w0, motion.beta));
     // Past the overflow there is nothing left to compare.
     const double judged = std::isnan(overflows) ? grid.steps : overflows;
@@ -173,6 +189,23 @@ StepFindings step_findings(const Motion &motion, const Grid &grid)
             found.modes.push_back(*mode);
             unstable = unstable || mode->kind == ModeFinding::Kind::unstable;
         }
+    }
+    // Amplitude and phase are worth a word where the rows stray from the exact motion, and
+    // the exact motion has a free part to speak of.
+    found.run_error = run_error(motion, h, judged);
+    found.run_until = judged * h;
+    const bool strays = found.run_error > tolerance;
+    if (!strays || starts_steady(motion))
+        found.modes.erase(std::remove_if(found.modes.begin(), found.modes.end(),
+                                         [](const ModeFinding &mode) {
+                                             return mode.kind != ModeFinding::Kind::unstable;
+                                         }),
+                          found.modes.end());
+    if (strays && found.modes.empty()) {
+        const bool fixed = grid.step == Step::fixed;
+        const double step = fixed ? std::nan("") : run_error_step(motion, h, judged);
+        const double steps = steps_to_reach(judged * h, step, most_steps(grid.step));
+        found.run = RunErrorFinding{fixed, std::isnan(steps) ? std::nan("") : step, steps};
     }
     if (!unstable && !std::isnan(overflows))
         found.overflow = overflow(growth, h, overflows, overflow_from(1.0));

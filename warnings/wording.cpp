@@ -183,6 +183,25 @@ std::string effect(const ModeFinding &mode, const std::string &what)
     return "amortece " + what + " mais devagar do que a física";
 }
 
+// The run's own error: "até t = 20 a posição calculada chega a afastar-se da exata 5.1% da
+// amplitude".
+std::string strays(const StepFindings &found)
+{
+    return "até t = " + time_figure(found.run_until) +
+           " a posição calculada chega a afastar-se da exata " + percent(found.run_error) +
+           " da amplitude";
+}
+
+std::string run_sentence(const StepFindings &found, const RunErrorFinding &run)
+{
+    const std::string said = strays(found) + "; ";
+    if (run.fixed) return said + "um passo menor ajudaria, mas h = " + text(found.grid.h) + " é fixo";
+    if (std::isnan(run.h))
+        return said + "nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo "
+                      "de h = " + text(found.grid.h) + ", o poria abaixo de " + tolerance_text();
+    return said + offer(run.h, run.steps);
+}
+
 std::string mode_sentence(const StepFindings &found, const ModeFinding &mode)
 {
     const Named name = named(found, mode);
@@ -198,13 +217,13 @@ std::string mode_sentence(const StepFindings &found, const ModeFinding &mode)
         const auto [verb, clause] = turn(found, mode.turn);
         const std::string amplitude =
             mode.amplitude_said ? ", e a amplitude é " + comparison(d.log_amplitude) : "";
-        return "com " + size + " o método " + verb + ": até t = " + when +
-               " a posição calculada chega a afastar-se da exata " + percent(d.largest) +
-               " da amplitude, porque " + clause + amplitude + cure;
+        return "com " + size + " o método " + verb + ": " + strays(found) + ", porque " +
+               clause + amplitude + cure;
     }
     const std::string phase = mode.phase_off ? ", e " + turn(found, mode.turn).second : "";
     return "com " + size + " o método " + effect(mode, name.what) + ": em t = " + when +
-           " a amplitude calculada é " + comparison(d.log_amplitude) + phase + cure;
+           " a amplitude calculada é " + comparison(d.log_amplitude) + phase + "; " +
+           strays(found) + cure;
 }
 
 std::string overflow_sentence(const StepFindings &found, const OverflowFinding &o)
@@ -264,6 +283,7 @@ std::vector<std::string> sentences(const StepFindings &found)
                        (found.overflow_step_estimated ? "por volta do passo " : "no passo ") +
                        whole(found.overflow_step) + ", e daí em diante as linhas são inf e nan");
     for (const ModeFinding &mode : found.modes) said.push_back(mode_sentence(found, mode));
+    if (found.run) said.push_back(run_sentence(found, *found.run));
     if (found.overflow) said.push_back(overflow_sentence(found, *found.overflow));
     return said;
 }
