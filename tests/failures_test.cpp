@@ -183,6 +183,8 @@ TEST(WholeTokens, PartOfANumberIsRefused)
     };
     const Case cases[] = {
         {HARMOSC, "2\n4 1 0,4\n1 0\n20\n", "", "", {"\"0,4\"", " b", "ponto decimal"}},
+        {HARMOSC, "2\n4, 1, 0.4\n1 0\n20\n", "", "",
+         {"\"4,\"", " k", "; separe os valores por espaços; a parte decimal leva ponto\n"}},
         // Nothing of a refused token counts as read: what follows the number is named.
         {HARMOSC, "1\n4 1\n1 0\n20s\n", "", "",
          {"\"20s\"", " tf", "1e-3); \"s\" não faz parte de um número\n"}},
@@ -522,6 +524,10 @@ TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
         {"", HARMOSC, "1\n1 1\n1 0\n5000\n", "Oscilador_Kutta.dat",
          "harmosc" + refused + "Oscilador_Kutta.dat: ocuparia cerca de 1.3 MB (50001 linhas), mas "
          "só há 1.05 MB livres no disco; nenhum ficheiro foi alterado"},
+        // Refused before the step warnings that k = 25 would give: a refused run says no more.
+        {"", HARMOSC, "1\n25 1\n1 0\n9000\n", "Oscilador_Kutta.dat",
+         "harmosc" + refused + "Oscilador_Kutta.dat: ocuparia cerca de 2.34 MB (90001 linhas), "
+         "mas só há 1.05 MB livres no disco; nenhum ficheiro foi alterado"},
         // n and t take 7 characters each: 50001 rows of 34 bytes; the parameter file holds a
         // page of the disk.
         {"echo '1 0 50000 0.1' > input_1a.txt", DRIVENOSC, "3\n", "Kutta_1a_3w0.dat",
