@@ -47,6 +47,10 @@ inline constexpr Layout rkstepper_layout{"rkstepper", {"RK_generico_1b.txt"}, Co
 // The layout of a program by its name; nullptr for any other name.
 const Layout *layout_of(std::string_view program);
 
+// The layout of the program that writes a data file of the name `path` ends in; nullptr when
+// no program writes a file of that name.
+const Layout *layout_of_file(std::string_view path);
+
 // A row at its longest: each growing column (time, and drivenosc's step index, which grow
 // steadily up to the bounds `growing`) in the decade of its bound with a sign, position and
 // velocity as long as six significant digits get (-1.23457e-05). Each column is followed by a

@@ -21,6 +21,9 @@ std::string said(const RowsFinding &finding)
     case RowsFault::none: return "";
     case RowsFault::unreadable: return "não é possível ler: " + reason(finding.error);
     case RowsFault::empty: return "ficheiro vazio, nada a desenhar";
+    case RowsFault::emptied:
+        return "ficheiro vazio: o drivenosc esvazia os ficheiros das outras frequências quando "
+               "corre numa delas";
     case RowsFault::not_rows: return expected + ")";
     case RowsFault::not_step_index:
         return expected + "; aqui há 4, mas o primeiro não conta os passos, n = t/h)";
@@ -127,7 +130,9 @@ std::string DataSource::open(const std::string &file)
     if (got < 0) return said({RowsFault::unreadable, errno});
     // Some editors begin a UTF-8 text with a byte-order mark; it is not part of the first row.
     if (got >= 3 && std::memcmp(first, "\xEF\xBB\xBF", 3) == 0) start_ = 3;
-    if (got == start_) return said({RowsFault::empty});
+    // drivenosc writes the file of the frequency it runs at and empties the other two.
+    const bool drivenosc_file = layout_of_file(file) == &drivenosc_layout;
+    if (got == start_) return said({drivenosc_file ? RowsFault::emptied : RowsFault::empty});
     return "";
 }
 

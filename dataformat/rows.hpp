@@ -30,6 +30,7 @@ enum class RowsFault {
     none,
     unreadable,     // a read failed, with the errno beside it
     empty,          // not a byte, a byte-order mark aside
+    emptied,        // empty, and named as one of drivenosc's files, which it empties but one
     not_rows,       // a line of other than 3 or 4 numbers, or longer than any row; rows of
                     // both; a blank line before a row
     not_step_index, // four numbers a row, but the first does not count the steps, n = t/h

@@ -37,7 +37,8 @@ const char *const usage =
     "pelo método de Runge-Kutta de quarta ordem, com passo h = 0.1, desde t = 0.\n"
     "\n"
     "Pergunta na consola: a equação, (1) movimento harmónico simples ou (2) amortecido;\n"
-    "k e m (e b na opção 2); x0 e v0; o instante final tf.\n"
+    "k (constante da mola) e m (massa), e na opção 2 b (constante de amortecimento);\n"
+    "x0 e v0; o instante final tf.\n"
     "Escreve Oscilador_Kutta.dat no diretório atual: uma linha \"t x v\" por passo,\n"
     "o estado no início do passo, enquanto t não passar tf.\n"
     "\n"
@@ -109,8 +110,9 @@ void warn_if_pointless(double k, double m, double b, double w0, double gamma, do
     // Damping takes energy away: a negative b gives it, and the motion grows (with m < 0,
     // said above, nothing has a physical sense).
     if (b < 0.0 && m > 0.0)
-        osc::warn(program, "b = " + text(b) + " é negativo: em vez de amortecer, faz o movimento "
-                                  "crescer, o que não tem sentido físico");
+        osc::warn(program, "a constante de amortecimento b = " + text(b) +
+                                  " é negativa: em vez de amortecer, faz o movimento crescer, o "
+                                  "que não tem sentido físico");
     const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
     if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
         osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +

@@ -15,6 +15,7 @@
 #include "figures/figure.hpp"
 #include "process/child.hpp"
 #include "process/work_directory.hpp"
+#include "stepmath/rk4.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <complex>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,8 @@ const char *const usage =
     "diz também quando P ainda não se pode dar por assente: quando é a única ordem da tabela,\n"
     "quando vem logo a seguir a uma mudança de sinal do erro, ou quando se afasta mais de 0.1\n"
     "da ordem do par anterior; sugere então outro T, um h maior ou um h menor.\n"
+    "Um passo fora da região de estabilidade do método (h·w0 acima do limite que uma linha sob\n"
+    "a tabela dá) fica marcado \"(instável)\": a solução calculada cresce em vez de amortecer.\n"
     "\n"
     "  -o FIGURA.png   desenha também, com o gnuplot, o erro contra o passo em escalas\n"
     "                  logarítmicas: os erros medidos (círculos cheios) e os que ficam\n"
@@ -244,6 +248,27 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
     return true;
 }
 
+// Whether the step h makes rkstepper's damped oscillation grow: h·λ outside the method's
+// stability region.
+bool unstable(double h)
+{
+    const osc::Motion motion = osc::rkstepper_motion(0.0, 0.0);
+    const std::vector<std::complex<double>> zs = osc::step_modes(h, motion.w0, motion.beta);
+    return std::any_of(zs.begin(), zs.end(),
+                       [](std::complex<double> z) { return osc::rk4_unstable(z); });
+}
+
+// What the mark of an unstable row means; h·|λ| is h·w0 for a damped oscillation.
+std::string unstable_note()
+{
+    const osc::Motion motion = osc::rkstepper_motion(0.0, 0.0);
+    const double limit = osc::rk4_stability_limit(osc::step_modes(1.0, motion.w0, motion.beta)[0]);
+    return format("(instável): h·w0 acima de %.4g, o limite de estabilidade do método nesta "
+                  "equação: a solução calculada cresce em vez de amortecer e o erro não mede a "
+                  "ordem\n",
+                  limit);
+}
+
 // A row of the table: step, x(T), error, then the ratio and the order its pair gives.
 std::string table_row(const std::vector<Measurement> &measurements, std::size_t i)
 {
@@ -261,6 +286,7 @@ std::string table_row(const std::vector<Measurement> &measurements, std::size_t 
     }
     if (!osc::measured(run)) line += "  (abaixo do arredondamento)";
     if (pair == osc::Pair::sign_change) line += "  (o erro muda de sinal)";
+    if (unstable(run.h)) line += "  (instável)";
     return line + "\n";
 }
 
@@ -400,6 +426,7 @@ int run(int argc, char **argv)
     std::string table = format("%s; solução exata x(T) = %.9g\n", title.c_str(), task.exact);
     table += format("%12s %14s %14s %11s %8s\n", "h", "x(T)", "erro", "razão", "ordem");
     for (std::size_t i = 0; i < measurements.size(); ++i) table += table_row(measurements, i);
+    if (unstable(measurements.front().run.h)) table += unstable_note();
     std::vector<osc::Run> runs;
     runs.reserve(measurements.size());
     for (const Measurement &measurement : measurements) runs.push_back(measurement.run);

@@ -176,7 +176,8 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
         std::string parameters, err;
     };
     const Case cases[] = {
-        {"<missing>", "não é possível ler input_1a.txt: ficheiro ou diretório inexistente"},
+        {"<missing>", "não é possível ler input_1a.txt: ficheiro ou diretório inexistente; deve "
+                      "conter quatro números: x0 v0 N h"},
         {"<directory>", "não é possível ler input_1a.txt: é um diretório"},
         {"", "falta o valor de x0 em input_1a.txt (o ficheiro terminou)"},
         {"1 0 10", "falta o valor de h em input_1a.txt (o ficheiro terminou)"},

@@ -249,7 +249,8 @@ TEST(FailureReasons, NameTheFileAndSayWhy)
          {HARMOSC}, "1\n1 1\n1 0\n1\n",
          "harmosc: não é possível escrever Oscilador_Kutta.dat: não há espaço livre no dispositivo\n"},
         {"no such file", [](const Sandbox &) {}, {DRIVENOSC}, "1\n",
-         "drivenosc: não é possível ler input_1a.txt: ficheiro ou diretório inexistente\n"},
+         "drivenosc: não é possível ler input_1a.txt: ficheiro ou diretório inexistente; deve "
+         "conter quatro números: x0 v0 N h\n"},
         {"permission denied",
          [](const Sandbox &box) {
              box.write("parametros_sistema.txt", "1 0 10 0.1\n");

@@ -164,13 +164,15 @@ TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
 }
 
 // An order that cannot be taken as settled is still an order, status 0, with why and what to
-// try on its line; a row whose error has the other sign from the row before says so.
+// try on its line; a row whose error has the other sign from the row before says so, and so
+// does a step outside the stability region, with a line under the table: for h·λ =
+// h·(-0.25 ± 0.968i) |R| passes 1 at h = 2.897, past the undamped 2√2 = 2.83.
 TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
 {
     struct Case {
         std::vector<std::string> arguments;
         std::string last_line;
-        std::size_t sign_rows;
+        std::size_t sign_rows, unstable_rows = 0;
     };
     for (const Case &c :
          {Case{{"0.8", "20", "0.5", "-1"},
@@ -179,7 +181,13 @@ TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
                "h = 0.4); experimente outro T ou um h maior", 1},
           Case{{"1", "30"},
                verdict_prefix + "4.19, que ainda não se pode dar por assente: afasta-se mais de "
-               "0.1 da ordem do par anterior (4.36); experimente um h menor", 0}}) {
+               "0.1 da ordem do par anterior (4.36); experimente um h menor", 0},
+          Case{{"3", "30"},
+               verdict_prefix + "4.53, que ainda não se pode dar por assente: afasta-se mais de "
+               "0.1 da ordem do par anterior (5.79); experimente um h menor", 1, 1},
+          Case{{"2.85", "28.5"}, verdict_prefix + "3.80, que ainda não se pode dar por assente: é "
+               "a única ordem da tabela e vem logo a seguir a uma mudança de sinal do erro (entre "
+               "h = 1.425 e h = 0.7125); experimente outro T ou um h maior", 2}}) {
         SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
         Sandbox box;
         std::vector<std::string> command{OSCORDER};
@@ -187,8 +195,16 @@ TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
         const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, 0) << run.err;
         const auto lines = lines_of(run.out);
-        ASSERT_EQ(lines.size(), 7u) << run.out;
+        ASSERT_EQ(lines.size(), c.unstable_rows > 0 ? 8u : 7u) << run.out;
         EXPECT_EQ(lines.back(), c.last_line);
+        const auto marked = [](const std::string &row) {
+            return row.find("  (instável)") != std::string::npos;
+        };
+        EXPECT_EQ(static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), marked)),
+                  c.unstable_rows) << run.out;
+        if (c.unstable_rows > 0) {
+            EXPECT_EQ(lines[6].rfind("(instável): h·w0 acima de 2.897", 0), 0u);
+        }
         const auto says_sign = [](const std::string &row) {
             return row.size() > 24 && row.compare(row.size() - 24, 24, "  (o erro muda de sinal)") == 0;
         };

@@ -444,6 +444,10 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         many_rows += std::to_string(i) + " " + std::to_string(std::sin(i)) + " 0\n";
     const Case cases[] = {
         {"empty", write("d.dat", ""), {"d.dat"}, 1, "oscplot: d.dat: ficheiro vazio, nada a desenhar\n"},
+        {"drivenosc's file of another frequency", write("Kutta_1a_w0_3.dat", ""),
+         {"./Kutta_1a_w0_3.dat"}, 1,
+         "oscplot: ./Kutta_1a_w0_3.dat: ficheiro vazio: o drivenosc esvazia os ficheiros das "
+         "outras frequências quando corre numa delas\n"},
         {"text", write("d.dat", "olá\n"), {"d.dat"}, 1, data},
         {"a parameter file", write("d.dat", "1 0 1000 0.05\n"), {"d.dat"}, 1, one_row},
         {"harmosc with m = 0", write("d.dat", "0 1 0\n0.1 nan nan\n0.2 nan nan\n"), {"d.dat"}, 1,

@@ -100,7 +100,8 @@ TEST(RkstepperRefusals, LeaveTheDataFileUntouched)
         std::string parameters, err;
     };
     const Case cases[] = {
-        {"<missing>", "não é possível ler " + parameter_file + ": ficheiro ou diretório inexistente"},
+        {"<missing>", "não é possível ler " + parameter_file + ": ficheiro ou diretório " +
+                          "inexistente; deve conter quatro números: x0 v0 N h"},
         {"<directory>", "não é possível ler " + parameter_file + ": é um diretório"},
         {"", "falta o valor de x0" + ended},
         {"1", "falta o valor de v0" + ended},

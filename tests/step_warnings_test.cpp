@@ -321,8 +321,8 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
          "afastar-se da exata 18% da amplitude; um passo menor ajudaria, mas h = 0.1 é fixo: "
          "são k/m = 196 e b/m = 30 que tornam h·|λ| grande\n"},
         {HARMOSC, "", "2\n1 1 -1000\n1 0\n20\n",
-         "harmosc: aviso: b = -1000 é negativo: em vez de amortecer, faz o movimento crescer, o "
-         "que não tem sentido físico\n"
+         "harmosc: aviso: a constante de amortecimento b = -1000 é negativa: em vez de amortecer, "
+         "faz o movimento crescer, o que não tem sentido físico\n"
          "harmosc: aviso: com h·|λ| = 100 o método faz crescer a parte do movimento que varia "
          "como e^(λ·t) com λ = 1e+03 mais devagar do que a física: em t = 4.7 a amplitude "
          "calculada é 5.92e-1730 vezes a exata; até t = 4.7 a posição calculada chega a "

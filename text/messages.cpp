@@ -107,9 +107,10 @@ std::string reason(int error)
     }
 }
 
-int refuse_file(const char *program, const char *doing, const char *file, int error)
+int refuse_file(const char *program, const char *doing, const char *file, int error,
+                const char *more)
 {
-    return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error));
+    return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error) + more);
 }
 
 // A sentence built while memory ran out may hold what a failed stream left, not what was

@@ -26,8 +26,9 @@ std::string reason(int error);
 // The reason for a FIFO, a socket or a device where a file of rows or a figure goes.
 inline constexpr char not_a_regular_file[] = "não é um ficheiro regular";
 
-// Writes "program: doing file: reason" and returns 1, the status of a refused run.
-int refuse_file(const char *program, const char *doing, const char *file, int error);
+// Writes "program: doing file: reason", then `more`, and returns 1, the status of a refused run.
+int refuse_file(const char *program, const char *doing, const char *file, int error,
+                const char *more = "");
 
 // Throws std::bad_alloc when memory ran out since the run began (memory/memory.hpp), so that
 // nothing a failed stream left is taken for the input's word.

@@ -43,7 +43,9 @@ bool open_to_read(std::ifstream &in, const char *program, const char *file)
         }
         error = errno;
     }
-    refuse_file(program, "não é possível ler", file, error);
+    // Both programs' parameter files hold the same four numbers.
+    const char *const held = error == ENOENT ? "; deve conter quatro números: x0 v0 N h" : "";
+    refuse_file(program, "não é possível ler", file, error, held);
     return false;
 }
 

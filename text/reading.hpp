@@ -10,8 +10,9 @@
 
 namespace osc {
 
-// Opens file for reading, past a UTF-8 byte-order mark at its start; when it cannot be read as
-// a file (a directory cannot), says why and returns false.
+// Opens a parameter file for reading, past a UTF-8 byte-order mark at its start; when it
+// cannot be read as a file (a directory cannot), says why, and what it holds if it is missing,
+// and returns false.
 bool open_to_read(std::ifstream &in, const char *program, const char *file);
 
 // How a whitespace-separated token reads by the stream's own extraction of a number: in full,
