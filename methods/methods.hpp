@@ -15,12 +15,12 @@ namespace osc {
 using Acceleration = std::function<double(double t, double x, double v)>;
 
 // One step of h from (t, x, v): x and v become the state at t + h.
-using Step = void (*)(const Acceleration &a, double h, double t, double &x, double &v);
+using OneStep = void (*)(const Acceleration &a, double h, double t, double &x, double &v);
 
 struct Method {
     const char *name;
     int order; // the error at a fixed end falls as h^order
-    Step step;
+    OneStep step;
 };
 
 // x1 = x + h·v, v1 = v + h·a(t, x, v).

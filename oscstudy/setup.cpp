@@ -1,0 +1,181 @@
+#include "oscstudy/setup.hpp"
+
+#include "stepmath/time_grid.hpp"
+#include "text/messages.hpp"
+#include "text/number_text.hpp"
+
+#include <cmath>
+
+namespace osc {
+
+namespace {
+
+// The steps the study takes at most in one run, as a program would in a few seconds.
+constexpr double most_steps = 1e7;
+
+// The constants each program fixes.
+constexpr double harmosc_h = 0.1;
+constexpr double driven_m = 1.0, driven_k = 1.0, driven_lambda = 0.5, driven_F0 = 0.5;
+constexpr double rkstepper_wf = 3.0;
+
+double value(const Setup &setup, const char *name) { return setup.values.at(name); }
+
+std::string harmosc(Setup &s)
+{
+    const double k = value(s, "k"), m = value(s, "m"), b = value(s, "b");
+    const double tf = value(s, "tf");
+    if (!(m > 0.0) || !(k >= 0.0))
+        return "k e m dão w0 = sqrt(k/m) = " + text(std::sqrt(k / m)) +
+               ": o estudo precisa de m > 0 e k >= 0";
+    s.h = harmosc_h;
+    if (tf >= stall_time(s.h))
+        return "o instante final " + text(tf) + " nunca é atingido: com passo " + text(s.h) +
+               " a soma do tempo deixa de avançar antes dele";
+    const double w0 = std::sqrt(k / m);
+    const double gamma = b / (m + m);
+    s.motion = {w0, gamma, 0.0, 0.0, value(s, "x0"), value(s, "v0")};
+    s.acceleration = [w0, gamma](double, double x, double v) {
+        return ((-w0) * w0) * x - (gamma + gamma) * v; // order fixed: the data files are compared digit for digit
+    };
+    return "";
+}
+
+std::string drivenosc(Setup &s)
+{
+    const double N = value(s, "N"), h = value(s, "h"), choice = value(s, "escolha");
+    s.h = h;
+    if (choice != 1.0 && choice != 2.0 && choice != 3.0)
+        return "opção inválida " + quoted(text(choice)) + ": esperado 1, 2 ou 3";
+    if (!(h > 0.0) || !(N * h < stall_time(h)))
+        return "com N = " + text(N) + " e h = " + text(h) +
+               " o tempo nunca ultrapassa N·h e a simulação não terminaria";
+    const double w0 = std::sqrt(driven_k / driven_m);
+    const double gamma = driven_lambda / driven_m;
+    const double F = driven_F0 / driven_m;
+    const double wf = choice == 1.0 ? w0 / 3 : choice == 2.0 ? w0 : 3 * w0;
+    s.motion = {w0, gamma / 2, F, wf, value(s, "x0"), value(s, "v0")}; // gamma is 2β
+    s.acceleration = [w0, gamma, F, wf](double t, double x, double v) {
+        // order fixed: the data files are compared digit for digit
+        const double a = ((-w0) * w0) * x;
+        const double d = gamma * v;
+        return std::sin(wf * t) * F + (a - d);
+    };
+    return "";
+}
+
+std::string rkstepper(Setup &s)
+{
+    const double N = value(s, "N");
+    s.h = value(s, "h");
+    if (N != std::floor(N)) return "N = " + text(N) + " não é inteiro";
+    if (N < 0.0) return "o número de passos N = " + text(N) + " é negativo";
+    const double m = driven_m, k = driven_k, lbd = driven_lambda, F0 = driven_F0;
+    const double wf = rkstepper_wf;
+    s.motion = {std::sqrt(k / m), lbd / (2 * m), F0 / m, wf, value(s, "x0"), value(s, "v0")};
+    s.acceleration = [=](double t, double x, double v) {
+        // order fixed: the data files are compared digit for digit
+        const double a = (-(k / m)) * x;
+        const double d = (lbd / m) * v;
+        const double f = std::sin(wf * t) * (F0 / m);
+        return f + (a - d);
+    };
+    return "";
+}
+
+} // namespace
+
+const std::vector<Name> &names_of(Program program)
+{
+    static const std::vector<Name> harmosc_names = {{"k", 1}, {"m", 1}, {"b", 0},
+                                                    {"x0", 1}, {"v0", 0}, {"tf", 10}};
+    static const std::vector<Name> drivenosc_names = {{"x0", 1}, {"v0", 0}, {"N", 2000},
+                                                      {"h", 0.05}, {"escolha", 2}};
+    static const std::vector<Name> rkstepper_names = {{"x0", 1}, {"v0", 0}, {"N", 1000},
+                                                      {"h", 0.01}};
+    switch (program) {
+    case Program::harmosc: return harmosc_names;
+    case Program::drivenosc: return drivenosc_names;
+    case Program::rkstepper: break;
+    }
+    return rkstepper_names;
+}
+
+std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup)
+{
+    setup.program = program;
+    setup.values.clear();
+    for (const Name &name : names_of(program)) {
+        const auto found = given.find(name.name);
+        setup.values[name.name] = found == given.end() ? name.fallback : found->second;
+    }
+    std::string why = program == Program::harmosc     ? harmosc(setup)
+                      : program == Program::drivenosc ? drivenosc(setup)
+                                                      : rkstepper(setup);
+    if (why.empty() && !(steps_of(setup) <= most_steps))
+        why = "a análise vai até " + text(most_steps) + " passos, e esta execução dá " +
+              text(steps_of(setup));
+    return why;
+}
+
+double steps_of(const Setup &setup)
+{
+    switch (setup.program) {
+    case Program::harmosc: return value(setup, "tf") < 0.0 ? 0.0 : whole_steps(setup.h, value(setup, "tf"));
+    case Program::drivenosc: {
+        const double end = value(setup, "N") * setup.h;
+        return end < 0.0 ? 0.0 : whole_steps(setup.h, end);
+    }
+    case Program::rkstepper: break;
+    }
+    return value(setup, "N");
+}
+
+std::vector<Row> rows_of(const Setup &setup, const Method &method)
+{
+    // Each program's own loop: its end test, and its row before (harmosc, drivenosc) or after
+    // (rkstepper) the step.
+    const double h = setup.h;
+    double t = 0.0, x = setup.motion.x0, v = setup.motion.v0;
+    std::vector<Row> rows;
+    rows.reserve(static_cast<std::size_t>(steps_of(setup)) + 1);
+    if (setup.program == Program::rkstepper) {
+        for (double i = 0; i < value(setup, "N"); ++i) {
+            method.step(setup.acceleration, h, t, x, v);
+            t = t + h;
+            rows.push_back({t, x, v});
+        }
+        return rows;
+    }
+    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * h;
+    while (end >= t) {
+        rows.push_back({t, x, v});
+        method.step(setup.acceleration, h, t, x, v);
+        t = t + h;
+    }
+    return rows;
+}
+
+std::string data_text(const Setup &setup, const std::vector<Row> &rows)
+{
+    std::string text;
+    char row[row_room(4)];
+    for (const Row &r : rows) {
+        const char *const end = setup.program == Program::drivenosc
+                                    ? format_row(row, r.t / setup.h, r.t, r.x, r.v)
+                                    : format_row(row, r.t, r.x, r.v);
+        text.append(row, static_cast<std::size_t>(end - row));
+    }
+    return text;
+}
+
+Row advance(const Setup &setup, const Method &method, double h, double steps)
+{
+    double t = 0.0, x = setup.motion.x0, v = setup.motion.v0;
+    for (double i = 0; i < steps; ++i) {
+        method.step(setup.acceleration, h, t, x, v);
+        t = t + h;
+    }
+    return {t, x, v};
+}
+
+} // namespace osc
