@@ -173,6 +173,10 @@ int read_settings(const CommandLine &line, Settings &settings)
         const bool read = whole ? osc::read_number(in, integer, program, name.c_str(), nullptr)
                                 : osc::read_number(in, number, program, name.c_str(), nullptr);
         if (!read) return 2;
+        if (name == "escolha" && (integer < 1 || integer > 3)) {
+            osc::refuse_choice(program, value, "1, 2 ou 3"); // as drivenosc answers its menu
+            return 2;
+        }
         if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
         (name == "wmin" ? settings.low : name == "wmax" ? settings.high : settings.values[name]) =
             whole ? integer : number;

@@ -35,8 +35,8 @@ if (question eq "energia") {
 if (question eq "periodo") {
   set xlabel "t"
   set ylabel "x"
-  plot $x using 1:2 with lines lw 1.5 title "x calculado", \
-       $x using 1:3 with lines lw 1.5 dashtype 2 title "x exato"
+  plot $x using 1:2 with lines title "x calculado", \
+       $x using 1:3 with lines title "x exato"
 }
 if (question eq "ressonancia") {
   set xlabel "wf"

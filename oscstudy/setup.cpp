@@ -45,7 +45,7 @@ std::string drivenosc(Setup &s)
     const double N = value(s, "N"), h = value(s, "h"), choice = value(s, "escolha");
     s.h = h;
     if (choice != 1.0 && choice != 2.0 && choice != 3.0)
-        return "opção inválida " + quoted(text(choice)) + ": esperado 1, 2 ou 3";
+        return "escolha = " + text(choice) + " não é 1, 2 nem 3";
     if (!(h > 0.0) || !(N * h < stall_time(h)))
         return "com N = " + text(N) + " e h = " + text(h) +
                " o tempo nunca ultrapassa N·h e a simulação não terminaria";
