@@ -119,15 +119,12 @@ std::string make_setup(Program program, const std::map<std::string, double> &giv
 
 double steps_of(const Setup &setup)
 {
-    switch (setup.program) {
-    case Program::harmosc: return value(setup, "tf") < 0.0 ? 0.0 : whole_steps(setup.h, value(setup, "tf"));
-    case Program::drivenosc: {
-        const double end = value(setup, "N") * setup.h;
-        return end < 0.0 ? 0.0 : whole_steps(setup.h, end);
-    }
-    case Program::rkstepper: break;
-    }
-    return value(setup, "N");
+    if (setup.program == Program::rkstepper) return value(setup, "N");
+    // The steps the running sum takes before it passes the end: one fewer than the rows.
+    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * setup.h;
+    double steps = -1.0;
+    for (double t = 0.0; end >= t && steps <= most_steps; t = t + setup.h) ++steps;
+    return steps < 0.0 ? 0.0 : steps;
 }
 
 std::vector<Row> rows_of(const Setup &setup, const Method &method)
