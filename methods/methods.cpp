@@ -36,19 +36,29 @@ void verlet(const Acceleration &a, double h, double t, double &x, double &v)
     v = v + 0.5 * h * (a0 + a1);
 }
 
+namespace {
+
+// The slopes of x and v at a stage: at t + c, from x + c·kx and v + c·kv, with c = h/2 or h.
+struct Slope {
+    double x, v;
+};
+Slope stage(const Acceleration &a, double t, double x, double v, double c, Slope k)
+{
+    // order fixed: the data files are compared digit for digit (c + t is t + c bit for bit)
+    return {c * k.v + v, a(c + t, c * k.x + x, c * k.v + v)};
+}
+
+} // namespace
+
 void rk4(const Acceleration &a, double h, double t, double &x, double &v)
 {
+    const Slope k1{v, a(t, x, v)};
+    const Slope k2 = stage(a, t, x, v, 0.5 * h, k1);
+    const Slope k3 = stage(a, t, x, v, 0.5 * h, k2);
+    const Slope k4 = stage(a, t, x, v, h, k3);
     // order fixed: the data files are compared digit for digit
-    const double k1x = v;
-    const double k1v = a(t, x, v);
-    const double k2x = (0.5 * h) * k1v + v;
-    const double k2v = a((0.5 * h) + t, (0.5 * h) * k1x + x, (0.5 * h) * k1v + v);
-    const double k3x = (0.5 * h) * k2v + v;
-    const double k3v = a((0.5 * h) + t, (0.5 * h) * k2x + x, (0.5 * h) * k2v + v);
-    const double k4x = h * k3v + v;
-    const double k4v = a(t + h, h * k3x + x, h * k3v + v);
-    x = ((((k2x + k2x) + k1x) + (k3x + k3x)) + k4x) * (h / 6.0) + x;
-    v = ((((k2v + k2v) + k1v) + (k3v + k3v)) + k4v) * (h / 6.0) + v;
+    x = ((((k2.x + k2.x) + k1.x) + (k3.x + k3.x)) + k4.x) * (h / 6.0) + x;
+    v = ((((k2.v + k2.v) + k1.v) + (k3.v + k3.v)) + k4.v) * (h / 6.0) + v;
 }
 
 Matrix amplification(const Method &method, double h, double w0, double beta)
