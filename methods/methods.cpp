@@ -67,7 +67,10 @@ Matrix amplification(const Method &method, double h, double w0, double beta)
         return -w0 * w0 * x - 2.0 * beta * v;
     };
     // The columns are where a step takes (1, 0) and (0, 1).
-    double x0 = 1.0, v0 = 0.0, x1 = 0.0, v1 = 1.0;
+    double x0 = 1.0;
+    double v0 = 0.0;
+    double x1 = 0.0;
+    double v1 = 1.0;
     method.step(free, h, 0.0, x0, v0);
     method.step(free, h, 0.0, x1, v1);
     return {x0, x1, v0, v1};

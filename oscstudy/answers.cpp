@@ -138,7 +138,8 @@ Answer answer_error(const Setup &setup, const Source &source)
     Answer answer = begun(setup, "erro");
     const std::vector<Row> &rows = source.rows;
     const std::vector<Row> exact = exact_rows(setup.motion, rows);
-    std::vector<double> ex, ev;
+    std::vector<double> ex;
+    std::vector<double> ev;
     std::vector<Row> sizes;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         ex.push_back(rows[i].x - exact[i].x);
@@ -151,7 +152,9 @@ Answer answer_error(const Setup &setup, const Source &source)
     text += line(12, 14, {"t", "x", "x exato", "x - x exato", "v - v exato"});
     for (const std::size_t i : shown_rows(rows.size()))
         text += line(12, 14, {g(rows[i].t), g(rows[i].x), g(exact[i].x), g(ex[i]), g(ev[i])});
-    const std::size_t ix = largest_at(ex), iv = largest_at(ev), last = rows.size() - 1;
+    const std::size_t ix = largest_at(ex);
+    const std::size_t iv = largest_at(ev);
+    const std::size_t last = rows.size() - 1;
     const double predicted = predicted_largest_error(setup.motion, setup.h, steps_of(setup));
     text += format("maior |x - x exato|: %.3g em t = %s", std::fabs(ex[ix]), g(rows[ix].t).c_str());
     if (!std::isnan(predicted))
@@ -312,7 +315,8 @@ Answer answer_resonance(const Setup &setup, double low, double high)
     if (std::isnan(low)) low = 0.0;
     if (std::isnan(high)) high = 3 * m.w0;
     const Curve curve = resonance_curve(m, setup.h, low, high, 400);
-    const Peak exact = exact_peak(m), computed = method_peak(m, setup.h);
+    const Peak exact = exact_peak(m);
+    const Peak computed = method_peak(m, setup.h);
     text += line(24, 14, {"", "exato", "RK4, h = " + g(setup.h)});
     text += line(24, 14, {"pico wr", g(exact.wf), g(computed.wf)});
     text += line(24, 14, {"altura", g(exact.height), g(computed.height)});
@@ -320,7 +324,8 @@ Answer answer_resonance(const Setup &setup, double low, double high)
     text += line(24, 14, {"Q = wr/largura", g(exact.q()), g(computed.q())});
 
     // The frequencies the program drives at, each measured from its own run's steady rows.
-    std::vector<double> measured_wf, measured;
+    std::vector<double> measured_wf;
+    std::vector<double> measured;
     double furthest = 0.0;
     if (setup.program != Program::harmosc) {
         text += line(12, 16, {"wf", "medido", "método", "exato", "medido - método"});
@@ -366,7 +371,11 @@ Answer answer_methods(const Setup &setup)
     std::string &text = answer.text;
     text = answer.title + "\n";
     text += line(13, 11, {"erro em x(T)", "h = " + g(setup.h), "h/2", "h/4", "h/8", "ordem", "nominal"});
-    std::string orders, limits, errors, energy_rows, motion_rows;
+    std::string orders;
+    std::string limits;
+    std::string errors;
+    std::string energy_rows;
+    std::string motion_rows;
     std::string table;
     table += line(13, 14, {"", "E/E0 - 1 fim", "fator^passos", "período", "h·w0 estável"});
     const std::vector<Row> exact = exact_rows(m, rows_of(setup, program_method()));
@@ -398,6 +407,7 @@ Answer answer_methods(const Setup &setup)
                              std::fabs(anchor.error) * std::pow(run.h / anchor.h, method.order));
         errors += "\n\n";
         std::vector<Row> series;
+        series.reserve(s.rows.size());
         for (std::size_t i = 0; i < s.rows.size(); ++i) {
             const Row &r = s.rows[i];
             series.push_back({r.t, r.x, energy(m, r.x, r.v) / energy(m, m.x0, m.v0) - 1});
@@ -407,9 +417,7 @@ Answer answer_methods(const Setup &setup)
         energy_rows += rows_text({columns[0], columns[2]}) + "\n\n";
         motion_rows += rows_text({columns[0], columns[1]}) + "\n\n";
     }
-    std::vector<Row> exact_series;
-    for (const Row &r : exact) exact_series.push_back({r.t, r.x, r.v});
-    const auto exact_columns = thinned(exact_series);
+    const auto exact_columns = thinned(exact);
     text += table;
     text += format("exato: período %.6g; h·w0 = %s\n", exact_period(m), g(setup.h * m.w0).c_str());
     text += "resposta: ordens observadas " + orders + " (nominais 1, 1, 2, 2, 4); h·w0 máximo "

@@ -17,9 +17,11 @@
 #include "text/messages.hpp"
 #include "text/reading.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <iterator>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -89,10 +91,11 @@ bool program_named(const std::string &name, osc::Program &found)
         {"harmosc", osc::Program::harmosc},
         {"drivenosc", osc::Program::drivenosc},
         {"rkstepper", osc::Program::rkstepper}};
-    for (const auto &[text, value] : programs)
-        if (name == text) found = value;
-    for (const auto &[text, value] : programs)
-        if (name == text) return true;
+    for (const auto &[text, value] : programs) {
+        if (name != text) continue;
+        found = value;
+        return true;
+    }
     return false;
 }
 
@@ -116,8 +119,8 @@ int parse(int argc, char **argv, CommandLine &line)
     if (line.help || line.version) return -1;
     if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
     line.question = words[0];
-    bool known = false;
-    for (const char *question : questions) known = known || line.question == question;
+    const bool known = std::any_of(std::begin(questions), std::end(questions),
+                                   [&](const char *question) { return line.question == question; });
     if (!known)
         return bad_usage("pergunta desconhecida '" + osc::escaped(line.question) +
                          "': esperado erro, energia, periodo, ressonancia ou metodos");
@@ -158,9 +161,13 @@ int read_settings(const CommandLine &line, Settings &settings)
         const bool range = line.question == "ressonancia" && (name == "wmin" || name == "wmax");
         const bool file = name == "ficheiro" && line.question != "ressonancia" && line.question != "metodos";
         if (!ours && !range && !file)
-            return bad_usage("o " + program_text + " não lê '" + osc::escaped(name) + "': conhece " +
-                             known + (line.question == "ressonancia" ? ", wmin, wmax" : "") +
-                             (line.question == "ressonancia" || line.question == "metodos" ? "" : ", ficheiro"));
+        {
+            std::string problem = "o " + program_text + " não lê '" + osc::escaped(name) + "': conhece ";
+            problem += known;
+            if (line.question == "ressonancia") problem += ", wmin, wmax";
+            else if (line.question != "metodos") problem += ", ficheiro";
+            return bad_usage(problem);
+        }
         if (value.empty()) return bad_usage("falta o valor de " + name + " em '" + osc::escaped(setting) + "'");
         if (file) {
             settings.file = value;

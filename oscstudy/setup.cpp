@@ -22,7 +22,9 @@ double value(const Setup &setup, const char *name) { return setup.values.at(name
 
 std::string harmosc(Setup &s)
 {
-    const double k = value(s, "k"), m = value(s, "m"), b = value(s, "b");
+    const double k = value(s, "k");
+    const double m = value(s, "m");
+    const double b = value(s, "b");
     const double tf = value(s, "tf");
     if (!(m > 0.0) || !(k >= 0.0))
         return "k e m dão w0 = sqrt(k/m) = " + text(std::sqrt(k / m)) +
@@ -42,7 +44,9 @@ std::string harmosc(Setup &s)
 
 std::string drivenosc(Setup &s)
 {
-    const double N = value(s, "N"), h = value(s, "h"), choice = value(s, "escolha");
+    const double N = value(s, "N");
+    const double h = value(s, "h");
+    const double choice = value(s, "escolha");
     s.h = h;
     if (choice != 1.0 && choice != 2.0 && choice != 3.0)
         return "escolha = " + text(choice) + " não é 1, 2 nem 3";
@@ -69,7 +73,10 @@ std::string rkstepper(Setup &s)
     s.h = value(s, "h");
     if (N != std::floor(N)) return "N = " + text(N) + " não é inteiro";
     if (N < 0.0) return "o número de passos N = " + text(N) + " é negativo";
-    const double m = driven_m, k = driven_k, lbd = driven_lambda, F0 = driven_F0;
+    const double m = driven_m;
+    const double k = driven_k;
+    const double lbd = driven_lambda;
+    const double F0 = driven_F0;
     const double wf = rkstepper_wf;
     s.motion = {std::sqrt(k / m), lbd / (2 * m), F0 / m, wf, value(s, "x0"), value(s, "v0")};
     s.acceleration = [=](double t, double x, double v) {
@@ -132,7 +139,9 @@ std::vector<Row> rows_of(const Setup &setup, const Method &method)
     // Each program's own loop: its end test, and its row before (harmosc, drivenosc) or after
     // (rkstepper) the step.
     const double h = setup.h;
-    double t = 0.0, x = setup.motion.x0, v = setup.motion.v0;
+    double t = 0.0;
+    double x = setup.motion.x0;
+    double v = setup.motion.v0;
     std::vector<Row> rows;
     rows.reserve(static_cast<std::size_t>(steps_of(setup)) + 1);
     if (setup.program == Program::rkstepper) {
@@ -167,7 +176,9 @@ std::string data_text(const Setup &setup, const std::vector<Row> &rows)
 
 Row advance(const Setup &setup, const Method &method, double h, double steps)
 {
-    double t = 0.0, x = setup.motion.x0, v = setup.motion.v0;
+    double t = 0.0;
+    double x = setup.motion.x0;
+    double v = setup.motion.v0;
     for (double i = 0; i < steps; ++i) {
         method.step(setup.acceleration, h, t, x, v);
         t = t + h;

@@ -19,7 +19,8 @@ bool free_undamped(const Motion &m) { return m.beta == 0.0 && m.f == 0.0; }
 double hermite(const Row &a, const Row &b, double s)
 {
     const double dt = b.t - a.t;
-    const double s2 = s * s, s3 = s2 * s;
+    const double s2 = s * s;
+    const double s3 = s2 * s;
     return (2 * s3 - 3 * s2 + 1) * a.x + (s3 - 2 * s2 + s) * dt * a.v + (-2 * s3 + 3 * s2) * b.x +
            (s3 - s2) * dt * b.v;
 }
@@ -31,12 +32,11 @@ double hermite_slope(const Row &a, const Row &b, double s)
             (3 * s2 - 2 * s) * dt * b.v) / dt;
 }
 
-// Where a function that is below 0 at 0 and not below at 1 crosses 0, by halving.
+// Where f, below 0 at `below` and not below at `above`, crosses 0, by halving.
 template <typename F>
-double crossing(F f)
+double root(F f, double below, double above)
 {
-    double below = 0.0, above = 1.0;
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 100; ++i) {
         const double middle = 0.5 * (below + above);
         (f(middle) < 0.0 ? below : above) = middle;
     }
@@ -107,17 +107,19 @@ EnergyStudy energy_study(const Setup &setup, const Method &method, const std::ve
 Oscillation oscillation(const std::vector<Row> &rows, double from)
 {
     Oscillation o;
-    double first = NAN, last = NAN;
+    double first = NAN;
+    double last = NAN;
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        const Row &a = rows[i - 1], &b = rows[i];
+        const Row &a = rows[i - 1];
+        const Row &b = rows[i];
         if (a.t < from) continue;
         if ((a.x < 0.0) != (b.x < 0.0)) {
             const double sign = a.x < 0.0 ? 1.0 : -1.0;
-            last = a.t + (b.t - a.t) * crossing([&](double s) { return sign * hermite(a, b, s); });
+            last = a.t + (b.t - a.t) * root([&](double s) { return sign * hermite(a, b, s); }, 0.0, 1.0);
             if (o.crossings++ == 0) first = last;
         }
         if (a.v > 0.0 && b.v <= 0.0 && o.crossings > 0) {
-            const double s = crossing([&](double u) { return -hermite_slope(a, b, u); });
+            const double s = root([&](double u) { return -hermite_slope(a, b, u); }, 0.0, 1.0);
             o.last_peak = hermite(a, b, s);
             o.last_peak_time = a.t + (b.t - a.t) * s;
             if (std::isnan(o.first_peak)) {
@@ -155,10 +157,15 @@ double method_period(const Method &method, const Motion &m, double h)
 std::complex<double> steady_fit(const std::vector<Row> &rows, double wf, double from)
 {
     // x ≈ a·sin(wf·t) + b·cos(wf·t): the normal equations of least squares; C = a + i·b.
-    double ss = 0, sc = 0, cc = 0, xs = 0, xc = 0;
+    double ss = 0;
+    double sc = 0;
+    double cc = 0;
+    double xs = 0;
+    double xc = 0;
     for (const Row &r : rows) {
         if (r.t < from) continue;
-        const double s = std::sin(wf * r.t), c = std::cos(wf * r.t);
+        const double s = std::sin(wf * r.t);
+        const double c = std::cos(wf * r.t);
         ss += s * s;
         sc += s * c;
         cc += c * c;
@@ -193,9 +200,11 @@ template <typename A>
 Peak peak_near(A amplitude, double guess, double span)
 {
     const double g = (std::sqrt(5.0) - 1) / 2;
-    double a = std::max(0.0, guess - span), b = guess + span;
+    double a = std::max(0.0, guess - span);
+    double b = guess + span;
     for (int i = 0; i < 200; ++i) {
-        const double c = b - g * (b - a), d = a + g * (b - a);
+        const double c = b - g * (b - a);
+        const double d = a + g * (b - a);
         (amplitude(c) > amplitude(d) ? b : a) = amplitude(c) > amplitude(d) ? d : c;
     }
     Peak p;
@@ -204,21 +213,10 @@ Peak peak_near(A amplitude, double guess, double span)
     const double half = p.height / std::sqrt(2.0);
     const auto below = [&](double w) { return amplitude(w) - half; };
     // The half-power frequencies on each side; none below where the curve starts above it.
-    if (amplitude(0.0) < half) {
-        double lo = 0.0, hi = p.wf;
-        for (int i = 0; i < 100; ++i) {
-            const double mid = 0.5 * (lo + hi);
-            (below(mid) < 0.0 ? lo : hi) = mid;
-        }
-        p.low = 0.5 * (lo + hi);
-    }
-    double lo = p.wf, hi = p.wf;
-    while (below(hi) > 0.0 && hi < 1e6 * (p.wf + 1)) hi = 2 * hi + 1;
-    for (int i = 0; i < 100; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        (below(mid) > 0.0 ? lo : hi) = mid;
-    }
-    p.high = 0.5 * (lo + hi);
+    if (below(0.0) < 0.0) p.low = root(below, 0.0, p.wf);
+    double beyond = p.wf;
+    while (below(beyond) > 0.0 && beyond < 1e6 * (p.wf + 1)) beyond = 2 * beyond + 1;
+    p.high = root([&](double w) { return -below(w); }, p.wf, beyond);
     return p;
 }
 

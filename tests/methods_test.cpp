@@ -53,7 +53,9 @@ TEST(Methods, EachAgainstItsClosedForm)
         for (int k = 0; k < 2; ++k) {
             const double h = 0.05 / (1 << k);
             const osc::Acceleration a = [](double, double x, double) { return -x; };
-            double x = 1, v = 0, t = 0;
+            double x = 1;
+            double v = 0;
+            double t = 0;
             for (int n = 0; n < (20 << k); ++n, t += h) method.step(a, h, t, x, v);
             error[k] = x - std::cos(1.0);
         }
@@ -65,13 +67,17 @@ TEST(Methods, EachAgainstItsClosedForm)
 // and the turn of a step is the argument of the eigenvalue 1 + h·λ + ...
 TEST(Methods, DampedTaylorPolynomialsAndTheirTurn)
 {
-    const double h = 0.2, w0 = 2, beta = 0.3;
+    const double h = 0.2;
+    const double w0 = 2;
+    const double beta = 0.3;
     const osc::Matrix Z = {0, h, -h * w0 * w0, -2 * h * beta};
     const auto times = [](const osc::Matrix &p, const osc::Matrix &q) {
         return osc::Matrix{p[0] * q[0] + p[1] * q[2], p[0] * q[1] + p[1] * q[3],
                            p[2] * q[0] + p[3] * q[2], p[2] * q[1] + p[3] * q[3]};
     };
-    const osc::Matrix Z2 = times(Z, Z), Z3 = times(Z2, Z), Z4 = times(Z3, Z);
+    const osc::Matrix Z2 = times(Z, Z);
+    const osc::Matrix Z3 = times(Z2, Z);
+    const osc::Matrix Z4 = times(Z3, Z);
     const double eye[] = {1, 0, 0, 1};
     const std::complex<double> lambda(-beta, std::sqrt(w0 * w0 - beta * beta));
     const std::complex<double> hl = h * lambda;

@@ -35,7 +35,8 @@ TEST(OscstudyMaths, CrossingsAndPeaksOfAKnownOscillation)
     for (const auto &c : cases) {
         std::vector<osc::Row> rows;
         for (int i = 0; i <= 2000; ++i) {
-            const double t = i * c.h, e = std::exp(-c.beta * t);
+            const double t = i * c.h;
+            const double e = std::exp(-c.beta * t);
             rows.push_back({t, e * std::cos(c.w * t), -e * (c.beta * std::cos(c.w * t) + c.w * std::sin(c.w * t))});
         }
         const osc::Oscillation o = osc::oscillation(rows, 0.0);
@@ -64,7 +65,8 @@ TEST(OscstudyMaths, ResonancePeakAndHalfPower)
 {
     for (const double beta : {0.25, 0.1}) {
         const osc::Motion m{1, beta, 0.5, 0, 0, 0};
-        const double b2 = beta * beta, centre = 1 - 2 * b2;
+        const double b2 = beta * beta;
+        const double centre = 1 - 2 * b2;
         const double spread = std::sqrt(centre * centre - 1 + 8 * b2 * (1 - b2));
         const osc::Peak p = osc::exact_peak(m);
         EXPECT_NEAR(p.wf, std::sqrt(centre), 1e-7);
