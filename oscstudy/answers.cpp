@@ -185,7 +185,8 @@ Answer answer_error(const Setup &setup, const Source &source)
                                                       setup.motion.f, setup.motion.wf)));
     else
         text += format("resposta: o erro fica limitado (na segunda metade é %.2g vezes o maior da "
-                       "primeira) e apaga-se com o próprio movimento amortecido\n", grows);
+                       "primeira)%s\n", grows,
+                       setup.motion.beta > 0.0 ? " e apaga-se com o próprio movimento amortecido" : "");
     answer.blocks += block("e", thinned(sizes));
     return answer;
 }
@@ -327,6 +328,7 @@ Answer answer_resonance(const Setup &setup, double low, double high)
     std::vector<double> measured_wf;
     std::vector<double> measured;
     double furthest = 0.0;
+    bool short_runs = false; // ended before the transient fell below 1e-5 of its start
     if (setup.program != Program::harmosc) {
         text += line(12, 16, {"wf", "medido", "método", "exato", "medido - método"});
         const std::vector<double> choices =
@@ -338,7 +340,9 @@ Answer answer_resonance(const Setup &setup, double low, double high)
             if (!make_setup(setup.program, values, run).empty()) continue;
             const std::vector<Row> rows = rows_of(run, program_method());
             const double end = rows.empty() ? 0.0 : rows.back().t;
-            const double from = std::min(settling_time(run.motion, 1e-5), 0.5 * end);
+            const double settled = settling_time(run.motion, 1e-5);
+            const double from = std::min(settled, 0.5 * end);
+            short_runs = short_runs || settled > from;
             const double a = std::abs(steady_fit(rows, run.motion.wf, from));
             const double y = std::abs(rk4_response(m.w0, m.beta, m.f, run.motion.wf, setup.h));
             const double x = std::abs(exact_response(m.w0, m.beta, m.f, run.motion.wf));
@@ -357,8 +361,9 @@ Answer answer_resonance(const Setup &setup, double low, double high)
                        exact.wf, exact.height, exact.width(), exact.q(), g(setup.h).c_str(),
                        computed.wf, computed.height,
                        measured.empty() ? ""
-                                        : format("; os pontos medidos ficam a %.1e da curva do método",
-                                                 furthest).c_str());
+                                        : format("; os pontos medidos ficam a %.1e da curva do método%s",
+                                                 furthest, short_runs ? ", com o transitório ainda "
+                                                 "nas linhas: aumente N para o ver sumir" : "").c_str());
     answer.blocks += block("c", {curve.wf, curve.exact, curve.method});
     answer.blocks += block("p", {measured_wf, measured});
     return answer;

@@ -19,7 +19,7 @@ State exact_state(const Motion &m, double t)
     const Complex root = std::sqrt(Complex(m.beta * m.beta - m.w0 * m.w0));
     const Complex l1 = -m.beta + root;
     const Complex l2 = -m.beta - root;
-    if (std::abs(root) < 1e-9 * (m.w0 + std::abs(m.beta))) {
+    if (std::abs(root) <= 1e-9 * (m.w0 + std::abs(m.beta))) {
         const double e = std::exp(-m.beta * t);
         const double c = u0 + m.beta * y0;
         return {xs + (y0 + c * t) * e, vs + (c - m.beta * (y0 + c * t)) * e};
