@@ -52,7 +52,13 @@ if (question eq "ressonancia") {
 }
 if (question eq "metodos") {
   array method[5] = ["Euler", "Euler-Cromer", "ponto médio", "Verlet", "RK4"]
-  if (!text) { set multiplot layout 2, 2 title title noenhanced; unset title }
+  # Errors and energy side by side above, the motion of each method across the bottom.
+  if (!text) {
+    set multiplot title title noenhanced
+    unset title
+    set size 0.5, 0.47
+    set origin 0, 0.47
+  }
   set logscale xy
   set format y "%.0e"
   set xlabel "h"
@@ -67,7 +73,10 @@ if (question eq "metodos") {
     set xlabel "t"
     set ylabel "E/E0 - 1"
     set key top left
+    set origin 0.5, 0.47
     plot for [i = 1:5] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title method[i]
+    set size 1, 0.47
+    set origin 0, 0
     set ylabel "x"
     set key top right
     plot $x using 1:2 with lines lw 3 linecolor rgb "black" title "exato", \
