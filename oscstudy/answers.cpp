@@ -86,6 +86,25 @@ std::string line(std::size_t first, std::size_t width, const std::vector<std::st
     return text + "\n";
 }
 
+// The largest sizes (a, b) of each of 1000 runs of rows, at the first row's time: the envelope
+// that a log scale shows of errors that swing through zero every half period.
+std::vector<std::vector<double>> envelope(const std::vector<Row> &sizes)
+{
+    const std::size_t runs = 1000;
+    const std::size_t length = sizes.size() / runs + 1;
+    std::vector<std::vector<double>> columns(3);
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        if (i % length == 0) {
+            columns[0].push_back(sizes[i].t);
+            columns[1].push_back(NAN);
+            columns[2].push_back(NAN);
+        }
+        columns[1].back() = std::fmax(columns[1].back(), sizes[i].x);
+        columns[2].back() = std::fmax(columns[2].back(), sizes[i].v);
+    }
+    return columns;
+}
+
 // The rows a table shows: eleven spread over the run, the first and the last included.
 std::vector<std::size_t> shown_rows(std::size_t count)
 {
@@ -187,7 +206,7 @@ Answer answer_error(const Setup &setup, const Source &source)
         text += format("resposta: o erro fica limitado (na segunda metade é %.2g vezes o maior da "
                        "primeira)%s\n", grows,
                        setup.motion.beta > 0.0 ? " e apaga-se com o próprio movimento amortecido" : "");
-    answer.blocks += block("e", thinned(sizes));
+    answer.blocks += block("e", envelope(sizes));
     return answer;
 }
 
@@ -239,12 +258,30 @@ Answer answer_energy(const Setup &setup, const Source &source)
 
 namespace {
 
-// x and the exact x against t, for the figure.
-std::string motion_block(const std::vector<Row> &rows, const std::vector<Row> &exact)
+// x against t for the figure over the first and the last three periods, where the phase that
+// the steps lose shows (all of the run in both when it is shorter than six): the rows, and the
+// exact motion drawn smooth through 500 times of its own.
+std::string motion_blocks(const Motion &m, const std::vector<Row> &rows, double period)
 {
-    std::vector<Row> series;
-    for (std::size_t i = 0; i < rows.size(); ++i) series.push_back({rows[i].t, rows[i].x, exact[i].x});
-    return block("x", thinned(series));
+    const double start = rows.empty() ? 0.0 : rows.front().t;
+    const double end = rows.empty() ? 0.0 : rows.back().t;
+    const double span = std::isfinite(period) && 6 * period < end - start ? 3 * period : end - start;
+    std::string blocks;
+    for (const double from : {start, end - span}) {
+        std::vector<Row> shown;
+        for (const Row &r : rows)
+            if (r.t >= from && r.t <= from + span) shown.push_back(r);
+        std::vector<double> t;
+        std::vector<double> x;
+        for (int i = 0; i <= 500; ++i) {
+            t.push_back(from + span * i / 500);
+            x.push_back(exact_state(m, t.back()).x);
+        }
+        const auto columns = thinned(shown);
+        blocks += block(from == start ? "x" : "y", {columns[0], columns[1]});
+        blocks += block(from == start ? "xe" : "ye", {t, x});
+    }
+    return blocks;
 }
 
 } // namespace
@@ -253,11 +290,10 @@ Answer answer_period(const Setup &setup, const Source &source)
 {
     Answer answer = begun(setup, "periodo");
     const std::vector<Row> &rows = source.rows;
-    const std::vector<Row> exact = exact_rows(setup.motion, rows);
     const Motion &m = setup.motion;
     std::string &text = answer.text;
     text = answer.title + format(" (%zu linhas)\n", rows.size());
-    answer.blocks += motion_block(rows, exact);
+    answer.blocks += motion_blocks(m, rows, driven(m) ? 2 * pi / m.wf : exact_period(m));
     double typical = 0.0;
     for (const Row &r : rows) typical = std::max(typical, std::fabs(r.x));
     if (driven(m)) {

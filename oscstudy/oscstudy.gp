@@ -5,7 +5,8 @@
 #   text      1 to draw in the terminal (columns x lines), 0 for a PNG
 #   points    the number of measured points in $p (ressonancia)
 #   $e        t |x - x_exact| |v - v_exact| (erro), or t E/E0-1 exact (energia)
-#   $x        t x x_exact (periodo), or t x_exact (metodos)
+#   $x, $y    t x over the first and the last periods, $xe, $ye the exact x there (periodo);
+#             $x t x_exact (metodos)
 #   $c, $p    wf |X| |Y|, and wf measured (ressonancia)
 #   $o $E $X  one index per method: h |error| reference slope; t E/E0-1; t x (metodos)
 # The image or the drawing goes to standard output.
@@ -33,10 +34,17 @@ if (question eq "energia") {
        $e using 1:3 with lines lw 1.5 dashtype 2 title "exata"
 }
 if (question eq "periodo") {
+  # The first periods and the last, where the phase that the steps lose shows.
   set xlabel "t"
   set ylabel "x"
-  plot $x using 1:2 with lines title "x calculado", \
-       $x using 1:3 with lines title "x exato"
+  if (!text) { set multiplot layout 1, 2 title title noenhanced; unset title }
+  plot $xe using 1:2 with lines lw 2 title "x exato", \
+       $x using 1:2 with linespoints pointtype 7 pointsize 0.6 title "x calculado (as linhas)"
+  if (!text) {
+    plot $ye using 1:2 with lines lw 2 title "x exato", \
+         $y using 1:2 with linespoints pointtype 7 pointsize 0.6 title "x calculado (as linhas)"
+    unset multiplot
+  }
 }
 if (question eq "ressonancia") {
   set xlabel "wf"
