@@ -206,6 +206,13 @@ std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc
                                osc::text(setup.h).c_str(), osc::text(t).c_str());
         source.rows[i].t = t;
     }
+    // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
+    const osc::Row &first = source.rows.front();
+    if (setup.program != osc::Program::rkstepper &&
+        (!osc::written_alike(first.x, setup.motion.x0) || !osc::written_alike(first.v, setup.motion.v0)))
+        return "a primeira linha tem x = " + osc::text(first.x) + " e v = " + osc::text(first.v) +
+               ", e não x0 = " + osc::text(setup.motion.x0) + " e v0 = " + osc::text(setup.motion.v0) +
+               ": dê x0= e v0= da execução";
     source.file = file;
     return "";
 }

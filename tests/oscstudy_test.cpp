@@ -175,6 +175,8 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_NE(file.out.find("com seis algarismos"), std::string::npos) << file.out;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
+    const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(start.err.find("a primeira linha tem x = 1 e v = 0, e não x0 = 2"), std::string::npos) << start.err;
     if (std::system("command -v gnuplot > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gnuplot";
     const RunResult drawn = box.run_command({OSCSTUDY, "metodos", "-o", "m.png"});
     ASSERT_EQ(drawn.status, 0) << drawn.err;
