@@ -11,6 +11,7 @@
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
@@ -195,10 +196,7 @@ int dialogue_and_run()
     std::cout << colour("\033[1;31m") << "Introduza o instante final da simulação "
               << colour("\033[37m") << std::endl;
     if (!read_value(tf, "tf")) return 1;
-    if (tf >= osc::stall_time(h))
-        return osc::refuse(program, "o instante final " + osc::text(tf) +
-                                           " nunca é atingido: com passo " + osc::text(h) +
-                                           " a soma do tempo deixa de avançar antes dele");
+    if (tf >= osc::stall_time(h)) return osc::refuse(program, osc::never_reached(tf, h));
 
     const double w0 = std::sqrt(k / m);
     const double gamma = selection == 1 ? 0.0 : b / (m + m);

@@ -2,6 +2,7 @@
 
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
+#include "text/refusals.hpp"
 #include "text/number_text.hpp"
 
 #include <cmath>
@@ -30,9 +31,7 @@ std::string harmosc(Setup &s)
         return "k e m dão w0 = sqrt(k/m) = " + text(std::sqrt(k / m)) +
                ": o estudo precisa de m > 0 e k >= 0";
     s.h = harmosc_h;
-    if (tf >= stall_time(s.h))
-        return "o instante final " + text(tf) + " nunca é atingido: com passo " + text(s.h) +
-               " a soma do tempo deixa de avançar antes dele";
+    if (tf >= stall_time(s.h)) return never_reached(tf, s.h);
     const double w0 = std::sqrt(k / m);
     const double gamma = b / (m + m);
     s.motion = {w0, gamma, 0.0, 0.0, value(s, "x0"), value(s, "v0")};
@@ -50,9 +49,7 @@ std::string drivenosc(Setup &s)
     s.h = h;
     if (choice != 1.0 && choice != 2.0 && choice != 3.0)
         return "escolha = " + text(choice) + " não é 1, 2 nem 3";
-    if (!(h > 0.0) || !(N * h < stall_time(h)))
-        return "com N = " + text(N) + " e h = " + text(h) +
-               " o tempo nunca ultrapassa N·h e a simulação não terminaria";
+    if (!grid_ends(h, N * h)) return never_ends(N, h);
     const double w0 = std::sqrt(driven_k / driven_m);
     const double gamma = driven_lambda / driven_m;
     const double F = driven_F0 / driven_m;
@@ -72,7 +69,7 @@ std::string rkstepper(Setup &s)
     const double N = value(s, "N");
     s.h = value(s, "h");
     if (N != std::floor(N)) return "N = " + text(N) + " não é inteiro";
-    if (N < 0.0) return "o número de passos N = " + text(N) + " é negativo";
+    if (N < 0.0) return negative_steps(static_cast<int>(N));
     const double m = driven_m;
     const double k = driven_k;
     const double lbd = driven_lambda;
