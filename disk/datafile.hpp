@@ -6,7 +6,7 @@
 // file-size limit, an I/O error) the file is cut back to the end of the last complete row.
 #pragma once
 
-#include "text/number_text.hpp"
+#include "dataformat/row_text.hpp"
 
 #include <cstddef>
 #include <initializer_list>

@@ -7,8 +7,10 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
+#include "motion/motion.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -31,8 +33,7 @@ const char *const program = "drivenosc";
 const char *const parameter_file = "input_1a.txt";
 
 // One data file per driving frequency, in the order of the menu: w0/3, w0, 3 w0.
-const std::array<const char *, 3> data_files = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat",
-                                                "Kutta_1a_3w0.dat"};
+const std::array<const char *, 3> &data_files = osc::drivenosc_layout.files;
 
 const char *const usage =
     "uso: drivenosc [-h | --help | --version]\n"
@@ -122,10 +123,6 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
 
 int main(int argc, char **argv) try {
     if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
-    const double m = 1.0;
-    const double k = 1.0;
-    const double lambda = 0.5;
-    const double F0 = 0.5;
 
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
@@ -141,10 +138,6 @@ int main(int argc, char **argv) try {
     if (!osc::data_files_usable(program, {data_files[0], data_files[1], data_files[2]}))
         return 1;
 
-    const double w0 = std::sqrt(k / m);
-    const double gamma = lambda / m;
-    const double F = F0 / m;
-
     std::cout << "*** DRIVENOSC ***" << std::endl;
     std::cout << "Introduza o valor de wf pretendido (selecione o número correspondente): \n"
                  "   (1) w0 / 3 \n   (2) w0 \n   (3) 3*w0 \n\n "
@@ -153,13 +146,9 @@ int main(int argc, char **argv) try {
     int selection = 0;
     std::string answer;
     const bool read = osc::read_choice(std::cin, selection, &answer);
-    double wf = 0.0;
-    switch (read ? selection : 0) {
-    case 1: wf = w0 / 3; break;
-    case 2: wf = w0; break;
-    case 3: wf = 3 * w0; break;
-    default: return osc::refuse_choice(program, answer, "1, 2 ou 3");
-    }
+    if (!read || selection < 1 || selection > 3)
+        return osc::refuse_choice(program, answer, "1, 2 ou 3");
+    const osc::Motion motion = osc::drivenosc_motion(selection, x0, v0);
 
     if (N * h < 0.0)
         osc::warn(program, "N·h = " + osc::text(N * h) +
@@ -170,13 +159,13 @@ int main(int argc, char **argv) try {
         return 1;
     // Rows are written only up to an end at or after t = 0, and then h > 0.
     const double t_end = N * h >= 0.0 ? N * h : 0.0;
-    const osc::Motion motion{w0, gamma / 2, F, wf, x0, v0}; // gamma is 2β
     osc::warn_step(program, motion, {h, osc::whole_steps(h, t_end), osc::Step::chosen});
     osc::warn_driven(program, motion, h, N * h);
     osc::warn_rows(program, motion, h, N * h);
     osc::warn_repeated_times(program, h, t_end, true);
 
-    return RungeKutta(x0, v0, w0, gamma, h, N, F, wf, selection) ? 0 : 1;
+    const double gamma = motion.beta + motion.beta;
+    return RungeKutta(x0, v0, motion.w0, gamma, h, N, motion.f, motion.wf, selection) ? 0 : 1;
 } catch (const std::bad_alloc &) {
     return osc::out_of_memory(program);
 }

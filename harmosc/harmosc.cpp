@@ -6,8 +6,10 @@
 // constants and initial conditions asked on the console. The state at the start of every
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
+#include "motion/motion.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -28,7 +30,7 @@
 namespace {
 
 const char *const program = "harmosc";
-const char *const data_file = "Oscilador_Kutta.dat";
+const char *const data_file = osc::harmosc_layout.files[0];
 
 const char *const usage =
     "uso: harmosc [-h | --help | --version]\n"
@@ -198,10 +200,11 @@ int dialogue_and_run()
     if (!read_value(tf, "tf")) return 1;
     if (tf >= osc::stall_time(h)) return osc::refuse(program, osc::never_reached(tf, h));
 
-    const double w0 = std::sqrt(k / m);
-    const double gamma = selection == 1 ? 0.0 : b / (m + m);
+    osc::Motion motion = osc::harmosc_motion(k, m, b, x0, v0);
+    if (selection == 1) motion.beta = 0.0; // also where b/(m + m) is nan or -0
+    const double w0 = motion.w0;
+    const double gamma = motion.beta;
     if (warn_if_pointless(k, m, w0, gamma, tf)) {
-        const osc::Motion motion{w0, gamma, 0.0, 0.0, x0, v0}; // no driving force
         osc::warn_step(program, motion,
                        {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed});
         if (m > 0.0) osc::warn_rows(program, motion, h, tf);

@@ -1,15 +1,16 @@
 // oscorder: the observed order of rkstepper's Runge-Kutta method. Runs rkstepper at a step h,
 // then h/2, h/4 and h/8, all to the same final time T, and compares each final position with
-// the exact solution of its equation (exact.hpp). A method of order p divides the error by 2^p
+// the exact solution of its equation (motion/). A method of order p divides the error by 2^p
 // each time the step is halved, so log2 of the ratio of consecutive errors estimates p; only
 // errors clear of the rounding of rkstepper's six digits count (verdict.hpp). With
 // -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
 
 #include "figure_program.hpp"
+#include "motion/motion.hpp"
 #include "process/child.hpp"
-#include "oscorder/exact.hpp"
 #include "oscorder/verdict.hpp"
 
+#include "dataformat/rows.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "text/command_line.hpp"
@@ -39,7 +40,7 @@ namespace {
 
 const char *const program = "oscorder";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 // The files oscorder writes in its work directory, for a signal handler to remove.
 const char *const work_files[] = {parameter_file, data_file, "points", "floor", "figure.png",
                                   "oscorder.gp"};
@@ -349,12 +350,12 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
     std::string row;
     if (const std::string why = last_row(work.file(data_file), row); !why.empty())
         return fail("com h = " + shown + " " + why);
-    double values[3];
-    if (osc::row_numbers(row, values, 3) != 3)
+    osc::Row last{};
+    if (!osc::row_of(row, osc::rkstepper_layout.columns, last))
         return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper não " +
                     "é \"t x v\", três números: " + osc::quoted(row));
-    const double t = values[0];
-    const double x = values[1];
+    const double t = last.t;
+    const double x = last.x;
     measurement.position = fields(row, 1);
     if (!std::isfinite(x))
         return fail("com h = " + shown + " o rkstepper escreveu x(T) = " + measurement.position +
@@ -531,7 +532,8 @@ int run(int argc, char **argv)
                                 figure.error());
     guard_signals();
 
-    const Task task{texts[2], texts[3], h, T, steps, osc::exact_position(T, x0, v0)};
+    const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
+    const Task task{texts[2], texts[3], h, T, steps, exact};
     std::vector<Measurement> measurements(4);
     for (int halvings = 0; halvings < 4; ++halvings)
         if (!measure(work, rkstepper, task, halvings, measurements[static_cast<std::size_t>(halvings)]))

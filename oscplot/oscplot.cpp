@@ -198,7 +198,7 @@ bool thinned(const std::string &file, const osc::DataSource &source, std::vector
              osc::Runs &phase)
 try {
     std::vector<osc::Row> rows;
-    const std::string why = source.finite_rows(rows);
+    const std::string why = osc::finite_rows_in_halves(source, rows);
     if (!why.empty()) {
         fail(file + ": " + why);
         return false;

@@ -12,7 +12,10 @@ std::vector<Row> thin_time(const std::vector<Row> &rows)
     std::vector<Row> kept;
     if (rows.empty()) return kept;
     const double t0 = rows.front().t;
-    const double width = std::fabs((rows.back().t - t0) / time_columns);
+    // The span of all times, which is the first's to the last's in a file of ours.
+    const auto [earliest, latest] = std::minmax_element(
+        rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.t < b.t; });
+    const double width = std::fabs((latest->t - earliest->t) / time_columns);
     // The rows of the column being read: its first, and where x and v are lowest and highest.
     std::size_t first = 0;
     std::size_t x_low = 0;
@@ -28,8 +31,7 @@ std::vector<Row> thin_time(const std::vector<Row> &rows)
     double column = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row &row = rows[i];
-        // Every row in a column of its own when all times are one.
-        const double here = width > 0 ? std::trunc((row.t - t0) / width) : static_cast<double>(i);
+        const double here = width > 0 ? std::trunc((row.t - t0) / width) : 0.0;
         if (i == 0 || here != column) {
             if (i > 0) close_column(i - 1);
             column = here;

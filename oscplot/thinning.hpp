@@ -3,15 +3,12 @@
 // change no pixel are left out, and every peak stays where it was.
 #pragma once
 
+#include "dataformat/rows.hpp"
+
 #include <cstddef>
 #include <vector>
 
 namespace osc {
-
-// One row of a data file whose numbers are all finite.
-struct Row {
-    double t, x, v;
-};
 
 // A curve as gnuplot is given it: runs of rows, each drawn as one line; a run of one row is a
 // lone point, which draws nothing but counts in the axes' ranges.
@@ -24,6 +21,7 @@ inline constexpr int time_columns = 2048;
 // row's time to the last's is cut into `time_columns` columns, and of each run of rows in one
 // column only the first, the last, and those where x and where v are lowest and highest are
 // kept: within a column the line through them covers exactly the heights the whole line covers.
+// Rows all at one time (a run with h = 0) are one column.
 std::vector<Row> thin_time(const std::vector<Row> &rows);
 
 // The phase portrait, which retraces itself: the plane is cut into cells of 1/512 of the span

@@ -1,5 +1,6 @@
 #include "oscstudy/answers.hpp"
 
+#include "oscplot/thinning.hpp"
 #include "oscstudy/study.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
@@ -11,14 +12,7 @@ namespace osc {
 
 namespace {
 
-const double pi = std::acos(-1.0);
-
 const Method &program_method() { return methods.back(); } // the programs' RK4
-
-const char *program_name(Program p)
-{
-    return p == Program::harmosc ? "harmosc" : p == Program::drivenosc ? "drivenosc" : "rkstepper";
-}
 
 std::string g(double value, int digits = 6) { return format("%.*g", digits, value); }
 
@@ -141,7 +135,7 @@ Answer begun(const Setup &setup, const char *question)
 
 std::string title_of(const Setup &setup)
 {
-    std::string title = std::string(program_name(setup.program)) + ":";
+    std::string title = std::string(layout_of(setup.program).program) + ":";
     const char *separator = " ";
     for (const Name &name : names_of(setup.program)) {
         title += separator + std::string(name.name) + " = " + g(setup.values.at(name.name));
@@ -170,7 +164,7 @@ Answer answer_error(const Setup &setup, const Source &source)
     text = answer.title + format(" (%zu linhas)\n", rows.size());
     text += line(12, 14, {"t", "x", "x exato", "x - x exato", "v - v exato"});
     for (const std::size_t i : shown_rows(rows.size()))
-        text += line(12, 14, {g(rows[i].t), g(rows[i].x), g(exact[i].x), g(ex[i]), g(ev[i])});
+        text += line(12, 14, {g(rows[i].t), g(rows[i].x), g(exact[i].x), g(ex[i], 3), g(ev[i], 3)});
     const std::size_t ix = largest_at(ex);
     const std::size_t iv = largest_at(ev);
     const std::size_t last = rows.size() - 1;
@@ -200,8 +194,7 @@ Answer answer_error(const Setup &setup, const Source &source)
                        "estacionário calculado e o exato, |Y - X| = %.2g\n",
                        grows, std::abs(rk4_response(setup.motion.w0, setup.motion.beta, setup.motion.f,
                                                     setup.motion.wf, setup.h) -
-                                       exact_response(setup.motion.w0, setup.motion.beta,
-                                                      setup.motion.f, setup.motion.wf)));
+                                       steady_amplitude(setup.motion)));
     else
         text += format("resposta: o erro fica limitado (na segunda metade é %.2g vezes o maior da "
                        "primeira)%s\n", grows,
@@ -303,7 +296,7 @@ Answer answer_period(const Setup &setup, const Source &source)
         const bool gone = settled + 2 * pi / m.wf <= end;
         const double from = gone ? settled : 0.5 * end;
         const std::complex<double> C = steady_fit(rows, m.wf, from);
-        const std::complex<double> X = exact_response(m.w0, m.beta, m.f, m.wf);
+        const std::complex<double> X = steady_amplitude(m);
         const std::complex<double> Y = rk4_response(m.w0, m.beta, m.f, m.wf, setup.h);
         const Oscillation o = oscillation(rows, from);
         text += format("regime estacionário, das linhas com t >= %s\n", g(from, 4).c_str());
@@ -381,7 +374,7 @@ Answer answer_resonance(const Setup &setup, double low, double high)
             short_runs = short_runs || settled > from;
             const double a = std::abs(steady_fit(rows, run.motion.wf, from));
             const double y = std::abs(rk4_response(m.w0, m.beta, m.f, run.motion.wf, setup.h));
-            const double x = std::abs(exact_response(m.w0, m.beta, m.f, run.motion.wf));
+            const double x = std::abs(exact_response(m, run.motion.wf));
             text += line(12, 16, {g(run.motion.wf), g(a), g(y), g(x), g(a - y, 2)});
             furthest = std::max(furthest, std::fabs(a - y));
             measured_wf.push_back(run.motion.wf);

@@ -7,7 +7,7 @@
 // with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
-#include "oscplot/data_rows.hpp"
+#include "dataformat/rows.hpp"
 #include "oscstudy/answers.hpp"
 #include "oscstudy_program.hpp"
 #include "process/child.hpp"
@@ -87,13 +87,9 @@ int bad_usage(const std::string &problem) { return osc::bad_usage(program, probl
 
 bool program_named(const std::string &name, osc::Program &found)
 {
-    const std::pair<const char *, osc::Program> programs[] = {
-        {"harmosc", osc::Program::harmosc},
-        {"drivenosc", osc::Program::drivenosc},
-        {"rkstepper", osc::Program::rkstepper}};
-    for (const auto &[text, value] : programs) {
-        if (name != text) continue;
-        found = value;
+    for (const osc::Program program : {osc::Program::harmosc, osc::Program::drivenosc, osc::Program::rkstepper}) {
+        if (name != osc::layout_of(program).program) continue;
+        found = program;
         return true;
     }
     return false;
@@ -148,9 +144,7 @@ struct Settings {
 int read_settings(const CommandLine &line, Settings &settings)
 {
     const auto &names = osc::names_of(line.study_program);
-    const std::string program_text = line.study_program == osc::Program::harmosc ? "harmosc"
-                                     : line.study_program == osc::Program::drivenosc ? "drivenosc"
-                                                                                     : "rkstepper";
+    const std::string program_text = osc::layout_of(line.study_program).program;
     std::string known;
     for (const osc::Name &name : names) known += (known.empty() ? "" : ", ") + std::string(name.name);
     for (const std::string &setting : line.settings) {
@@ -195,9 +189,12 @@ int read_settings(const CommandLine &line, Settings &settings)
 // "" or why the file is not one of the program's rows at that h.
 std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc::Source &source)
 {
-    osc::DataSource data;
-    if (std::string why = data.open(file); !why.empty()) return why;
-    if (std::string why = data.finite_rows(source.rows); !why.empty()) return why;
+    osc::Columns columns{};
+    if (std::string why = osc::read_rows(file, source.rows, &columns); !why.empty()) return why;
+    const osc::Layout &layout = osc::layout_of(setup.program);
+    if (columns != layout.columns)
+        return std::string("tem linhas \"") + osc::column_names(columns) + "\", e as do " +
+               layout.program + " são \"" + osc::column_names(layout.columns) + "\"";
     double t = setup.program == osc::Program::rkstepper ? setup.h : 0.0;
     for (std::size_t i = 0; i < source.rows.size(); ++i, t = t + setup.h) {
         if (!osc::written_alike(t, source.rows[i].t))

@@ -1,9 +1,9 @@
 #include "oscstudy/setup.hpp"
 
+
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
-#include "text/number_text.hpp"
 
 #include <cmath>
 
@@ -14,10 +14,8 @@ namespace {
 // The steps the study takes at most in one run, as a program would in a few seconds.
 constexpr double most_steps = 1e7;
 
-// The constants each program fixes.
+// harmosc's fixed step.
 constexpr double harmosc_h = 0.1;
-constexpr double driven_m = 1.0, driven_k = 1.0, driven_lambda = 0.5, driven_F0 = 0.5;
-constexpr double rkstepper_wf = 3.0;
 
 double value(const Setup &setup, const char *name) { return setup.values.at(name); }
 
@@ -25,16 +23,15 @@ std::string harmosc(Setup &s)
 {
     const double k = value(s, "k");
     const double m = value(s, "m");
-    const double b = value(s, "b");
     const double tf = value(s, "tf");
     if (!(m > 0.0) || !(k >= 0.0))
         return "k e m dão w0 = sqrt(k/m) = " + text(std::sqrt(k / m)) +
                ": o estudo precisa de m > 0 e k >= 0";
     s.h = harmosc_h;
     if (tf >= stall_time(s.h)) return never_reached(tf, s.h);
-    const double w0 = std::sqrt(k / m);
-    const double gamma = b / (m + m);
-    s.motion = {w0, gamma, 0.0, 0.0, value(s, "x0"), value(s, "v0")};
+    s.motion = harmosc_motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));
+    const double w0 = s.motion.w0;
+    const double gamma = s.motion.beta; // harmosc's γ, b/(m + m)
     s.acceleration = [w0, gamma](double, double x, double v) {
         return ((-w0) * w0) * x - (gamma + gamma) * v; // order fixed: the data files are compared digit for digit
     };
@@ -50,11 +47,12 @@ std::string drivenosc(Setup &s)
     if (choice != 1.0 && choice != 2.0 && choice != 3.0)
         return "escolha = " + text(choice) + " não é 1, 2 nem 3";
     if (!grid_ends(h, N * h)) return never_ends(N, h);
-    const double w0 = std::sqrt(driven_k / driven_m);
-    const double gamma = driven_lambda / driven_m;
-    const double F = driven_F0 / driven_m;
-    const double wf = choice == 1.0 ? w0 / 3 : choice == 2.0 ? w0 : 3 * w0;
-    s.motion = {w0, gamma / 2, F, wf, value(s, "x0"), value(s, "v0")}; // gamma is 2β
+    s.motion = drivenosc_motion(static_cast<int>(choice), value(s, "x0"), value(s, "v0"));
+    // drivenosc's γ = λ/m = 0.5 is 2β, and F = F0/m is f: exactly, all powers of two.
+    const double w0 = s.motion.w0;
+    const double gamma = 2 * s.motion.beta;
+    const double F = s.motion.f;
+    const double wf = s.motion.wf;
     s.acceleration = [w0, gamma, F, wf](double t, double x, double v) {
         // order fixed: the data files are compared digit for digit
         const double a = ((-w0) * w0) * x;
@@ -70,23 +68,33 @@ std::string rkstepper(Setup &s)
     s.h = value(s, "h");
     if (N != std::floor(N)) return "N = " + text(N) + " não é inteiro";
     if (N < 0.0) return negative_steps(static_cast<int>(N));
-    const double m = driven_m;
-    const double k = driven_k;
-    const double lbd = driven_lambda;
-    const double F0 = driven_F0;
-    const double wf = rkstepper_wf;
-    s.motion = {std::sqrt(k / m), lbd / (2 * m), F0 / m, wf, value(s, "x0"), value(s, "v0")};
+    s.motion = rkstepper_motion(value(s, "x0"), value(s, "v0"));
+    // rkstepper's k/m = 1, lbd/m = 0.5 and F0/m = 0.5 are w0², 2β and f exactly.
+    const double k_m = s.motion.w0 * s.motion.w0;
+    const double lbd_m = 2 * s.motion.beta;
+    const double F0_m = s.motion.f;
+    const double wf = s.motion.wf;
     s.acceleration = [=](double t, double x, double v) {
         // order fixed: the data files are compared digit for digit
-        const double a = (-(k / m)) * x;
-        const double d = (lbd / m) * v;
-        const double f = std::sin(wf * t) * (F0 / m);
+        const double a = (-k_m) * x;
+        const double d = lbd_m * v;
+        const double f = std::sin(wf * t) * F0_m;
         return f + (a - d);
     };
     return "";
 }
 
 } // namespace
+
+const Layout &layout_of(Program program)
+{
+    switch (program) {
+    case Program::harmosc: return harmosc_layout;
+    case Program::drivenosc: return drivenosc_layout;
+    case Program::rkstepper: break;
+    }
+    return rkstepper_layout;
+}
 
 const std::vector<Name> &names_of(Program program)
 {
@@ -163,7 +171,7 @@ std::string data_text(const Setup &setup, const std::vector<Row> &rows)
     std::string text;
     char row[row_room(4)];
     for (const Row &r : rows) {
-        const char *const end = setup.program == Program::drivenosc
+        const char *const end = layout_of(setup.program).columns == Columns::n_t_x_v
                                     ? format_row(row, r.t / setup.h, r.t, r.x, r.v)
                                     : format_row(row, r.t, r.x, r.v);
         text.append(row, static_cast<std::size_t>(end - row));

@@ -4,8 +4,9 @@
 #pragma once
 
 #include "methods/methods.hpp"
-#include "oscplot/thinning.hpp"
-#include "oscstudy/exact_motion.hpp"
+#include "dataformat/layout.hpp"
+#include "dataformat/rows.hpp"
+#include "motion/motion.hpp"
 
 #include <map>
 #include <string>
@@ -14,6 +15,9 @@
 namespace osc {
 
 enum class Program { harmosc, drivenosc, rkstepper };
+
+// The program's name, data files and columns.
+const Layout &layout_of(Program program);
 
 // A name the program reads and its value when none is given.
 struct Name {

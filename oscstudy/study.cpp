@@ -11,8 +11,6 @@ namespace osc {
 
 namespace {
 
-const double pi = std::acos(-1.0);
-
 bool free_undamped(const Motion &m) { return m.beta == 0.0 && m.f == 0.0; }
 
 // The cubic through (0, x0) and (1, x1) with slopes dt·v0 and dt·v1, and its slope, at s.
@@ -62,11 +60,6 @@ std::vector<Row> exact_rows(const Motion &motion, const std::vector<Row> &rows)
         exact.push_back({r.t, s.x, s.v});
     }
     return exact;
-}
-
-double energy(const Motion &motion, double x, double v)
-{
-    return (v * v + motion.w0 * motion.w0 * x * x) / 2;
 }
 
 std::size_t largest_at(const std::vector<double> &values, std::size_t from)
@@ -181,13 +174,25 @@ double settling_time(const Motion &motion, double fraction)
     return motion.beta > 0.0 ? std::log(1 / fraction) / motion.beta : INFINITY;
 }
 
+Motion driven_at(const Motion &motion, double wf)
+{
+    Motion driven = motion;
+    driven.wf = wf;
+    return driven;
+}
+
+std::complex<double> exact_response(const Motion &motion, double wf)
+{
+    return steady_amplitude(driven_at(motion, wf));
+}
+
 Curve resonance_curve(const Motion &m, double h, double low, double high, int points)
 {
     Curve curve;
     for (int i = 0; i < points; ++i) {
         const double wf = low + (high - low) * i / (points - 1);
         curve.wf.push_back(wf);
-        curve.exact.push_back(std::abs(exact_response(m.w0, m.beta, m.f, wf)));
+        curve.exact.push_back(std::abs(exact_response(m, wf)));
         curve.method.push_back(std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)));
     }
     return curve;
@@ -226,7 +231,7 @@ Peak exact_peak(const Motion &m)
 {
     const double square = m.w0 * m.w0 - 2 * m.beta * m.beta;
     if (!(square > 0.0) || !(m.beta > 0.0)) return {};
-    return peak_near([&](double w) { return std::abs(exact_response(m.w0, m.beta, m.f, w)); },
+    return peak_near([&](double w) { return std::abs(exact_response(m, w)); },
                      std::sqrt(square), 0.5 * m.w0);
 }
 

@@ -14,9 +14,6 @@ namespace osc {
 // The exact motion at each row's time, the running sum of h.
 std::vector<Row> exact_rows(const Motion &motion, const std::vector<Row> &rows);
 
-// E = (v² + w0²·x²)/2.
-double energy(const Motion &motion, double x, double v);
-
 // Where the largest |value| of a series is, the first largest.
 std::size_t largest_at(const std::vector<double> &values, std::size_t from = 0);
 
@@ -58,6 +55,10 @@ std::complex<double> steady_fit(const std::vector<Row> &rows, double wf, double 
 
 // When the free motion has fallen below `fraction` of its start: ln(1/fraction)/β.
 double settling_time(const Motion &motion, double fraction);
+
+// The motion driven at `wf` instead, and its steady amplitude X.
+Motion driven_at(const Motion &motion, double wf);
+std::complex<double> exact_response(const Motion &motion, double wf);
 
 // The resonance curve: |X(wf)| exact, |Y(wf)| of RK4 at h, `points` frequencies over [low, high].
 struct Curve {

@@ -8,8 +8,10 @@
 
 #include "RuKu.hpp"
 
+#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
+#include "motion/motion.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
@@ -43,7 +45,7 @@ namespace {
 
 const char *const program = "rkstepper";
 const char *const parameter_file = "parametros_sistema.txt";
-const char *const data_file = "RK_generico_1b.txt";
+const char *const data_file = osc::rkstepper_layout.files[0];
 
 using Row = std::array<double, 3>; // time, position, velocity
 
@@ -136,8 +138,7 @@ int main(int argc, char **argv) try {
     if (N == 0)
         osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    const osc::Motion motion{std::sqrt(forF::k / forF::m), forF::lbd / (2 * forF::m),
-                             forF::F0 / forF::m, forF::wf, x0, v0};
+    const osc::Motion motion = osc::rkstepper_motion(x0, v0);
     osc::warn_step(program, motion, {h, static_cast<double>(N), osc::Step::chosen_int});
     osc::warn_driven(program, motion, h, t_end, std::numeric_limits<int>::max());
     osc::warn_rows(program, motion, h, t_end);

@@ -1,5 +1,7 @@
 #include "stepmath/driven.hpp"
 
+#include "motion/motion.hpp"
+#include "stepmath/matrix.hpp"
 #include "stepmath/rk4.hpp"
 
 #include <algorithm>
@@ -14,13 +16,7 @@ namespace osc {
 namespace {
 
 using Complex = std::complex<double>;
-using Matrix = std::array<Complex, 4>; // row by row: m00 m01 m10 m11
-
-Matrix product(const Matrix &a, const Matrix &b)
-{
-    return {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
-            a[2] * b[1] + a[3] * b[3]};
-}
+using Matrix = Matrix2<Complex>;
 
 // c0·I + c1·Z + c2·Z² + ..., by Horner's rule.
 Matrix polynomial(const Matrix &Z, std::initializer_list<Complex> c)
@@ -34,30 +30,12 @@ Matrix polynomial(const Matrix &Z, std::initializer_list<Complex> c)
     return p;
 }
 
-// The roots of λ² + 2β·λ + w0² = 0, the larger |λ| first when they are real; the smaller from
-// λ1·λ2 = w0², without cancellation.
-std::array<Complex, 2> free_modes(double w0, double beta)
-{
-    const double discriminant = beta * beta - w0 * w0;
-    if (discriminant < 0.0) {
-        const Complex lambda(-beta, std::sqrt(-discriminant));
-        return {lambda, std::conj(lambda)};
-    }
-    const double fast = -beta - std::copysign(std::sqrt(discriminant), beta);
-    return {fast, fast == 0.0 ? 0.0 : w0 * w0 / fast};
-}
-
 } // namespace
 
 double free_log_gain(double w0, double beta, double h)
 {
-    const auto modes = free_modes(w0, beta);
-    return std::max(rk4_log_gain(h * modes[0]), rk4_log_gain(h * modes[1]));
-}
-
-Complex exact_response(double w0, double beta, double f, double wf)
-{
-    return f / Complex(w0 * w0 - wf * wf, 2.0 * beta * wf);
+    const auto z = free_roots(w0, beta, h);
+    return std::max(rk4_log_gain(z[0]), rk4_log_gain(z[1]));
 }
 
 Complex rk4_response(double w0, double beta, double f, double wf, double h)
@@ -82,15 +60,19 @@ Complex rk4_response(double w0, double beta, double f, double wf, double h)
 
 double response_error(double w0, double beta, double wf, double h)
 {
-    return std::abs(rk4_response(w0, beta, 1.0, wf, h) / exact_response(w0, beta, 1.0, wf) - 1.0);
+    const Complex exact = steady_amplitude({w0, beta, 1.0, wf, 0.0, 0.0});
+    return std::abs(rk4_response(w0, beta, 1.0, wf, h) / exact - 1.0);
 }
 
 double transient_time(double w0, double beta, double h)
 {
     const double infinite = std::numeric_limits<double>::infinity();
     double time = 0.0;
-    for (const Complex lambda : free_modes(w0, beta)) {
-        const double gain = rk4_log_gain(h * lambda); // ln|R(h·λ)|
+    const auto lambdas = free_roots(w0, beta);
+    const auto zs = free_roots(w0, beta, h);
+    for (int i = 0; i < 2; ++i) {
+        const Complex lambda = lambdas[i];
+        const double gain = rk4_log_gain(zs[i]); // ln|R(h·λ)|
         if (!(lambda.real() < 0.0) || !(gain < 0.0)) return infinite;
         time = std::max({time, one_percent_time(-lambda.real()), one_percent_time(-gain) * h});
     }

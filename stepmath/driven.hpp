@@ -9,14 +9,12 @@
 
 namespace osc {
 
-// X = f / (w0² - wf² + 2i·β·wf), the exact steady motion.
-std::complex<double> exact_response(double w0, double beta, double f, double wf);
-
 // Y, the x component of (e^(i·wf·h)·I - R(h·A))⁻¹·h·G(h·A, wf·h)·b: the oscillation at wf that
 // the rows settle to, sampled at t = 0, h, 2h, ...
 std::complex<double> rk4_response(double w0, double beta, double f, double wf, double h);
 
-// |Y/X - 1|: how far the computed steady motion is from the exact one, amplitude and phase.
+// |Y/X - 1|, X = steady_amplitude: how far the computed steady motion is from the exact one,
+// amplitude and phase.
 double response_error(double w0, double beta, double wf, double h);
 
 // The largest ln|R(h·λ)| of the free modes λ = -β ± sqrt(β² - w0²): above 0 a mode grows.

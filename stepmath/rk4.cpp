@@ -1,5 +1,7 @@
 #include "stepmath/rk4.hpp"
 
+#include "motion/motion.hpp"
+#include "stepmath/matrix.hpp"
 #include "stepmath/time_grid.hpp"
 
 #include <algorithm>
@@ -15,8 +17,6 @@ namespace osc {
 using Complex = std::complex<double>;
 
 namespace {
-
-const double pi = std::acos(-1.0);
 
 // An angle brought into [-π, π].
 double wrapped(double angle) { return std::remainder(angle, 2.0 * pi); }
@@ -99,18 +99,10 @@ double rk4_stability_limit(Complex z)
 
 std::vector<Complex> step_modes(double h, double w0, double beta)
 {
-    const double scale = std::max(w0, std::abs(beta));
-    if (h == 0.0 || !(scale > 0.0)) return {};
-    // λ = -β ± scale·sqrt(d), d = (β² - w0²)/scale²
-    const double d = (beta / scale) * (beta / scale) - (w0 / scale) * (w0 / scale);
-    const double h_beta = h * beta;
-    if (d < 0.0) return {Complex(-h_beta, h * scale * std::sqrt(-d))};
-    // The larger |λ| from the formula; the smaller from λ1·λ2 = w0², without cancellation.
-    const double root = h * scale * std::sqrt(d);
-    const double fast = beta > 0.0 ? -h_beta - root : -h_beta + root;
-    if (d == 0.0) return {fast};
-    const double h_w0 = h * w0;
-    return {fast, h_w0 * (h_w0 / fast)};
+    if (h == 0.0 || !(std::max(w0, std::abs(beta)) > 0.0)) return {};
+    const auto z = free_roots(w0, beta, h);
+    if (z[0].imag() != 0.0 || z[0] == z[1]) return {z[0]}; // an oscillation, a double root
+    return {z[0], z[1]};
 }
 
 double one_percent_time(double rate) { return std::log(100.0) / rate; }
@@ -191,13 +183,7 @@ double steps_to_reach(double t_end, double h, double most)
 
 namespace {
 
-using Matrix = std::array<double, 4>; // row by row
-
-Matrix times(const Matrix &p, const Matrix &q)
-{
-    return {p[0] * q[0] + p[1] * q[2], p[0] * q[1] + p[1] * q[3], p[2] * q[0] + p[3] * q[2],
-            p[2] * q[1] + p[3] * q[3]};
-}
+using Matrix = Matrix2<double>;
 
 Matrix plus_identity(const Matrix &p) { return {p[0] + 1.0, p[1], p[2], p[3] + 1.0}; }
 
@@ -226,8 +212,8 @@ Scaled power(const Matrix &step, double n)
     Scaled base = scaled(step, 0.0);
     for (; n >= 1.0; n = std::floor(n / 2.0)) {
         if (std::fmod(n, 2.0) == 1.0)
-            result = scaled(times(result.m, base.m), result.log_size + base.log_size);
-        base = scaled(times(base.m, base.m), 2.0 * base.log_size);
+            result = scaled(product(result.m, base.m), result.log_size + base.log_size);
+        base = scaled(product(base.m, base.m), 2.0 * base.log_size);
     }
     return result;
 }
@@ -246,14 +232,14 @@ double overflow_step(double h, double w0, double beta, double f, double wf, doub
     // One step maps (x, v) by R(h·A), A = [0 1; -w0² -2β], in Horner's form.
     const Matrix b = {0.0, h, -(h * w0) * w0, -(h * beta + h * beta)};
     Matrix step = plus_identity(over(b, 4.0));
-    for (const double k : {3.0, 2.0, 1.0}) step = plus_identity(times(over(b, k), step));
+    for (const double k : {3.0, 2.0, 1.0}) step = plus_identity(product(over(b, k), step));
     for (const double entry : step)
         if (!std::isfinite(entry)) return none;
     // What grows is the start's difference from the forced motion Im(F·e^(i·wf·t)).
     double x = x0;
     double v = v0;
     if (f != 0.0) {
-        const Complex forced = f / Complex(w0 * w0 - wf * wf, 2.0 * beta * wf);
+        const Complex forced = steady_amplitude({w0, beta, f, wf, x0, v0});
         if (std::isfinite(std::abs(forced))) {
             x -= forced.imag();
             v -= wf * forced.real();

@@ -1,12 +1,14 @@
 #include "stepmath/sampling.hpp"
 
+#include "motion/motion.hpp"
+
 #include <cmath>
 #include <limits>
 
 namespace osc {
 
 namespace {
-const double two_pi = 2.0 * std::acos(-1.0);
+const double two_pi = 2.0 * pi;
 } // namespace
 
 double damped_period(double w0, double beta)

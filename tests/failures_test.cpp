@@ -4,7 +4,7 @@
 
 #include "sandbox.hpp"
 
-#include "disk/space.hpp"
+#include "dataformat/layout.hpp"
 
 #include <gtest/gtest.h>
 

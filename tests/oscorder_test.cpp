@@ -4,7 +4,7 @@
 
 #include "sandbox.hpp"
 
-#include "oscorder/exact.hpp"
+#include "motion/motion.hpp"
 #include "oscorder/verdict.hpp"
 
 #include <gtest/gtest.h>
@@ -86,7 +86,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto lines = lines_of(run.out);
         ASSERT_EQ(lines.size(), 7u) << run.out;
 
-        const double exact = osc::exact_position(c.T, c.x0, c.v0);
+        const double exact = osc::exact_state(osc::rkstepper_motion(c.x0, c.v0), c.T).x;
         const std::string title_value = lines[0].substr(lines[0].rfind(' ') + 1);
         EXPECT_NEAR(std::stod(title_value), exact, 1e-8 * std::fabs(exact)) << lines[0];
 
@@ -250,23 +250,6 @@ TEST(Oscorder, GivesNoOrderFromARunThatFailed)
         EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(lines_of(run.err).size(), lines_of(c.says).size()) << run.err;
-    }
-}
-
-// The exact solution solves its equation: x(0) = x0, x'(0) = v0, and x'' + 0.5 x' + x equals
-// 0.5 sin(3t), by central differences of step d, whose error is of order d², 1e-6 here.
-TEST(OscorderExact, SolvesTheEquation)
-{
-    const double d = 1e-3;
-    for (const auto &[x0, v0] : {std::pair{1.0, 0.0}, std::pair{-1.0, 0.5}, std::pair{3.0, -2.0}}) {
-        const auto x = [x0 = x0, v0 = v0](double t) { return osc::exact_position(t, x0, v0); };
-        EXPECT_DOUBLE_EQ(x(0), x0);
-        EXPECT_NEAR((x(d) - x(-d)) / (2 * d), v0, 1e-5);
-        for (const double t : {1.0, 2.5, 10.0}) {
-            const double velocity = (x(t + d) - x(t - d)) / (2 * d);
-            const double acceleration = (x(t + d) - 2 * x(t) + x(t - d)) / (d * d);
-            EXPECT_NEAR(acceleration + 0.5 * velocity + x(t), 0.5 * std::sin(3 * t), 1e-5) << t;
-        }
     }
 }
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-const double pi = std::acos(-1.0);
+using osc::pi;
 
 osc::Setup setup_of(osc::Program program, const std::map<std::string, double> &given)
 {

@@ -7,6 +7,7 @@
 // are found in the data file itself, and so are rows that turn to inf or nan. Standard output
 // and the rows stay what they are without warnings.
 
+#include "motion/motion.hpp"
 #include "sandbox.hpp"
 #include "step_by_hand.hpp"
 
@@ -106,7 +107,7 @@ void expect_step_warnings(const std::string &err, double w0, double beta, double
             v = verdict(lambda, h, said / h);
         }
         // A step whose mode stays within 1% over ten of its turns is small: the steps add up.
-        const double turns = 20.0 * std::acos(-1.0) / v.size;
+        const double turns = 20.0 * osc::pi / v.size;
         EXPECT_EQ(has(*line, " é pequeno, mas o desvio de cada passo acumula-se"),
                   v.steps > turns && !verdict(lambda, h, turns).warns) << *line;
         // The phase, with the period the rows show, where it is off or alone off.

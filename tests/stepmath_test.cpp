@@ -1,6 +1,7 @@
 // The step maths in-process, against R(z) and e^z worked out by hand, the exact solutions of
 // the oscillator and the running sum of h: one row per branch, on each side of each threshold.
 
+#include "motion/motion.hpp"
 #include "step_by_hand.hpp"
 #include "stepmath/rk4.hpp"
 
@@ -78,11 +79,11 @@ TEST(StepMath, EveryModeAgainstItsFormula)
                 EXPECT_NEAR(d.steps, v.steps, 1e-9 * v.steps);
                 EXPECT_NEAR(d.log_amplitude, v.log_amplitude,
                             1e-8 * std::abs(v.log_amplitude) + 1e-12);
-                EXPECT_NEAR(std::remainder(d.phase - v.phase, 2 * std::acos(-1.0)), 0,
+                EXPECT_NEAR(std::remainder(d.phase - v.phase, 2 * osc::pi), 0,
                             1e-8 * std::abs(v.phase) + 1e-12);
                 EXPECT_NEAR(d.largest, v.largest, 0.002 * v.largest + 1e-15);
                 EXPECT_EQ(osc::strays(z, c.steps), v.largest > 0.01);
-                const double turns = 20 * std::acos(-1.0) / std::abs(z);
+                const double turns = 20 * osc::pi / std::abs(z);
                 const bool by_length = v.warns && v.steps > turns &&
                                        !by_hand::verdict(lambda, c.h, turns).warns;
                 EXPECT_EQ(osc::strays_by_length(z, c.steps), by_length);

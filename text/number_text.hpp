@@ -1,7 +1,6 @@
-// Numbers and rows of the data files. A number reads exactly as a default-configured C++
-// stream writes a double (printf "%.6g": six significant digits, trailing zeros dropped,
-// exponent form below 1e-4 and from 1e6 on); a row is its numbers separated by single spaces
-// and ended by a newline.
+// Numbers of the data files, written exactly as a default-configured C++ stream writes a
+// double (printf "%.6g": six significant digits, trailing zeros dropped, exponent form below
+// 1e-4 and from 1e6 on).
 #pragma once
 
 #include <array>
@@ -92,26 +91,6 @@ inline char *format_g6(char *first, double value)
                           static_cast<char>('0' + e % 10)};
     std::memcpy(out, text, 4);
     return out + 4;
-}
-
-// Room for a row of `count` numbers: each at most format_room characters, a space or the
-// closing newline after each.
-constexpr std::size_t row_room(std::size_t count) { return count * (format_room + 1); }
-
-// Writes one row from `first`: the numbers as format_g6 gives them, separated by single spaces
-// and ended by a newline. Returns the end of the row.
-template <typename... Numbers>
-char *format_row(char *first, Numbers... numbers)
-{
-    static_assert(sizeof...(numbers) >= 1 && sizeof...(numbers) <= 4, "rows hold 1 to 4 numbers");
-    const double values[] = {numbers...};
-    char *end = first;
-    for (const double value : values) {
-        if (end != first) *end++ = ' ';
-        end = format_g6(end, value);
-    }
-    *end++ = '\n';
-    return end;
 }
 
 } // namespace osc

@@ -1,5 +1,6 @@
 #include "warnings/disk_space.hpp"
 
+#include "dataformat/layout.hpp"
 #include "disk/space.hpp"
 #include "text/messages.hpp"
 #include "text/number_text.hpp"

@@ -1,5 +1,6 @@
 #include "warnings/motion_warnings.hpp"
 
+#include "motion/motion.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 #include "stepmath/sampling.hpp"
@@ -93,7 +94,7 @@ void warn_driven(const char *program, const Motion &motion, double h, double t_e
     if (!(t_run > settled) || !(response_error(w0, beta, wf, h) > tolerance)) return;
 
     const std::complex<double> computed = rk4_response(w0, beta, f, wf, h);
-    const std::complex<double> exact = exact_response(w0, beta, f, wf);
+    const std::complex<double> exact = steady_amplitude(motion);
     warn(program, "a oscilação forçada que o método calcula com h·wf = " +
                       figure(h * std::abs(wf)) +
                       " não é a da física: passado o transitório (de t = " +
@@ -119,7 +120,7 @@ void warn_rows(const char *program, const Motion &motion, double h, double t_end
     const double period = damped_period(w0, beta); // the mode decays as e^(-β·t)
     if (std::isfinite(period) && h * horizon_steps(-beta * h, t_run / h) >= period)
         judge_rows(program, h, period, "a oscilação livre");
-    const double forced = 2.0 * std::acos(-1.0) / std::abs(wf);
+    const double forced = 2.0 * pi / std::abs(wf);
     if (t_run >= forced) judge_rows(program, h, forced, "a oscilação forçada");
 }
 

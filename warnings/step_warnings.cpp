@@ -21,8 +21,6 @@ namespace {
 
 using Complex = std::complex<double>;
 
-const double pi = std::acos(-1.0);
-
 // A time as a sentence gives it: three significant digits, written as in the data files.
 std::string time_figure(double t)
 {

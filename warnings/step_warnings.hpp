@@ -8,17 +8,14 @@
 // e^(h·λ). The warnings go to standard error as "program: aviso: ..."; the run goes on.
 #pragma once
 
+#include "motion/motion.hpp"
+
 namespace osc {
 
 // How a student makes h·|λ| smaller: with a smaller step and the N steps of it that reach the
 // same end (N any number, or N an int), or, where the step is fixed, with smaller constants
 // k/m and b/m.
 enum class Step { fixed, chosen, chosen_int };
-
-// The motion a run integrates: x'' = -w0²·x - 2β·x' + f·sin(wf·t) from x = x0, x' = v0.
-struct Motion {
-    double w0, beta, f, wf, x0, v0;
-};
 
 // The run: `steps` steps of h from t = 0 to the last row (a negative h runs backward in time).
 struct Grid {
