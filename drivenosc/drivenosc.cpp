@@ -16,9 +16,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/disk_space.hpp"
-#include "warnings/motion_warnings.hpp"
-#include "warnings/step_warnings.hpp"
+#include "warnings/before_run.hpp"
 
 #include <array>
 #include <cmath>
@@ -150,19 +148,18 @@ int main(int argc, char **argv) try {
         return osc::refuse_choice(program, answer, "1, 2 ou 3");
     const osc::Motion motion = osc::drivenosc_motion(selection, x0, v0);
 
-    if (N * h < 0.0)
-        osc::warn(program, "N·h = " + osc::text(N * h) +
-                                  " é negativo: nenhuma linha será escrita e os três ficheiros "
-                                  "de dados ficarão vazios");
-    else if (!osc::rows_fit_on_disk(program, data_files[selection - 1], std::floor(N) + 1.0,
-                                    {N, N * h}))
-        return 1;
     // Rows are written only up to an end at or after t = 0, and then h > 0.
     const double t_end = N * h >= 0.0 ? N * h : 0.0;
-    osc::warn_step(program, motion, {h, osc::whole_steps(h, t_end), osc::Step::chosen});
-    osc::warn_driven(program, motion, h, N * h);
-    osc::warn_rows(program, motion, h, N * h);
-    osc::warn_repeated_times(program, h, t_end, true);
+    const osc::Plan plan{motion, {h, osc::whole_steps(h, t_end), osc::Step::chosen},
+                         t_end, true, true, true, data_files[selection - 1],
+                         N * h >= 0.0 ? std::floor(N) + 1.0 : 0.0, N, N * h};
+    const auto own = [&] {
+        if (N * h < 0.0)
+            osc::warn(program, "N·h = " + osc::text(N * h) +
+                                   " é negativo: nenhuma linha será escrita e os três "
+                                   "ficheiros de dados ficarão vazios");
+    };
+    if (!osc::check_before_run(program, plan, own)) return 1;
 
     const double gamma = motion.beta + motion.beta;
     return RungeKutta(x0, v0, motion.w0, gamma, h, N, motion.f, motion.wf, selection) ? 0 : 1;

@@ -15,9 +15,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/disk_space.hpp"
-#include "warnings/motion_warnings.hpp"
-#include "warnings/step_warnings.hpp"
+#include "warnings/before_run.hpp"
 
 #include <cmath>
 #include <csignal>
@@ -88,14 +86,19 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     return true;
 }
 
-// A run whose rows can show no motion still runs, but says so first. Returns whether the
-// constants of the equation are finite, so that its modes can be judged.
-bool warn_if_pointless(double k, double m, double w0, double gamma, double tf)
+// The step forms w0·w0 and β + β, which may pass the largest double where w0 and β do not:
+// only where both are finite can the modes of the equation be judged.
+bool judgeable(double w0, double gamma)
+{
+    return std::isfinite(w0 * w0) && std::isfinite(gamma + gamma);
+}
+
+// A run whose rows can show no motion, or none that a real spring could make, still runs,
+// but says so first.
+void warn_if_pointless(double k, double m, double b, double w0, double gamma, double tf)
 {
     using osc::text;
     const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
-    // The step forms w0·w0 and β + β, which may pass the largest double where w0 and β do not.
-    const bool finite = std::isfinite(w0 * w0) && std::isfinite(gamma + gamma);
     if (m == 0.0)
         osc::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
     else if (k / m < 0.0)
@@ -104,17 +107,21 @@ bool warn_if_pointless(double k, double m, double w0, double gamma, double tf)
     else if (m < 0.0)
         osc::warn(program, "a massa m = " + text(m) +
                                   " é negativa: o movimento calculado não tem sentido físico");
+    // Damping takes energy away: a negative b gives it, and the motion grows (with m < 0,
+    // said above, nothing has a physical sense).
+    if (b < 0.0 && m > 0.0)
+        osc::warn(program, "b = " + text(b) + " é negativo: em vez de amortecer, faz o movimento "
+                                  "crescer, o que não tem sentido físico");
     const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
     if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
         osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
                                   " não são ambos finitos: " + nan_rows + " ou inf");
-    else if (defined && !finite)
+    else if (defined && !judgeable(w0, gamma))
         osc::warn(program, "w0² = " + text(w0 * w0) + " e 2β = " + text(gamma + gamma) +
                                   " não são ambos finitos: " + nan_rows + " ou inf");
     if (tf < 0.0)
         osc::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
                                   " ficará vazio");
-    return finite;
 }
 
 // Whether the dialogue is coloured: not where a non-empty NO_COLOR asks for no colour
@@ -204,14 +211,13 @@ int dialogue_and_run()
     if (selection == 1) motion.beta = 0.0; // also where b/(m + m) is nan or -0
     const double w0 = motion.w0;
     const double gamma = motion.beta;
-    if (warn_if_pointless(k, m, w0, gamma, tf)) {
-        osc::warn_step(program, motion,
-                       {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed});
-        if (m > 0.0) osc::warn_rows(program, motion, h, tf);
-    }
-    osc::warn_repeated_times(program, h, tf, false);
-    const double rows = std::floor(tf / h) + 1.0;
-    if (rows > 0.0 && !osc::rows_fit_on_disk(program, data_file, rows, {tf})) return 1;
+    const bool finite = judgeable(w0, gamma);
+    const osc::Plan plan{motion,
+                         {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed},
+                         tf, finite, finite && m > 0.0, false, data_file,
+                         std::floor(tf / h) + 1.0, 0.0, tf};
+    if (!osc::check_before_run(program, plan, [&] { warn_if_pointless(k, m, b, w0, gamma, tf); }))
+        return 1;
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }

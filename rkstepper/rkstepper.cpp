@@ -16,9 +16,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/disk_space.hpp"
-#include "warnings/motion_warnings.hpp"
-#include "warnings/step_warnings.hpp"
+#include "warnings/before_run.hpp"
 
 #include <array>
 #include <cmath>
@@ -135,15 +133,15 @@ int main(int argc, char **argv) try {
         !reserve_table(table, N))
         return 1;
 
-    if (N == 0)
-        osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     const double t_end = N * h;
-    const osc::Motion motion = osc::rkstepper_motion(x0, v0);
-    osc::warn_step(program, motion, {h, static_cast<double>(N), osc::Step::chosen_int});
-    osc::warn_driven(program, motion, h, t_end, std::numeric_limits<int>::max());
-    osc::warn_rows(program, motion, h, t_end);
-    if (N > 0) osc::warn_repeated_times(program, h, t_end, false);
-    if (!osc::rows_fit_on_disk(program, data_file, N, {t_end})) return 1;
+    const osc::Plan plan{osc::rkstepper_motion(x0, v0),
+                         {h, static_cast<double>(N), osc::Step::chosen_int},
+                         t_end, true, true, false, data_file, static_cast<double>(N), 0.0, t_end};
+    const auto own = [&] {
+        if (N == 0)
+            osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
+    };
+    if (!osc::check_before_run(program, plan, own)) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;

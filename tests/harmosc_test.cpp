@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <filesystem>
@@ -187,11 +188,15 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
         {"-4 1", "k/m = -4 é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows, false},
         {"4 -1", "k/m = -4 é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows, false},
         {"-4 -1", "a massa m = -1 é negativa: o movimento calculado não tem sentido físico", true},
+        {"4 1 -0.2", "b = -0.2 é negativo: em vez de amortecer, faz o movimento crescer, o que "
+                     "não tem sentido físico", true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.constants);
         Sandbox box;
-        const RunResult run = box.run(HARMOSC, "1\n" + c.constants + "\n1 0\n1\n");
+        const bool damped = std::count(c.constants.begin(), c.constants.end(), ' ') == 2;
+        const RunResult run =
+            box.run(HARMOSC, (damped ? "2\n" : "1\n") + c.constants + "\n1 0\n1\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "harmosc: aviso: " + c.warning + "\n");
         const auto rows = lines_of(box.read(data_file));

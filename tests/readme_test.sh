@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's examples, run as a reader would type them, against what the README says they print.
 #
-#   readme_test.sh BIN_DIR README.md [DOC.md...]
+#   readme_test.sh BIN_DIR README.md             the README's examples
+#   readme_test.sh BIN_DIR README.md DOC.md...   the DOCs' timings, typed where README.md is
 #
 # An example is a ```sh block (one bash script; its output is the ```text block that follows it,
 # blank lines allowed between) or one "$ command" line of a ```text block whose first line starts
@@ -119,7 +120,7 @@ main() {
   trap 'rm -rf -- "$work"' EXIT
   mkdir -- "$work/home" "$work/tmp" || exit 2
   if command -v gnuplot > /dev/null; then gnuplot=1; fi
-  check "$root/${1##*/}" 1
+  [[ $# -gt 1 ]] || check "$root/${1##*/}" 1
   shift
   local doc
   for doc in "$@"; do check "$(cd -- "$(dirname -- "$doc")" && pwd)/${doc##*/}" 0; done

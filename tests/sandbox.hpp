@@ -1,5 +1,5 @@
 // Runs the built programs as a user does: in a fresh working directory of their own, with
-// scripted standard input, capturing what they print, their exit status and their peak memory.
+// scripted standard input, capturing what they print and their exit status.
 // A run that has not ended after the hang limit (a minute: generous on any machine, however
 // busy) is killed and fails the test that started it; no file it writes may grow past 128 MiB.
 #pragma once
@@ -12,7 +12,6 @@ struct RunResult {
     int status = -1;         // exit status, or -1 when the program did not exit normally
     int signal = 0;          // the signal that ended it, 0 if none
     bool timed_out = false;  // killed after the hang limit
-    long peak_rss_kib = 0;   // maximum resident set size
     std::string out;
     std::string err;
 };
@@ -41,6 +40,14 @@ private:
     std::filesystem::path root_;
     std::filesystem::path work_;
 };
+
+// `command` run with mounts of its own, gone when it ends: root takes a mount namespace, anyone
+// else a user namespace in which they count as root (a tmpfs mounts there just the same).
+std::vector<std::string> with_private_mounts(std::vector<std::string> command);
+
+// Why no command can be run so here (a container, a system that keeps user namespaces from
+// users), or "" when one can: for a test to skip with, whatever status the refusal came with.
+const std::string &private_mounts_refused();
 
 // The whole content of a file, byte for byte; empty when it cannot be read.
 std::string read_file(const std::filesystem::path &file);

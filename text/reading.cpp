@@ -114,7 +114,9 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
 
     std::string why = quoted(token) + " não serve para " + what + where + ": esperado " +
                       expected(value);
-    if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
+    // "4, 1, 0.4" may be a list or a decimal comma: the hint covers both.
+    if (token.back() == ',') why += "; separe os valores por espaços; a parte decimal leva ponto";
+    else if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
     else if (reading == Reading::partial) why += "; " + partial(token, used, value);
     else if (beyond_range(value)) why += std::string("; ") + range(value);
     refuse(program, why);

@@ -1,39 +1,32 @@
-// What a fixed step does to the motion, said before the first step, in sentences built from
-// the numbers of stepmath/. The homogeneous equation
+// What a fixed step does to the motion, found before the first step from the numbers of
+// stepmath/. The homogeneous equation
 //
 //     x'' = -w0²·x - 2β·x'
 //
 // has the modes e^(λ·t), λ = -β ± sqrt(β² - w0²). One step h of the classical fourth-order
 // Runge-Kutta method multiplies a mode by R(h·λ), where the exact motion multiplies it by
-// e^(h·λ). The warnings go to standard error as "program: aviso: ..."; the run goes on.
+// e^(h·λ). The rules return findings (warnings/findings.hpp); warnings/wording.hpp says them.
 #pragma once
 
 #include "motion/motion.hpp"
+#include "warnings/findings.hpp"
 
 namespace osc {
 
-// How a student makes h·|λ| smaller: with a smaller step and the N steps of it that reach the
-// same end (N any number, or N an int), or, where the step is fixed, with smaller constants
-// k/m and b/m.
-enum class Step { fixed, chosen, chosen_int };
+// The largest N a program takes with a step of its choosing.
+double most_steps(Step step);
 
-// The run: `steps` steps of h from t = 0 to the last row (a negative h runs backward in time).
-struct Grid {
-    double h, steps;
-    Step step;
-};
+// Finds, once for each mode (an oscillation counts as one), a step that makes it unstable, or
+// a computed motion that strays more than the tolerance of its amplitude from the exact one
+// before the run ends or the exact mode has decayed to 1%, with whether the amplitude, the
+// phase or both are off; and a run that goes backward in time, a time N·h that overflows, or
+// numbers that grow past the largest double so that the rows turn to inf and nan. Nothing for
+// a run of no step and for w0 or β that are not finite.
+StepFindings step_findings(const Motion &motion, const Grid &grid);
 
-// Warns once for each mode (an oscillation counts as one) that the step makes unstable, or
-// whose computed motion strays more than 1% of its amplitude from the exact one before the
-// run ends or the exact mode has decayed to 1%, saying whether the amplitude, the phase or both
-// are off; and when the run goes backward in time, when its time N·h overflows, or when its
-// numbers grow past the largest double and the rows turn to inf and nan. Quiet for a run of no
-// step and for w0 or β that are not finite.
-void warn_step(const char *program, const Motion &motion, const Grid &grid);
-
-// Warns when two consecutive rows of a run at step h up to t_end write the same time in six
-// significant digits, naming the time from which they do; with `index`, also the step index
-// n = t/h written beside it. With h = 0, says that time does not advance.
-void warn_repeated_times(const char *program, double h, double t_end, bool index);
+// Finds where two consecutive rows of a run at step h up to t_end write the same time in six
+// significant digits; with `index`, also the step index n = t/h written beside it. With h = 0,
+// that time does not advance.
+std::optional<RepeatFinding> repeated_times(double h, double t_end, bool index);
 
 } // namespace osc

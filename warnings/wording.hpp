@@ -1,18 +1,24 @@
-// How the warnings write their numbers in a sentence.
+// The one place where findings (warnings/findings.hpp) become sentences: each function gives
+// the text of one warning, or of a refusal, without the "program: aviso: " that
+// text/messages.hpp puts before it. The tolerance is written from its value.
 #pragma once
 
+#include "warnings/findings.hpp"
+
 #include <string>
+#include <vector>
 
 namespace osc {
 
-// A number as a sentence gives it: three significant digits, or `digits` where more are needed.
-std::string figure(double value, int digits = 3);
+// The step findings in the order they are said: backward in time, time overflow, each mode,
+// numbers overflow.
+std::vector<std::string> sentences(const StepFindings &found);
 
-// A count such as N in full digits, or as the data files write it beyond 10^15.
-std::string whole(double value);
+std::string sentence(const RepeatFinding &found);
+std::string sentence(const DrivenFinding &found);
+std::string sentence(const RowsFinding &found);
 
-// The step to offer and the N of it that reach the same end: "com h = ... e N = ..., até ao
-// mesmo instante final, o desvio ficaria abaixo de 1%".
-std::string offer(double h, double steps);
+// Why the rows of `file` cannot be written, or what may happen when they are.
+std::string sentence(const char *file, const DiskFinding &found);
 
 } // namespace osc
