@@ -38,11 +38,8 @@ std::string rows_text(const std::vector<std::vector<double>> &columns)
 }
 
 // A datablock of gnuplot's: $name, its rows, and its end.
-std::string block(const char *name, const std::string &rows)
-{
-    return format("$%s << EOD\n", name) + rows + "EOD\n";
-}
-std::string block(const char *name, const std::vector<std::vector<double>> &columns)
+Datablock block(const char *name, const std::string &rows) { return {std::string("$") + name, rows}; }
+Datablock block(const char *name, const std::vector<std::vector<double>> &columns)
 {
     return block(name, rows_text(columns));
 }
@@ -127,7 +124,7 @@ Answer begun(const Setup &setup, const char *question)
 {
     Answer answer;
     answer.title = title_of(setup);
-    answer.blocks = format("question = \"%s\"\n", question);
+    answer.question = question;
     return answer;
 }
 
@@ -199,7 +196,7 @@ Answer answer_error(const Setup &setup, const Source &source)
         text += format("resposta: o erro fica limitado (na segunda metade é %.2g vezes o maior da "
                        "primeira)%s\n", grows,
                        setup.motion.beta > 0.0 ? " e apaga-se com o próprio movimento amortecido" : "");
-    answer.blocks += block("e", envelope(sizes));
+    answer.blocks.push_back(block("e", envelope(sizes)));
     return answer;
 }
 
@@ -245,7 +242,7 @@ Answer answer_energy(const Setup &setup, const Source &source)
     std::vector<Row> series;
     for (std::size_t i = 0; i < rows.size(); ++i)
         series.push_back({rows[i].t, study.computed[i], study.exact[i]});
-    answer.blocks += block("e", thinned(series));
+    answer.blocks.push_back(block("e", thinned(series)));
     return answer;
 }
 
@@ -254,13 +251,14 @@ namespace {
 // x against t for the figure over the first and the last three periods, where the phase that
 // the steps lose shows (all of the run in both when it is shorter than six): the rows, and the
 // exact motion drawn smooth through 500 times of its own.
-std::string motion_blocks(const Motion &m, const std::vector<Row> &rows, double period)
+std::vector<Datablock> motion_blocks(const Motion &m, const std::vector<Row> &rows, double period)
 {
     const double start = rows.empty() ? 0.0 : rows.front().t;
     const double end = rows.empty() ? 0.0 : rows.back().t;
     const double span = std::isfinite(period) && 6 * period < end - start ? 3 * period : end - start;
-    std::string blocks;
-    for (const double from : {start, end - span}) {
+    std::vector<Datablock> blocks;
+    for (const bool first : {true, false}) {
+        const double from = first ? start : end - span;
         std::vector<Row> shown;
         for (const Row &r : rows)
             if (r.t >= from && r.t <= from + span) shown.push_back(r);
@@ -271,8 +269,8 @@ std::string motion_blocks(const Motion &m, const std::vector<Row> &rows, double 
             x.push_back(exact_state(m, t.back()).x);
         }
         const auto columns = thinned(shown);
-        blocks += block(from == start ? "x" : "y", {columns[0], columns[1]});
-        blocks += block(from == start ? "xe" : "ye", {t, x});
+        blocks.push_back(block(first ? "x" : "y", {columns[0], columns[1]}));
+        blocks.push_back(block(first ? "xe" : "ye", {t, x}));
     }
     return blocks;
 }
@@ -286,7 +284,7 @@ Answer answer_period(const Setup &setup, const Source &source)
     const Motion &m = setup.motion;
     std::string &text = answer.text;
     text = answer.title + format(" (%zu linhas)\n", rows.size());
-    answer.blocks += motion_blocks(m, rows, driven(m) ? 2 * pi / m.wf : exact_period(m));
+    answer.blocks = motion_blocks(m, rows, driven(m) ? 2 * pi / m.wf : exact_period(m));
     double typical = 0.0;
     for (const Row &r : rows) typical = std::max(typical, std::fabs(r.x));
     if (driven(m)) {
@@ -393,8 +391,7 @@ Answer answer_resonance(const Setup &setup, double low, double high)
                                         : format("; os pontos medidos ficam a %.1e da curva do método%s",
                                                  furthest, short_runs ? ", com o transitório ainda "
                                                  "nas linhas: aumente N para o ver sumir" : "").c_str());
-    answer.blocks += block("c", {curve.wf, curve.exact, curve.method});
-    answer.blocks += block("p", {measured_wf, measured});
+    answer.blocks = {block("c", {curve.wf, curve.exact, curve.method}), block("p", {measured_wf, measured})};
     return answer;
 }
 
@@ -456,8 +453,8 @@ Answer answer_methods(const Setup &setup)
     text += format("exato: período %.6g; h·w0 = %s\n", exact_period(m), g(setup.h * m.w0).c_str());
     text += "resposta: ordens observadas " + orders + " (nominais 1, 1, 2, 2, 4); h·w0 máximo "
             "estável " + limits + "\n";
-    answer.blocks += block("o", errors) + block("E", energy_rows) + block("X", motion_rows);
-    answer.blocks += block("x", {exact_columns[0], exact_columns[1]});
+    answer.blocks = {block("o", errors), block("E", energy_rows), block("X", motion_rows),
+                     block("x", {exact_columns[0], exact_columns[1]})};
     return answer;
 }
 

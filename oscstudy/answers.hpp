@@ -3,6 +3,7 @@
 // study.hpp.
 #pragma once
 
+#include "figures/figure.hpp"
 #include "oscstudy/setup.hpp"
 
 #include <string>
@@ -13,7 +14,8 @@ namespace osc {
 struct Answer {
     std::string text;   // the table and its last line
     std::string title;  // the constants, for the figure
-    std::string blocks; // gnuplot datablocks and settings, numbers and fixed words only
+    const char *question = ""; // the figure's layout in oscstudy.gp
+    std::vector<Datablock> blocks; // numbers only
 };
 
 // Where the rows come from: computed in full precision, or read from a data file with six

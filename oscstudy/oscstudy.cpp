@@ -7,6 +7,7 @@
 // with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
+#include "figures/figure.hpp"
 #include "dataformat/rows.hpp"
 #include "oscstudy/answers.hpp"
 #include "oscstudy_program.hpp"
@@ -214,22 +215,24 @@ std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc
     return "";
 }
 
-// gnuplot draws the answer's figure; its output, or "" having said why not.
+// The answer's figure, drawn by gnuplot: its bytes, or false having said why not. The title
+// goes as a datablock, data like the numbers.
 bool draw(const CommandLine &line, const osc::Answer &answer, int points, std::string &out)
 {
     const std::string gnuplot = osc::gnuplot_on_path(program);
     if (gnuplot.empty()) return false;
-    const std::string input = "title = \"" + answer.title + "\"\ntext = " +
-                              (line.terminal ? "1" : "0") + "\ncolumns = 100\nlines = 30\npoints = " +
-                              std::to_string(points) + "\n" + answer.blocks + osc::oscstudy_program;
-    osc::Finished run = osc::run_program(program, gnuplot, {"/dev/stdin"}, "", osc::Output::apart,
-                                         input, {"LC_ALL=C.UTF-8"});
-    if (run.status != 0) {
-        while (!run.said.empty() && run.said.back() == '\n') run.said.pop_back();
-        osc::refuse(program, "o gnuplot falhou: " + run.said);
+    std::vector<osc::Datablock> blocks = answer.blocks;
+    blocks.push_back({"$title", answer.title + "\n"});
+    const osc::Figure figure =
+        osc::draw(gnuplot, osc::oscstudy_program,
+                  {{"question", answer.question}, {"text", line.terminal ? 1 : 0}, {"columns", 100},
+                   {"lines", 30}, {"points", points}},
+                  blocks, line.terminal ? osc::Kind::text : osc::Kind::png);
+    if (!figure.why.empty()) {
+        osc::refuse(program, (line.terminal ? std::string("-t") : osc::escaped(line.figure)) + ": " + figure.why);
         return false;
     }
-    out = std::move(run.out);
+    out = figure.bytes;
     return true;
 }
 
@@ -254,9 +257,7 @@ int run(int argc, char **argv)
     }
     if ((line.drawing || line.terminal) && osc::gnuplot_on_path(program).empty()) return 3;
     osc::Replacement figure;
-    if (line.drawing && !figure.open(program, line.figure))
-        return osc::refuse_file(program, "não é possível escrever", osc::escaped(line.figure).c_str(),
-                                figure.error());
+    if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
 
     osc::Source source;
     if (!settings.file.empty()) {
@@ -284,15 +285,10 @@ int run(int argc, char **argv)
     std::string out;
     if (!draw(line, answer, points, out)) return 1;
     if (line.terminal) {
-        if (!out.empty() && out.back() != '\n') out += '\n';
         std::cout << out << std::flush;
         return std::cout ? 0 : osc::refuse_standard_output(program, errno);
     }
-    if (!osc::png_whole(out)) return osc::refuse(program, osc::escaped(line.figure) + ": o gnuplot não terminou a figura");
-    if (!figure.write(out) || !figure.commit())
-        return osc::refuse_file(program, "não é possível escrever", osc::escaped(line.figure).c_str(),
-                                figure.error());
-    return 0;
+    return osc::place(program, figure, line.figure, out) ? 0 : 1;
 }
 
 } // namespace

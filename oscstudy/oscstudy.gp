@@ -1,7 +1,7 @@
 # oscstudy's gnuplot program. Before it, on gnuplot's standard input, oscstudy writes only
 # numbers, fixed words and datablocks of its own:
 #   question  "erro", "energia", "periodo", "ressonancia" or "metodos"
-#   title     the program and its constants
+#   $title    one line, the program and its constants
 #   text      1 to draw in the terminal (columns x lines), 0 for a PNG
 #   points    the number of measured points in $p (ressonancia)
 #   $e        t |x - x_exact| |v - v_exact| (erro), or t E/E0-1 exact (energia)
@@ -15,7 +15,7 @@ if (text) { set terminal dumb size columns, lines nofeed } else {
   set terminal pngcairo size 1100, 750 enhanced font "Sans,10"
 }
 set output
-set title title noenhanced
+set title $title[1] noenhanced
 set key top right noenhanced
 set grid
 
@@ -37,7 +37,7 @@ if (question eq "periodo") {
   # The first periods and the last, where the phase that the steps lose shows.
   set xlabel "t"
   set ylabel "x"
-  if (!text) { set multiplot layout 1, 2 title title noenhanced; unset title }
+  if (!text) { set multiplot layout 1, 2 title $title[1] noenhanced; unset title }
   plot $xe using 1:2 with lines lw 2 title "x exato", \
        $x using 1:2 with linespoints pointtype 7 pointsize 0.6 title "x calculado (as linhas)"
   if (!text) {
@@ -62,7 +62,7 @@ if (question eq "metodos") {
   array method[5] = ["Euler", "Euler-Cromer", "ponto médio", "Verlet", "RK4"]
   # Errors and energy side by side above, the motion of each method across the bottom.
   if (!text) {
-    set multiplot title title noenhanced
+    set multiplot title $title[1] noenhanced
     unset title
     set size 0.5, 0.47
     set origin 0, 0.47

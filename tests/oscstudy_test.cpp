@@ -178,11 +178,13 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(start.err.find("a primeira linha tem x = 1 e v = 0, e não x0 = 2"), std::string::npos) << start.err;
     if (std::system("command -v gnuplot > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gnuplot";
-    const RunResult drawn = box.run_command({OSCSTUDY, "metodos", "-o", "m.png"});
-    ASSERT_EQ(drawn.status, 0) << drawn.err;
-    EXPECT_EQ(box.read("m.png").substr(1, 3), "PNG");
+    for (const std::string question : {"erro", "energia", "periodo", "ressonancia", "metodos"}) {
+        const RunResult drawn = box.run_command({OSCSTUDY, question, "-o", question + ".png"});
+        EXPECT_EQ(drawn.status, 0) << question << drawn.err;
+        EXPECT_EQ(box.read(question + ".png").substr(1, 3), "PNG") << question;
+    }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
-                            std::filesystem::directory_iterator()), 2);
+                            std::filesystem::directory_iterator()), 6);
 }
 
 } // namespace
