@@ -14,6 +14,7 @@
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/before_run.hpp"
 
@@ -106,16 +107,6 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
     return true;
 }
 
-// Whether the running sum t = 0, h, h + h, ... ever exceeds t_end, so that the loop ends.
-// A positive h stops changing the sum once it reaches the lowest power of two whose half ulp
-// is at least h; a zero or negative h never climbs past an end time >= 0.
-bool grid_ends(double h, double t_end)
-{
-    if (!(t_end >= 0.0)) return true;
-    if (!(h > 0.0)) return false;
-    return t_end < osc::stall_time(h);
-}
-
 // Reads x0, v0, N and h, each a whole number token; says what is wrong when it cannot.
 bool read_parameters(double &x0, double &v0, double &N, double &h)
 {
@@ -140,9 +131,7 @@ int main(int argc, char **argv) try {
     double N = 0.0;
     double h = 0.0;
     if (!read_parameters(x0, v0, N, h)) return 1;
-    if (!grid_ends(h, N * h))
-        return osc::refuse(program, "com N = " + osc::text(N) + " e h = " + osc::text(h) +
-                              " o tempo nunca ultrapassa N·h e a simulação não terminaria");
+    if (!osc::grid_ends(h, N * h)) return osc::refuse(program, osc::never_ends(N, h));
     // The three files are emptied together or not at all, so all three must be writable
     // before anyone is asked for a frequency.
     if (!osc::data_files_usable(program, {data_files[0], data_files[1], data_files[2]}))

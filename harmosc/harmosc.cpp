@@ -13,6 +13,7 @@
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/before_run.hpp"
 
@@ -206,10 +207,7 @@ int dialogue_and_run()
     std::cout << colour("\033[1;31m") << "Introduza o instante final da simulação "
               << colour("\033[37m") << std::endl;
     if (!read_value(tf, "tf")) return 1;
-    if (tf >= osc::stall_time(h))
-        return osc::refuse(program, "o instante final " + osc::text(tf) +
-                                           " nunca é atingido: com passo " + osc::text(h) +
-                                           " a soma do tempo deixa de avançar antes dele");
+    if (tf >= osc::stall_time(h)) return osc::refuse(program, osc::never_reached(tf, h));
 
     osc::Motion motion = osc::harmosc_motion(k, m, b, x0, v0);
     if (selection == 1) motion.beta = 0.0; // also where b/(m + m) is nan or -0

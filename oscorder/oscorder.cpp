@@ -17,6 +17,7 @@
 #include "process/work_directory.hpp"
 #include "stepmath/rk4.hpp"
 #include "text/command_line.hpp"
+#include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
 
@@ -88,15 +89,7 @@ const char *const usage =
 // then ends by SIGPIPE, as a program in a pipeline does, once its files are cleaned up.
 constexpr int broken_pipe = -1;
 
-template <typename... Values>
-std::string format(const char *pattern, Values... values)
-{
-    const int size = std::snprintf(nullptr, 0, pattern, values...);
-    std::string text(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(text.data(), text.size(), pattern, values...);
-    text.pop_back();
-    return text;
-}
+using osc::format;
 
 int refuse(const std::string &message) { return osc::refuse(program, message); }
 

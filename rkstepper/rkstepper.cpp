@@ -14,6 +14,7 @@
 #include "motion/motion.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/before_run.hpp"
 
@@ -77,7 +78,7 @@ bool read_parameters(double &x0, double &v0, int &N, double &h)
     };
     if (!read(x0, "x0") || !read(v0, "v0") || !read(N, "N") || !read(h, "h")) return false;
     if (N < 0) {
-        refuse("o número de passos N = " + std::to_string(N) + " é negativo");
+        refuse(osc::negative_steps(N));
         return false;
     }
     return true;

@@ -16,6 +16,13 @@ double stall_time(double h)
     return std::ldexp(1.0, mantissa == 0.5 ? exponent + 52 : exponent + 53);
 }
 
+bool grid_ends(double h, double t_end)
+{
+    if (!(t_end >= 0.0)) return true;
+    if (!(h > 0.0)) return false;
+    return t_end < stall_time(h);
+}
+
 double whole_steps(double h, double t_end) { return std::floor(t_end / h + 1e-9); }
 
 double steps_needed(double h, double t_end) { return std::ceil(t_end / h - 1e-9); }

@@ -1,0 +1,301 @@
+// oscstudy: the questions a student asks after a run, answered against the exact motion.
+//
+//   oscstudy PERGUNTA [PROGRAMA] [nome=valor ...] [-o FIGURA.png | -t]
+//
+// The rows come from runs with the program's own arithmetic, in full precision (or from a data
+// file the student has); each question is answered in a short table on standard output and,
+// with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
+#include "disk/png.hpp"
+#include "disk/replace.hpp"
+#include "figures/figure.hpp"
+#include "dataformat/rows.hpp"
+#include "oscstudy/answers.hpp"
+#include "oscstudy_program.hpp"
+#include "process/child.hpp"
+#include "stepmath/time_grid.hpp"
+#include "text/command_line.hpp"
+#include "text/format.hpp"
+#include "text/messages.hpp"
+#include "text/reading.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <iterator>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const program = "oscstudy";
+
+const char *const usage =
+    "uso: oscstudy PERGUNTA [PROGRAMA] [nome=valor ...] [-o FIGURA.png | -t]\n"
+    "     oscstudy -h | --help | --version\n"
+    "\n"
+    "Responde, contra o movimento exato, às perguntas de quem acabou de correr um dos\n"
+    "programas: uma tabela curta com o exato ao lado do calculado e uma última linha que\n"
+    "responde por palavras; com -o ou -t também uma figura, com as constantes no título.\n"
+    "\n"
+    "PERGUNTA\n"
+    "  erro         x - x exato e v - v exato ao longo da execução: o maior, quando, no fim,\n"
+    "               e como cresce (o exato é tomado na soma dos h, como o programa a faz)\n"
+    "  energia      E = (v² + w0²·x²)/2 contra a exata; E/E0 - 1 no fim e, sem força nem\n"
+    "               amortecimento, o fator de um passo, 1 - z⁶/72 + z⁸/576 (z = h·w0)\n"
+    "  periodo      período e amplitude das linhas (passagens por zero, interpoladas) contra\n"
+    "               2π/sqrt(w0² - β²) e o do método; com força, a amplitude e a fase do\n"
+    "               regime estacionário contra as exatas e as da função de transferência\n"
+    "  ressonancia  a amplitude estacionária contra wf, de 0 a 3·w0 (ou de wmin a wmax):\n"
+    "               exata, a do RK4 com o h da execução, e as frequências do programa medidas\n"
+    "               nas suas linhas; o pico, a largura a meia potência e Q\n"
+    "  metodos      Euler, Euler-Cromer, ponto médio, Verlet e RK4 no mesmo movimento: a\n"
+    "               ordem observada (h, h/2, h/4, h/8), a energia, o período e o maior h·w0\n"
+    "               estável\n"
+    "\n"
+    "PROGRAMA: harmosc (por omissão), drivenosc ou rkstepper, com o que cada um fixa (harmosc\n"
+    "h = 0.1; drivenosc m = k = 1, λ = 0.5, F0 = 0.5; rkstepper também wf = 3) e os nomes do\n"
+    "que cada um pergunta ou lê, com estes valores por omissão:\n"
+    "  harmosc    k=1 m=1 b=0 x0=1 v0=0 tf=10\n"
+    "  drivenosc  x0=1 v0=0 N=2000 h=0.05 escolha=2   (escolha 1, 2, 3: wf = w0/3, w0, 3·w0)\n"
+    "  rkstepper  x0=1 v0=0 N=1000 h=0.01\n"
+    "  ficheiro=F lê as linhas de F, um ficheiro de dados do programa, em vez de as calcular\n"
+    "             (erro, energia, periodo): os seis algarismos escritos limitam o que se vê\n"
+    "\n"
+    "  -o FIGURA.png   desenha a figura com o gnuplot; uma FIGURA que já existe só é\n"
+    "                  substituída se for uma imagem PNG, e só quando a nova está completa\n"
+    "  -t              desenha a figura no terminal (100x30)\n"
+    "\n"
+    "Nenhum ficheiro do diretório atual é escrito, além da FIGURA.\n"
+    "\n"
+    "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
+    "escrever ou o gnuplot falhou; 2 argumentos inválidos ou valores que o programa recusaria;\n"
+    "3 o gnuplot não está instalado (pacote gnuplot-nox).\n";
+
+const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos"};
+
+struct CommandLine {
+    bool help = false, version = false, terminal = false, drawing = false;
+    std::string figure, question;
+    osc::Program study_program = osc::Program::harmosc;
+    std::vector<std::string> settings; // nome=valor
+};
+
+int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
+
+bool program_named(const std::string &name, osc::Program &found)
+{
+    for (const osc::Program program : {osc::Program::harmosc, osc::Program::drivenosc, osc::Program::rkstepper}) {
+        if (name != osc::layout_of(program).program) continue;
+        found = program;
+        return true;
+    }
+    return false;
+}
+
+// Reads the command line into `line`; -1 when it holds, or the status to end with.
+int parse(int argc, char **argv, CommandLine &line)
+{
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "-h" || argument == "--help") line.help = true;
+        else if (argument == "--version") line.version = true;
+        else if (argument == "-t") line.terminal = true;
+        else if (argument == "-o") {
+            if (i + 1 == argc) return bad_usage("falta o nome da figura depois de -o");
+            line.figure = argv[++i];
+            line.drawing = true;
+        } else if (argument.size() > 1 && argument[0] == '-')
+            return bad_usage(osc::unknown_argument(argument));
+        else words.push_back(argument);
+    }
+    if (line.help || line.version) return -1;
+    if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
+    line.question = words[0];
+    const bool known = std::any_of(std::begin(questions), std::end(questions),
+                                   [&](const char *question) { return line.question == question; });
+    if (!known)
+        return bad_usage("pergunta desconhecida '" + osc::escaped(line.question) +
+                         "': esperado erro, energia, periodo, ressonancia ou metodos");
+    std::size_t next = 1;
+    if (words.size() > 1 && program_named(words[1], line.study_program)) next = 2;
+    for (std::size_t i = next; i < words.size(); ++i) {
+        if (words[i].find('=') == std::string::npos)
+            return bad_usage("'" + osc::escaped(words[i]) + "' não é um programa nem nome=valor");
+        line.settings.push_back(words[i]);
+    }
+    if (line.drawing && line.terminal) return bad_usage("-o e -t não se combinam");
+    if (line.drawing && line.figure.empty()) return bad_usage("o nome da figura depois de -o está vazio");
+    return -1;
+}
+
+// What the settings give: the program's values, and what the study takes beside them.
+struct Settings {
+    std::map<std::string, double> values;
+    std::string file;
+    double low = NAN, high = NAN;
+};
+
+// Reads nome=valor with the program's names, each value one whole number as the program reads
+// it; -1 when they hold, or the status to end with, having said why.
+int read_settings(const CommandLine &line, Settings &settings)
+{
+    const auto &names = osc::names_of(line.study_program);
+    const std::string program_text = osc::layout_of(line.study_program).program;
+    std::string known;
+    for (const osc::Name &name : names) known += (known.empty() ? "" : ", ") + std::string(name.name);
+    for (const std::string &setting : line.settings) {
+        const std::string name = setting.substr(0, setting.find('='));
+        const std::string value = setting.substr(setting.find('=') + 1);
+        bool ours = false;
+        for (const osc::Name &n : names) ours = ours || name == n.name;
+        const bool range = line.question == "ressonancia" && (name == "wmin" || name == "wmax");
+        const bool file = name == "ficheiro" && line.question != "ressonancia" && line.question != "metodos";
+        if (!ours && !range && !file)
+        {
+            std::string problem = "o " + program_text + " não lê '" + osc::escaped(name) + "': conhece ";
+            problem += known;
+            if (line.question == "ressonancia") problem += ", wmin, wmax";
+            else if (line.question != "metodos") problem += ", ficheiro";
+            return bad_usage(problem);
+        }
+        if (value.empty()) return bad_usage("falta o valor de " + name + " em '" + osc::escaped(setting) + "'");
+        if (file) {
+            settings.file = value;
+            continue;
+        }
+        std::istringstream in(value);
+        const bool whole = (line.study_program == osc::Program::rkstepper && name == "N") || name == "escolha";
+        int integer = 0;
+        double number = 0.0;
+        const bool read = whole ? osc::read_number(in, integer, program, name.c_str(), nullptr)
+                                : osc::read_number(in, number, program, name.c_str(), nullptr);
+        if (!read) return 2;
+        if (name == "escolha" && (integer < 1 || integer > 3)) {
+            osc::refuse_choice(program, value, "1, 2 ou 3"); // as drivenosc answers its menu
+            return 2;
+        }
+        if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
+        (name == "wmin" ? settings.low : name == "wmax" ? settings.high : settings.values[name]) =
+            whole ? integer : number;
+    }
+    return -1;
+}
+
+// The rows of a student's data file, each time the running sum of h as the program makes it;
+// "" or why the file is not one of the program's rows at that h.
+std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc::Source &source)
+{
+    osc::Columns columns{};
+    if (std::string why = osc::read_rows(file, source.rows, &columns); !why.empty()) return why;
+    const osc::Layout &layout = osc::layout_of(setup.program);
+    if (columns != layout.columns)
+        return std::string("tem linhas \"") + osc::column_names(columns) + "\", e as do " +
+               layout.program + " são \"" + osc::column_names(layout.columns) + "\"";
+    double t = setup.program == osc::Program::rkstepper ? setup.h : 0.0;
+    for (std::size_t i = 0; i < source.rows.size(); ++i, t = t + setup.h) {
+        if (!osc::written_alike(t, source.rows[i].t))
+            return osc::format("a linha %zu tem t = %s, e a soma dos passos de %s dá %s: não são as "
+                               "linhas desta execução", i + 1, osc::text(source.rows[i].t).c_str(),
+                               osc::text(setup.h).c_str(), osc::text(t).c_str());
+        source.rows[i].t = t;
+    }
+    // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
+    const osc::Row &first = source.rows.front();
+    if (setup.program != osc::Program::rkstepper &&
+        (!osc::written_alike(first.x, setup.motion.x0) || !osc::written_alike(first.v, setup.motion.v0)))
+        return "a primeira linha tem x = " + osc::text(first.x) + " e v = " + osc::text(first.v) +
+               ", e não x0 = " + osc::text(setup.motion.x0) + " e v0 = " + osc::text(setup.motion.v0) +
+               ": dê x0= e v0= da execução";
+    source.file = file;
+    return "";
+}
+
+// The answer's figure, drawn by gnuplot: its bytes, or false having said why not. The title
+// goes as a datablock, data like the numbers.
+bool draw(const CommandLine &line, const osc::Answer &answer, int points, std::string &out)
+{
+    const std::string gnuplot = osc::gnuplot_on_path(program);
+    if (gnuplot.empty()) return false;
+    std::vector<osc::Datablock> blocks = answer.blocks;
+    blocks.push_back({"$title", answer.title + "\n"});
+    const osc::Figure figure =
+        osc::draw(gnuplot, osc::oscstudy_program,
+                  {{"question", answer.question}, {"text", line.terminal ? 1 : 0}, {"columns", 100},
+                   {"lines", 30}, {"points", points}},
+                  blocks, line.terminal ? osc::Kind::text : osc::Kind::png);
+    if (!figure.why.empty()) {
+        osc::refuse(program, (line.terminal ? std::string("-t") : osc::escaped(line.figure)) + ": " + figure.why);
+        return false;
+    }
+    out = figure.bytes;
+    return true;
+}
+
+int run(int argc, char **argv)
+{
+    CommandLine line;
+    if (const int status = parse(argc, argv, line); status >= 0) return status;
+    if (line.help) return osc::answer(program, usage);
+    if (line.version) return osc::answer_version(program);
+    Settings settings;
+    if (const int status = read_settings(line, settings); status >= 0) return status;
+    osc::Setup setup;
+    if (const std::string why = osc::make_setup(line.study_program, settings.values, setup); !why.empty()) {
+        osc::refuse(program, why);
+        return 2;
+    }
+    if (line.drawing) {
+        if (const std::string why = osc::why_not_replaceable(line.figure.c_str()); !why.empty()) {
+            osc::refuse(program, "não é possível escrever " + osc::escaped(line.figure) + ": " + why);
+            return 2;
+        }
+    }
+    if ((line.drawing || line.terminal) && osc::gnuplot_on_path(program).empty()) return 3;
+    osc::Replacement figure;
+    if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
+
+    osc::Source source;
+    if (!settings.file.empty()) {
+        if (const std::string why = rows_from_file(setup, settings.file, source); !why.empty())
+            return osc::refuse(program, osc::escaped(settings.file) + ": " + why);
+    } else if (line.question != "ressonancia" && line.question != "metodos") {
+        source.rows = osc::rows_of(setup, osc::methods.back());
+    }
+    if (source.rows.empty() && line.question != "ressonancia" && line.question != "metodos")
+        return osc::refuse(program, "a execução não dá nenhuma linha: nada a estudar");
+
+    const std::string &q = line.question;
+    const osc::Answer answer = q == "erro"          ? osc::answer_error(setup, source)
+                               : q == "energia"     ? osc::answer_energy(setup, source)
+                               : q == "periodo"     ? osc::answer_period(setup, source)
+                               : q == "ressonancia" ? osc::answer_resonance(setup, settings.low, settings.high)
+                                                    : osc::answer_methods(setup);
+    errno = 0;
+    std::cout << answer.text << std::flush;
+    if (!std::cout) return osc::refuse_standard_output(program, errno);
+    if (!line.drawing && !line.terminal) return 0;
+
+    const int points = q != "ressonancia" ? 0 : setup.program == osc::Program::drivenosc ? 3
+                       : setup.program == osc::Program::rkstepper ? 1 : 0;
+    std::string out;
+    if (!draw(line, answer, points, out)) return 1;
+    if (line.terminal) {
+        std::cout << out << std::flush;
+        return std::cout ? 0 : osc::refuse_standard_output(program, errno);
+    }
+    return osc::place(program, figure, line.figure, out) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // A file-size limit makes writes fail, and say so, instead of ending the writer.
+    std::signal(SIGXFSZ, SIG_IGN);
+    return run(argc, argv);
+}

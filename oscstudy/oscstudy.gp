@@ -1,0 +1,94 @@
+# oscstudy's gnuplot program. Before it, on gnuplot's standard input, oscstudy writes only
+# numbers, fixed words and datablocks of its own:
+#   question  "erro", "energia", "periodo", "ressonancia" or "metodos"
+#   $title    one line, the program and its constants
+#   text      1 to draw in the terminal (columns x lines), 0 for a PNG
+#   points    the number of measured points in $p (ressonancia)
+#   $e        t |x - x_exact| |v - v_exact| (erro), or t E/E0-1 exact (energia)
+#   $x, $y    t x over the first and the last periods, $xe, $ye the exact x there (periodo);
+#             $x t x_exact (metodos)
+#   $c, $p    wf |X| |Y|, and wf measured (ressonancia)
+#   $o $E $X  one index per method: h |error| reference slope; t E/E0-1; t x (metodos)
+# The image or the drawing goes to standard output.
+set encoding utf8
+if (text) { set terminal dumb size columns, lines nofeed } else {
+  set terminal pngcairo size 1100, 750 enhanced font "Sans,10"
+}
+set output
+set title $title[1] noenhanced
+set key top right noenhanced
+set grid
+
+if (question eq "erro") {
+  set logscale y
+  set format y "%.0e"
+  set xlabel "t"
+  set ylabel "erro"
+  plot $e using 1:2 with lines lw 1.5 title "|x - x exato|", \
+       $e using 1:3 with lines lw 1.5 title "|v - v exato|"
+}
+if (question eq "energia") {
+  set xlabel "t"
+  set ylabel "E/E0 - 1"
+  plot $e using 1:2 with lines lw 1.5 title "calculada", \
+       $e using 1:3 with lines lw 1.5 dashtype 2 title "exata"
+}
+if (question eq "periodo") {
+  # The first periods and the last, where the phase that the steps lose shows.
+  set xlabel "t"
+  set ylabel "x"
+  if (!text) { set multiplot layout 1, 2 title $title[1] noenhanced; unset title }
+  plot $xe using 1:2 with lines lw 2 title "x exato", \
+       $x using 1:2 with linespoints pointtype 7 pointsize 0.6 title "x calculado (as linhas)"
+  if (!text) {
+    plot $ye using 1:2 with lines lw 2 title "x exato", \
+         $y using 1:2 with linespoints pointtype 7 pointsize 0.6 title "x calculado (as linhas)"
+    unset multiplot
+  }
+}
+if (question eq "ressonancia") {
+  set xlabel "wf"
+  set ylabel "amplitude estacionária"
+  if (points > 0) {
+    plot $c using 1:2 with lines lw 2 title "exata |X|", \
+         $c using 1:3 with lines lw 1.5 dashtype 2 title "RK4 |Y|", \
+         $p using 1:2 with points pointtype 7 pointsize 1.5 title "medidos nas linhas"
+  } else {
+    plot $c using 1:2 with lines lw 2 title "exata |X|", \
+         $c using 1:3 with lines lw 1.5 dashtype 2 title "RK4 |Y|"
+  }
+}
+if (question eq "metodos") {
+  array method[5] = ["Euler", "Euler-Cromer", "ponto médio", "Verlet", "RK4"]
+  # Errors and energy side by side above, the motion of each method across the bottom.
+  if (!text) {
+    set multiplot title $title[1] noenhanced
+    unset title
+    set size 0.5, 0.47
+    set origin 0, 0.47
+  }
+  set logscale xy
+  set format y "%.0e"
+  set xlabel "h"
+  set ylabel "|erro em x(T)|"
+  set key bottom right
+  plot for [i = 1:5] $o index (i - 1) using 1:2 with linespoints pointtype 7 linecolor i \
+         title method[i], \
+       for [i = 1:5] $o index (i - 1) using 1:3 with lines dashtype 2 linecolor i notitle
+  if (!text) {
+    unset logscale
+    set format y "%g"
+    set xlabel "t"
+    set ylabel "E/E0 - 1"
+    set key top left
+    set origin 0.5, 0.47
+    plot for [i = 1:5] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title method[i]
+    set size 1, 0.47
+    set origin 0, 0
+    set ylabel "x"
+    set key top right
+    plot $x using 1:2 with lines lw 3 linecolor rgb "black" title "exato", \
+         for [i = 1:5] $X index (i - 1) using 1:2 with lines linecolor i title method[i]
+    unset multiplot
+  }
+}

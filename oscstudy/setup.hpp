@@ -1,0 +1,57 @@
+// What each program fixes and what it asks, by the names of its --help, and its runs: the
+// acceleration with the program's own order of evaluation, its loop and its rows, with any of
+// the methods in place of its Runge-Kutta step.
+#pragma once
+
+#include "methods/methods.hpp"
+#include "dataformat/layout.hpp"
+#include "dataformat/rows.hpp"
+#include "motion/motion.hpp"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace osc {
+
+enum class Program { harmosc, drivenosc, rkstepper };
+
+// The program's name, data files and columns.
+const Layout &layout_of(Program program);
+
+// A name the program reads and its value when none is given.
+struct Name {
+    const char *name;
+    double fallback;
+};
+
+// The names of `program`, in the order it reads them.
+const std::vector<Name> &names_of(Program program);
+
+// One run as its program makes it.
+struct Setup {
+    Program program;
+    std::map<std::string, double> values; // every name of the program
+    double h;
+    Motion motion;
+    Acceleration acceleration;
+};
+
+// The setup from the values given by name (the rest take their fallback); "" or why the program
+// would refuse them.
+std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup);
+
+// The rows of the program's data file, each time the running sum of h, in full precision; with
+// `method` in place of the program's step.
+std::vector<Row> rows_of(const Setup &setup, const Method &method);
+
+// The rows as the program writes its data file: "t x v", or "n t x v" (n = t/h) for drivenosc.
+std::string data_text(const Setup &setup, const std::vector<Row> &rows);
+
+// The steps from t = 0 to the program's last row.
+double steps_of(const Setup &setup);
+
+// The state after `steps` steps of h from t = 0, t the running sum.
+Row advance(const Setup &setup, const Method &method, double h, double steps);
+
+} // namespace osc
