@@ -1,5 +1,7 @@
 #include "disk/descriptor.hpp"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <unistd.h>
 
@@ -17,6 +19,15 @@ bool write_all(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+void open_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // The lowest free number is fd itself, the ones below being open by now.
+            if (::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) return;
+        }
 }
 
 } // namespace osc

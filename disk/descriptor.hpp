@@ -9,4 +9,8 @@ namespace osc {
 // false, with errno (EIO where it took nothing), when they do not all go.
 bool write_all(int fd, std::string_view bytes);
 
+// Opens /dev/null on each of standard input, output and error that is closed, so that no file
+// opened later takes its number and gets what is written there (a message into a figure).
+void open_standard_descriptors();
+
 } // namespace osc

@@ -23,7 +23,9 @@ bool png_whole(std::string_view bytes)
            bytes.substr(bytes.size() - end_chunk.size()) == end_chunk;
 }
 
-std::string why_not_replaceable(const char *file)
+std::string why_not_replaceable(const char *file) { return why_not_replaceable(file, signature, "uma imagem PNG"); }
+
+std::string why_not_replaceable(const char *file, std::string_view signature, const char *kind)
 {
     struct stat status {};
     // No entry there holds nothing to keep; what stops a file from being written there (a
@@ -36,12 +38,11 @@ std::string why_not_replaceable(const char *file)
     // O_NONBLOCK: what was a regular file a moment ago may be a FIFO by now.
     const int fd = ::open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return "não é possível ler o que lá está: " + reason(errno);
-    char first[signature.size()];
-    const ssize_t got = ::read(fd, first, sizeof first);
+    std::string first(signature.size(), '\0');
+    const ssize_t got = ::read(fd, first.data(), first.size());
     ::close(fd);
-    if (got == static_cast<ssize_t>(sizeof first) && std::string_view(first, sizeof first) == signature)
-        return "";
-    return "já existe e não é uma imagem PNG; fica como está";
+    if (got == static_cast<ssize_t>(first.size()) && first == signature) return "";
+    return std::string("já existe e não é ") + kind + "; fica como está";
 }
 
 } // namespace osc

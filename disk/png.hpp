@@ -14,4 +14,8 @@ bool png_whole(std::string_view bytes);
 // a PNG image, judged by its first bytes and not by its name. Nothing else is ever replaced.
 std::string why_not_replaceable(const char *file);
 
+// The same for a file of the kind whose bytes begin with `signature`, named `kind` in the
+// reason ("uma imagem PNG").
+std::string why_not_replaceable(const char *file, std::string_view signature, const char *kind);
+
 } // namespace osc

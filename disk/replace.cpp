@@ -22,9 +22,14 @@ namespace {
 char pending[4096];
 std::atomic<bool> has_pending{false};
 
+// The handlers that were there before, handed on to (one that ends a child, say).
+void (*earlier_handler[NSIG])(int);
+
 void remove_pending_and_reraise(int signal)
 {
     if (has_pending.load()) ::unlink(pending);
+    void (*const earlier)(int) = earlier_handler[signal];
+    if (earlier != nullptr && earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR) earlier(signal);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -68,7 +73,10 @@ bool Replacement::open(const char *program, const std::string &target)
         }
         std::memcpy(pending, name.c_str(), name.size() + 1);
         has_pending.store(true);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, remove_pending_and_reraise);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            void (*const earlier)(int) = std::signal(signal, remove_pending_and_reraise);
+            if (earlier != remove_pending_and_reraise) earlier_handler[signal] = earlier;
+        }
         fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             hidden_ = name;

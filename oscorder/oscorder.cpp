@@ -5,14 +5,16 @@
 // errors clear of the rounding of rkstepper's six digits count (verdict.hpp). With
 // -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
 
-#include "figure_program.hpp"
+#include "oscorder_program.hpp"
 #include "motion/motion.hpp"
-#include "process/child.hpp"
 #include "oscorder/verdict.hpp"
 
 #include "dataformat/rows.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
+#include "figures/figure.hpp"
+#include "process/child.hpp"
+#include "process/work_directory.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
@@ -23,12 +25,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -40,9 +38,6 @@ namespace {
 const char *const program = "oscorder";
 const char *const parameter_file = "parametros_sistema.txt";
 const char *const data_file = osc::rkstepper_layout.files[0];
-// The files oscorder writes in its work directory, for a signal handler to remove.
-const char *const work_files[] = {parameter_file, data_file, "points", "floor", "figure.png",
-                                  "oscorder.gp"};
 
 const char *const usage =
     "uso: oscorder [-o FIGURA.png] [h T [x0 v0]]\n"
@@ -103,47 +98,6 @@ int refuse(const std::string &message) { return osc::refuse(program, message); }
 
 int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
 
-struct CommandLine {
-    bool help = false;
-    bool version = false;
-    bool drawing = false;
-    std::string figure;
-    std::string problem; // the first thing wrong with it, if any
-    std::vector<std::string> numbers;
-};
-
-CommandLine read_command_line(int argc, char **argv)
-{
-    CommandLine line;
-    const auto problem = [&](const std::string &what) {
-        if (line.problem.empty()) line.problem = what;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") {
-            line.help = true;
-        } else if (argument == "--version") {
-            line.version = true;
-        } else if (argument == "-o") {
-            if (i + 1 < argc) {
-                line.figure = argv[++i];
-                line.drawing = true;
-            } else {
-                problem("falta o nome da figura depois de -o");
-            }
-        } else if (argument == "--") {
-            line.numbers.insert(line.numbers.end(), argv + i + 1, argv + argc);
-            break;
-        } else if (argument.size() > 1 && argument[0] == '-' &&
-                   std::strchr("0123456789.", argument[1]) == nullptr) {
-            problem(osc::unknown_argument(argument));
-        } else {
-            line.numbers.push_back(argument);
-        }
-    }
-    return line;
-}
-
 // A decimal number, as rkstepper reads one: [-+]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][-+]?[0-9]+)?
 bool is_number(const std::string &text)
 {
@@ -176,106 +130,6 @@ long step_count(double h, double T)
         return static_cast<long>(r);
     return 0;
 }
-
-// The directory of oscorder's own where rkstepper and gnuplot run; it goes, with what is in
-// it, when oscorder ends, and when a signal ends it.
-char work_path[4096];
-void (*earlier_handler[NSIG])(int);
-
-void remove_work_files()
-{
-    if (work_path[0] == '\0') return;
-    char file[sizeof work_path + 32];
-    for (const char *name : work_files) {
-        std::strcpy(file, work_path);
-        std::strcat(file, "/");
-        std::strcat(file, name);
-        ::unlink(file);
-    }
-    ::rmdir(work_path);
-}
-
-void clean_up_and_reraise(int signal)
-{
-    osc::end_running_program();
-    remove_work_files();
-    void (*const earlier)(int) = earlier_handler[signal];
-    if (earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR) {
-        earlier(signal);
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-// Installs the clean-up for the signals that end a run from outside, ahead of whatever was
-// there before (the figure's own clean-up).
-void guard_signals()
-{
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        void (*const earlier)(int) = std::signal(signal, clean_up_and_reraise);
-        if (earlier != clean_up_and_reraise) earlier_handler[signal] = earlier;
-    }
-}
-
-class WorkDirectory {
-public:
-    WorkDirectory() = default;
-    ~WorkDirectory()
-    {
-        if (path_.empty()) return;
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-        work_path[0] = '\0';
-    }
-    WorkDirectory(const WorkDirectory &) = delete;
-    WorkDirectory &operator=(const WorkDirectory &) = delete;
-
-    // Creates it in `base`; says why not and returns false when it cannot.
-    bool create(const std::string &base)
-    {
-        std::string pattern = base + "/oscorder.XXXXXX";
-        if (pattern.size() >= sizeof work_path || ::mkdtemp(pattern.data()) == nullptr) {
-            const int error = pattern.size() >= sizeof work_path ? ENAMETOOLONG : errno;
-            refuse("não é possível criar um diretório temporário em " + osc::escaped(base) +
-                   ": " + osc::reason(error));
-            return false;
-        }
-        // rkstepper and gnuplot run in it, so the names given to them must not be relative.
-        std::error_code ignored;
-        const std::filesystem::path full = std::filesystem::absolute(pattern, ignored);
-        path_ = full.empty() ? pattern : full.string();
-        if (path_.size() < sizeof work_path) std::strcpy(work_path, path_.c_str());
-        return true;
-    }
-
-    const std::string &path() const { return path_; }
-    std::string file(const char *name) const { return path_ + "/" + name; }
-
-    // Writes `content` to the file `name` in it; says why not and returns false when it cannot.
-    bool write(const char *name, const std::string &content) const
-    {
-        errno = 0;
-        std::FILE *const out = std::fopen(file(name).c_str(), "w");
-        int error = errno;
-        bool written = out != nullptr;
-        if (written) {
-            written = std::fwrite(content.data(), 1, content.size(), out) == content.size() &&
-                      std::fflush(out) == 0;
-            error = errno;
-            if (std::fclose(out) != 0 && written) {
-                written = false;
-                error = errno;
-            }
-        }
-        if (!written)
-            refuse(std::string("não é possível escrever ") + name + " no diretório temporário " +
-                   osc::escaped(path_) + ": " + osc::reason(error));
-        return written;
-    }
-
-private:
-    std::string path_;
-};
 
 // What one run of rkstepper gave: the run, the x(T) as it wrote it.
 struct Measurement {
@@ -320,6 +174,15 @@ std::string last_row(const std::string &file, std::string &row)
     return "";
 }
 
+// The lines of `text`, without their newlines.
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) all.push_back(line);
+    return all;
+}
+
 // What is measured: from x0 and v0 (as the user wrote them, for rkstepper to read) to T in
 // `steps` steps of h, and then in twice, four and eight times as many.
 struct Task {
@@ -333,7 +196,7 @@ struct Task {
 
 // One run of rkstepper at the step h / 2^halvings: its measurement, or false when it gives
 // none, having said why.
-bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task &task,
+bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const Task &task,
              int halvings, Measurement &measurement)
 {
     const double step = task.h / std::pow(2.0, halvings);
@@ -341,18 +204,22 @@ bool measure(const WorkDirectory &work, const std::string &rkstepper, const Task
     const std::string parameters = task.x0 + " " + task.v0 + " " +
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
-    if (!work.write(parameter_file, parameters)) return false;
-    const osc::Finished run = osc::run_program(program, rkstepper, {}, work.path(), osc::Output::merged);
-    // What rkstepper said is shown only when its run gives no measurement.
+    if (const std::string why = work.write(parameter_file, parameters); !why.empty()) {
+        refuse("não é possível escrever " + std::string(parameter_file) + " no diretório temporário " +
+               osc::escaped(work.path()) + ": " + why);
+        return false;
+    }
+    const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), osc::Output::merged);
+    // What rkstepper said is shown only when its run gives no measurement, each line escaped.
     const auto fail = [&](const std::string &why) {
         refuse(why);
-        std::cerr << run.said << std::flush;
+        if (!run.overflowed)
+            for (const std::string &said : lines(run.said)) std::cerr << osc::escaped(said, std::string::npos) << '\n';
+        std::cerr << std::flush;
         return false;
     };
-    if (run.signal != 0)
-        return fail("o rkstepper foi terminado pelo sinal " + std::to_string(run.signal) +
-                    " com h = " + shown);
-    if (run.status != 0) return fail("o rkstepper falhou com h = " + shown);
+    if (const std::string why = osc::why_failed(run, "o rkstepper"); !why.empty())
+        return fail(why + " com h = " + shown);
 
     std::string row;
     if (const std::string why = last_row(work.file(data_file), row); !why.empty())
@@ -439,70 +306,55 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
 }
 
 // The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured
-// step as the anchor of the line of slope 4, drawn by gnuplot in the work directory and put in
-// the figure's place once whole.
-bool draw(const WorkDirectory &work, const std::string &gnuplot, osc::Replacement &figure,
-          const std::string &name, const std::vector<Measurement> &measurements,
-          const std::string &title)
+// step as the anchor of the line of slope 4, drawn by gnuplot and put in the figure's place
+// once whole.
+bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name,
+          const std::vector<Measurement> &measurements, const std::string &title)
 {
     const double edge = 1.6;
     std::string points;
     std::string floor = format("%.17e %.17e\n", measurements.front().run.h * edge,
                                measurements.front().run.rounding);
-    std::string anchor_step;
-    std::string anchor_error;
+    int anchored = 0;
+    double anchor_step = 0;
+    double anchor_error = 0;
     for (const Measurement &measurement : measurements) {
         const osc::Run &run = measurement.run;
         points += format("%.17e %.17e %d %.17e\n", run.h, std::fabs(run.error),
                          osc::measured(run) ? 1 : 0, run.rounding);
         floor += format("%.17e %.17e\n", run.h, run.rounding);
         if (osc::measured(run)) {
-            anchor_step = format("%.17e", run.h);
-            anchor_error = format("%.17e", std::fabs(run.error));
+            anchored = 1;
+            anchor_step = run.h;
+            anchor_error = std::fabs(run.error);
         }
     }
     floor += format("%.17e %.17e\n", measurements.back().run.h / edge,
                     measurements.back().run.rounding);
-    if (!work.write("points", points) || !work.write("floor", floor) ||
-        !work.write("oscorder.gp", figure_program))
-        return false;
-
-    const std::string cannot = "não é possível escrever " + osc::escaped(name) + ": ";
-    const osc::Finished drawn = osc::run_program(program,
-        gnuplot,
-        {"-c", work.file("oscorder.gp"), work.file("figure.png"), work.file("points"),
-         work.file("floor"), std::to_string(osc::order_margin), anchor_step, anchor_error, title},
-        work.path(), osc::Output::discarded);
-    std::ifstream in(work.file("figure.png"), std::ios::binary);
-    const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (drawn.status != 0 || !osc::png_whole(image)) {
-        std::string said = drawn.said;
-        for (char &c : said)
-            if (c == '\n') c = ' ';
-        said.erase(said.find_last_not_of(' ') + 1);
-        refuse(cannot + (said.empty() ? "o gnuplot não acabou a imagem" : "o gnuplot falhou: " + said));
+    const osc::Figure drawn = osc::draw(
+        gnuplot, osc::oscorder_program,
+        {{"margin", static_cast<double>(osc::order_margin)}, {"anchored", anchored},
+         {"anchor_step", anchor_step}, {"anchor_error", anchor_error}},
+        {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}}, osc::Kind::png);
+    if (!drawn.why.empty()) {
+        refuse(osc::escaped(name) + ": " + drawn.why);
         return false;
     }
-    if (!figure.write(image) || !figure.commit()) {
-        refuse(cannot + osc::reason(figure.error()));
-        return false;
-    }
-    return true;
+    return osc::place(program, figure, name, drawn.bytes);
 }
 
 int run(int argc, char **argv)
 {
-    const CommandLine line = read_command_line(argc, argv);
-    if (line.help) return osc::answer(program, usage);
-    if (line.version) return osc::answer_version(program);
-    if (!line.problem.empty()) return bad_usage(line.problem);
-    if (line.drawing && line.figure.empty())
-        return bad_usage("o nome da figura depois de -o está vazio");
-    const std::size_t given = line.numbers.size();
+    bool drawing = false;
+    std::string figure_name;
+    const osc::CommandLine line =
+        osc::read_command_line(argc, argv, {{"-o", &drawing, &figure_name, "o nome da figura"}}, true);
+    if (const int status = osc::answer_command_line(line, program, usage); status >= 0) return status;
+    const std::size_t given = line.operands.size();
     if (given != 0 && given != 2 && given != 4)
         return bad_usage("esperados 0, 2 ou 4 números: h T [x0 v0]");
     std::vector<std::string> texts{"1", "10", "1", "0"};
-    std::copy(line.numbers.begin(), line.numbers.end(), texts.begin());
+    std::copy(line.operands.begin(), line.operands.end(), texts.begin());
     for (const std::string &text : texts)
         if (!is_number(text)) return bad_usage("'" + osc::escaped(text) + "' não é um número");
     const double h = std::strtod(texts[0].c_str(), nullptr);
@@ -515,9 +367,9 @@ int run(int argc, char **argv)
 
     // An existing figure is replaced only by a new one: whatever else has the name stays.
     std::string gnuplot;
-    if (line.drawing) {
-        if (const std::string why = osc::why_not_replaceable(line.figure.c_str()); !why.empty()) {
-            refuse("não é possível escrever " + osc::escaped(line.figure) + ": " + why);
+    if (drawing) {
+        if (const std::string why = osc::why_not_replaceable(figure_name.c_str()); !why.empty()) {
+            refuse("não é possível escrever " + osc::escaped(figure_name) + ": " + why);
             return 2;
         }
         gnuplot = osc::gnuplot_on_path(program);
@@ -527,17 +379,15 @@ int run(int argc, char **argv)
     if (rkstepper.empty()) rkstepper = osc::on_path("rkstepper");
     if (rkstepper.empty()) return refuse("rkstepper não encontrado (nem ao lado do oscorder nem no PATH)");
 
-    guard_signals();
     const char *const tmpdir = std::getenv("TMPDIR");
-    WorkDirectory work;
-    if (!work.create(tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp")) return 1;
+    const std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    osc::WorkDirectory work;
+    if (const std::string why = work.create(base, program, {parameter_file, data_file}); !why.empty())
+        return refuse("não é possível criar um diretório temporário em " + osc::escaped(base) + ": " + why);
     // The figure's file beside it, created now so that a directory that takes no file is
     // found before the runs.
     osc::Replacement figure;
-    if (line.drawing && !figure.open(program, line.figure))
-        return osc::refuse_file(program, "não é possível escrever", osc::escaped(line.figure).c_str(),
-                                figure.error());
-    guard_signals();
+    if (drawing && !osc::open_beside(program, figure, figure_name)) return 1;
 
     const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
     const Task task{texts[2], texts[3], h, T, steps, exact};
@@ -562,7 +412,7 @@ int run(int argc, char **argv)
         return osc::refuse_standard_output(program, errno);
     }
 
-    if (line.drawing && !draw(work, gnuplot, figure, line.figure, measurements, title)) return 1;
+    if (drawing && !draw(gnuplot, figure, figure_name, measurements, title)) return 1;
     return status;
 }
 
@@ -572,7 +422,7 @@ int main(int argc, char **argv)
 {
     // A file-size limit makes writes fail, and say so, instead of ending the writer; a reader
     // that goes away makes the write to it fail.
-    std::signal(SIGXFSZ, SIG_IGN);
+    osc::start_tool();
     std::signal(SIGPIPE, SIG_IGN);
     const int status = run(argc, argv);
     if (status == broken_pipe) {

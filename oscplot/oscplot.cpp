@@ -10,6 +10,7 @@
 #include "disk/descriptor.hpp"
 #include "disk/png.hpp"
 #include "disk/replace.hpp"
+#include "figures/figure.hpp"
 #include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
 #include "oscplot/thinning.hpp"
@@ -18,17 +19,21 @@
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <fcntl.h>
 #include <functional>
 #include <future>
+#include <limits>
 #include <new>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -49,10 +54,10 @@ o último, o mais baixo e o mais alto ponto de cada curva, e a figura é a mesma
   -o FIGURA.png   todos os ficheiros numa só figura, uma cor e uma legenda por ficheiro;
                   uma FIGURA que já existe só é substituída se for uma imagem PNG
   -t              desenha no terminal (tamanho de COLUMNS e LINES, ou 100x30), sem
-                  escrever nenhum ficheiro
+                  escrever nenhum ficheiro; recusa mais ficheiros do que a legenda leva
   --tabela TABELA em vez de desenhar, escreve em TABELA os pontos que cada curva da figura
                   desenharia, tal como o gnuplot os recebe ("set table"); nenhuma figura
-                  é escrita
+                  é escrita; uma TABELA que já existe só é substituída se for uma tabela
   --              o que se segue são nomes de ficheiros, mesmo que comecem por -
 
 Uma figura é escrita primeiro num ficheiro temporário ao lado dela e só toma o seu nome
@@ -61,7 +66,8 @@ quando está completa: se o desenho falhar, a figura anterior fica como estava.
 Estado de saída: 0 tudo desenhado; 1 algum ficheiro recusado (inexistente, vazio, sem
 duas linhas de números finitos, ou que não é de dados), uma figura que não se pôde
 escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando FIGURA
-existe e não é uma imagem PNG); 3 o gnuplot não está instalado (pacote gnuplot-nox).
+existe e não é uma imagem PNG, e --tabela TABELA quando TABELA existe e não é uma
+tabela); 3 o gnuplot não está instalado (pacote gnuplot-nox).
 )";
 
 struct Options {
@@ -70,9 +76,15 @@ struct Options {
     bool terminal = false;
     std::string table;
     bool has_table = false;
-    bool help = false;
-    bool version = false;
     std::vector<std::string> files;
+};
+
+// What a run goes by: its options, the gnuplot it draws with, and the tables gnuplot wrote
+// under --tabela, for all the figures of the run.
+struct Run {
+    const Options &options;
+    std::string gnuplot;
+    std::string tables;
 };
 
 int fail(const std::string &message) { return osc::refuse(program, message); }
@@ -80,42 +92,13 @@ int fail(const std::string &message) { return osc::refuse(program, message); }
 // The one sentence for a file that cannot be written, and why.
 int cannot_write(const std::string &name, const std::string &why)
 {
-    std::string message = "não é possível escrever ";
-    message.append(name).append(": ").append(why);
-    return fail(message);
+    return fail("não é possível escrever " + osc::escaped(name) + ": " + why);
 }
+
+// A file's name at the head of a message about it.
+int refuse_file(const std::string &file, const std::string &why) { return fail(osc::escaped(file) + ": " + why); }
 
 int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
-
-// Reads the command line into `options`; returns -1 when it holds, or the status to end with.
-int parse(int argc, char **argv, Options &options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (argument == "-t") {
-            options.terminal = true;
-        } else if (argument == "-o" || argument == "--tabela") {
-            const bool figure = argument == "-o";
-            if (i + 1 == argc)
-                return bad_usage(figure ? "falta o nome da figura depois de -o"
-                                        : "falta o nome da tabela depois de --tabela");
-            (figure ? options.figure : options.table) = argv[++i];
-            (figure ? options.has_figure : options.has_table) = true;
-        } else if (argument == "--") {
-            options.files.insert(options.files.end(), argv + i + 1, argv + argc);
-            break;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return bad_usage(osc::unknown_argument(argument));
-        } else {
-            options.files.push_back(argument);
-        }
-    }
-    return -1;
-}
 
 // Writes all of `text` on standard output; false, with errno, when it does not take it.
 bool put_out(std::string_view text) { return osc::write_all(1, text); }
@@ -127,70 +110,116 @@ public:
     {
         ++files_;
         const std::string number = std::to_string(files_);
-        blocks_ += "$t" + number + " << EOD\n";
+        std::string block;
         // Runs of two segments, each starting on the row that ended the one before: cairo
         // strokes a run as one shape, in a time that grows faster than its points, and with
         // round caps the seams do not show.
         constexpr std::size_t chain = 2;
         for (std::size_t i = 0; i < time.size(); ++i) {
-            row(time[i], true);
+            row(block, time[i], true);
             if ((i + 1) % chain == 0) {
-                blocks_ += '\n';
-                row(time[i], true);
+                block += '\n';
+                row(block, time[i], true);
             }
         }
-        blocks_ += "EOD\n$p" + number + " << EOD\n";
+        blocks_.push_back({"$t" + number, std::move(block)});
+        block.clear();
         for (std::size_t run = 0; run < phase.size(); ++run) {
-            if (run > 0) blocks_ += '\n';
-            for (const osc::Row &point : phase[run]) row(point, false);
+            if (run > 0) block += '\n';
+            for (const osc::Row &point : phase[run]) row(block, point, false);
         }
-        blocks_ += "EOD\n";
+        blocks_.push_back({"$p" + number, std::move(block)});
         // The name as gnuplot shows it: control characters (a newline, say) as "?".
         constexpr char digits[] = "0123456789abcdef";
+        std::size_t characters = 0;
         for (const char c : name) {
             const auto byte = static_cast<unsigned char>(c < 0x20 || c == 0x7f ? '?' : c);
             names_ += digits[byte >> 4U];
             names_ += digits[byte & 15U];
+            if ((byte & 0xC0U) != 0x80U) ++characters;
         }
         names_ += '\n';
+        longest_ = std::max(longest_, characters);
     }
 
     int files() const { return files_; }
 
-    // gnuplot's whole standard input.
-    std::string input(const char *layout, int columns, int lines, bool tables) const
+    // The characters of the longest name, as the key counts them.
+    std::size_t longest() const { return longest_; }
+
+    // The quantity ("t", "x" or "v") whose span or values over the drawing no double holds
+    // once multiplied by `headroom`, with its lowest and highest values; nullptr when none.
+    const char *overflowing(double headroom, double &low, double &high) const
     {
-        return "layout = \"" + std::string(layout) + "\"\nfiles = " + std::to_string(files_) +
-               "\ncolumns = " + std::to_string(columns) + "\nlines = " + std::to_string(lines) +
-               "\ntables = " + (tables ? "1" : "0") + "\n$names << EOD\n" + names_ + "EOD\n" +
-               blocks_ + osc::oscplot_program;
+        constexpr const char *names[] = {"t", "x", "v"};
+        for (int q = 0; q < 3; ++q)
+            if (!std::isfinite((highs_[q] - lows_[q]) * headroom) ||
+                !std::isfinite(std::max(-lows_[q], highs_[q]) * headroom)) {
+                low = lows_[q];
+                high = highs_[q];
+                return names[q];
+            }
+        return nullptr;
+    }
+
+    // gnuplot's settings and datablocks.
+    std::vector<osc::Setting> settings(const char *layout, int columns, int lines, bool tables) const
+    {
+        return {{"layout", layout}, {"files", files_}, {"columns", columns}, {"lines", lines},
+                {"tables", tables ? 1 : 0}};
+    }
+    std::vector<osc::Datablock> blocks() const
+    {
+        std::vector<osc::Datablock> all{{"$names", names_}};
+        all.insert(all.end(), blocks_.begin(), blocks_.end());
+        return all;
     }
 
 private:
-    void number(double value)
+    static void number(std::string &into, double value)
     {
         char text[32];
         const auto written = std::to_chars(text, text + sizeof text, value);
-        blocks_.append(text, written.ptr);
+        into.append(text, written.ptr);
     }
 
     // A row as gnuplot reads it: "t x v" for the time panels, "x v" for the phase portrait.
-    void row(const osc::Row &r, bool with_time)
+    void row(std::string &into, const osc::Row &r, bool with_time)
     {
         if (with_time) {
-            number(r.t);
-            blocks_ += ' ';
+            const double values[] = {r.t, r.x, r.v};
+            for (int q = 0; q < 3; ++q) {
+                lows_[q] = std::min(lows_[q], values[q]);
+                highs_[q] = std::max(highs_[q], values[q]);
+            }
+            number(into, r.t);
+            into += ' ';
         }
-        number(r.x);
-        blocks_ += ' ';
-        number(r.v);
-        blocks_ += '\n';
+        number(into, r.x);
+        into += ' ';
+        number(into, r.v);
+        into += '\n';
     }
 
     int files_ = 0;
+    std::size_t longest_ = 0;
+    double lows_[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                       std::numeric_limits<double>::max()};
+    double highs_[3] = {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
+                        std::numeric_limits<double>::lowest()};
     std::string names_;
-    std::string blocks_;
+    std::vector<osc::Datablock> blocks_;
 };
+
+// The two thinnings side by side, on a machine with a processor to spare; in this thread
+// when no other can be started.
+void thin(const std::vector<osc::Row> &rows, std::vector<osc::Row> &time, osc::Runs &phase)
+{
+    std::future<osc::Runs> portrait =
+        std::async(std::launch::async | std::launch::deferred, osc::thin_phase, std::cref(rows));
+    time = osc::thin_time(rows);
+    phase = portrait.get();
+}
 
 // The rows of `file`, open in `source`, thinned; says why and returns false when it cannot be
 // drawn.
@@ -200,18 +229,15 @@ try {
     std::vector<osc::Row> rows;
     const std::string why = osc::finite_rows_in_halves(source, rows);
     if (!why.empty()) {
-        fail(file + ": " + why);
+        refuse_file(file, why);
         return false;
     }
-    // The two thinnings side by side, on a machine with a processor to spare.
-    std::future<osc::Runs> portrait = std::async(std::launch::async, osc::thin_phase, std::cref(rows));
-    time = osc::thin_time(rows);
-    phase = portrait.get();
+    thin(rows, time, phase);
     return true;
 } catch (const std::bad_alloc &) {
     // A file too long to hold its rows; what they took is free again for the next file.
     if (!osc::keep_memory_for_failure()) throw;
-    fail(file + ": " + osc::reason(ENOMEM));
+    refuse_file(file, osc::reason(ENOMEM));
     return false;
 }
 
@@ -227,57 +253,39 @@ bool prepare(const std::string &file, const osc::DataSource &source, Drawing &dr
 }
 
 // Opens `file`; says why and returns false when it cannot be read.
-bool open(const std::string &file, osc::DataSource &source)
+bool open_source(const std::string &file, osc::DataSource &source)
 {
     const std::string why = source.open(file);
     if (why.empty()) return true;
-    fail(file + ": " + why);
+    refuse_file(file, why);
     return false;
 }
-
-// The tables gnuplot wrote under --tabela, for all the figures of the run.
-std::string tables;
 
 // Runs gnuplot on the drawing; says why and returns false when it failed. `what` names the
 // drawing in the message.
-bool plot(const std::string &gnuplot, const Drawing &drawing, const char *layout,
-          const Options &options, const std::string &what, std::string &out, int columns = 0,
-          int lines = 0)
+bool plot(Run &run, const Drawing &drawing, const char *layout, const std::string &what, std::string &out,
+          int columns = 0, int lines = 0)
 {
-    // A program named as a file is read through stdio's buffer; one read from standard input
-    // itself goes byte by byte, a system call each. Its messages come in one locale everywhere.
-    osc::Finished run = osc::run_program(program, gnuplot, {"/dev/stdin"}, "", osc::Output::apart,
-                                         drawing.input(layout, columns, lines, options.has_table),
-                                         {"LC_ALL=C.UTF-8"});
-    if (run.status != 0) {
-        while (!run.said.empty() && run.said.back() == '\n') run.said.pop_back();
-        fail(what + ": o gnuplot falhou: " + run.said);
+    // The terminal's tic steps are reckoned from up to 16 times a span or a value.
+    double low = 0;
+    double high = 0;
+    const bool text = std::string_view(layout) == "text";
+    if (const char *const quantity = drawing.overflowing(text ? 16 : 1, low, high)) {
+        refuse_file(what, std::string("de ") + quantity + " = " + osc::text(low) + " a " + quantity + " = " +
+                              osc::text(high) + " vai além do maior double; o gnuplot não o desenha");
         return false;
     }
-    if (options.has_table) tables += run.out;
-    out = std::move(run.out);
+    const bool tables = run.options.has_table;
+    const osc::Kind kind = tables ? osc::Kind::table : text ? osc::Kind::text : osc::Kind::png;
+    osc::Figure figure = osc::draw(run.gnuplot, osc::oscplot_program,
+                                   drawing.settings(layout, columns, lines, tables), drawing.blocks(), kind);
+    if (!figure.why.empty()) {
+        refuse_file(what, figure.why);
+        return false;
+    }
+    if (tables) run.tables += figure.bytes;
+    out = std::move(figure.bytes);
     return true;
-}
-
-// Puts the figure gnuplot drew in place of `figure`, through the hidden file beside it.
-bool place(osc::Replacement &beside, const std::string &figure, const std::string &png)
-{
-    if (!osc::png_whole(png)) {
-        fail(figure + ": o gnuplot não terminou a figura");
-        return false;
-    }
-    if (beside.write(png) && beside.commit()) return true;
-    cannot_write(figure, osc::reason(beside.error()));
-    return false;
-}
-
-// The hidden file beside a figure, made before the drawing so that a directory that cannot
-// take the figure is known first; says why and returns false when it cannot be.
-bool open_beside(osc::Replacement &beside, const std::string &figure)
-{
-    if (beside.open(program, figure)) return true;
-    cannot_write(figure, osc::reason(beside.error()));
-    return false;
 }
 
 // The terminal's size in the shell's COLUMNS and LINES, or asked of the terminal itself.
@@ -296,54 +304,71 @@ int terminal_size(const char *variable, bool columns, int lowest, int fallback)
     return value >= lowest && value <= 1000 ? static_cast<int>(value) : fallback;
 }
 
+// Says on standard output which figure was written; every character shows, none is cut.
 int announce(const std::string &figure)
 {
-    if (put_out(figure + "\n")) return 0;
+    if (put_out(osc::escaped(figure, std::string::npos) + "\n")) return 0;
+    return osc::refuse_standard_output(program, errno);
+}
+
+// The most files the key below a terminal drawing of `columns` by `lines` holds for names of
+// `longest` characters, one row at least being left to the phase portrait above it.
+int most_in_terminal(int columns, int lines, std::size_t longest)
+{
+    const int across = std::max(1, columns / (static_cast<int>(std::min<std::size_t>(longest, 1000)) + 12));
+    return std::max(0, lines / 2 - 5) * across;
+}
+
+// All files in the terminal, one line fewer than it for the prompt that follows.
+int draw_in_terminal(Run &run, const Drawing &drawing, const std::string &shown)
+{
+    const int columns = terminal_size("COLUMNS", true, 40, 100);
+    const int lines = terminal_size("LINES", false, 20, 30) - 1;
+    const int most = most_in_terminal(columns, lines, drawing.longest());
+    if (drawing.files() > most)
+        return fail("-t: os nomes de " + std::to_string(drawing.files()) + " ficheiros não cabem na legenda " +
+                    "de um terminal de " + std::to_string(columns) + "x" + std::to_string(lines + 1) +
+                    ", que leva até " + std::to_string(most) + "; desenhe-os com -o FIGURA.png");
+    std::string out;
+    if (!plot(run, drawing, "text", shown, out, columns, lines)) return 1;
+    if (run.options.has_table || put_out(out)) return 0;
     return osc::refuse_standard_output(program, errno);
 }
 
 // All files in one drawing: in the terminal, or into one figure.
-int draw_together(const Options &options, const std::string &gnuplot)
+int draw_together(Run &run)
 {
+    const Options &options = run.options;
     osc::Replacement beside;
-    if (options.has_figure && !options.has_table && !open_beside(beside, options.figure)) return 1;
+    if (options.has_figure && !options.has_table && !osc::open_beside(program, beside, options.figure)) return 1;
     int status = 0;
     Drawing drawing;
     std::string shown;
     for (const std::string &file : options.files) {
         osc::DataSource source;
-        if (!open(file, source) || !prepare(file, source, drawing)) {
+        if (!open_source(file, source) || !prepare(file, source, drawing)) {
             status = 1;
             continue;
         }
         shown += (shown.empty() ? "" : " ") + file;
     }
     if (drawing.files() == 0) return status;
+    if (options.terminal) return draw_in_terminal(run, drawing, shown) != 0 ? 1 : status;
     std::string out;
-    if (options.terminal) {
-        // One line fewer than the terminal, for the prompt that follows.
-        const int columns = terminal_size("COLUMNS", true, 40, 100);
-        const int lines = terminal_size("LINES", false, 20, 30) - 1;
-        if (!plot(gnuplot, drawing, "text", options, shown, out, columns, lines)) return 1;
-        if (options.has_table) return status;
-        // gnuplot leaves the last line open.
-        if (!out.empty() && out.back() != '\n') out += '\n';
-        if (!put_out(out)) return osc::refuse_standard_output(program, errno);
-        return status;
-    }
-    if (!plot(gnuplot, drawing, "compare", options, options.figure, out)) return 1;
+    if (!plot(run, drawing, "compare", options.figure, out)) return 1;
     if (options.has_table) return status;
-    if (!place(beside, options.figure, out)) return 1;
+    if (!osc::place(program, beside, options.figure, out)) return 1;
     return announce(options.figure) != 0 ? 1 : status;
 }
 
 // Each file into FILE.png beside it.
-int draw_each(const Options &options, const std::string &gnuplot)
+int draw_each(Run &run)
 {
+    const Options &options = run.options;
     int status = 0;
     for (const std::string &file : options.files) {
         osc::DataSource source;
-        if (!open(file, source)) {
+        if (!open_source(file, source)) {
             status = 1;
             continue;
         }
@@ -356,61 +381,64 @@ int draw_each(const Options &options, const std::string &gnuplot)
         osc::Replacement beside;
         Drawing drawing;
         std::string out;
-        if ((!options.has_table && !open_beside(beside, target)) || !prepare(file, source, drawing) ||
-            !plot(gnuplot, drawing, "png", options, file, out)) {
+        if ((!options.has_table && !osc::open_beside(program, beside, target)) ||
+            !prepare(file, source, drawing) || !plot(run, drawing, "png", file, out)) {
             status = 1;
             continue;
         }
         if (options.has_table) continue;
-        if (!place(beside, target, out) || announce(target) != 0) status = 1;
+        if (!osc::place(program, beside, target, out) || announce(target) != 0) status = 1;
     }
     return status;
 }
 
-// Writes the tables of the run to options.table: a regular file is replaced whole or not at
-// all; anything else (/dev/stdout, a pipe) is written into, never renamed over.
-int write_tables(const Options &options)
+// Writes the tables of the run to the --tabela file: a regular file is replaced whole or not
+// at all; anything else (/dev/stdout, a pipe) is written into, never renamed over.
+int write_tables(const Run &run)
 {
-    if (!options.has_table || tables.empty()) return 0;
-    const char *const name = options.table.c_str();
+    const std::string &name = run.options.table;
+    if (!run.options.has_table || run.tables.empty()) return 0;
     struct stat status {};
-    if (::stat(name, &status) == 0 && !S_ISREG(status.st_mode)) {
-        const int fd = ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        const bool written = fd >= 0 && osc::write_all(fd, tables);
+    if (::stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        const bool written = fd >= 0 && osc::write_all(fd, run.tables);
         const int error = errno;
         if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, osc::reason(errno));
         return written ? 0 : cannot_write(name, osc::reason(error));
     }
     osc::Replacement file;
-    if (file.open(program, options.table) && file.write(tables) && file.commit()) return 0;
+    if (file.open(program, name) && file.write(run.tables) && file.commit()) return 0;
     return cannot_write(name, osc::reason(file.error()));
+}
+
+// Says why `name` may not be replaced, when `why` is not empty; whether it said so.
+bool kept(const std::string &name, const std::string &why)
+{
+    if (!why.empty()) cannot_write(name, why);
+    return !why.empty();
 }
 
 int run(int argc, char **argv)
 {
     Options options;
-    const int status = parse(argc, argv, options);
-    if (status >= 0) return status;
-    if (options.help) return osc::answer(program, std::string(usage));
-    if (options.version) return osc::answer_version(program);
+    const osc::CommandLine line = osc::read_command_line(
+        argc, argv,
+        {{"-o", &options.has_figure, &options.figure, "o nome da figura"},
+         {"-t", &options.terminal},
+         {"--tabela", &options.has_table, &options.table, "o nome da tabela"}},
+        false);
+    if (const int status = osc::answer_command_line(line, program, std::string(usage)); status >= 0)
+        return status;
+    options.files = line.operands;
     if (options.has_figure && options.terminal) return bad_usage("-o e -t não se combinam");
-    if (options.has_figure && options.figure.empty())
-        return bad_usage("o nome da figura depois de -o está vazio");
-    if (options.has_table && options.table.empty())
-        return bad_usage("o nome da tabela depois de --tabela está vazio");
     if (options.files.empty()) return bad_usage("nenhum ficheiro de dados");
-    if (options.has_figure) {
-        const std::string why = osc::why_not_replaceable(options.figure.c_str());
-        if (!why.empty()) {
-            cannot_write(options.figure, why);
-            return 2;
-        }
-    }
-    const std::string gnuplot = osc::gnuplot_on_path(program);
-    if (gnuplot.empty()) return 3;
-    const int drawn = options.terminal || options.has_figure ? draw_together(options, gnuplot)
-                                                             : draw_each(options, gnuplot);
-    return write_tables(options) != 0 ? 1 : drawn;
+    if ((options.has_figure && kept(options.figure, osc::why_not_replaceable(options.figure.c_str()))) ||
+        (options.has_table && kept(options.table, osc::why_table_not_replaceable(options.table.c_str()))))
+        return 2;
+    Run run{options, osc::gnuplot_on_path(program), {}};
+    if (run.gnuplot.empty()) return 3;
+    const int drawn = options.terminal || options.has_figure ? draw_together(run) : draw_each(run);
+    return write_tables(run) != 0 ? 1 : drawn;
 }
 
 } // namespace
@@ -419,8 +447,12 @@ int run(int argc, char **argv)
 // line; each hidden file beside a figure goes as the run unwinds.
 int main(int argc, char **argv)
 try {
+    osc::start_tool();
     if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     return run(argc, argv);
 } catch (const std::bad_alloc &) {
     return osc::out_of_memory(program);
+} catch (const std::system_error &error) {
+    // A thread that could not be started, with no other way to go on.
+    return osc::refuse(program, osc::reason(error.code().value()));
 }

@@ -1,5 +1,7 @@
 #include "process/child.hpp"
 
+#include "disk/descriptor.hpp"
+#include "process/work_directory.hpp"
 #include "text/messages.hpp"
 
 #include <algorithm>
@@ -138,8 +140,9 @@ struct Failure {
 {
     if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
         fail_in_child(report, false);
-    // The caller may ignore SIGPIPE, and an ignored signal stays ignored across exec.
+    // The caller may ignore SIGPIPE and SIGXFSZ, and an ignored signal stays ignored across exec.
     std::signal(SIGPIPE, SIG_DFL);
+    std::signal(SIGXFSZ, SIG_DFL);
     if (!directory.empty() && ::chdir(directory.c_str()) != 0) fail_in_child(report, true);
     ::execve(argv[0], argv, envp);
     fail_in_child(report, false);
@@ -155,31 +158,36 @@ bool failure_reported(const Descriptor &report, Failure &failure)
     return got == static_cast<ssize_t>(sizeof failure);
 }
 
-// Appends what fd holds now to `into`; false once it is at its end.
-bool drain(int fd, std::string &into)
+// Appends what fd holds now to `into`, up to one byte past `bound`, which tells that the bound
+// was passed; false once it is at its end or past its bound.
+bool drain(int fd, std::string &into, std::size_t bound)
 {
     char buffer[65536];
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
     if (got <= 0) return false;
-    into.append(buffer, static_cast<std::size_t>(got));
-    return true;
+    const std::size_t room = into.size() > bound ? 0 : bound + 1 - into.size();
+    into.append(buffer, std::min(static_cast<std::size_t>(got), room));
+    return into.size() <= bound;
 }
 
 // Writes `input` to `in` while reading `out` and `err` until both end, so that a program that
-// writes much while it reads never waits on this one (a closed descriptor is left out).
-void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
+// writes much while it reads never waits on this one (a closed descriptor is left out). What
+// it writes past its bound ends the reading; true then.
+bool exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
               Descriptor &err, std::string &from_err)
 {
     if (in.fd >= 0) ::fcntl(in.fd, F_SETFL, O_NONBLOCK);
-    while (out.fd >= 0 || err.fd >= 0) {
+    bool overflowed = false;
+    while (!overflowed && (out.fd >= 0 || err.fd >= 0)) {
         pollfd watched[3] = {{out.fd, POLLIN, 0}, {err.fd, POLLIN, 0}, {in.fd, POLLOUT, 0}};
         if (::poll(watched, 3, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (watched[0].revents != 0 && !drain(out.fd, from_out)) out.close();
-        if (watched[1].revents != 0 && !drain(err.fd, from_err)) err.close();
+        if (watched[0].revents != 0 && !drain(out.fd, from_out, kept_out)) out.close();
+        if (watched[1].revents != 0 && !drain(err.fd, from_err, kept_said)) err.close();
+        overflowed = from_out.size() > kept_out || from_err.size() > kept_said;
         if (watched[2].revents != 0) {
             const ssize_t put = ::write(in.fd, input.data(), input.size());
             if (put > 0) input.remove_prefix(static_cast<std::size_t>(put));
@@ -189,6 +197,22 @@ void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::stri
     in.close();
     out.close();
     err.close();
+    from_out.resize(std::min(from_out.size(), kept_out));
+    from_err.resize(std::min(from_err.size(), kept_said));
+    return overflowed;
+}
+
+// The handlers that were there before end_child_on_signals(), handed on to.
+void (*earlier_handler[NSIG])(int);
+
+void end_child_and_reraise(int signal)
+{
+    end_running_program();
+    remove_work_directory_now();
+    void (*const earlier)(int) = earlier_handler[signal];
+    if (earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR && earlier != nullptr) earlier(signal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 } // namespace
@@ -228,19 +252,16 @@ std::string gnuplot_on_path(const char *caller)
     return gnuplot;
 }
 
-Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
+Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, Output output, std::string_view input,
                      const std::vector<std::string> &environment)
 {
     Finished finished;
+    finished.directory = directory;
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
     for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
     const std::vector<char *> envp = environment_with(environment);
-    const auto cannot = [&](bool entering, int error) {
-        finished.said = std::string(caller) + ": não é possível " +
-                        (entering ? "entrar em " + directory : "executar " + program) + ": " + reason(error) + "\n";
-    };
 
     Descriptor nothing{above_standard(::open("/dev/null", O_RDWR | O_CLOEXEC))};
     Pipe errors;
@@ -249,13 +270,15 @@ Finished run_program(const char *caller, const std::string &program, const std::
     Pipe in;
     if (nothing.fd < 0 || !errors.open() || !report.open() || (output == Output::apart && !out.open()) ||
         (!input.empty() && !in.open())) {
-        cannot(false, errno);
+        finished.start = Start::no_pipes;
+        finished.error = errno;
         return finished;
     }
     const PipeSignalIgnored ignored(!input.empty());
     const pid_t child = ::fork();
     if (child < 0) {
-        cannot(false, errno);
+        finished.start = Start::no_process;
+        finished.error = errno;
         return finished;
     }
     if (child == 0) {
@@ -270,9 +293,12 @@ Finished run_program(const char *caller, const std::string &program, const std::
     out.write.close();
     errors.write.close();
     report.write.close();
-    if (Failure failure; failure_reported(report.read, failure))
-        cannot(failure.entering, failure.error);
-    exchange(in.write, input, out.read, finished.out, errors.read, finished.said);
+    if (Failure failure; failure_reported(report.read, failure)) {
+        finished.start = failure.entering ? Start::no_directory : Start::no_program;
+        finished.error = failure.error;
+    }
+    finished.overflowed = exchange(in.write, input, out.read, finished.out, errors.read, finished.said);
+    if (finished.overflowed) ::kill(child, SIGKILL);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
@@ -280,6 +306,40 @@ Finished run_program(const char *caller, const std::string &program, const std::
     if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) finished.signal = WTERMSIG(status);
     return finished;
+}
+
+std::string why_failed(const Finished &run, const std::string &name)
+{
+    const std::string why = ": " + reason(run.error);
+    switch (run.start) {
+    case Start::no_pipes: return "não é possível abrir os canais para " + name + why;
+    case Start::no_process: return "não é possível criar um processo para " + name + why;
+    case Start::no_directory: return "não é possível entrar em " + escaped(run.directory) + why;
+    case Start::no_program: return "não é possível executar " + name + why;
+    case Start::done: break;
+    }
+    if (run.overflowed) {
+        const bool said_over = run.said.size() >= kept_said;
+        return name + " escreveu mais de " + std::to_string((said_over ? kept_said : kept_out) >> 20U) +
+               " MiB sem acabar; começou por " + quoted(said_over ? run.said : run.out);
+    }
+    if (run.signal != 0) return name + " foi terminado pelo sinal " + std::to_string(run.signal);
+    return run.status == 0 ? "" : name + " falhou";
+}
+
+void end_child_on_signals()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        void (*const earlier)(int) = std::signal(signal, end_child_and_reraise);
+        if (earlier != end_child_and_reraise) earlier_handler[signal] = earlier;
+    }
+}
+
+void start_tool()
+{
+    open_standard_descriptors();
+    std::signal(SIGXFSZ, SIG_IGN);
+    end_child_on_signals();
 }
 
 void end_running_program()

@@ -2,6 +2,7 @@
 // processes of their own, without a shell, in a directory of the caller's choosing.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,22 +26,49 @@ enum class Output {
     apart,     // kept in `out`
 };
 
+// What a program is kept of what it writes: past it, it is ended and `overflowed` says so.
+inline constexpr std::size_t kept_said = std::size_t{1} << 20U;
+inline constexpr std::size_t kept_out = std::size_t{1} << 30U;
+
+// How far a program got towards running: what was missing, when it did not start.
+enum class Start { done, no_pipes, no_process, no_directory, no_program };
+
 struct Finished {
-    int status = -1;  // the exit status, or -1 when the process did not exit
-    int signal = 0;   // the signal that ended it, 0 if none
-    std::string said; // what it wrote to standard error, and to standard output when merged
-    std::string out;  // what it wrote to standard output when kept apart
+    int status = -1;         // the exit status, or -1 when the process did not exit
+    int signal = 0;          // the signal that ended it, 0 if none
+    std::string said;        // what it wrote to standard error, and to standard output when merged
+    std::string out;         // what it wrote to standard output when kept apart
+    Start start = Start::done;
+    int error = 0;           // the errno of the step that kept it from starting
+    std::string directory;   // where it was to run
+    bool overflowed = false; // it wrote more than it is kept of it, and was ended
 };
 
 // Runs `program` with `arguments` in `directory` (this process's own when empty) and waits for
 // it. Its standard input is `input` (/dev/null when empty), written while its outputs are read,
-// so that neither side waits on the other; its standard error is kept. `environment` holds
-// "NAME=value" entries set for it over this process's own. A program that cannot be started
-// exits 127, having said why in the words of `caller`, the program that runs it. One that stops
-// reading its input early does not end this process: its status says what happened.
-Finished run_program(const char *caller, const std::string &program, const std::vector<std::string> &arguments,
+// so that neither side waits on the other; its standard error is kept, up to kept_said bytes
+// (kept_out for its standard output). `environment` holds "NAME=value" entries set for it over
+// this process's own. A program that cannot be started, for want of a pipe, a process, its
+// directory or its file, says so in `start`. One that stops reading its input early does
+// not end this process: its status says what happened.
+Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, Output output, std::string_view input = {},
                      const std::vector<std::string> &environment = {});
+
+// Why a run of `name` (as the user knows it: "o gnuplot") gave nothing to use, or "" when it
+// exited with status 0 within its bound: it did not start, was ended by a signal, wrote too
+// much (with the words so far, escaped), or failed.
+std::string why_failed(const Finished &run, const std::string &name);
+
+// Installs, for the signals that end a run from outside (SIGINT, SIGTERM, SIGHUP), a handler
+// that ends the running program, removes the work directory, hands on to the handler that
+// was there before, and ends this process by the same signal.
+void end_child_on_signals();
+
+// What a tool does first, before it opens any file: standard input, output and error made
+// valid, a file-size limit made a failed write with its reason (SIGXFSZ ignored), and its
+// child ended by the signals that end it.
+void start_tool();
 
 // Ends the process that run_program is waiting for, if any, and waits for it: for a signal
 // handler, so only async-signal-safe calls.

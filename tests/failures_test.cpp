@@ -5,6 +5,8 @@
 #include "sandbox.hpp"
 
 #include "dataformat/layout.hpp"
+#include "process/child.hpp"
+#include "text/messages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,7 @@
 #include <sys/stat.h>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -53,7 +56,53 @@ struct Program {
     std::string path;
 };
 const Program programs[] = {
-    {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT}};
+    {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT},
+    {"oscorder", OSCORDER}};
+
+// Why a program that runs for a tool gave nothing to use: one reason for each way it can fail,
+// and what it writes kept up to a bound, past which it is ended.
+TEST(Children, SayWhyTheyGaveNothing)
+{
+    struct Case {
+        std::string program;
+        std::vector<std::string> arguments;
+        std::string directory, why;
+    };
+    const Case cases[] = {
+        {"/bin/true", {}, "", ""},
+        {"/bin/false", {}, "", "o programa falhou"},
+        {"/bin/sh", {"-c", "kill -9 $$"}, "", "o programa foi terminado pelo sinal 9"},
+        {"/usr/bin/yes", {}, "", "o programa escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0ay"},
+        {"/nowhere/program", {}, "", "não é possível executar o programa: ficheiro ou diretório inexistente"},
+        {"/bin/true", {}, "/nowhere", "não é possível entrar em /nowhere: ficheiro ou diretório inexistente"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.program);
+        const osc::Finished run = osc::run_program(c.program, c.arguments, c.directory, osc::Output::merged);
+        const std::string why = osc::why_failed(run, "o programa");
+        EXPECT_EQ(c.why.empty() ? why : why.substr(0, c.why.size()), c.why);
+        EXPECT_LE(run.said.size(), osc::kept_said);
+    }
+    EXPECT_EQ(osc::run_program("/bin/cat", {}, "", osc::Output::apart, "linhas\n").out, "linhas\n");
+}
+
+// A name or another program's words reach the terminal as text: every control or format
+// character and every byte that is not UTF-8 as \xNN, cut at 40 characters in a message.
+TEST(Messages, ShowEveryCharacterAndNoEscapeSequence)
+{
+    const std::string forty(40, 'a');
+    const std::tuple<std::string, std::size_t, std::string> cases[] = {
+        {"k=4 ção.dat", 40, "k=4 ção.dat"},
+        {"\x1b]0;PWNED\a", 40, "\\x1b]0;PWNED\\x07"},
+        {"a\nb", 40, "a\\x0ab"},
+        {"\xc2\x9b" "2J", 40, "\\xc2\\x9b2J"},          // C1 control
+        {"\xe2\x80\xae" "txt", 40, "\\xe2\\x80\\xaetxt"}, // right-to-left override
+        {"\xff\xc3", 40, "\\xff\\xc3"},                 // not UTF-8, cut short
+        {forty + "é", 40, forty + "…"},
+        {forty + "é", std::string::npos, forty + "é"},
+    };
+    for (const auto &[raw, shown, expected] : cases) EXPECT_EQ(osc::escaped(raw, shown), expected) << raw;
+}
 
 TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -212,6 +213,8 @@ TEST(Oscorder, GivesNoOrderFromARunThatFailed)
     const Case cases[] = {
         {"echo 'rkstepper: falha de ensaio' >&2; exit 1", {},
          "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio"},
+        {"printf '\\033[2J said\\n'; kill -11 $$", {}, "o rkstepper foi terminado pelo sinal 11 com h = 1\n\\x1b[2J said"},
+        {"exec yes", {}, "o rkstepper escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0a"},
         {"exit 0", {}, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia "
                        "ter escrito: ficheiro ou diretório inexistente"},
         {": > RK_generico_1b.txt", {}, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio"},
@@ -384,7 +387,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
             box.write(c.name, c.content);
         std::filesystem::create_directory(box.path("tools"));
         std::filesystem::create_directory(box.path("fake"));
-        box.write("fake/gnuplot", "#!/bin/sh\nprintf '\\211PNG\\r\\n\\032\\nhalf' > \"$3\"\n"
+        box.write("fake/gnuplot", "#!/bin/sh\nprintf '\\211PNG\\r\\n\\032\\nhalf'\n"
                                   "echo 'falha de ensaio' >&2\nexit 1\n");
         std::filesystem::permissions(box.path("fake/gnuplot"),
                                      std::filesystem::perms::owner_all);
@@ -402,6 +405,27 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         }
         EXPECT_EQ(entries(box.dir()), 3u);
     }
+}
+
+// A signal that ends oscorder ends rkstepper first, and leaves no work directory and no hidden
+// file beside the figure.
+TEST(Oscorder, ASignalEndsRkstepperAndLeavesNothing)
+{
+    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gnuplot";
+    Sandbox box;
+    std::filesystem::create_directory(box.path("bin"));
+    std::filesystem::create_directory(box.path("tmp"));
+    const std::string oscorder = box.path("bin/oscorder").string();
+    std::filesystem::copy_file(OSCORDER, oscorder);
+    box.write("bin/rkstepper", "#!/bin/sh\necho $$ > " + box.path("rk.pid").string() + "\nexec sleep 30\n");
+    std::filesystem::permissions(box.path("bin/rkstepper"), std::filesystem::perms::owner_all);
+    const std::string script = "\"$@\" & while [ ! -s rk.pid ]; do sleep 0.05; done; kill -TERM $!; wait $!";
+    const RunResult run = box.run_command({"/bin/sh", "-c", script, "sh", "/usr/bin/env",
+                                           "TMPDIR=" + box.path("tmp").string(), oscorder, "-o", "f.png"});
+    EXPECT_EQ(run.status, 143);
+    EXPECT_NE(::kill(std::stoi(box.read("rk.pid")), 0), 0);
+    EXPECT_EQ(entries(box.path("tmp")), 0u);
+    EXPECT_EQ(entries(box.dir()), 3u); // bin, tmp and rk.pid
 }
 
 } // namespace

@@ -390,7 +390,10 @@ TEST(Oscplot, AnyNameIsJustAName)
                     EXPECT_NE(run.out.find("linha?nova.dat"), std::string::npos) << run.out;
                 }
             } else {
-                EXPECT_EQ(run.out, mode.written + "\n");
+                // A name is listed with its control characters escaped, as in a message.
+                std::string listed = mode.written;
+                if (const auto at = listed.find('\n'); at != std::string::npos) listed.replace(at, 1, "\\x0a");
+                EXPECT_EQ(run.out, listed + "\n");
                 EXPECT_EQ(png_size(after[mode.written]), std::make_pair(900U, mode.height));
                 after.erase(mode.written);
                 EXPECT_EQ(after, before);
@@ -423,10 +426,15 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         int status;
         std::string err;
         bool as_user = false;
-        bool fake = false;  // a gnuplot that fails
+        std::string fake{}; // what a fake gnuplot does, "" for the real one
     };
     const auto write = [](const std::string &name, const std::string &content) {
         return [=](const Sandbox &box) { box.write(name, content); };
+    };
+    const auto many_in_terminal = [](int files) {
+        std::vector<std::string> command{"/usr/bin/env", "COLUMNS=100", "LINES=30", OSCPLOT, "-t"};
+        command.insert(command.end(), static_cast<std::size_t>(files), "d.dat");
+        return command;
     };
     const std::string data = "oscplot: d.dat: não é um ficheiro de dados (esperadas linhas de 3 ou 4 números: t x v ou n t x v)\n";
     const std::string one_row = "oscplot: d.dat: tem só 1 linha; são precisas pelo menos duas para desenhar\n";
@@ -492,9 +500,25 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          {"-o", "ro/f.png", "d.dat"}, 1, "oscplot: não é possível escrever ro/f.png: permissão negada\n", true},
         {"gnuplot fails",
          [](const Sandbox &box) { box.write("d.dat", two_rows); box.write("d.dat.png", earlier_png); },
-         {"d.dat"}, 1, "oscplot: d.dat: o gnuplot falhou: \"plot.gp\" line 7: out of memory\n", false, true},
+         {"d.dat"}, 1, "oscplot: d.dat: o gnuplot falhou: out of memory\n", false, "printf '\\211PNG'; exit 1"},
+        {"gnuplot killed", write("d.dat", two_rows), {"d.dat"}, 1,
+         "oscplot: d.dat: o gnuplot foi terminado pelo sinal 11\n", false, "kill -11 $$"},
+        {"--tabela onto a data file", write("w0_3.dat", two_rows), {"--tabela", "w0_3.dat", "w0.dat"}, 2,
+         "oscplot: não é possível escrever w0_3.dat: já existe e não é uma tabela de pontos do gnuplot; fica "
+         "como está\n"},
+        {"a file-size limit", write("d.dat", two_rows), {"/usr/bin/prlimit", "--fsize=2000", OSCPLOT, "-o", "f.png", "d.dat"},
+         1, "oscplot: não é possível escrever f.png: o ficheiro excede o tamanho máximo permitido\n"},
+        {"few descriptors", write("d.dat", two_rows), {"/usr/bin/prlimit", "--nofile=8", OSCPLOT, "-o", "f.png", "d.dat"},
+         1, "oscplot: f.png: não é possível abrir os canais para o gnuplot: demasiados ficheiros abertos\n"},
+        {"x past the largest double", write("d.dat", "0 -1.7e308 0\n1 1.7e308 0\n"), {"d.dat"}, 1,
+         "oscplot: d.dat: de x = -1.7e+308 a x = 1.7e+308 vai além do maior double; o gnuplot não o desenha\n"},
+        {"a name that drives the terminal", [](const Sandbox &) {}, {"\x1b]0;PWNED\a\n.dat"}, 1,
+         "oscplot: \\x1b]0;PWNED\\x07\\x0a.dat: ficheiro ou diretório inexistente\n"},
+        {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(46), 1,
+         "oscplot: -t: os nomes de 46 ficheiros não cabem na legenda de um terminal de 100x30, que leva até "
+         "45; desenhe-os com -o FIGURA.png\n"},
         {"gnuplot fails before it has read the rows", write("d.dat", many_rows), {"d.dat"}, 1,
-         "oscplot: d.dat: o gnuplot falhou: \"plot.gp\" line 7: out of memory\n", false, true},
+         "oscplot: d.dat: o gnuplot falhou: out of memory\n", false, "printf '\\211PNG'; exit 1"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -504,10 +528,9 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         std::vector<std::string> command;
         if (std::find(c.arguments.begin(), c.arguments.end(), OSCPLOT) == c.arguments.end())
             command.push_back(OSCPLOT);
-        if (c.fake)
+        if (!c.fake.empty())
             command.insert(command.begin(),
-                           {"/usr/bin/env", fake_gnuplot(box, "\"plot.gp\" line 7: out of memory",
-                                                         "printf '\\211PNG'; exit 1")});
+                           {"/usr/bin/env", fake_gnuplot(box, "\"plot.gp\" line 7: out of memory", c.fake)});
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         if (c.as_user) command = as_a_user(box, command);
         const auto before = snapshot(box);
@@ -517,6 +540,18 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(snapshot(box), before);
     }
+}
+
+// Standard error closed, a message has nowhere to go: never into the figure.
+TEST(Oscplot, WritesNoMessageIntoAFigure)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    box.write("d.dat", two_rows);
+    const RunResult run =
+        box.run_command({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&-", OSCPLOT, "-o", "f.png", "d.dat", "missing.dat"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(png_size(box.read("f.png")), std::make_pair(900U, 1400U));
 }
 
 // A figure is renamed into place only when whole: a truncated one from gnuplot, a full disk
@@ -543,7 +578,7 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         box.write("d.dat", two_rows);
         box.write("f.png", earlier_png);
         const std::string path = fake_gnuplot(
-            box, "", "printf '\\211PNG'; : > " + box.path("drawing").string() + "; sleep 2");
+            box, "", "printf '\\211PNG'; echo $$ > gnuplot.pid; : > drawing; exec sleep 30");
         const auto before = snapshot(box);
         const std::string script = "\"$@\" & while [ ! -e drawing ]; do sleep 0.05; done; "
                                    "kill -TERM $!; wait $!";
@@ -551,7 +586,10 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
             {"/bin/sh", "-c", script, "sh", "/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"},
             "");
         EXPECT_EQ(run.status, 143);
+        // gnuplot went first.
+        EXPECT_NE(::kill(std::stoi(box.read("gnuplot.pid")), 0), 0);
         fs::remove(box.path("drawing"));
+        fs::remove(box.path("gnuplot.pid"));
         EXPECT_EQ(snapshot(box), before);
     }
     // A full disk and a read-only file system need a private mount, where the machine allows.
@@ -671,6 +709,26 @@ TEST(OscplotThinning, DrawsEachStepOfThePhasePortraitOnce)
 }
 
 #ifndef OSC_SANITIZED
+// Where the reading thread, or gnuplot, has no room to start: one line, status 1, no abort and
+// no hidden file left (the sanitizers reserve far more address space than these limits).
+TEST(Oscplot, NoAbortWhereAThreadCannotStart)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    std::string rows;
+    for (int i = 0; i < 80000; ++i) rows += std::to_string(i) + " 0.5 -0.25\n";
+    box.write("d.dat", rows);
+    const auto before = snapshot(box);
+    for (const char *limit : {"--as=6500000", "--as=8000000", "--as=10000000", "--as=13000000"}) {
+        SCOPED_TRACE(limit);
+        const RunResult run = box.run_command({"/usr/bin/prlimit", limit, "--", OSCPLOT, "-o", "f.png", "d.dat"});
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(snapshot(box), before);
+    }
+}
+
 // A file too long for the memory left is refused with the reason, and the next one is drawn:
 // never an abort; one of 2 GB with no line end after its rows (a disk image) is no data, known
 // at its start.

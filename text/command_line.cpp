@@ -3,6 +3,7 @@
 #include "text/messages.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -44,6 +45,53 @@ int answer_arguments(int argc, char **argv, const char *program, const char *usa
         else if (argument != "--version") return bad_usage(program, unknown_argument(argument));
     }
     return help ? answer(program, usage) : answer_version(program);
+}
+
+CommandLine read_command_line(int argc, char **argv, std::initializer_list<Option> options, bool numbers)
+{
+    CommandLine line;
+    const auto problem = [&](const std::string &what) {
+        if (line.problem.empty()) line.problem = what;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const Option *option = nullptr;
+        for (const Option &candidate : options)
+            if (argument == candidate.name) option = &candidate;
+        if (argument == "-h" || argument == "--help") {
+            line.help = true;
+        } else if (argument == "--version") {
+            line.version = true;
+        } else if (option != nullptr && option->value == nullptr) {
+            *option->given = true;
+        } else if (option != nullptr) {
+            if (i + 1 == argc) {
+                problem(std::string("falta ") + option->what + " depois de " + option->name);
+                continue;
+            }
+            *option->value = argv[++i];
+            *option->given = true;
+            if (option->value->empty())
+                problem(std::string(option->what) + " depois de " + option->name + " está vazio");
+        } else if (argument == "--") {
+            line.operands.insert(line.operands.end(), argv + i + 1, argv + argc);
+            break;
+        } else if (argument.size() > 1 && argument[0] == '-' &&
+                   !(numbers && std::strchr("0123456789.", argument[1]) != nullptr)) {
+            problem(unknown_argument(argument));
+        } else {
+            line.operands.push_back(argument);
+        }
+    }
+    return line;
+}
+
+int answer_command_line(const CommandLine &line, const char *program, const std::string &usage)
+{
+    if (!line.problem.empty()) return bad_usage(program, line.problem);
+    if (line.help) return answer(program, usage);
+    if (line.version) return answer_version(program);
+    return -1;
 }
 
 } // namespace osc

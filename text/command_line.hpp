@@ -2,7 +2,9 @@
 // which read their own options, answer help, version and a wrong argument the same way.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace osc {
 
@@ -29,5 +31,32 @@ int bad_usage(const char *program, const std::string &problem);
 
 // The problem of an argument that is none of the program's options.
 std::string unknown_argument(const std::string &argument);
+
+// An option of a tool's command line: a flag, or one followed by a value (`value` not null),
+// `what` naming that value in a message ("o nome da figura").
+struct Option {
+    const char *name;
+    bool *given;
+    std::string *value = nullptr;
+    const char *what = nullptr;
+};
+
+// A tool's command line as read: -h/--help and --version, the operands (all that follows
+// "--" too), and the first thing wrong with it, if any.
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> operands;
+    std::string problem;
+};
+
+// Reads argv against `options`, setting what each was given. An argument that starts with "-"
+// and is no option is a problem, unless `numbers` and it is a negative number ("-1", "-.5").
+// A value that is missing or empty is a problem too.
+CommandLine read_command_line(int argc, char **argv, std::initializer_list<Option> options, bool numbers);
+
+// Answers a problem, help or version, in that order, as answer_arguments() does; -1 when the
+// run goes on.
+int answer_command_line(const CommandLine &line, const char *program, const std::string &usage);
 
 } // namespace osc

@@ -35,11 +35,10 @@ bool unseen(char32_t c)
 
 } // namespace
 
-std::string escaped(const std::string &raw)
+std::string escaped(const std::string &raw, std::size_t shown)
 {
     // Walks the UTF-8 sequences: visible characters stay, the first `shown` of them; unseen
     // ones and bytes that are not UTF-8 are written \xNN, byte by byte.
-    constexpr std::size_t shown = 40;
     std::string out;
     std::size_t characters = 0;
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(raw[i]); };

@@ -3,6 +3,7 @@
 // show.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace osc {
@@ -11,7 +12,8 @@ namespace osc {
 // and every control or format character (one that shows nothing, as a zero-width space, or
 // turns what follows, as a bidirectional mark), and every byte that is not UTF-8, written as
 // its bytes \xNN, so that no escape sequence reaches the terminal and every character shows.
-std::string escaped(const std::string &raw);
+// `shown` is the count of characters kept before the "…".
+std::string escaped(const std::string &raw, std::size_t shown = 40);
 // The same in double quotes.
 std::string quoted(const std::string &raw);
 

@@ -1,0 +1,59 @@
+// Figures drawn by gnuplot: one of the project's gnuplot programs (built into the tool with
+// osc_embed_gp) runs on datablocks given on its standard input, and gives back a PNG image, a
+// drawing in text for the terminal, or the points of every plot as a table; a PNG then takes
+// the place of its target only when whole. Names and numbers reach gnuplot only as data.
+#pragma once
+
+#include "disk/replace.hpp"
+
+#include <string>
+#include <vector>
+
+namespace osc {
+
+// A datablock: its name in the program ("$points") and its lines, each ending in a newline.
+struct Datablock {
+    std::string name;
+    std::string lines;
+};
+
+// A variable set before the program runs, "name = value": a whole number, a double written
+// whole, or a fixed word of the tool's own (never text from a user or a file).
+struct Setting {
+    Setting(const char *name, int value);
+    Setting(const char *name, double value);
+    Setting(const char *name, const char *word);
+    std::string line;
+};
+
+// What gnuplot is to give back: a PNG image (pngcairo), a text drawing (dumb) or tables.
+enum class Kind { png, text, table };
+
+// What a drawing gave: the bytes, or why there are none.
+struct Figure {
+    std::string bytes; // the image, the drawing (ending in a newline) or the tables
+    std::string why;   // "" when drawn; else one clause, "o gnuplot falhou: ..."
+};
+
+// gnuplot's whole standard input: the settings, the datablocks, then the program.
+std::string gnuplot_input(const std::vector<Setting> &settings, const std::vector<Datablock> &blocks,
+                          const char *program);
+
+// Runs `gnuplot` (gnuplot_on_path) on `program` with `settings` and `blocks`, for `kind`.
+Figure draw(const std::string &gnuplot, const char *program, const std::vector<Setting> &settings,
+            const std::vector<Datablock> &blocks, Kind kind);
+
+// Writes `png` through `beside` (opened on `target`) and renames it over the target; false
+// having said "caller: não é possível escrever TARGET: reason" when it cannot.
+bool place(const char *caller, Replacement &beside, const std::string &target, const std::string &png);
+
+// Why the tables of a run (gnuplot's "set table") may not take the place of `file`, or "":
+// the name is free, holds tables, or is no regular file (/dev/stdout, a pipe), which is
+// written into.
+std::string why_table_not_replaceable(const char *file);
+
+// Opens `beside` on `target`, before the drawing, so that a directory that takes no file is
+// known first; false having said why, as place() does.
+bool open_beside(const char *caller, Replacement &beside, const std::string &target);
+
+} // namespace osc
