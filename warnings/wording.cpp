@@ -44,9 +44,9 @@ std::string warning(const std::string &head, const std::string &why)
     if (why.empty()) return head;
     const std::size_t room = 98;
     if (width(why) <= room) return head + "\n  " + why;
-    std::size_t cut = why.size();
+    std::size_t cut = why.rfind(' ');
     while (cut != std::string::npos && cut > 0 &&
-           (width(why.substr(0, cut)) > room || why[cut] != ' ' || !breaks_at(why, cut)))
+           (width(why.substr(0, cut)) > room || !breaks_at(why, cut)))
         cut = why.rfind(' ', cut - 1);
     if (cut == std::string::npos || cut == 0) return head + "\n  " + why;
     return head + "\n  " + why.substr(0, cut) + "\n  " + why.substr(cut + 1);
@@ -378,7 +378,8 @@ std::string sentence(const DrivenFinding &found)
                                         figure(std::abs(found.phase)) + " rad";
     const DrivenRemedy &r = found.remedy;
     const std::string within = "abaixo de " + tolerance_text();
-    std::string cure = offer(r.h, r.steps), detail;
+    std::string cure = offer(r.h, r.steps);
+    std::string detail;
     if (r.kind == DrivenRemedy::Kind::none) {
         cure = "nenhum passo menor a põe " + within;
         detail = "; nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo de "
