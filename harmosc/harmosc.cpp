@@ -112,8 +112,8 @@ void warn_if_pointless(double k, double m, double b, double w0, double gamma, do
     // said above, nothing has a physical sense).
     if (b < 0.0 && m > 0.0)
         osc::warn(program, "a constante de amortecimento b = " + text(b) +
-                                  " é negativa: em vez de amortecer, faz o movimento crescer, o "
-                                  "que não tem sentido físico");
+                                  " é negativa\n  em vez de amortecer, faz o movimento "
+                                  "crescer, o que não tem sentido físico");
     const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
     if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
         osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +

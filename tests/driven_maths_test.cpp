@@ -99,12 +99,12 @@ TEST(DrivenMaths, RunsSayWhatTheRowsShow)
     Sandbox box;
     const std::string said = warnings(box, DRIVENOSC, "1 0 1000 2", "3\n");
     for (const char *sentence :
-         {"forçada que o método calcula com h·wf = 6 não é a da física: passado o transitório (de "
-          "t = 18.4 em diante) as linhas oscilam com amplitude 0.468, 7.62 vezes a exata A(wf) = "
-          "0.0614, e com a fase atrasada 0.133 rad; com h = 0.2 e N = 10000,",
-          "forçada tem período 2.09 e as linhas, uma a cada h = 2, dão 1.05 por período, menos de "
-          "2: o gráfico mostra uma oscilação falsa, mais lenta, de período 44.4,"})
-        EXPECT_NE(said.find(std::string(": aviso: a oscilação ") + sentence), std::string::npos)
+         {"amplitude sai 7.62 vezes A(wf); com h = 0.2 e N = 10000 ficaria abaixo de 1%\n  com "
+          "h·wf = 6, passado o transitório, as linhas oscilam com amplitude 0.468 em vez\n  de "
+          "A(wf) = 0.0614, e com a fase atrasada 0.133 rad",
+          "oscilação forçada (período 2.09) tem só 1.05 linhas por período, menos de 2\n  uma a "
+          "cada h = 2: o gráfico mostra uma oscilação falsa, mais lenta, de período 44.4,"})
+        EXPECT_NE(said.find(std::string(": aviso: a ") + sentence), std::string::npos)
             << said;
     // After the transient the rows are Im(Y·e^(i·wf·t)) to their six digits.
     const Complex Y = osc::rk4_response(1, 0.25, 0.5, 3, 2);
@@ -119,8 +119,8 @@ TEST(DrivenMaths, RunsSayWhatTheRowsShow)
     EXPECT_EQ(warnings(box, DRIVENOSC, "1 0 9 2", "3\n").find("transitório"), std::string::npos);
     // 9.47 and 10.5 rows a period.
     EXPECT_NE(warnings(box, HARMOSC, "", "1\n44 1\n1 0\n20\n")
-                  .find("livre tem período 0.947 e as linhas, uma a cada h = 0.1, dão 9.47 por "
-                        "período, menos de 10: o gráfico, que as liga por segmentos, mostra"),
+                  .find("livre (período 0.947) tem só 9.47 linhas por período, menos de 10\n  uma "
+                        "a cada h = 0.1: o gráfico, que as liga por segmentos, mostra"),
               std::string::npos);
     EXPECT_EQ(warnings(box, HARMOSC, "", "1\n36 1\n1 0\n20\n").find("por período"),
               std::string::npos);

@@ -509,7 +509,7 @@ TEST(DataFiles, RowLengthsOnDisk)
 TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
 {
     const std::string warns = ": aviso: Oscilador_Kutta.dat pode chegar a ";
-    const std::string fills = " livres no disco; se o disco encher, a execução para aí e o "
+    const std::string fills = " livres no disco\n  se o disco encher, a execução para aí e o "
                               "ficheiro fica com as linhas completas escritas até então";
     const std::string refused = ": não é possível escrever ";
     struct Case {
@@ -563,9 +563,9 @@ TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
             EXPECT_EQ(run.err, "");
             continue;
         }
-        ASSERT_EQ(said.size(), 2u) << run.err;
-        EXPECT_EQ(said[0], c.said);
-        EXPECT_EQ(said[1], fs::path(c.program).filename().string() + ": não é possível escrever " +
+        ASSERT_EQ(said.size(), 3u) << run.err;
+        EXPECT_EQ(said[0] + "\n" + said[1], c.said);
+        EXPECT_EQ(said[2], fs::path(c.program).filename().string() + ": não é possível escrever " +
                                c.data_file + ": não há espaço livre no dispositivo; o ficheiro " +
                                "fica com as " + rows + " linhas completas escritas até então");
     }

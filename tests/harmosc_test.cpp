@@ -188,7 +188,7 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
         {"-4 1", "k/m = -4 é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows, false},
         {"4 -1", "k/m = -4 é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows, false},
         {"-4 -1", "a massa m = -1 é negativa: o movimento calculado não tem sentido físico", true},
-        {"4 1 -0.2", "a constante de amortecimento b = -0.2 é negativa: em vez de amortecer, faz "
+        {"4 1 -0.2", "a constante de amortecimento b = -0.2 é negativa\n  em vez de amortecer, faz "
                      "o movimento crescer, o que não tem sentido físico", true},
     };
     for (const Case &c : cases) {

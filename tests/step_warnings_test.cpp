@@ -298,87 +298,102 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
     };
     const Case cases[] = {
         {HARMOSC, "", "1\n25 1\n1 0\n9\n",
-         "harmosc: aviso: com h·w0 = 0.5 o método atrasa a oscilação: até t = 9 a posição "
-         "calculada chega a afastar-se da exata 2.2% da amplitude, porque a fase vai 0.0214 rad "
-         "atrasada, com um período de 1.2572 em vez de 2π/w0 = 1.2566, e a amplitude é 0.94% "
-         "menor do que a exata; um passo menor ajudaria, mas h = 0.1 é fixo: é k/m = 25 que "
-         "torna h·w0 grande\n"},
+         "harmosc: aviso: a posição afasta-se 2.2% da exata; h = 0.1 é fixo: baixe k/m\n"
+         "  até t = 9, com h·w0 = 0.5 o método atrasa a oscilação: a fase vai 0.0214 rad "
+         "atrasada, com um\n"
+         "  período de 1.2572 em vez de 2π/w0 = 1.2566, e a amplitude é 0.94% menor do que a "
+         "exata; é k/m = 25 que torna h·w0 grande\n"},
         {HARMOSC, "", "1\n5 1\n1 0\n1000\n", // within 1% up to t = 214.9
-         "harmosc: aviso: com h·w0 = 0.224 o método atrasa a oscilação: até t = 1000 a posição "
-         "calculada chega a afastar-se da exata 4.6% da amplitude, porque a fase vai 0.0458 rad "
-         "atrasada, com um período de 2.81 em vez de 2π/w0 = 2.8099, e a amplitude é 0.86% "
-         "menor do que a exata; h·w0 = 0.224 é pequeno, mas o desvio de cada passo acumula-se "
-         "nos 10000 passos até t = 1000; até t = 214 ficaria abaixo de 1%\n"},
+         "harmosc: aviso: a posição afasta-se 4.6% da exata; até t = 214 ficaria abaixo de 1%\n"
+         "  até t = 1000, com h·w0 = 0.224 o método atrasa a oscilação: a fase vai 0.0458 rad "
+         "atrasada, com um\n"
+         "  período de 2.81 em vez de 2π/w0 = 2.8099, e a amplitude é 0.86% menor do que a exata; "
+         "h·w0 = 0.224 é pequeno, mas o desvio de cada passo acumula-se nos 10000 passos até t = "
+         "1000\n"},
         {HARMOSC, "", "2\n196 1 30\n1 0\n5\n",
-         "harmosc: aviso: com h·|λ| = 2.04 o método amortece a parte do movimento que varia "
-         "como e^(λ·t) com λ = -20.4 mais devagar do que a física: em t = 0.226 a amplitude "
-         "calculada é 9.15 vezes a exata; até t = 5 a posição calculada chega a afastar-se da "
-         "exata 18% da amplitude; um passo menor ajudaria, mas h = 0.1 é fixo: é b/m = 30 que "
-         "torna h·|λ| grande\n"
-         "harmosc: aviso: com h·|λ| = 0.961 o método amortece a parte do movimento que varia "
-         "como e^(λ·t) com λ = -9.61 mais devagar do que a física: em t = 0.479 a amplitude "
-         "calculada é 7.6% maior do que a exata; até t = 5 a posição calculada chega a "
-         "afastar-se da exata 18% da amplitude; um passo menor ajudaria, mas h = 0.1 é fixo: "
-         "são k/m = 196 e b/m = 30 que tornam h·|λ| grande\n"},
+         "harmosc: aviso: a posição afasta-se 18% da exata; h = 0.1 é fixo: baixe b/m\n"
+         "  até t = 5, com h·|λ| = 2.04 o método amortece a parte do movimento que varia como "
+         "e^(λ·t)\n"
+         "  com λ = -20.4 mais devagar do que a física: em t = 0.226 a amplitude é 9.15 vezes a "
+         "exata; é b/m = 30 que torna h·|λ| grande\n"
+         "harmosc: aviso: a amplitude sai 7.6% maior do que a exata; h = 0.1 é fixo: baixe k/m e "
+         "b/m\n"
+         "  com h·|λ| = 0.961 o método amortece a parte do movimento que varia como e^(λ·t) com λ "
+         "= -9.61 mais\n"
+         "  devagar do que a física: em t = 0.479 a amplitude é 7.6% maior do que a exata; são "
+         "k/m = 196 e b/m = 30 que tornam h·|λ| grande\n"},
         {HARMOSC, "", "2\n1 1 -1000\n1 0\n20\n",
-         "harmosc: aviso: a constante de amortecimento b = -1000 é negativa: em vez de amortecer, "
-         "faz o movimento crescer, o que não tem sentido físico\n"
-         "harmosc: aviso: com h·|λ| = 100 o método faz crescer a parte do movimento que varia "
-         "como e^(λ·t) com λ = 1e+03 mais devagar do que a física: em t = 4.7 a amplitude "
-         "calculada é 5.92e-1730 vezes a exata; até t = 4.7 a posição calculada chega a "
-         "afastar-se da exata 100% da amplitude; um passo menor ajudaria, mas h = 0.1 é fixo: é "
-         "b/m = -1000 que torna h·|λ| grande\n"
-         "harmosc: aviso: por volta de t = 4.7 a solução calculada chega ao maior número que um "
-         "double guarda, 1.79769e+308, e daí em diante as linhas são inf e nan: a física faz a "
-         "solução crescer como e^(1e+03·t)\n"},
+         "harmosc: aviso: a constante de amortecimento b = -1000 é negativa\n"
+         "  em vez de amortecer, faz o movimento crescer, o que não tem sentido físico\n"
+         "harmosc: aviso: a posição afasta-se 100% da exata; h = 0.1 é fixo: baixe b/m\n"
+         "  até t = 4.7, com h·|λ| = 100 o método faz crescer a parte do movimento que varia como "
+         "e^(λ·t)\n"
+         "  com λ = 1e+03 mais devagar do que a física: em t = 4.7 a amplitude é 5.92e-1730 vezes "
+         "a exata; é b/m = -1000 que torna h·|λ| grande\n"
+         "harmosc: aviso: por volta de t = 4.7 a solução calculada passa o maior double\n"
+         "  o maior número que um double guarda, 1.79769e+308: daí em diante as linhas são inf e "
+         "nan; a física\n"
+         "  faz a solução crescer como e^(1e+03·t)\n"},
         {DRIVENOSC, "input_1a.txt", "1 0 1000 2",
-         "drivenosc: aviso: com h·w0 = 2 o método amortece a oscilação mais depressa do que a "
-         "física: em t = 18.4 a amplitude calculada é 48% menor do que a exata, e cada passo "
-         "roda a oscilação de 1.53 rad em vez de 1.94, com um período de 8.19 em vez de "
-         "2π/sqrt(w0² - β²) = 6.49; até t = 2000 a posição calculada chega a afastar-se da "
-         "exata 46% da amplitude; com h = 0.2 e N = 10000, até ao mesmo instante final, o "
-         "desvio ficaria abaixo de 1%\n"
-         "drivenosc: aviso: a oscilação forçada que o método calcula com h·wf = 2 não é a da "
-         "física: passado o transitório (de t = 18.4 em diante) as linhas oscilam com amplitude "
-         "0.54, 46% menor do que a exata A(wf) = 1, e com a fase atrasada 0.0131 rad; com h = "
-         "0.5 e N = 4000, até ao mesmo instante final, o desvio ficaria abaixo de 1%\n"
-         "drivenosc: aviso: a oscilação livre tem período 6.49 e as linhas, uma a cada h = 2, "
-         "dão 3.24 por período, menos de 10: o gráfico, que as liga por segmentos, mostra uma "
-         "linha quebrada aos bicos, em x(t) e no retrato de fase, e não uma curva suave\n"
-         "drivenosc: aviso: a oscilação forçada tem período 6.28 e as linhas, uma a cada h = 2, "
-         "dão 3.14 por período, menos de 10: o gráfico, que as liga por segmentos, mostra uma "
-         "linha quebrada aos bicos, em x(t) e no retrato de fase, e não uma curva suave\n"},
+         "drivenosc: aviso: a posição afasta-se 46% da exata; com h = 0.2 e N = 10000 ficaria "
+         "abaixo de 1%\n"
+         "  até t = 2000, com h·w0 = 2 o método amortece a oscilação mais depressa do que a "
+         "física:\n"
+         "  em t = 18.4 a amplitude é 48% menor do que a exata, e cada passo roda a oscilação de "
+         "1.53 rad em vez de 1.94\n"
+         "drivenosc: aviso: a amplitude sai 46% menor; com h = 0.5 e N = 4000 ficaria abaixo de "
+         "1%\n"
+         "  com h·wf = 2, passado o transitório, as linhas oscilam com amplitude 0.54 em vez de "
+         "A(wf) = 1, e\n"
+         "  com a fase atrasada 0.0131 rad\n"
+         "drivenosc: aviso: a oscilação livre (período 6.49) tem só 3.24 linhas por período, "
+         "menos de 10\n"
+         "  uma a cada h = 2: o gráfico, que as liga por segmentos, mostra uma linha quebrada aos "
+         "bicos, em\n"
+         "  x(t) e no retrato de fase, e não uma curva suave\n"
+         "drivenosc: aviso: a oscilação forçada (período 6.28) tem só 3.14 linhas por período, "
+         "menos de 10\n"
+         "  uma a cada h = 2: o gráfico, que as liga por segmentos, mostra uma linha quebrada aos "
+         "bicos, em\n"
+         "  x(t) e no retrato de fase, e não uma curva suave\n"},
         {DRIVENOSC, "input_1a.txt", "1 0 1000002 0.001",
-         "drivenosc: aviso: a partir de t = 1000 há linhas seguidas com o mesmo t, e a partir "
-         "de n = 1e+06 com o mesmo n: os números escritos têm seis algarismos significativos, "
-         "que a partir daí não distinguem t de t + 0.001 nem n de n + 1\n"},
+         "drivenosc: aviso: linhas seguidas repetem t a partir de t = 1000, e n a partir de n = "
+         "1e+06\n"
+         "  os números escritos têm seis algarismos significativos, que a partir daí não "
+         "distinguem t de t +\n"
+         "  0.001 nem n de n + 1\n"},
         {RKSTEPPER, "parametros_sistema.txt", "1 0 2 1e308",
-         "rkstepper: aviso: N·h passa o maior número que um double guarda, 1.79769e+308: a soma "
-         "do tempo chega a inf no passo 2, e daí em diante as linhas são inf e nan\n"
-         "rkstepper: aviso: com h·w0 = 1e+308 o passo é instável para a oscilação: passa o "
-         "limite do método, h·w0 = 2.9, e a solução calculada vai crescer sem limite, seja qual "
-         "for a física; um passo que mantenha o desvio abaixo de 1%, h = 0.2 ou menor, não "
-         "chegaria a N·h, que não é finito\n"},
+         "rkstepper: aviso: N·h passa o maior double: a soma do tempo chega a inf no passo 2\n"
+         "  o maior número que um double guarda é 1.79769e+308; daí em diante as linhas são inf e "
+         "nan\n"
+         "rkstepper: aviso: passo instável, cresce sem limite; h = 0.2 bastaria, mas N·h não é "
+         "finito\n"
+         "  com h·w0 = 1e+308 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual "
+         "for a física\n"},
         {RKSTEPPER, "parametros_sistema.txt", "1 0 1 1e10",
-         "rkstepper: aviso: com h·w0 = 1e+10 o passo é instável para a oscilação: passa o "
-         "limite do método, h·w0 = 2.9, e a solução calculada vai crescer sem limite, seja qual "
-         "for a física; um passo que mantenha o desvio abaixo de 1%, h = 0.2 ou menor, só "
-         "chegaria a t = 1e+10 com mais de 2147483647 passos, o maior N que se aceita\n"},
+         "rkstepper: aviso: passo instável, cresce sem limite; h = 0.2 bastaria, mas N passaria "
+         "do máximo\n"
+         "  com h·w0 = 1e+10 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual for "
+         "a física; só\n"
+         "  chegaria a t = 1e+10 com mais de 2147483647 passos, o maior N que se aceita\n"},
         {RKSTEPPER, "parametros_sistema.txt", "1 0 3 -100",
-         "rkstepper: aviso: h = -100 é negativo: a simulação corre para trás no tempo, de t = 0 "
-         "até t = -300, e o amortecimento, que para a frente faz decair o movimento, faz agora "
-         "crescer a solução como e^(0.25·|t|)\n"
-         "rkstepper: aviso: com h·w0 = 100 o método faz crescer a oscilação mais devagar do que "
-         "a física: em t = -300 a amplitude calculada é 1.99e-13 vezes a exata, e cada passo "
-         "roda a oscilação de 1.05 rad em vez de -96.8, com um período de 599 em vez de "
-         "2π/sqrt(w0² - β²) = 6.49; até t = -300 a posição calculada chega a afastar-se da "
-         "exata 100% da amplitude; com h = -0.2 e N = 1500, até ao mesmo instante final, o "
-         "desvio ficaria abaixo de 1%\n"},
+         "rkstepper: aviso: h = -100 é negativo: a simulação corre para trás, de t = 0 até t = "
+         "-300\n"
+         "  o amortecimento, que para a frente faz decair o movimento, faz agora crescer a "
+         "solução como\n"
+         "  e^(0.25·|t|)\n"
+         "rkstepper: aviso: a posição afasta-se 100% da exata; com h = -0.2 e N = 1500 ficaria "
+         "abaixo de 1%\n"
+         "  até t = -300, com h·w0 = 100 o método faz crescer a oscilação mais devagar do que a "
+         "física:\n"
+         "  em t = -300 a amplitude é 1.99e-13 vezes a exata, e cada passo roda a oscilação de "
+         "1.05 rad em vez de -96.8\n"},
         {RKSTEPPER, "parametros_sistema.txt", "0 0 1 0.9", // 0.116904 against 0.106349
-         "rkstepper: aviso: até t = 0.9 a posição calculada chega a afastar-se da exata 9.9% da "
-         "amplitude; com h = 0.5 e N = 2, até ao mesmo instante final, o desvio ficaria abaixo "
-         "de 1%\n"},
-        {HARMOSC, "", "1\n810 1\n0 0\n20\n", ""}}; // at rest, however unstable the step
+         "rkstepper: aviso: a posição afasta-se 9.9% da exata; com h = 0.5 e N = 2 ficaria abaixo "
+         "de 1%\n"
+         "  até t = 0.9\n"},
+        {HARMOSC, "", "1\n810 1\n0 0\n20\n",
+         ""}}; // at rest, however unstable the step
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.parameters) + " " + c.input);
         Sandbox reference;
@@ -395,6 +410,14 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, reference.run(c.program, quiet).out);
         EXPECT_EQ(run.err, c.said);
+        // Each warning's first line fits 100 columns.
+        for (const std::string &line : lines_of(run.err))
+            if (line.rfind("  ", 0) != 0) {
+                EXPECT_LE(std::count_if(line.begin(), line.end(),
+                                        [](char b) { return (b & 0xC0) != 0x80; }),
+                          100)
+                    << line;
+            }
     }
 }
 

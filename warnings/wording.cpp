@@ -21,6 +21,37 @@ std::string figure(double value, int digits = 3)
     return text;
 }
 
+// Characters, not bytes, as a terminal shows UTF-8 text.
+std::size_t width(const std::string &line)
+{
+    std::size_t count = 0;
+    for (const char c : line) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+// Whether a line may break at the space `at`: not inside "name = value".
+bool breaks_at(const std::string &text, std::size_t at)
+{
+    const std::size_t word_end = text.find(' ', at + 1);
+    return text[at - 1] != '=' && text.compare(at + 1, 1, "=") != 0 &&
+           (word_end == std::string::npos || text.compare(word_end, 3, " = ") != 0);
+}
+
+// A warning as it is read: the first line says what is wrong, how much and what to do; `why`
+// follows, indented, on at most two more lines, the first broken at a space by 100 columns.
+std::string warning(const std::string &head, const std::string &why)
+{
+    if (why.empty()) return head;
+    const std::size_t room = 98;
+    if (width(why) <= room) return head + "\n  " + why;
+    std::size_t cut = why.rfind(' ');
+    while (cut != std::string::npos && cut > 0 &&
+           (width(why.substr(0, cut)) > room || !breaks_at(why, cut)))
+        cut = why.rfind(' ', cut - 1);
+    if (cut == std::string::npos || cut == 0) return head + "\n  " + why;
+    return head + "\n  " + why.substr(0, cut) + "\n  " + why.substr(cut + 1);
+}
+
 // A count such as N in full digits, or as the data files write it beyond 10^15.
 std::string whole(double value)
 {
@@ -33,11 +64,11 @@ std::string whole(double value)
 // The tolerance as the sentences give it: "1%".
 std::string tolerance_text() { return figure(100.0 * tolerance) + "%"; }
 
-// "com h = ... e N = ..., até ao mesmo instante final, o desvio ficaria abaixo de 1%".
+// "com h = ... e N = ... ficaria abaixo de 1%", N steps of h reaching the same end.
 std::string offer(double h, double steps)
 {
-    return "com h = " + text(h) + " e N = " + whole(steps) +
-           ", até ao mesmo instante final, o desvio ficaria abaixo de " + tolerance_text();
+    return "com h = " + text(h) + " e N = " + whole(steps) + " ficaria abaixo de " +
+           tolerance_text();
 }
 
 // A time as a sentence gives it: three significant digits, written as in the data files.
@@ -119,54 +150,65 @@ Named named(const StepFindings &found, const ModeFinding &mode)
             "h·|λ|", cause};
 }
 
-std::string remedy(const StepFindings &found, const ModeFinding &mode, const Named &name)
+// Which constants a fixed step asks to make smaller.
+std::string smaller(Cause cause)
+{
+    return cause == Cause::spring ? "k/m" : cause == Cause::damping ? "b/m" : "k/m e b/m";
+}
+
+// What keeps a mode within the tolerance: a clause for the first line, and its detail.
+std::pair<std::string, std::string> remedy(const StepFindings &found, const ModeFinding &mode,
+                                           const Named &name)
 {
     const Remedy &r = mode.remedy;
     const Grid &grid = found.grid;
-    const double t_end = grid.steps * grid.h;
+    const std::string t_end = text(grid.steps * grid.h);
     const std::string within = "abaixo de " + tolerance_text();
     const std::string small = name.label + " = " + figure(std::abs(mode.z)) +
                               " é pequeno, mas o desvio de cada passo acumula-se nos " +
                               text(grid.steps) + " passos";
-    const std::string prefix = r.by_length ? small + "; " : "";
-    const std::string would = prefix + "um passo que mantenha o desvio " + within + ", h = " +
-                              text(r.h) + " ou menor, ";
+    const std::string prefix = r.by_length ? small : "";
+    const std::string then = r.by_length ? small + "; " : "";
+    const std::string would = "h = " + text(r.h) + " bastaria, mas ";
     switch (r.kind) {
     case Remedy::Kind::shorter_run:
-        return small + " até t = " + text(t_end) + "; até t = " + time_below(r.until) +
-               " ficaria " + within;
+        return {"até t = " + time_below(r.until) + " ficaria " + within,
+                small + " até t = " + t_end};
     case Remedy::Kind::constants:
-        return "um passo menor ajudaria, mas h = " + text(grid.h) + " é fixo: " + name.cause +
-               " " + name.label + " grande";
+        return {"h = " + text(grid.h) + " é fixo: baixe " + smaller(mode.cause),
+                name.cause + " " + name.label + " grande"};
     case Remedy::Kind::no_step:
-        return prefix + "nenhum passo mantém o desvio " + within + " até t = " + text(t_end);
-    case Remedy::Kind::step: return prefix + offer(r.h, r.steps);
-    case Remedy::Kind::end_not_finite: return would + "não chegaria a N·h, que não é finito";
+        return {"nenhum passo o mantém " + within + " até t = " + t_end, prefix};
+    case Remedy::Kind::step: return {offer(r.h, r.steps), prefix};
+    case Remedy::Kind::end_not_finite: return {would + "N·h não é finito", prefix};
     case Remedy::Kind::too_many_steps:
-        return would + "só chegaria a t = " + text(t_end) + " com mais de " + whole(r.steps) +
-               " passos, o maior N que se aceita";
+        return {would + "N passaria do máximo",
+                then + "só chegaria a t = " + t_end + " com mais de " + whole(r.steps) +
+                    " passos, o maior N que se aceita"};
     case Remedy::Kind::stalls: break;
     }
-    return would + "só chegaria a t = " + text(t_end) + " com N = " + whole(r.steps) +
-           " passos, e a soma do tempo deixa de avançar antes disso";
+    return {would + "a soma do tempo para antes",
+            then + "só chegaria a t = " + t_end + " com N = " + whole(r.steps) +
+                " passos, e a soma do tempo deixa de avançar antes disso"};
 }
 
 // How the computed oscillation turns against the exact one: a verb, and a clause that says by
 // how much, with the period either way.
-std::pair<std::string, std::string> turn(const StepFindings &found, const Turn &t)
+std::pair<std::string, std::string> turn(const StepFindings &found, const Turn &t,
+                                         bool with_periods = true)
 {
     const auto [period, exact_period] = apart(t.period, t.exact_period);
-    const std::string periods = "com um período de " + period + " em vez de " +
+    const std::string periods = !with_periods ? std::string() : ", com um período de " + period + " em vez de " +
                                 (found.beta == 0.0 ? "2π/w0" : "2π/sqrt(w0² - β²)") + " = " +
                                 exact_period;
     if (!t.per_step) {
         const bool behind = t.phase * t.exact < 0.0;
         return {behind ? "atrasa a oscilação" : "adianta a oscilação",
                 "a fase vai " + figure(std::abs(t.phase)) + " rad " +
-                    (behind ? "atrasada" : "adiantada") + ", " + periods};
+                    (behind ? "atrasada" : "adiantada") + periods};
     }
     return {"perde a fase da oscilação", "cada passo roda a oscilação de " + figure(t.step) +
-                                             " rad em vez de " + figure(t.exact) + ", " + periods};
+                                             " rad em vez de " + figure(t.exact) + periods};
 }
 
 std::string effect(const ModeFinding &mode, const std::string &what)
@@ -183,47 +225,57 @@ std::string effect(const ModeFinding &mode, const std::string &what)
     return "amortece " + what + " mais devagar do que a física";
 }
 
-// The run's own error: "até t = 20 a posição calculada chega a afastar-se da exata 5.1% da
-// amplitude".
+// The run's own error, said once a run, by the first warning about the free motion.
 std::string strays(const StepFindings &found)
 {
-    return "até t = " + time_figure(found.run_until) +
-           " a posição calculada chega a afastar-se da exata " + percent(found.run_error) +
-           " da amplitude";
+    return "a posição afasta-se " + percent(found.run_error) + " da exata";
+}
+
+std::string until(const StepFindings &found)
+{
+    return "até t = " + time_figure(found.run_until);
 }
 
 std::string run_sentence(const StepFindings &found, const RunErrorFinding &run)
 {
-    const std::string said = strays(found) + "; ";
-    if (run.fixed) return said + "um passo menor ajudaria, mas h = " + text(found.grid.h) + " é fixo";
+    const std::string h = text(found.grid.h);
+    if (run.fixed) return warning(strays(found) + "; h = " + h + " é fixo", until(found));
     if (std::isnan(run.h))
-        return said + "nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo "
-                      "de h = " + text(found.grid.h) + ", o poria abaixo de " + tolerance_text();
-    return said + offer(run.h, run.steps);
+        return warning(strays(found) + "; nenhum passo menor a põe abaixo de " +
+                           tolerance_text(),
+                       until(found) + "; nenhum passo de 1, 2 ou 5 vezes uma potência de dez, "
+                                      "até um milionésimo de h = " + h + ", o faria");
+    return warning(strays(found) + "; " + offer(run.h, run.steps), until(found));
 }
 
-std::string mode_sentence(const StepFindings &found, const ModeFinding &mode)
+// One mode: the first to speak says the run's own error on its first line.
+std::string mode_sentence(const StepFindings &found, const ModeFinding &mode, bool first)
 {
     const Named name = named(found, mode);
-    const std::string size = name.label + " = " + figure(std::abs(mode.z));
-    const std::string cure = "; " + remedy(found, mode, name);
+    const std::string size = "com " + name.label + " = " + figure(std::abs(mode.z));
+    const auto [cure, detail] = remedy(found, mode, name);
+    const std::string more = detail.empty() ? "" : "; " + detail;
     if (mode.kind == ModeFinding::Kind::unstable)
-        return "com " + size + " o passo é instável para " + name.what +
-               ": passa o limite do método, " + name.label + " = " + figure(mode.limit) +
-               ", e a solução calculada vai crescer sem limite, seja qual for a física" + cure;
+        return warning("passo instável, cresce sem limite; " + cure,
+                       size + " passa o limite do método para " + name.what + ", " +
+                           name.label + " = " + figure(mode.limit) +
+                           ", seja qual for a física" + more);
     const Deviation &d = mode.deviation;
-    const std::string when = time_figure(mode.until);
+    const std::string since = first ? until(found) + ", " : "";
     if (mode.kind == ModeFinding::Kind::phase) {
         const auto [verb, clause] = turn(found, mode.turn);
         const std::string amplitude =
             mode.amplitude_said ? ", e a amplitude é " + comparison(d.log_amplitude) : "";
-        return "com " + size + " o método " + verb + ": " + strays(found) + ", porque " +
-               clause + amplitude + cure;
+        return warning((first ? strays(found) : "o método " + verb) + "; " + cure,
+                       since + size + " o método " + verb + ": " + clause + amplitude + more);
     }
-    const std::string phase = mode.phase_off ? ", e " + turn(found, mode.turn).second : "";
-    return "com " + size + " o método " + effect(mode, name.what) + ": em t = " + when +
-           " a amplitude calculada é " + comparison(d.log_amplitude) + phase + "; " +
-           strays(found) + cure;
+    const std::string phase =
+        mode.phase_off ? ", e " + turn(found, mode.turn, false).second : "";
+    return warning(
+        (first ? strays(found) : "a amplitude sai " + comparison(d.log_amplitude)) + "; " + cure,
+        since + size + " o método " + effect(mode, name.what) + ": em t = " +
+            time_figure(mode.until) + " a amplitude é " +
+            comparison(d.log_amplitude) + phase + more);
 }
 
 std::string overflow_sentence(const StepFindings &found, const OverflowFinding &o)
@@ -231,8 +283,9 @@ std::string overflow_sentence(const StepFindings &found, const OverflowFinding &
     const std::string limit = "maior número que um double guarda, " + text(DBL_MAX);
     const std::string start = "x0 = " + text(found.x0) + " e v0 = " + text(found.v0);
     if (o.kind == OverflowFinding::Kind::start)
-        return start + " estão tão perto do " + limit +
-               ", que as somas de um passo o podem passar, e as linhas ficar inf e nan";
+        return warning(start + " estão perto demais do maior double",
+                       "o " + limit + ": as somas de um passo podem passá-lo, e as linhas "
+                                      "ficar inf e nan");
     const std::string cause =
         o.cause == OverflowFinding::Cause::backward_growth
             ? "para trás no tempo, o amortecimento faz a solução crescer como e^(" +
@@ -242,10 +295,11 @@ std::string overflow_sentence(const StepFindings &found, const OverflowFinding &
             : "a partir de " + start + " a solução cresce até lá";
     const std::string when = "por volta de t = " + time_figure(o.time);
     if (o.kind == OverflowFinding::Kind::near)
-        return when + " a solução calculada chega tão perto do " + limit +
-               ", que as somas de um passo o podem passar, e as linhas ficar inf e nan: " + cause;
-    return when + " a solução calculada chega ao " + limit +
-           ", e daí em diante as linhas são inf e nan: " + cause;
+        return warning(when + " a solução calculada chega perto demais do maior double",
+                       "o " + limit + ": as somas de um passo podem passá-lo, e as linhas "
+                                      "ficar inf e nan; " + cause);
+    return warning(when + " a solução calculada passa o maior double",
+                   "o " + limit + ": daí em diante as linhas são inf e nan; " + cause);
 }
 
 // "391 GB": three significant digits in the units of the file system's own tools.
@@ -269,20 +323,26 @@ std::vector<std::string> sentences(const StepFindings &found)
     std::vector<std::string> said;
     const double h = found.grid.h;
     if (found.backward)
-        said.push_back("h = " + text(h) +
-                       " é negativo: a simulação corre para trás no tempo, de t = 0 até t = " +
-                       text(found.grid.steps * h) +
-                       (found.backward_growth > 0.0
-                            ? ", e o amortecimento, que para a frente faz decair o movimento, "
-                              "faz agora crescer a solução como e^(" +
-                                  figure(found.backward_growth) + "·|t|)"
-                            : ""));
+        said.push_back(warning(
+            "h = " + text(h) + " é negativo: a simulação corre para trás, de t = 0 até t = " +
+                text(found.grid.steps * h),
+            found.backward_growth > 0.0
+                ? "o amortecimento, que para a frente faz decair o movimento, faz agora crescer "
+                  "a solução como e^(" + figure(found.backward_growth) + "·|t|)"
+                : ""));
     if (found.time_overflows)
-        said.push_back("N·h passa o maior número que um double guarda, " + text(DBL_MAX) +
-                       ": a soma do tempo chega a inf " +
-                       (found.overflow_step_estimated ? "por volta do passo " : "no passo ") +
-                       whole(found.overflow_step) + ", e daí em diante as linhas são inf e nan");
-    for (const ModeFinding &mode : found.modes) said.push_back(mode_sentence(found, mode));
+        said.push_back(warning("N·h passa o maior double: a soma do tempo chega a inf " +
+                                   std::string(found.overflow_step_estimated
+                                                   ? "por volta do passo "
+                                                   : "no passo ") +
+                                   whole(found.overflow_step),
+                               "o maior número que um double guarda é " + text(DBL_MAX) +
+                                   "; daí em diante as linhas são inf e nan"));
+    bool first = true; // the run's own error is said once, by the first mode that strays
+    for (const ModeFinding &mode : found.modes) {
+        said.push_back(mode_sentence(found, mode, first));
+        first = first && mode.kind == ModeFinding::Kind::unstable;
+    }
     if (found.run) said.push_back(run_sentence(found, *found.run));
     if (found.overflow) said.push_back(overflow_sentence(found, *found.overflow));
     return said;
@@ -292,22 +352,24 @@ std::string sentence(const RepeatFinding &found)
 {
     if (found.still) return "h = 0: o tempo não avança, e todas as linhas têm t = 0";
     const bool both = !std::isnan(found.n);
-    return "a partir de t = " + text(found.t) + " há linhas seguidas com o mesmo t" +
-           (both ? ", e a partir de n = " + text(found.n) + " com o mesmo n" : "") +
-           ": os números escritos têm seis algarismos significativos, que a partir daí não "
-           "distinguem t de t " +
-           (found.h < 0.0 ? "- " : "+ ") + text(std::abs(found.h)) +
-           (both ? " nem n de n + 1" : "");
+    const std::string head = "linhas seguidas repetem t a partir de t = " + text(found.t) +
+                             (both ? ", e n a partir de n = " + text(found.n) : "");
+    return warning(head, "os números escritos têm seis algarismos significativos, que a partir "
+                         "daí não distinguem t de t " +
+                             std::string(found.h < 0.0 ? "- " : "+ ") + text(std::abs(found.h)) +
+                             (both ? " nem n de n + 1" : ""));
 }
 
+// The end of the transient is named once a run, by the free motion's warning (the time of
+// its horizon); the forced oscillation's warning only says "passado o transitório".
 std::string sentence(const DrivenFinding &found)
 {
     const double ratio = found.amplitude / found.exact_amplitude;
-    std::string amplitude = figure(ratio) + " vezes a exata";
+    std::string amplitude = figure(ratio) + " vezes A(wf)";
     if (ratio >= 0.5 && ratio <= 2.0) {
         const double share = 100.0 * std::abs(ratio - 1.0);
         amplitude = (share >= 10.0 ? std::to_string(std::llround(share)) : figure(share)) +
-                    "% " + (ratio < 1.0 ? "menor" : "maior") + " do que a exata";
+                    "% " + (ratio < 1.0 ? "menor" : "maior");
     }
     const std::string phase = std::abs(found.phase) < 5e-4
                                   ? "a fase certa"
@@ -316,20 +378,22 @@ std::string sentence(const DrivenFinding &found)
                                         figure(std::abs(found.phase)) + " rad";
     const DrivenRemedy &r = found.remedy;
     const std::string within = "abaixo de " + tolerance_text();
-    const std::string cure =
-        r.kind == DrivenRemedy::Kind::none
-            ? "nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo de h = " +
-                  text(r.h_now) + ", o poria " + within
-        : r.kind == DrivenRemedy::Kind::too_many_steps
-            ? "com h = " + text(r.h) + " o desvio ficaria " + within +
-                  ", mas seriam precisos N = " + whole(r.steps) +
-                  " passos até ao mesmo instante final, mais do que a execução permite"
-            : offer(r.h, r.steps);
-    return "a oscilação forçada que o método calcula com h·wf = " + figure(found.h_wf) +
-           " não é a da física: passado o transitório (de t = " + figure(found.settled) +
-           " em diante) as linhas oscilam com amplitude " + figure(found.amplitude) + ", " +
-           amplitude + " A(wf) = " + figure(found.exact_amplitude) + ", e com " + phase + "; " +
-           cure;
+    std::string cure = offer(r.h, r.steps);
+    std::string detail;
+    if (r.kind == DrivenRemedy::Kind::none) {
+        cure = "nenhum passo menor a põe " + within;
+        detail = "; nenhum passo de 1, 2 ou 5 vezes uma potência de dez, até um milionésimo de "
+                 "h = " + text(r.h_now) + ", o faria";
+    } else if (r.kind == DrivenRemedy::Kind::too_many_steps) {
+        cure = "h = " + text(r.h) + " ficaria " + within + ", mas com N demais";
+        detail = "; seriam precisos N = " + whole(r.steps) +
+                 " passos até ao mesmo instante final, mais do que a execução permite";
+    }
+    return warning("a amplitude sai " + amplitude + "; " + cure,
+                   "com h·wf = " + figure(found.h_wf) +
+                       ", passado o transitório, as linhas oscilam com amplitude " +
+                       figure(found.amplitude) + " em vez de A(wf) = " +
+                       figure(found.exact_amplitude) + ", e com " + phase + detail);
 }
 
 std::string sentence(const RowsFinding &found)
@@ -337,22 +401,23 @@ std::string sentence(const RowsFinding &found)
     const std::string start =
         std::string(found.of == RowsFinding::Of::free ? "a oscilação livre"
                                                       : "a oscilação forçada") +
-        " tem período " + figure(found.period) + " e as linhas, uma a cada h = " +
-        text(found.h) + ", dão " + figure(found.rows) + " por período, menos de ";
+        " (período " + figure(found.period) + ") tem só " + figure(found.rows) +
+        " linhas por período, menos de ";
+    const std::string each = "uma a cada h = " + text(found.h) + ": ";
     switch (found.kind) {
     case RowsFinding::Kind::broken_line:
-        return start + figure(smooth_rows) +
-               ": o gráfico, que as liga por segmentos, mostra uma linha quebrada aos bicos, em "
-               "x(t) e no retrato de fase, e não uma curva suave";
+        return warning(start + figure(smooth_rows),
+                       each + "o gráfico, que as liga por segmentos, mostra uma linha quebrada "
+                              "aos bicos, em x(t) e no retrato de fase, e não uma curva suave");
     case RowsFinding::Kind::constant:
-        return start + figure(nyquist_rows) +
-               ": caem todas na mesma fase e o gráfico mostra uma constante em vez da "
-               "oscilação (aliasing)";
+        return warning(start + figure(nyquist_rows),
+                       each + "caem todas na mesma fase e o gráfico mostra uma constante em vez "
+                              "da oscilação (aliasing)");
     case RowsFinding::Kind::alias: break;
     }
-    return start + figure(nyquist_rows) +
-           ": o gráfico mostra uma oscilação falsa, mais lenta, de período " +
-           figure(found.apparent) + ", que não existe no movimento (aliasing)";
+    return warning(start + figure(nyquist_rows),
+                   each + "o gráfico mostra uma oscilação falsa, mais lenta, de período " +
+                       figure(found.apparent) + ", que não existe no movimento (aliasing)");
 }
 
 std::string sentence(const char *file, const DiskFinding &found)
@@ -362,9 +427,9 @@ std::string sentence(const char *file, const DiskFinding &found)
     if (found.kind == DiskFinding::Kind::cannot_fit)
         return std::string("não é possível escrever ") + file + ": ocuparia cerca de " +
                size_text(found.bytes) + lines + "; nenhum ficheiro foi alterado";
-    return std::string(file) + " pode chegar a " + size_text(found.bytes) + lines +
-           "; se o disco encher, a execução para aí e o ficheiro fica com as linhas completas "
-           "escritas até então";
+    return warning(std::string(file) + " pode chegar a " + size_text(found.bytes) + lines,
+                   "se o disco encher, a execução para aí e o ficheiro fica com as linhas "
+                   "completas escritas até então");
 }
 
 } // namespace osc
