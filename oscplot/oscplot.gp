@@ -114,9 +114,15 @@ if (layout eq "png") {
   set multiplot layout 2,1 title name[1] noenhanced
   set key below horizontal
   set xlabel "tempo"
-  set ylabel "posição, velocidade"
-  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 with lines linewidth 2 title "velocidade"'
+  # Position on the left axis and velocity on the right, each on a scale of its own: with a
+  # stiff spring v is w0 times x.
+  set ylabel "posição" textcolor linetype 1
+  set y2label "velocidade" textcolor linetype 2
+  set ytics nomirror
+  set y2tics
+  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 axes x1y2 with lines linewidth 2 title "velocidade"'
   eval draw
+  unset y2tics; unset y2label; set ytics mirror
 } else {
   set multiplot layout 3,1
   set key below horizontal noenhanced
@@ -130,7 +136,7 @@ if (layout eq "png") {
 }
 # The phase portrait in a square panel, each axis with units of its own.
 set xlabel "posição"
-set ylabel "velocidade"
+set ylabel "velocidade" textcolor default
 set size ratio 1
 set xtics nice((xmax - xmin) / 5)
 set ytics nice((vmax - vmin) / 5)
