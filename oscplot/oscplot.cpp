@@ -41,7 +41,7 @@ namespace {
 
 constexpr const char *program = "oscplot";
 
-constexpr std::string_view usage = R"(uso: oscplot [-o FIGURA.png | -t] [--tabela TABELA] FICHEIRO...
+constexpr std::string_view usage = R"(uso: oscplot [-o FIGURA.png | -t] [--titulo TEXTO] [--tabela TABELA] FICHEIRO...
      oscplot -h | --help | --version
 
 Desenha os ficheiros de dados do harmosc, drivenosc e rkstepper com o gnuplot: a posição e
@@ -55,6 +55,8 @@ o último, o mais baixo e o mais alto ponto de cada curva, e a figura é a mesma
                   uma FIGURA que já existe só é substituída se for uma imagem PNG
   -t              desenha no terminal (tamanho de COLUMNS e LINES, ou 100x30), sem
                   escrever nenhum ficheiro; recusa mais ficheiros do que a legenda leva
+  --titulo TEXTO  põe TEXTO (as constantes da corrida, por exemplo) no título da figura,
+                  tal como está; não com -t
   --tabela TABELA em vez de desenhar, escreve em TABELA os pontos que cada curva da figura
                   desenharia, tal como o gnuplot os recebe ("set table"); nenhuma figura
                   é escrita; uma TABELA que já existe só é substituída se for uma tabela
@@ -76,6 +78,8 @@ struct Options {
     bool terminal = false;
     std::string table;
     bool has_table = false;
+    std::string title;
+    bool has_title = false;
     std::vector<std::string> files;
 };
 
@@ -129,17 +133,15 @@ public:
             for (const osc::Row &point : phase[run]) row(block, point, false);
         }
         blocks_.push_back({"$p" + number, std::move(block)});
-        // The name as gnuplot shows it: control characters (a newline, say) as "?".
-        constexpr char digits[] = "0123456789abcdef";
-        std::size_t characters = 0;
-        for (const char c : name) {
-            const auto byte = static_cast<unsigned char>(c < 0x20 || c == 0x7f ? '?' : c);
-            names_ += digits[byte >> 4U];
-            names_ += digits[byte & 15U];
-            if ((byte & 0xC0U) != 0x80U) ++characters;
-        }
-        names_ += '\n';
-        longest_ = std::max(longest_, characters);
+        longest_ = std::max(longest_, hex_line(names_, name));
+    }
+
+    // A title over the figure, any text; it follows the names in $names.
+    void title(const std::string &text)
+    {
+        title_.clear();
+        hex_line(title_, text);
+        titled_ = true;
     }
 
     int files() const { return files_; }
@@ -166,16 +168,32 @@ public:
     std::vector<osc::Setting> settings(const char *layout, int columns, int lines, bool tables) const
     {
         return {{"layout", layout}, {"files", files_}, {"columns", columns}, {"lines", lines},
-                {"tables", tables ? 1 : 0}};
+                {"tables", tables ? 1 : 0}, {"titled", titled_ ? 1 : 0}};
     }
     std::vector<osc::Datablock> blocks() const
     {
-        std::vector<osc::Datablock> all{{"$names", names_}};
+        std::vector<osc::Datablock> all{{"$names", names_ + title_}};
         all.insert(all.end(), blocks_.begin(), blocks_.end());
         return all;
     }
 
 private:
+    // Appends `text` to `into` hex-encoded, one line, as gnuplot is to show it: control
+    // characters (a newline, say) as "?"; returns its characters.
+    static std::size_t hex_line(std::string &into, const std::string &text)
+    {
+        constexpr char digits[] = "0123456789abcdef";
+        std::size_t characters = 0;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c < 0x20 || c == 0x7f ? '?' : c);
+            into += digits[byte >> 4U];
+            into += digits[byte & 15U];
+            if ((byte & 0xC0U) != 0x80U) ++characters;
+        }
+        into += '\n';
+        return characters;
+    }
+
     static void number(std::string &into, double value)
     {
         char text[32];
@@ -208,6 +226,8 @@ private:
     double highs_[3] = {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
                         std::numeric_limits<double>::lowest()};
     std::string names_;
+    std::string title_;
+    bool titled_ = false;
     std::vector<osc::Datablock> blocks_;
 };
 
@@ -343,6 +363,7 @@ int draw_together(Run &run)
     if (options.has_figure && !options.has_table && !osc::open_beside(program, beside, options.figure)) return 1;
     int status = 0;
     Drawing drawing;
+    if (options.has_title) drawing.title(options.title);
     std::string shown;
     for (const std::string &file : options.files) {
         osc::DataSource source;
@@ -380,6 +401,7 @@ int draw_each(Run &run)
         }
         osc::Replacement beside;
         Drawing drawing;
+        if (options.has_title) drawing.title(options.title);
         std::string out;
         if ((!options.has_table && !osc::open_beside(program, beside, target)) ||
             !prepare(file, source, drawing) || !plot(run, drawing, "png", file, out)) {
@@ -425,12 +447,14 @@ int run(int argc, char **argv)
         argc, argv,
         {{"-o", &options.has_figure, &options.figure, "o nome da figura"},
          {"-t", &options.terminal},
-         {"--tabela", &options.has_table, &options.table, "o nome da tabela"}},
+         {"--tabela", &options.has_table, &options.table, "o nome da tabela"},
+         {"--titulo", &options.has_title, &options.title, "o título"}},
         false);
     if (const int status = osc::answer_command_line(line, program, std::string(usage)); status >= 0)
         return status;
     options.files = line.operands;
     if (options.has_figure && options.terminal) return bad_usage("-o e -t não se combinam");
+    if (options.has_title && options.terminal) return bad_usage("--titulo e -t não se combinam");
     if (options.files.empty()) return bad_usage("nenhum ficheiro de dados");
     if ((options.has_figure && kept(options.figure, osc::why_not_replaceable(options.figure.c_str()))) ||
         (options.has_table && kept(options.table, osc::why_table_not_replaceable(options.table.c_str()))))

@@ -5,6 +5,7 @@
 #            portrait in the terminal)
 #   files    the number of files; file i was thinned into $ti ("t x v") and $pi ("x v"), and
 #            line i of $names is its name, hex-encoded, so that no name is ever program text
+#   titled   1 when line files + 1 of $names is a title for the figure (--titulo), hex-encoded too
 #   columns, lines   the terminal's size, for "text"
 #   tables   1 to write every plot's points as a table instead of drawing it
 # Everything gnuplot writes, the PNG image, the text drawing or the tables, goes to its standard
@@ -14,12 +15,12 @@ tfile(i) = sprintf("$t%d", i)
 pfile(i) = sprintf("$p%d", i)
 
 # The file names, decoded byte by byte.
-array hex[files]
-array name[files]
+array hex[files + titled]
+array name[files + titled]
 k = 0
 stats $names using (k = k + 1, hex[k] = strcol(1), 0) nooutput
 digit(c) = strstrt("0123456789abcdef", c) - 1
-do for [i = 1:files] {
+do for [i = 1:files + titled] {
   name[i] = ""
   do for [j = 1:strlen(hex[i]) - 1:2] {
     name[i] = name[i] . sprintf("%c", 16 * digit(hex[i][j:j]) + digit(hex[i][j + 1:j + 1]))
@@ -111,14 +112,20 @@ if (tables) {
 set output
 set grid
 if (layout eq "png") {
-  set multiplot layout 2,1 title name[1] noenhanced
+  set multiplot layout 2,1 title (titled ? name[2] . "\n" . name[1] : name[1]) noenhanced
   set key below horizontal
   set xlabel "tempo"
-  set ylabel "posição, velocidade"
-  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 with lines linewidth 2 title "velocidade"'
+  # Position on the left axis and velocity on the right, each on a scale of its own: with a
+  # stiff spring v is w0 times x.
+  set ylabel "posição" textcolor linetype 1
+  set y2label "velocidade" textcolor linetype 2
+  set ytics nomirror
+  set y2tics
+  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 axes x1y2 with lines linewidth 2 title "velocidade"'
   eval draw
+  unset y2tics; unset y2label; set ytics mirror
 } else {
-  set multiplot layout 3,1
+  if (titled) { set multiplot layout 3,1 title name[files + 1] noenhanced } else { set multiplot layout 3,1 }
   set key below horizontal noenhanced
   set xlabel "tempo"
   set ylabel "posição"
@@ -130,7 +137,7 @@ if (layout eq "png") {
 }
 # The phase portrait in a square panel, each axis with units of its own.
 set xlabel "posição"
-set ylabel "velocidade"
+set ylabel "velocidade" textcolor default
 set size ratio 1
 set xtics nice((xmax - xmin) / 5)
 set ytics nice((vmax - vmin) / 5)

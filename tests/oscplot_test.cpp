@@ -356,7 +356,10 @@ TEST(Oscplot, AnyNameIsJustAName)
         };
         const Mode modes[] = {{{"--", c.data_file}, c.data_file + ".png", 1000},
                               {{"-o", c.figure, "--", c.data_file}, c.figure, 1400},
-                              {{"-t", "--", c.data_file}, "", 0}};
+                              {{"-t", "--", c.data_file}, "", 0},
+                              {{"--titulo", c.data_file + "\\\"\n;", "-o", c.figure, "--", c.data_file},
+                               c.figure,
+                               1400}};
         for (const Mode &mode : modes) {
             SCOPED_TRACE(mode.arguments[0]);
             const auto before = snapshot(box);
