@@ -31,18 +31,22 @@ constexpr bool columns_of_count(int count, Columns &columns)
     return false;
 }
 
-// A program's data files, in the order it opens them, and their columns.
+// A program's data files, in the order it opens them, their columns, and the file it reads
+// "x0 v0 N h" from, if any.
 struct Layout {
     const char *program;
     std::array<const char *, 3> files; // nullptr after the last
     Columns columns;
+    const char *parameters = nullptr;
 };
 
 inline constexpr Layout harmosc_layout{"harmosc", {"Oscilador_Kutta.dat"}, Columns::t_x_v};
 // One file per driving frequency: w0/3, w0 and 3·w0, the menu's choices 1, 2 and 3.
 inline constexpr Layout drivenosc_layout{
-    "drivenosc", {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat", "Kutta_1a_3w0.dat"}, Columns::n_t_x_v};
-inline constexpr Layout rkstepper_layout{"rkstepper", {"RK_generico_1b.txt"}, Columns::t_x_v};
+    "drivenosc", {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat", "Kutta_1a_3w0.dat"}, Columns::n_t_x_v,
+    "input_1a.txt"};
+inline constexpr Layout rkstepper_layout{"rkstepper", {"RK_generico_1b.txt"}, Columns::t_x_v,
+                                         "parametros_sistema.txt"};
 
 // The layout of a program by its name; nullptr for any other name.
 const Layout *layout_of(std::string_view program);

@@ -28,7 +28,7 @@
 namespace {
 
 const char *const program = "drivenosc";
-const char *const parameter_file = "input_1a.txt";
+const char *const parameter_file = osc::drivenosc_layout.parameters;
 
 // One data file per driving frequency, in the order of the menu: w0/3, w0, 3 w0.
 const std::array<const char *, 3> &data_files = osc::drivenosc_layout.files;

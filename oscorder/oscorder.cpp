@@ -39,7 +39,7 @@
 namespace {
 
 const char *const program = "oscorder";
-const char *const parameter_file = "parametros_sistema.txt";
+const char *const parameter_file = osc::rkstepper_layout.parameters;
 const char *const data_file = osc::rkstepper_layout.files[0];
 
 const char *const usage =

@@ -42,7 +42,7 @@ double v1;
 namespace {
 
 const char *const program = "rkstepper";
-const char *const parameter_file = "parametros_sistema.txt";
+const char *const parameter_file = osc::rkstepper_layout.parameters;
 const char *const data_file = osc::rkstepper_layout.files[0];
 
 using Row = std::array<double, 3>; // time, position, velocity
