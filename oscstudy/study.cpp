@@ -2,6 +2,7 @@
 
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
+#include "stepmath/sampling.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -136,11 +137,7 @@ double peak_of_motion(const Motion &m, double t)
     return exact_state(m, t).x;
 }
 
-double exact_period(const Motion &m)
-{
-    const double square = m.w0 * m.w0 - m.beta * m.beta;
-    return square > 0.0 ? 2 * pi / std::sqrt(square) : INFINITY;
-}
+double exact_period(const Motion &m) { return damped_period(m.w0, m.beta); }
 
 double method_period(const Method &method, const Motion &m, double h)
 {
