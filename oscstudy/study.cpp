@@ -207,7 +207,8 @@ Peak peak_near(A amplitude, double guess, double span)
     for (int i = 0; i < 200; ++i) {
         const double c = b - g * (b - a);
         const double d = a + g * (b - a);
-        (amplitude(c) > amplitude(d) ? b : a) = amplitude(c) > amplitude(d) ? d : c;
+        const bool left = amplitude(c) > amplitude(d);
+        (left ? b : a) = left ? d : c;
     }
     Peak p;
     p.wf = 0.5 * (a + b);
