@@ -83,7 +83,7 @@ struct MethodStudy {
     std::vector<Run> runs;
     Verdict verdict;
     std::vector<Row> rows;
-    double energy_end, energy_predicted, energy_largest;
+    double energy_end, energy_predicted;
     double period, limit;
 };
 MethodStudy method_study(const Setup &setup, const Method &method);

@@ -40,7 +40,6 @@ std::string WorkDirectory::create(const std::string &base, const char *caller,
     std::error_code ignored;
     const std::filesystem::path full = std::filesystem::absolute(pattern, ignored);
     path_ = full.empty() || full.string().size() >= sizeof pending_path ? pattern : full.string();
-    names_ = names;
     char *at = pending_names;
     for (const std::string &name : names) at = std::strcpy(at, name.c_str()) + name.size() + 1;
     *at = '\0';

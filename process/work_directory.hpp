@@ -29,7 +29,6 @@ public:
 
 private:
     std::string path_;
-    std::vector<std::string> names_;
 };
 
 } // namespace osc

@@ -117,7 +117,7 @@ struct DrivenRemedy {
 
 // The steady oscillation of a driven run, computed against exact, once the transient is over.
 struct DrivenFinding {
-    double h_wf, settled;
+    double h_wf;
     double amplitude, exact_amplitude, phase; // phase: computed minus exact, in radians
     DrivenRemedy remedy;
 };

@@ -59,7 +59,7 @@ std::optional<DrivenFinding> driven_finding(const Motion &motion, double h, doub
 
     const std::complex<double> computed = rk4_response(w0, beta, f, wf, h);
     const std::complex<double> exact = steady_amplitude(motion);
-    return DrivenFinding{h * std::abs(wf), settled, std::abs(computed), std::abs(exact),
+    return DrivenFinding{h * std::abs(wf), std::abs(computed), std::abs(exact),
                          std::arg(computed / exact),
                          remedy(w0, beta, wf, h, t_run, max_steps)};
 }
