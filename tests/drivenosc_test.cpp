@@ -122,8 +122,6 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
 }
 
 // An answer other than 1, 2 or 3 is refused with a reason, after the menu, and touches no file.
-// With h = 0.5 the running sum stalls at 2^52: N h = 2^52 - 0.5 is a grid that ends, so its
-// menu is shown (2^52 itself is refused before it, below).
 TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
 {
     const std::string expected = ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado\n";
@@ -151,7 +149,6 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
          "opção inválida \"\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
         {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
-        {"0 1 9007199254740991 0.5", "0\n", "opção inválida \"0\""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters + " / " + c.input);
@@ -166,8 +163,9 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
     }
 }
 
-// Files that cannot be read as four numbers, and grids whose loop would never end, are
-// refused before the banner, and the message says what is wrong.
+// Files that cannot be read as four numbers, and a grid whose loop would never end (which
+// grids end is the time grid's own test), are refused before the banner, and the message says
+// what is wrong.
 TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
 {
     const std::string number = "esperado um número (como 0.4 ou 1e-3)";
@@ -184,12 +182,7 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
         {"1 0 abc 0.1", "\"abc\" não serve para N em input_1a.txt: " + number},
         {"1 0 1e999 0.1", "\"1e999\" não serve para N em input_1a.txt: " + number +
                               "; o valor está fora do alcance de um double"},
-        {"0 1 10 0", "com N = 10 e h = 0" + never},
         {"0 1 -5 -0.1", "com N = -5 e h = -0.1" + never},
-        {"0 1 0 -0.1", "com N = 0 e h = -0.1" + never},
-        {"0 1 1e300 1e-300", "com N = 1e+300 e h = 1e-300" + never},
-        {"0 1 1e300 1e300", "com N = 1e+300 e h = 1e+300" + never},
-        {"0 1 9007199254740992 0.5", "com N = 9.0072e+15 e h = 0.5" + never},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters);
