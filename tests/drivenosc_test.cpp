@@ -122,6 +122,7 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
 }
 
 // An answer other than 1, 2 or 3 is refused with a reason, after the menu, and touches no file.
+// (Which answers read, and how they are shown, is the text test's.)
 TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
 {
     const std::string expected = ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado\n";
@@ -129,26 +130,9 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
         std::string parameters, input, err;
     };
     const Case cases[] = {
-        {"1 0 10 0.1", "0\n", "opção inválida \"0\""},
         {"1 0 10 0.1", "4\n", "opção inválida \"4\""},
-        {"1 0 10 0.1", "-2\n", "opção inválida \"-2\""},
-        {"1 0 10 0.1", "x\n", "opção inválida \"x\""},
-        {"1 0 10 0.1", "99999999999\n", "opção inválida \"99999999999\""},
-        {"1 0 10 0.1", "1.5\n", "opção inválida \"1.5\""},
         {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\""},
-        {"1 0 10 0.1", "\x1b[2J\n", "opção inválida \"\\x1b[2J\""},
-        // Characters that show nothing are written as their bytes; U+2010, a hyphen, is seen.
-        {"1 0 10 0.1", "\xef\xbb\xbf" "1\n", "opção inválida \"\\xef\\xbb\\xbf1\""},
-        {"1 0 10 0.1",
-         "\xc2\xad\xe2\x80\x8b\xe2\x80\x8f\xe2\x80\x90\xe2\x80\xa8\xe2\x80\xae\xe2\x81\xa0\xe2\x81\xa4"
-         "\xe2\x81\xa6\xe2\x81\xa9\n",
-         "opção inválida \"\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x80"
-         "\\xae\\xe2\\x81\\xa0\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9\""},
-        // The Arabic letter mark, the Mongolian vowel separator and a tag are format ones too.
-        {"1 0 10 0.1", "\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81\n",
-         "opção inválida \"\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
-        {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters + " / " + c.input);
@@ -180,8 +164,6 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
         {"", "falta o valor de x0 em input_1a.txt (o ficheiro terminou)"},
         {"1 0 10", "falta o valor de h em input_1a.txt (o ficheiro terminou)"},
         {"1 0 abc 0.1", "\"abc\" não serve para N em input_1a.txt: " + number},
-        {"1 0 1e999 0.1", "\"1e999\" não serve para N em input_1a.txt: " + number +
-                              "; o valor está fora do alcance de um double"},
         {"0 1 -5 -0.1", "com N = -5 e h = -0.1" + never},
     };
     for (const Case &c : cases) {

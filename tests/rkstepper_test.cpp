@@ -109,15 +109,7 @@ TEST(RkstepperRefusals, LeaveTheDataFileUntouched)
         {"1 0 10", "falta o valor de h" + ended},
         {"x 0 10 0.1", "\"x\" não serve para x0" + in_file + ": esperado um número (como 0.4 ou 1e-3)"},
         {"1 0 abc 0.1", "\"abc\" não serve para N" + integer},
-        {"1 0 99999999999 0.1",
-         "\"99999999999\" não serve para N" + integer + "; o valor está fora do alcance de um int"},
-        {"1 0 -2147483649 0.1",
-         "\"-2147483649\" não serve para N" + integer + "; o valor está fora do alcance de um int"},
-        {"1 0 10 1e999", "\"1e999\" não serve para h" + in_file +
-                             ": esperado um número (como 0.4 ou 1e-3); o valor está fora do "
-                             "alcance de um double"},
         {"1 0 -1 0.1", "o número de passos N = -1 é negativo"},
-        {"1 0 -2147483648 0.1", "o número de passos N = -2147483648 é negativo"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters);
