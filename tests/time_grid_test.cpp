@@ -19,10 +19,11 @@ const double inf = HUGE_VAL;
 TEST(TimeGrid, StallsWhereAddingTheStepNoLongerCounts)
 {
     const std::pair<double, double> cases[] = {
-        {0.1, 0x1p50},     // 0.1 = 0.8·2^-3: half an ulp of 2^50 is 2^-3 > 0.1
-        {0.5, 0x1p52},     // half an ulp of 2^52 is 0.5: a tie, kept even
-        {0.75, 0x1p53},    // 2^52 + 0.75 still rounds up to 2^52 + 1
-        {1e-300, 0x1p-943}, {3e300, inf}}; // 1e-300 = 0.67·2^-996; 2^1051 is beyond a double
+        {0.1, 0x1p50},  // 0.1 = 0.8·2^-3: half an ulp of 2^50 is 2^-3 > 0.1
+        {0.5, 0x1p52},  // half an ulp of 2^52 is 0.5: a tie, kept even
+        {0.75, 0x1p53}, // 2^52 + 0.75 still rounds up to 2^52 + 1
+        {1e-300, 0x1p-943}, // 1e-300 = 0.67·2^-996
+        {3e300, inf}};      // 2^1051 is beyond a double
     for (const auto &[h, stall] : cases) {
         EXPECT_EQ(osc::stall_time(h), stall) << h;
         if (stall == inf) continue;
@@ -47,10 +48,12 @@ TEST(TimeGrid, EndsUnlessTheSumStallsOrWalksAway)
         double h, t_end, from;
     };
     const Case cases[] = {
-        {0.1, 1.0, 0.0},         {0.1, -0.5, 0.0},     {0.1, -0.0, 0.0},   {0.0, 0.0, 0.0},
-        {-0.1, 0.5, 0.0},        {-0.1, -0.0, 0.0},    {1e300, inf, 1.7e308}, {1e300, 1e302, 0.0},
+        {0.1, 1.0, 0.0},           {0.1, -0.5, 0.0},
+        {0.1, -0.0, 0.0},          {0.0, 0.0, 0.0},
+        {-0.1, 0.5, 0.0},          {-0.1, -0.0, 0.0},
+        {1e300, inf, 1.7e308},     {1e300, 1e302, 0.0},
         {0.5, 0x1p52, 0x1p52 - 4}, {0.5, 0x1p52 - 0.5, 0x1p52 - 4}, // the last grid that ends
-        {1e-300, 1.0, 0x1p-943}, {0.1, NAN, 0.0}};
+        {1e-300, 1.0, 0x1p-943},   {0.1, NAN, 0.0}};
     for (const Case &c : cases)
         EXPECT_EQ(osc::grid_ends(c.h, c.t_end), running_sum_ends(c.h, c.t_end, c.from))
             << c.h << " " << c.t_end;
