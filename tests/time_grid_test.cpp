@@ -19,9 +19,9 @@ const double inf = HUGE_VAL;
 TEST(TimeGrid, StallsWhereAddingTheStepNoLongerCounts)
 {
     const std::pair<double, double> cases[] = {
-        {0.1, 0x1p50},  // 0.1 = 0.8·2^-3: half an ulp of 2^50 is 2^-3 > 0.1
-        {0.5, 0x1p52},  // half an ulp of 2^52 is 0.5: a tie, kept even
-        {0.75, 0x1p53}, // 2^52 + 0.75 still rounds up to 2^52 + 1
+        {0.1, 0x1p50},      // 0.1 = 0.8·2^-3: half an ulp of 2^50 is 2^-3 > 0.1
+        {0.5, 0x1p52},      // half an ulp of 2^52 is 0.5: a tie, kept even
+        {0.75, 0x1p53},     // 2^52 + 0.75 still rounds up to 2^52 + 1
         {1e-300, 0x1p-943}, // 1e-300 = 0.67·2^-996
         {3e300, inf}};      // 2^1051 is beyond a double
     for (const auto &[h, stall] : cases) {
