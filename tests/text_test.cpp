@@ -218,7 +218,9 @@ TEST(Arguments, HelpVersionOrOneLineWhy)
                 argv.push_back(const_cast<char *>(argument.c_str()));
             const int argc = static_cast<int>(argv.size());
             std::filebuf device;
-            if (c.to_full) device.open("/dev/full", std::ios::out);
+            if (c.to_full) {
+                ASSERT_NE(device.open("/dev/full", std::ios::out), nullptr);
+            }
             const Captured run(c.to_full ? &device : nullptr);
             EXPECT_EQ(
                 tool ? osc::answer_command_line(
