@@ -180,9 +180,9 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
     }
 }
 
-// A data file that cannot be written, whichever of the three, whatever stops it and whichever
-// the choice, stops the run before the menu and before any of them is emptied; one that is
-// missing is not created either.
+// A data file that cannot be written, whichever of the three and whichever the choice, stops
+// the run before the menu and before any of them is emptied; one that is missing is not created
+// either.
 TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
 {
     struct Blocker {
@@ -195,28 +195,29 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
          [](const auto &file) { std::filesystem::create_symlink("/nonexistent/x", file); }},
         {"não é um ficheiro regular", [](const auto &file) { ::mkfifo(file.c_str(), 0644); }},
     };
-    for (const Blocker &blocker : blockers)
-        for (int blocked = 0; blocked < 3; ++blocked)
-            for (int selection = 1; selection <= 3; ++selection) {
-                SCOPED_TRACE(files[blocked] + " " + blocker.reason + ", choice " +
-                             std::to_string(selection));
-                const int absent = selection % 3; // a file that does not exist yet, now and then
-                Sandbox box;
-                for (int other = 0; other < 3; ++other)
-                    if (other != blocked && other != absent) box.write(files[other], "earlier\n");
-                blocker.make(box.path(files[blocked]));
-                box.write(parameter_file, "1 0 10 0.1");
-                const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
-                EXPECT_EQ(run.status, 1);
-                EXPECT_EQ(run.out, "");
-                EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] + ": " +
-                                       blocker.reason + "\n");
-                for (int other = 0; other < 3; ++other) {
-                    if (other == blocked) continue;
-                    if (other != absent) EXPECT_EQ(box.read(files[other]), "earlier\n");
-                    else EXPECT_FALSE(box.exists(files[other]));
-                }
+    // Each file blocked its own way: which blocker says what is the data file's own test.
+    for (int blocked = 0; blocked < 3; ++blocked)
+        for (int selection = 1; selection <= 3; ++selection) {
+            const Blocker &blocker = blockers[blocked];
+            SCOPED_TRACE(files[blocked] + " " + blocker.reason + ", choice " +
+                         std::to_string(selection));
+            const int absent = selection % 3; // a file that does not exist yet, now and then
+            Sandbox box;
+            for (int other = 0; other < 3; ++other)
+                if (other != blocked && other != absent) box.write(files[other], "earlier\n");
+            blocker.make(box.path(files[blocked]));
+            box.write(parameter_file, "1 0 10 0.1");
+            const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] + ": " +
+                                   blocker.reason + "\n");
+            for (int other = 0; other < 3; ++other) {
+                if (other == blocked) continue;
+                if (other != absent) EXPECT_EQ(box.read(files[other]), "earlier\n");
+                else EXPECT_FALSE(box.exists(files[other]));
             }
+        }
     // Two files blocked: the first one met stops the run, with one line.
     Sandbox box;
     std::filesystem::create_directory(box.path(files[0]));
