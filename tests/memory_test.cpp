@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -29,93 +30,66 @@ double left(const std::map<std::string, std::string> &files, double address_spac
     return osc::memory_left(read, address_space, data, 4096);
 }
 
-TEST(Memory, TheLeastOfWhatEachSourceLeaves)
+TEST(Memory, WhatTheSystemAndTheLimitsLeave)
 {
-    const std::string v1 = "/sys/fs/cgroup/memory/";
-    const std::string v2 = "/sys/fs/cgroup/";
+    const std::string meminfo = "MemTotal: 8000 kB\nMemFree: 3000 kB\nMemAvailable: 2000 kB\n";
+    EXPECT_EQ(left({}), none);
+    EXPECT_EQ(left({{"/proc/meminfo", meminfo}}), 2000 * 1024.0);
+    // ulimit -v: the whole program's pages count against it; the data limit, its data pages.
+    EXPECT_EQ(left({{"/proc/self/statm", statm}}, 100e6), 100e6 - 1000 * 4096);
+    EXPECT_EQ(left({{"/proc/self/statm", statm}}, none, 10e6), 10e6 - 300 * 4096);
+    EXPECT_EQ(left({}, 100e6, 10e6), none);
+    EXPECT_EQ(left({{"/proc/meminfo", meminfo}, {"/proc/self/statm", statm}}, 5e6),
+              5e6 - 1000 * 4096);
+}
+
+// Each group on the path and its ancestors: limit less usage, the least of them. A container
+// shows its own group as the root, where its path in /proc/self/cgroup is not found.
+TEST(Memory, WhatTheControlGroupsLeave)
+{
+    struct Group {
+        std::string dir, limit, usage; // dir under /sys/fs/cgroup; memory/... for cgroup v1
+    };
     struct Case {
-        const char *kind;
-        std::map<std::string, std::string> files;
-        double address_space, data, left;
+        const char *kind, *cgroup;
+        std::vector<Group> groups;
+        double left;
     };
+    const std::string unlimited = "9223372036854771712"; // what v1 writes for no limit
     const Case cases[] = {
-        {"nothing to read", {}, none, none, none},
-        {"MemAvailable, not MemFree",
-         {{"/proc/meminfo", "MemTotal: 8000 kB\nMemFree: 3000 kB\nMemAvailable: 2000 kB\n"}},
-         none,
-         none,
-         2000 * 1024.0},
-        // ulimit -v: the whole program's pages count against it.
-        {"address space", {{"/proc/self/statm", statm}}, 100e6, none, 100e6 - 1000 * 4096},
-        {"data", {{"/proc/self/statm", statm}}, none, 10e6, 10e6 - 300 * 4096},
-        {"both limits, no statm", {}, 100e6, 10e6, none},
-        {"v2, its own group",
-         {{"/proc/self/cgroup", "0::/user/app\n"},
-          {v2 + "user/app/memory.max", "900000\n"},
-          {v2 + "user/app/memory.current", "400000\n"},
-          {v2 + "user/memory.max", "max\n"}},
-         none,
-         none,
+        {"v2, its own",
+         "0::/user/app",
+         {{"user/app", "900000", "400000"}, {"user", "max", "1"}},
          500000},
-        {"v2, a parent's limit",
-         {{"/proc/self/cgroup", "0::/user/app\n"},
-          {v2 + "user/app/memory.max", "max\n"},
-          {v2 + "user/memory.max", "800000\n"},
-          {v2 + "user/memory.current", "500000\n"},
-          {v2 + "memory.max", "700000\n"},
-          {v2 + "memory.current", "100000\n"}},
-         none,
-         none,
-         300000},
-        // A container shows its own group as the root, and its path in /proc is not there.
-        {"v2, in a container",
-         {{"/proc/self/cgroup", "0::/docker/abc\n"},
-          {v2 + "memory.max", "600000\n"},
-          {v2 + "memory.current", "250000\n"}},
-         none,
-         none,
-         350000},
-        {"v2 beside v1",
-         {{"/proc/self/cgroup", "4:memory:/\n0::/app\n"},
-          {v2 + "unified/app/memory.max", "5000\n"},
-          {v2 + "unified/app/memory.current", "1000\n"}},
-         none,
-         none,
-         4000},
-        {"v1, a container and its parent",
-         {{"/proc/self/cgroup", "9:pids:/\n4:cpu,memory:/process_api/dd10\n"},
-          {v1 + "memory.limit_in_bytes", "3000000\n"},
-          {v1 + "memory.usage_in_bytes", "1000000\n"},
-          {v1 + "process_api/memory.limit_in_bytes", "9223372036854771712\n"},
-          {v1 + "process_api/memory.usage_in_bytes", "900000\n"}},
-         none,
-         none,
+        {"v2, a parent",
+         "0::/user/app",
+         {{"user/app", "max", "1"}, {"user", "800000", "500000"}, {"", "700000", "500000"}},
+         200000},
+        {"v2, a container", "0::/docker/abc", {{"", "600000", "250000"}}, 350000},
+        {"v2 beside v1", "4:memory:/\n0::/app", {{"unified/app", "5000", "1000"}}, 4000},
+        {"v1, a container",
+         "9:pids:/\n4:cpu,memory:/process_api/dd10",
+         {{"memory", "3000000", "1000000"}, {"memory/process_api", unlimited, "900000"}},
          2000000},
-        {"v1, no limit",
-         {{"/proc/self/cgroup", "4:memory:/\n"},
-          {v1 + "memory.limit_in_bytes", "9223372036854771712\n"},
-          {v1 + "memory.usage_in_bytes", "5000\n"}},
-         none,
-         none,
-         none},
+        {"v1, no limit", "4:memory:/", {{"memory", unlimited, "5000"}}, none},
         {"v1, no memory controller",
-         {{"/proc/self/cgroup", "3:cpuset:/\n5:memory_x:/\n"},
-          {v1 + "memory.limit_in_bytes", "3000000\n"},
-          {v1 + "memory.usage_in_bytes", "0\n"}},
-         none,
-         none,
+         "3:cpuset:/\n5:memory_x:/",
+         {{"memory", "3000000", "0"}},
          none},
-        {"the least of all",
-         {{"/proc/meminfo", "MemAvailable: 1000000 kB\n"},
-          {"/proc/self/statm", statm},
-          {"/proc/self/cgroup", "0::/\n"},
-          {v2 + "memory.max", "300000000\n"},
-          {v2 + "memory.current", "0\n"}},
-         500e6,
-         none,
-         300e6},
     };
-    for (const Case &c : cases) EXPECT_EQ(left(c.files, c.address_space, c.data), c.left) << c.kind;
+    for (const Case &c : cases) {
+        std::map<std::string, std::string> files = {
+            {"/proc/self/cgroup", c.cgroup + std::string("\n")}};
+        for (const Group &g : c.groups) {
+            const bool v1 = g.dir.rfind("memory", 0) == 0;
+            const std::string dir = "/sys/fs/cgroup/" + g.dir + (g.dir.empty() ? "" : "/");
+            files[dir + (v1 ? "memory.limit_in_bytes" : "memory.max")] = g.limit + "\n";
+            files[dir + (v1 ? "memory.usage_in_bytes" : "memory.current")] = g.usage + "\n";
+        }
+        EXPECT_EQ(left(files), c.left) << c.kind;
+        files["/proc/meminfo"] = "MemAvailable: 1 kB\n"; // and the least of all sources
+        EXPECT_EQ(left(files), 1024.0) << c.kind;
+    }
 }
 
 #ifndef OSC_SANITIZED
