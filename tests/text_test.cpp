@@ -119,16 +119,10 @@ TEST(Reading, MenuAnswers)
 {
     const std::string ended = "a entrada terminou sem uma opção";
     const std::pair<std::string, std::string> cases[] = {
-        {"2 x", ""},
-        {"0", "opção inválida \"0\""},
-        {"-1", "opção inválida \"-1\""},
-        {"abc", "opção inválida \"abc\""},
-        {"", ended},
-        {" \n\n", ended},
-        {"99999999999", "opção inválida \"99999999999\""},
-        {"1.5", "opção inválida \"1.5\""},
-        {"2x", "opção inválida \"2x\""},
-        {"\x1b[2J", "opção inválida \"\\x1b[2J\""}};
+        {"2 x", ""}, {"0", "opção inválida \"0\""}, {"-1", "opção inválida \"-1\""},
+        {"abc", "opção inválida \"abc\""}, {"", ended}, {" \n\n", ended},
+        {"99999999999", "opção inválida \"99999999999\""}, {"1.5", "opção inválida \"1.5\""},
+        {"2x", "opção inválida \"2x\""}, {"\x1b[2J", "opção inválida \"\\x1b[2J\""}};
     for (const auto &[input, said] : cases) {
         SCOPED_TRACE(input);
         std::istringstream in(input);
@@ -137,9 +131,8 @@ TEST(Reading, MenuAnswers)
         const bool read = osc::read_choice(in, choice, &answer) && choice >= 1 && choice <= 2;
         const Captured run;
         if (!read) osc::refuse_choice("p", answer, "1 ou 2");
-        EXPECT_EQ(
-            run.said(),
-            said.empty() ? "" : "p: " + said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n");
+        const std::string why = said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n";
+        EXPECT_EQ(run.said(), said.empty() ? "" : "p: " + why);
     }
 }
 
@@ -152,27 +145,19 @@ TEST(Messages, ShowEveryCharacterAndNoEscapeSequence)
         {"k=4 ção.dat", 40, "k=4 ção.dat"},
         {"\x1b]0;PWNED\a", 40, "\\x1b]0;PWNED\\x07"},
         {"a\nb", 40, "a\\x0ab"},
-        {"\xc2\x9b"
-         "2J",
-         40, "\\xc2\\x9b2J"}, // C1 control
-        {"\xe2\x80\xae"
-         "txt",
-         40, "\\xe2\\x80\\xaetxt"},     // right-to-left override
-        {"\xff\xc3", 40, "\\xff\\xc3"}, // not UTF-8, cut short
+        {"\xc2\x9b" "2J", 40, "\\xc2\\x9b2J"},          // C1 control
+        {"\xe2\x80\xae" "txt", 40, "\\xe2\\x80\\xaetxt"}, // right-to-left override
+        {"\xff\xc3", 40, "\\xff\\xc3"},                 // not UTF-8, cut short
         {forty + "é", 40, forty + "…"},
         {forty + "é", std::string::npos, forty + "é"},
         // Characters that show nothing are written as their bytes; U+2010, a hyphen, is seen.
-        {"\xef\xbb\xbf"
-         "1",
-         40, "\\xef\\xbb\\xbf1"},
+        {"\xef\xbb\xbf" "1", 40, "\\xef\\xbb\\xbf1"},
         {"\xc2\xad\xe2\x80\x8b\xe2\x80\x8f\xe2\x80\x90\xe2\x80\xa8\xe2\x81\xa0\xe2\x81\xa4"
-         "\xe2\x81\xa6\xe2\x81\xa9",
-         40,
+         "\xe2\x81\xa6\xe2\x81\xa9", 40,
          "\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x81\\xa0"
          "\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9"},
         // The Arabic letter mark, the Mongolian vowel separator and a tag are format ones too.
-        {"\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81", 40,
-         "\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81"},
+        {"\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81", 40, "\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81"},
     };
     for (const auto &[raw, shown, expected] : cases)
         EXPECT_EQ(osc::escaped(raw, shown), expected) << raw;
@@ -188,25 +173,20 @@ TEST(Arguments, HelpVersionOrOneLineWhy)
                              "dispositivo\n";
     struct Case {
         std::vector<std::string> arguments;
-        bool to_full;
-        int status;
+        int status; // 1: standard output is /dev/full
         std::string shown, said;
     };
     const Case cases[] = {
-        {{}, false, -1, "", ""},
-        {{"--help"}, false, 0, "uso: p\n", ""},
-        {{"-h"}, false, 0, "uso: p\n", ""},
-        {{"--version", "-h"}, false, 0, "uso: p\n", ""},
-        {{"--version"}, false, 0, std::string("p ") + OSC_VERSION + "\n", ""},
-        {{"--bogus"}, false, 2, "", bogus + "--bogus" + see},
-        {{"-h", "-x"}, false, 2, "", bogus + "-x" + see},
-        {{"--\x1b[2J" + std::string(60, 'x')},
-         false,
-         2,
-         "",
-         bogus + "--\\x1b[2J" + std::string(34, 'x') + "…" + see},
-        {{"--help"}, true, 1, "", full},
-        {{"--version"}, true, 1, "", full},
+        {{}, -1, "", ""},
+        {{"--help"}, 0, "uso: p\n", ""},
+        {{"-h"}, 0, "uso: p\n", ""},
+        {{"--version", "-h"}, 0, "uso: p\n", ""},
+        {{"--version"}, 0, std::string("p ") + OSC_VERSION + "\n", ""},
+        {{"--bogus"}, 2, "", bogus + "--bogus" + see},
+        {{"-h", "-x"}, 2, "", bogus + "-x" + see},
+        {{"--\x1b[2J" + std::string(60, 'x')}, 2, "", bogus + "--\\x1b[2J" + std::string(34, 'x') + "…" + see},
+        {{"--help"}, 1, "", full},
+        {{"--version"}, 1, "", full},
     };
     // The programs answer with answer_arguments(), the tools, which have options, by reading
     // their command line first.
@@ -218,10 +198,10 @@ TEST(Arguments, HelpVersionOrOneLineWhy)
                 argv.push_back(const_cast<char *>(argument.c_str()));
             const int argc = static_cast<int>(argv.size());
             std::filebuf device;
-            if (c.to_full) {
+            if (c.status == 1) {
                 ASSERT_NE(device.open("/dev/full", std::ios::out), nullptr);
             }
-            const Captured run(c.to_full ? &device : nullptr);
+            const Captured run(c.status == 1 ? &device : nullptr);
             EXPECT_EQ(
                 tool ? osc::answer_command_line(
                            osc::read_command_line(argc, argv.data(), {}, false), "p", "uso: p\n")
