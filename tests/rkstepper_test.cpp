@@ -195,7 +195,8 @@ TEST(RkstepperMemory, TableBeyondTheProcessLimitIsRefused)
         if (c.table_mib.empty()) std::filesystem::create_symlink("/dev/full", box.path(data_file));
         else box.write(data_file, "earlier results\n");
         box.write(parameter_file, "1 0 " + std::to_string(c.steps) + " 0.001");
-        const RunResult run = box.run_command({"/usr/bin/prlimit", "--as=67108864", "--", RKSTEPPER});
+        const RunResult run =
+            box.run_command({"/usr/bin/prlimit", "--as=67108864", "--", RKSTEPPER});
         EXPECT_EQ(run.status, 1);
         if (c.table_mib.empty()) {
             ASSERT_FALSE(run.err.empty());

@@ -157,7 +157,8 @@ TEST(Messages, ShowEveryCharacterAndNoEscapeSequence)
          "\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x81\\xa0"
          "\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9"},
         // The Arabic letter mark, the Mongolian vowel separator and a tag are format ones too.
-        {"\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81", 40, "\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81"},
+        {"\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81", 40,
+         "\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81"},
     };
     for (const auto &[raw, shown, expected] : cases)
         EXPECT_EQ(osc::escaped(raw, shown), expected) << raw;
@@ -184,7 +185,8 @@ TEST(Arguments, HelpVersionOrOneLineWhy)
         {{"--version"}, 0, std::string("p ") + OSC_VERSION + "\n", ""},
         {{"--bogus"}, 2, "", bogus + "--bogus" + see},
         {{"-h", "-x"}, 2, "", bogus + "-x" + see},
-        {{"--\x1b[2J" + std::string(60, 'x')}, 2, "", bogus + "--\\x1b[2J" + std::string(34, 'x') + "…" + see},
+        {{"--\x1b[2J" + std::string(60, 'x')}, 2, "",
+         bogus + "--\\x1b[2J" + std::string(34, 'x') + "…" + see},
         {{"--help"}, 1, "", full},
         {{"--version"}, 1, "", full},
     };
