@@ -12,6 +12,7 @@
 #include "figures/figure.hpp"
 #include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
+#include "oscplot/side_by_side.hpp"
 #include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
@@ -26,8 +27,6 @@
 #include <string>
 #include <string_view>
 #include <fcntl.h>
-#include <functional>
-#include <future>
 #include <limits>
 #include <new>
 #include <sys/ioctl.h>
@@ -230,14 +229,10 @@ private:
     std::vector<osc::Datablock> blocks_;
 };
 
-// The two thinnings side by side, on a machine with a processor to spare; in this thread
-// when no other can be started.
+// The two thinnings side by side.
 void thin(const std::vector<osc::Row> &rows, std::vector<osc::Row> &time, osc::Runs &phase)
 {
-    std::future<osc::Runs> portrait =
-        std::async(std::launch::async | std::launch::deferred, osc::thin_phase, std::cref(rows));
-    time = osc::thin_time(rows);
-    phase = portrait.get();
+    osc::side_by_side([&] { phase = osc::thin_phase(rows); }, [&] { time = osc::thin_time(rows); });
 }
 
 // The rows of `file`, open in `source`, thinned; says why and returns false when it cannot be
