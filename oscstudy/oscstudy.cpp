@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <iterator>
 #include <iostream>
 #include <map>
@@ -287,9 +286,9 @@ int run(int argc, char **argv)
 
 } // namespace
 
+// A signal that ends the run ends gnuplot first and takes the figure's hidden file with it.
 int main(int argc, char **argv)
 {
-    // A file-size limit makes writes fail, and say so, instead of ending the writer.
-    std::signal(SIGXFSZ, SIG_IGN);
+    osc::start_tool();
     return run(argc, argv);
 }
