@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 namespace {
 
@@ -72,13 +70,6 @@ TEST(TimeGrid, StepCountsAllowForTheRoundingOfTheQuotient)
     }
 }
 
-std::string printf_g6(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
 // Six digits stop telling i·h from (i + 1)·h at the decade where they lose h's place: 100000
 // and 100000.1 both read 100000; 1000002 and 1000005 both read 1e+06.
 TEST(TimeGrid, FirstTimesWrittenAlike)
@@ -92,8 +83,6 @@ TEST(TimeGrid, FirstTimesWrittenAlike)
         const double first = osc::first_written_alike(c.h, c.end);
         EXPECT_TRUE(first == c.first || (std::isnan(first) && std::isnan(c.first))) << first;
         if (std::isnan(c.first)) continue;
-        EXPECT_EQ(printf_g6(first), printf_g6(first + c.h));
-        EXPECT_NE(printf_g6(first - c.h), printf_g6(first));
         EXPECT_TRUE(osc::written_alike(first, first + c.h));
         EXPECT_FALSE(osc::written_alike(first - c.h, first));
     }
