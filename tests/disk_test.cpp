@@ -140,7 +140,6 @@ Ran in_child(const Sandbox &box, Limit limit, bool as_user, const std::function<
         const bool dropped = !as_user || ::geteuid() != 0 ||
                              (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
         if (::setrlimit(limit.resource, &bound) != 0 || !dropped) ::_exit(126);
-        std::signal(SIGXFSZ, SIG_IGN); // as every program and tool does
         ::_exit(body());
     }
     ::close(words[1]);
@@ -179,6 +178,13 @@ void lock(const fs::path &data_file, int how)
 {
     held = ::open(data_file.c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_EQ(::flock(held, how | LOCK_NB), 0);
+}
+
+// Another file put at the data file's name, as a run's check does with one it made.
+void put_another(int)
+{
+    std::ofstream("spare") << "spare\n";
+    fs::rename("spare", file);
 }
 
 const std::string cannot = "harmosc: não é possível escrever d.dat: ";
@@ -229,12 +235,13 @@ TEST(DataFile, OpensOrSaysWhyAndKeepsWhatAnotherRunHolds)
         {"a name taken away before the lock", earlier,
          [](int n) { if (n == 0) fs::remove(file); }, false, true, 2,
          "", ""},
-        {"another file at the name at every open", earlier,
-         [](int) {
-             std::ofstream("spare") << "spare\n";
-             fs::rename("spare", file);
-         },
-         false, false, 110,
+        // The name a run gives what it made is taken by another file before its lock: the
+        // run opens that one, and never removes it.
+        {"another file at the name of one being made", nothing,
+         [](int n) { if (n == 0) put_another(n); }, false, false, 2, "", "spare\n"},
+        {"another file at the name of one made with it", nothing,
+         [](int n) { if (n == 0) put_another(n); }, true, false, 2, "", "spare\n"},
+        {"another file at the name at every open", earlier, put_another, false, false, 110,
          cannot + "foi removido ou trocado por outro de cada vez que se abria (10 tentativas)\n",
          "spare\n"},
     };
@@ -376,6 +383,7 @@ TEST(Replacement, TakesThePlaceOfTheTargetOnlyWhenWhole)
         box.write("fig.png", "old");
         c.before(box);
         const Ran ran = in_child(box, c.limit, c.as_user, [&] {
+            std::signal(SIGXFSZ, SIG_IGN); // as a tool does first
             osc::Replacement figure;
             const bool done = figure.open("oscplot", c.target) && (c.steps == open_only ||
                               (figure.write("new figure") && (c.steps == write_only ||
