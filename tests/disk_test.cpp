@@ -2,8 +2,8 @@
 // between opens, rows that cannot be written whole, files written beside their target and
 // renamed over it, and the space a data file's disk has. The test program is linked with the
 // room's open, ftruncate and statvfs wrapped (-Wl,--wrap), so that a row stands between an open
-// and the lock as another run would, as any user; each row runs in a child of its own, under
-// the limits it asks for.
+// and the lock as another run would, as any user; each row that opens a file runs in a child of
+// its own, under the limits it asks for.
 
 #include "sandbox.hpp"
 
@@ -46,12 +46,13 @@ bool no_unnamed_files = false;
 bool truncate_fails = false;
 std::optional<struct statvfs> disk;
 bool statvfs_fails = false;
+bool as_a_user = false; // the child runs as an ordinary user (root is one no permission stops)
 
 void reset_calls()
 {
     at_open = nullptr;
     opens = 0;
-    no_unnamed_files = truncate_fails = statvfs_fails = false;
+    no_unnamed_files = truncate_fails = statvfs_fails = as_a_user = false;
     disk.reset();
 }
 
@@ -122,9 +123,9 @@ struct Ran {
     std::string said;
 };
 
-// Runs `body` in a child working in `box`, under `limit`, as an ordinary user where `as_user`
-// (root is one no permission stops), and returns its status and what it said on standard error.
-Ran in_child(const Sandbox &box, Limit limit, bool as_user, const std::function<int()> &body)
+// Runs `body` in a child working in `box`, under `limit`, and returns its status and what it
+// said on standard error.
+Ran in_child(const Sandbox &box, Limit limit, const std::function<int()> &body)
 {
     int words[2];
     if (::pipe(words) != 0) return {-1, "no pipe"};
@@ -137,15 +138,17 @@ Ran in_child(const Sandbox &box, Limit limit, bool as_user, const std::function<
         rlimit bound{};
         ::getrlimit(limit.resource, &bound);
         bound.rlim_cur = std::min(bound.rlim_max, limit.value);
-        const bool dropped = !as_user || ::geteuid() != 0 ||
-                             (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+        const bool dropped = !as_a_user || ::geteuid() != 0 ||
+                             (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 &&
+                              ::setuid(65534) == 0);
         if (::setrlimit(limit.resource, &bound) != 0 || !dropped) ::_exit(126);
         ::_exit(body());
     }
     ::close(words[1]);
     Ran ran{-1, ""};
     char chunk[512];
-    for (ssize_t n; (n = ::read(words[0], chunk, sizeof chunk)) > 0;) ran.said.append(chunk, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(words[0], chunk, sizeof chunk)) > 0;)
+        ran.said.append(chunk, static_cast<std::size_t>(n));
     ::close(words[0]);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
@@ -153,11 +156,15 @@ Ran in_child(const Sandbox &box, Limit limit, bool as_user, const std::function<
     return ran;
 }
 
-// A directory its owner can read and enter but not write, which others can enter.
+using Before = std::function<void(const Sandbox &)>;
+const Before nothing = [](const Sandbox &) {};
+
+// A directory its owner can read and enter but not write, which the child enters as a user.
 void read_only(const Sandbox &box)
 {
     fs::permissions(box.dir().parent_path(), fs::perms(0755));
     fs::permissions(box.dir(), fs::perms(0555));
+    as_a_user = true;
 }
 
 // What is at `name` in the box, following links: a regular file's bytes, "" for anything else,
@@ -181,78 +188,79 @@ void lock(const fs::path &data_file, int how)
 }
 
 // Another file put at the data file's name, as a run's check does with one it made.
-void put_another(int)
+void put_another(int /*n*/)
 {
     std::ofstream("spare") << "spare\n";
     fs::rename("spare", file);
 }
 
 const std::string cannot = "harmosc: não é possível escrever d.dat: ";
-const std::string held_by_another = cannot + "outra execução está a escrevê-lo; espere que termine\n";
+const std::string held_by_another =
+    cannot + "outra execução está a escrevê-lo; espere que termine\n";
 
 // A data file opens (status 0, with the count of opens the room made) or is refused, saying
 // why (100 + that count); then closed, emptied or not. What another run holds keeps its name.
 // Another run acts at each open, in the data file's directory.
 TEST(DataFile, OpensOrSaysWhyAndKeepsWhatAnotherRunHolds)
 {
-    using Before = std::function<void(const Sandbox &)>;
-    const Before nothing = [](const Sandbox &) {};
     const Before earlier = [](const Sandbox &box) { box.write(file, "earlier\n"); };
     const auto link_to = [](const char *target) {
         return [=](const Sandbox &box) { fs::create_symlink(target, box.path(file)); };
     };
+    const Before named = [](const Sandbox &) { no_unnamed_files = true; };
     void (*const none)(int) = nullptr;
     struct Case {
         std::string kind;
         Before before;
         void (*other)(int); // at each open
-        bool no_unnamed_files, emptied;
+        bool emptied;
         int status;
         std::string said;
         std::optional<std::string> after;
     };
     const Case cases[] = {
-        {"a new file, made to find out", nothing, none, false, false, 1, "", std::nullopt},
-        {"a new file, made with its name", nothing, none, true, true, 1, "", ""},
-        {"an earlier file", earlier, none, false, false, 1, "", "earlier\n"},
-        {"an earlier file, emptied", earlier, none, false, true, 1, "", ""},
+        {"a new file, made to find out", nothing, none, false, 1, "", std::nullopt},
+        {"a new file, made with its name", named, none, true, 1, "", ""},
+        {"an earlier file", earlier, none, false, 1, "", "earlier\n"},
+        {"an earlier file, emptied", earlier, none, true, 1, "", ""},
         {"a directory", [](const Sandbox &box) { fs::create_directory(box.path(file)); }, none,
-         false, false, 100, cannot + "é um diretório\n", ""},
+         false, 100, cannot + "é um diretório\n", ""},
         {"a FIFO", [](const Sandbox &box) { ::mkfifo(box.path(file).c_str(), 0644); }, none, false,
-         false, 100, cannot + "não é um ficheiro regular\n", ""},
-        {"a link into a missing directory", link_to("nowhere/d.dat"), none, false, false, 100,
-         cannot + "é uma ligação simbólica para \"nowhere/d.dat\", num diretório que não existe\n",
+         100, cannot + "não é um ficheiro regular\n", ""},
+        {"a link into a missing directory", link_to("nowhere/d.dat"), none, false, 100,
+         cannot + "é uma ligação simbólica para \"nowhere/d.dat\", num diretório que não "
+                  "existe\n",
          std::nullopt},
-        {"a link to a file yet to be made", link_to("made.dat"), none, false, true, 1, "", ""},
-        {"a device", link_to("/dev/null"), none, false, true, 1, "", ""},
-        {"a file another run holds", [&](const Sandbox &box) {
+        {"a link to a file yet to be made", link_to("made.dat"), none, true, 1, "", ""},
+        {"a device", link_to("/dev/null"), none, true, 1, "", ""},
+        {"a file another run holds",
+         [&](const Sandbox &box) {
              earlier(box);
              lock(box.path(file), LOCK_SH); // even a shared lock keeps out a writer
-         }, none, false, false, 110, held_by_another, "earlier\n"},
-        {"a file another run takes as soon as it is made", nothing,
-         [](int n) { if (n == 0) lock(file, LOCK_EX); },
-         true, false, 110, held_by_another, ""},
-        {"a name taken away before the lock", earlier,
-         [](int n) { if (n == 0) fs::remove(file); }, false, true, 2,
-         "", ""},
+         },
+         none, false, 110, held_by_another, "earlier\n"},
+        {"a file another run takes as soon as it is made", named,
+         [](int n) { if (n == 0) lock(file, LOCK_EX); }, false, 110, held_by_another, ""},
+        {"a name taken away before the lock", earlier, [](int n) { if (n == 0) fs::remove(file); },
+         true, 2, "", ""},
         // The name a run gives what it made is taken by another file before its lock: the
         // run opens that one, and never removes it.
         {"another file at the name of one being made", nothing,
-         [](int n) { if (n == 0) put_another(n); }, false, false, 2, "", "spare\n"},
-        {"another file at the name of one made with it", nothing,
-         [](int n) { if (n == 0) put_another(n); }, true, false, 2, "", "spare\n"},
-        {"another file at the name at every open", earlier, put_another, false, false, 110,
+         [](int n) { if (n == 0) put_another(n); }, false, 2, "", "spare\n"},
+        {"another file at the name of one made with it", named,
+         [](int n) { if (n == 0) put_another(n); }, false, 2, "", "spare\n"},
+        {"another file at the name at every open", earlier, put_another, false, 110,
          cannot + "foi removido ou trocado por outro de cada vez que se abria (10 tentativas)\n",
          "spare\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kind);
         Sandbox box;
-        c.before(box);
         reset_calls();
-        no_unnamed_files = c.no_unnamed_files;
+        c.before(box);
+        opens = 0;
         at_open = c.other;
-        const Ran ran = in_child(box, no_limit, false, [&] {
+        const Ran ran = in_child(box, no_limit, [&] {
             osc::DataFile data;
             const bool opened = data.open("harmosc", file);
             if (opened && c.emptied && !data.empty()) return 99;
@@ -273,12 +281,12 @@ TEST(DataFile, UsableFilesAreCheckedAllAtOnce)
     Sandbox box;
     fs::create_directory(box.path("dir"));
     const auto usable = [&](std::initializer_list<const char *> files) {
-        return in_child(box, no_limit, false, [&] { return osc::data_files_usable("harmosc", files) ? 0 : 1; });
+        return in_child(box, no_limit, [&] { return osc::data_files_usable("harmosc", files); });
     };
     const Ran both = usable({"a.dat", "b.dat"});
     const Ran refused = usable({"a.dat", "dir"});
-    EXPECT_EQ(both.status, 0);
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(both.status, 1);
+    EXPECT_EQ(refused.status, 0);
     EXPECT_EQ(refused.said, "harmosc: não é possível escrever dir: é um diretório\n");
     EXPECT_FALSE(box.exists("a.dat") || box.exists("b.dat"));
 }
@@ -295,28 +303,27 @@ TEST(DataFile, RowsGoOutWholeOrAreCutBack)
     const std::string too_big = cannot + "o ficheiro excede o tamanho máximo permitido";
     struct Case {
         std::string kind;
-        std::function<void(const Sandbox &)> before;
+        Before before;
         Limit limit;
-        bool as_user;
         std::string said;
         std::optional<std::string> after;
     };
-    const auto nothing = [](const Sandbox &) {};
     const Case cases[] = {
-        {"room for every row", nothing, no_limit, false, "", rows(3)},
-        {"room for two rows and a half", nothing, {RLIMIT_FSIZE, 25}, false,
+        {"room for every row", nothing, no_limit, "", rows(3)},
+        {"room for two rows and a half", nothing, {RLIMIT_FSIZE, 25},
          too_big + "; o ficheiro fica com as 2 linhas completas escritas até então\n", rows(2)},
-        {"room for one row and a half", nothing, {RLIMIT_FSIZE, 15}, false,
+        {"room for one row and a half", nothing, {RLIMIT_FSIZE, 15},
          too_big + "; o ficheiro fica com 1 linha completa, a primeira\n", rows(1)},
-        {"room for half a row", nothing, {RLIMIT_FSIZE, 5}, false, too_big + "; o ficheiro fica vazio\n", ""},
+        {"room for half a row", nothing, {RLIMIT_FSIZE, 5}, too_big + "; o ficheiro fica vazio\n",
+         ""},
         {"a file that cannot be cut back", [](const Sandbox &) { truncate_fails = true; },
-         {RLIMIT_FSIZE, 25}, false, too_big + "; a última linha do ficheiro pode estar cortada\n",
+         {RLIMIT_FSIZE, 25}, too_big + "; a última linha do ficheiro pode estar cortada\n",
          rows(2) + "2 0.2"},
         {"a full disk", [](const Sandbox &box) { fs::create_symlink("/dev/full", box.path(file)); },
-         no_limit, false, cannot + "não há espaço livre no dispositivo\n", ""},
-        {"no descriptor left", nothing, {RLIMIT_NOFILE, 3}, false,
+         no_limit, cannot + "não há espaço livre no dispositivo\n", ""},
+        {"no descriptor left", nothing, {RLIMIT_NOFILE, 3},
          cannot + "demasiados ficheiros abertos\n", std::nullopt},
-        {"a directory without write permission", read_only, no_limit, true,
+        {"a directory without write permission", read_only, no_limit,
          cannot + "permissão negada\n", std::nullopt},
     };
     for (const Case &c : cases) {
@@ -324,7 +331,7 @@ TEST(DataFile, RowsGoOutWholeOrAreCutBack)
         Sandbox box;
         reset_calls();
         c.before(box);
-        const Ran ran = in_child(box, c.limit, c.as_user, [] {
+        const Ran ran = in_child(box, c.limit, [] {
             osc::DataFile data;
             if (!data.open("harmosc", file) || !data.empty()) return 1;
             for (int i = 0; i < 3; ++i)
@@ -347,42 +354,43 @@ TEST(Replacement, TakesThePlaceOfTheTargetOnlyWhenWhole)
     enum Steps { open_only, write_only, all, ended };
     struct Case {
         std::string kind, target;
-        std::function<void(const Sandbox &)> before;
+        Before before;
         Limit limit;
-        bool as_user;
         Steps steps;
         int status; // the errno of the step that failed
         std::map<std::string, std::string> after;
     };
-    const auto nothing = [](const Sandbox &) {};
     const std::map<std::string, std::string> kept = {{"fig.png", "old"}};
     const Case cases[] = {
-        {"whole", "fig.png", nothing, no_limit, false, all, 0, {{"fig.png", "new figure"}}},
-        {"gone before the end", "fig.png", nothing, no_limit, false, write_only, 0, kept},
-        {"larger than a file may be", "fig.png", nothing, {RLIMIT_FSIZE, 4}, false, all, EFBIG, kept},
-        {"in a directory without write permission", "fig.png", read_only, no_limit, true, all,
-         EACCES, kept},
-        {"over a directory", "sub", [](const Sandbox &box) {
-             fs::create_directories(box.path("sub/inside"));
-         }, no_limit, false, all, EISDIR, {{"fig.png", "old"}, {"sub", ""}}},
-        {"ended by a signal", "fig.png", nothing, no_limit, false, ended, 128 + SIGTERM, kept},
+        {"whole", "fig.png", nothing, no_limit, all, 0, {{"fig.png", "new figure"}}},
+        {"gone before the end", "fig.png", nothing, no_limit, write_only, 0, kept},
+        {"larger than a file may be", "fig.png", nothing, {RLIMIT_FSIZE, 4}, all, EFBIG, kept},
+        {"in a directory without write permission", "fig.png", read_only, no_limit, all, EACCES,
+         kept},
+        {"over a directory", "sub",
+         [](const Sandbox &box) { fs::create_directories(box.path("sub/inside")); }, no_limit, all,
+         EISDIR, {{"fig.png", "old"}, {"sub", ""}}},
+        {"ended by a signal", "fig.png", nothing, no_limit, ended, 128 + SIGTERM, kept},
+        // Process 1 runs; none has the largest number a pid_t holds.
         {"beside what runs left", "fig.png",
          [](const Sandbox &box) {
-             for (const char *name : {".oscplot-2147483647-0", ".oscplot-1-0", ".oscorder-2147483647-0",
-                                      ".oscplot-x-0"})
+             for (const char *name : {".oscplot-2147483647-0", ".oscplot-1-0",
+                                      ".oscorder-2147483647-0", ".oscplot-x-0"})
                  box.write(name, "");
          },
-         no_limit, false, open_only, 0,
-         {{"fig.png", "old"}, {".oscplot-1-0", ""}, {".oscorder-2147483647-0", ""}, {".oscplot-x-0", ""}}},
-        {"with too long a name", std::string(4090, 'd') + "/fig.png", nothing, no_limit, false, all,
+         no_limit, open_only, 0,
+         {{"fig.png", "old"}, {".oscplot-1-0", ""}, {".oscorder-2147483647-0", ""},
+          {".oscplot-x-0", ""}}},
+        {"with too long a name", std::string(4090, 'd') + "/fig.png", nothing, no_limit, all,
          ENAMETOOLONG, kept},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.kind);
         Sandbox box;
         box.write("fig.png", "old");
+        reset_calls();
         c.before(box);
-        const Ran ran = in_child(box, c.limit, c.as_user, [&] {
+        const Ran ran = in_child(box, c.limit, [&] {
             std::signal(SIGXFSZ, SIG_IGN); // as a tool does first
             osc::Replacement figure;
             const bool done = figure.open("oscplot", c.target) && (c.steps == open_only ||
@@ -393,8 +401,10 @@ TEST(Replacement, TakesThePlaceOfTheTargetOnlyWhenWhole)
         fs::permissions(box.dir(), fs::perms::owner_all);
         EXPECT_EQ(ran.status, c.status);
         std::map<std::string, std::string> after;
-        for (const auto &entry : fs::directory_iterator(box.dir()))
-            after[entry.path().filename().string()] = at(box, entry.path().filename().string()).value();
+        for (const auto &entry : fs::directory_iterator(box.dir())) {
+            const std::string name = entry.path().filename().string();
+            after[name] = at(box, name).value();
+        }
         EXPECT_EQ(after, c.after);
     }
 }
@@ -418,12 +428,12 @@ TEST(Space, IsTheFreeSpaceAndWhatTheFileHolds)
         {"/dev/null", false, infinity},
         {box.path("d.dat"), true, infinity},
     };
-    for (const auto &[file, fails, room] : cases) {
+    for (const auto &[path, fails, room] : cases) {
         disk = megabyte;
         statvfs_fails = fails;
-        const double space = osc::space_for(file.c_str());
+        const double space = osc::space_for(path.c_str());
         reset_calls();
-        EXPECT_EQ(space, room) << file;
+        EXPECT_EQ(space, room) << path;
     }
 }
 
