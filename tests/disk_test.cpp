@@ -11,6 +11,7 @@
 #include "disk/descriptor.hpp"
 #include "disk/replace.hpp"
 #include "disk/space.hpp"
+#include "warnings/disk_space.hpp"
 
 #include <gtest/gtest.h>
 
@@ -434,6 +435,28 @@ TEST(Space, IsTheFreeSpaceAndWhatTheFileHolds)
         const double space = osc::space_for(path.c_str());
         reset_calls();
         EXPECT_EQ(space, room) << path;
+    }
+}
+
+// Rows of 18 bytes typically and 26 at most (no growing column) on a disk of 936000 bytes:
+// refused once their typical length does not fit, warned of once their longest does not.
+TEST(Space, RowsThatMayNotFitAreWarnedOfAndThoseThatCannotRefused)
+{
+    using Kind = osc::DiskFinding::Kind;
+    const std::tuple<double, Kind, double> cases[] = {
+        {36000, Kind::fits, 936000},          {36001, Kind::may_not_fit, 936026},
+        {52000, Kind::may_not_fit, 1352000}, {52001, Kind::cannot_fit, 936018},
+    };
+    struct statvfs room {};
+    room.f_frsize = 468;
+    room.f_bavail = 2000;
+    for (const auto &[rows, kind, bytes] : cases) {
+        disk = room;
+        const osc::DiskFinding found = osc::disk_finding("none.dat", rows, {});
+        reset_calls();
+        EXPECT_EQ(found.kind, kind) << rows;
+        EXPECT_EQ(found.bytes, bytes) << rows;
+        EXPECT_EQ(found.room, 936000) << rows;
     }
 }
 
