@@ -276,22 +276,6 @@ TEST(DataFile, OpensOrSaysWhyAndKeepsWhatAnotherRunHolds)
     }
 }
 
-// Whether a run's files can all be its data files: none made to find out is left behind.
-TEST(DataFile, UsableFilesAreCheckedAllAtOnce)
-{
-    Sandbox box;
-    fs::create_directory(box.path("dir"));
-    const auto usable = [&](std::initializer_list<const char *> files) {
-        return in_child(box, no_limit, [&] { return osc::data_files_usable("harmosc", files); });
-    };
-    const Ran both = usable({"a.dat", "b.dat"});
-    const Ran refused = usable({"a.dat", "dir"});
-    EXPECT_EQ(both.status, 1);
-    EXPECT_EQ(refused.status, 0);
-    EXPECT_EQ(refused.said, "harmosc: não é possível escrever dir: é um diretório\n");
-    EXPECT_FALSE(box.exists("a.dat") || box.exists("b.dat"));
-}
-
 // Three rows of 10 bytes each go out whole or not at all: a row cut short by a limit on the
 // file's size is cut back to the last complete one, and the run says how many the file keeps.
 TEST(DataFile, RowsGoOutWholeOrAreCutBack)
