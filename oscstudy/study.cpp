@@ -256,7 +256,8 @@ MethodStudy method_study(const Setup &setup, const Method &method)
     study.rows = rows_of(setup, method);
     const EnergyStudy energy = energy_study(setup, method, study.rows);
     study.energy_end = energy.computed.empty() ? NAN : energy.computed.back();
-    study.energy_predicted = std::pow(energy.factor, static_cast<double>(study.rows.size()) - 1) - 1;
+    // The factor a step, over the run's steps: rkstepper's rows hold no t = 0 row to subtract.
+    study.energy_predicted = std::pow(energy.factor, steps) - 1;
     study.period = method_period(method, setup.motion, setup.h);
     study.limit = stability_limit(method, 2 * setup.motion.beta / setup.motion.w0);
     return study;
