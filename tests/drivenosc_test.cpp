@@ -122,8 +122,7 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
 }
 
 // An answer other than 1, 2 or 3 is refused with a reason, after the menu, and touches no file.
-// With h = 0.5 the running sum stalls at 2^52: N h = 2^52 - 0.5 is a grid that ends, so its
-// menu is shown (2^52 itself is refused before it, below).
+// (Which answers read, and how they are shown, is the text test's.)
 TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
 {
     const std::string expected = ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado\n";
@@ -131,27 +130,9 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
         std::string parameters, input, err;
     };
     const Case cases[] = {
-        {"1 0 10 0.1", "0\n", "opção inválida \"0\""},
         {"1 0 10 0.1", "4\n", "opção inválida \"4\""},
-        {"1 0 10 0.1", "-2\n", "opção inválida \"-2\""},
-        {"1 0 10 0.1", "x\n", "opção inválida \"x\""},
-        {"1 0 10 0.1", "99999999999\n", "opção inválida \"99999999999\""},
-        {"1 0 10 0.1", "1.5\n", "opção inválida \"1.5\""},
         {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\""},
-        {"1 0 10 0.1", "\x1b[2J\n", "opção inválida \"\\x1b[2J\""},
-        // Characters that show nothing are written as their bytes; U+2010, a hyphen, is seen.
-        {"1 0 10 0.1", "\xef\xbb\xbf" "1\n", "opção inválida \"\\xef\\xbb\\xbf1\""},
-        {"1 0 10 0.1",
-         "\xc2\xad\xe2\x80\x8b\xe2\x80\x8f\xe2\x80\x90\xe2\x80\xa8\xe2\x80\xae\xe2\x81\xa0\xe2\x81\xa4"
-         "\xe2\x81\xa6\xe2\x81\xa9\n",
-         "opção inválida \"\\xc2\\xad\\xe2\\x80\\x8b\\xe2\\x80\\x8f\xe2\x80\x90\\xe2\\x80\\xa8\\xe2\\x80"
-         "\\xae\\xe2\\x81\\xa0\\xe2\\x81\\xa4\\xe2\\x81\\xa6\\xe2\\x81\\xa9\""},
-        // The Arabic letter mark, the Mongolian vowel separator and a tag are format ones too.
-        {"1 0 10 0.1", "\xd8\x9c\xe1\xa0\x8e\xf3\xa0\x81\x81\n",
-         "opção inválida \"\\xd8\\x9c\\xe1\\xa0\\x8e\\xf3\\xa0\\x81\\x81\""},
         {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
-        {"1 0 10 0.1", " \n\n", "a entrada terminou sem uma opção"},
-        {"0 1 9007199254740991 0.5", "0\n", "opção inválida \"0\""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters + " / " + c.input);
@@ -166,8 +147,9 @@ TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
     }
 }
 
-// Files that cannot be read as four numbers, and grids whose loop would never end, are
-// refused before the banner, and the message says what is wrong.
+// Files that cannot be read as four numbers, and a grid whose loop would never end (which
+// grids end is the time grid's own test), are refused before the banner, and the message says
+// what is wrong.
 TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
 {
     const std::string number = "esperado um número (como 0.4 ou 1e-3)";
@@ -182,14 +164,7 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
         {"", "falta o valor de x0 em input_1a.txt (o ficheiro terminou)"},
         {"1 0 10", "falta o valor de h em input_1a.txt (o ficheiro terminou)"},
         {"1 0 abc 0.1", "\"abc\" não serve para N em input_1a.txt: " + number},
-        {"1 0 1e999 0.1", "\"1e999\" não serve para N em input_1a.txt: " + number +
-                              "; o valor está fora do alcance de um double"},
-        {"0 1 10 0", "com N = 10 e h = 0" + never},
         {"0 1 -5 -0.1", "com N = -5 e h = -0.1" + never},
-        {"0 1 0 -0.1", "com N = 0 e h = -0.1" + never},
-        {"0 1 1e300 1e-300", "com N = 1e+300 e h = 1e-300" + never},
-        {"0 1 1e300 1e300", "com N = 1e+300 e h = 1e+300" + never},
-        {"0 1 9007199254740992 0.5", "com N = 9.0072e+15 e h = 0.5" + never},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.parameters);
@@ -205,9 +180,9 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
     }
 }
 
-// A data file that cannot be written, whichever of the three, whatever stops it and whichever
-// the choice, stops the run before the menu and before any of them is emptied; one that is
-// missing is not created either.
+// A data file that cannot be written, whichever of the three and whichever the choice, stops
+// the run before the menu and before any of them is emptied; one that is missing is not created
+// either.
 TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
 {
     struct Blocker {
@@ -220,28 +195,29 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
          [](const auto &file) { std::filesystem::create_symlink("/nonexistent/x", file); }},
         {"não é um ficheiro regular", [](const auto &file) { ::mkfifo(file.c_str(), 0644); }},
     };
-    for (const Blocker &blocker : blockers)
-        for (int blocked = 0; blocked < 3; ++blocked)
-            for (int selection = 1; selection <= 3; ++selection) {
-                SCOPED_TRACE(files[blocked] + " " + blocker.reason + ", choice " +
-                             std::to_string(selection));
-                const int absent = selection % 3; // a file that does not exist yet, now and then
-                Sandbox box;
-                for (int other = 0; other < 3; ++other)
-                    if (other != blocked && other != absent) box.write(files[other], "earlier\n");
-                blocker.make(box.path(files[blocked]));
-                box.write(parameter_file, "1 0 10 0.1");
-                const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
-                EXPECT_EQ(run.status, 1);
-                EXPECT_EQ(run.out, "");
-                EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] + ": " +
-                                       blocker.reason + "\n");
-                for (int other = 0; other < 3; ++other) {
-                    if (other == blocked) continue;
-                    if (other != absent) EXPECT_EQ(box.read(files[other]), "earlier\n");
-                    else EXPECT_FALSE(box.exists(files[other]));
-                }
+    // Each file blocked its own way: which blocker says what is the data file's own test.
+    for (int blocked = 0; blocked < 3; ++blocked)
+        for (int selection = 1; selection <= 3; ++selection) {
+            const Blocker &blocker = blockers[blocked];
+            SCOPED_TRACE(files[blocked] + " " + blocker.reason + ", choice " +
+                         std::to_string(selection));
+            const int absent = selection % 3; // a file that does not exist yet, now and then
+            Sandbox box;
+            for (int other = 0; other < 3; ++other)
+                if (other != blocked && other != absent) box.write(files[other], "earlier\n");
+            blocker.make(box.path(files[blocked]));
+            box.write(parameter_file, "1 0 10 0.1");
+            const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] + ": " +
+                                   blocker.reason + "\n");
+            for (int other = 0; other < 3; ++other) {
+                if (other == blocked) continue;
+                if (other != absent) EXPECT_EQ(box.read(files[other]), "earlier\n");
+                else EXPECT_FALSE(box.exists(files[other]));
             }
+        }
     // Two files blocked: the first one met stops the run, with one line.
     Sandbox box;
     std::filesystem::create_directory(box.path(files[0]));

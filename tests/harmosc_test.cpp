@@ -63,13 +63,11 @@ TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
 
 TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
 {
-    // "1.5" and "2x" are integers only in part: an invalid choice, not choice 1 or 2.
-    const std::string ended = "a entrada terminou sem uma opção";
+    // "1.5" is an integer only in part: an invalid choice, not choice 1. (Which answers read is
+    // the text test's.)
     const std::pair<std::string, std::string> cases[] = {
-        {"3\n", "opção inválida \"3\""}, {"0\n", "opção inválida \"0\""},
-        {"-1\n", "opção inválida \"-1\""}, {"abc\n", "opção inválida \"abc\""}, {"", ended},
-        {" \n\n", ended}, {"99999999999\n", "opção inválida \"99999999999\""},
-        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}, {"2x\n", "opção inválida \"2x\""}};
+        {"3\n", "opção inválida \"3\""}, {"", "a entrada terminou sem uma opção"},
+        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}};
     for (const auto &[input, said] : cases) {
         SCOPED_TRACE("input: " + input);
         Sandbox box;
@@ -207,8 +205,8 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
 }
 
 // Input that cannot finish the dialogue, or a final time that the running sum of 0.1 never
-// passes (from 2^50 on, adding 0.1 no longer changes it), is refused at once, says why, and
-// leaves the previous data file byte for byte.
+// passes (from 2^50 on, adding 0.1 no longer changes it: the first such time), is refused at
+// once, says why, and leaves the previous data file byte for byte.
 TEST(HarmoscRefusals, LeaveTheDataFileUntouched)
 {
     const std::string number = "esperado um número (como 0.4 ou 1e-3)";
@@ -224,11 +222,6 @@ TEST(HarmoscRefusals, LeaveTheDataFileUntouched)
         {"1\n1 1\nabc\n", "\"abc\" não serve para x0: " + number},
         {"1\n1 1\n0\n", "falta o valor de v0 (a entrada terminou)"},
         {"1\n1 1\n0 0\n", "falta o valor de tf (a entrada terminou)"},
-        {"1\n1e999 1\n0 0\n1\n",
-         "\"1e999\" não serve para k: " + number + "; o valor está fora do alcance de um double"},
-        {"2\n1 1 1\n0 -1e400\n1\n",
-         "\"-1e400\" não serve para v0: " + number + "; o valor está fora do alcance de um double"},
-        {"1\n1 1\n0 0\n1e300\n", "o instante final 1e+300" + never},
         {"1\n1 1\n0 0\n1125899906842624\n", "o instante final 1.1259e+15" + never},
     };
     for (const Case &c : cases) {

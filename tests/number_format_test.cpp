@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -28,24 +27,9 @@ std::string exact(double value)
     return text;
 }
 
-// A few of the hard cases, enough to show that the program writes its numbers through the
-// formatter that the number text test checks on millions of values.
-std::vector<double> hard_values()
-{
-    return {123456.5,  1234575.0,           // ties that go to the even digit
-            999999.5,  9.999995e-5,         // roundings that carry into a new decade
-            std::nextafter(1.234565, 2.0), std::nextafter(1.234565, 0.0), // a hair off a tie
-            1e-5,      -123456789.0,        // exponent notation both ways
-            4.9406564584124654e-324, -0.1,  // a subnormal
-            0.0001,    1e20};               // where fixed notation and the short path end
-}
-
-// Pairs of values, each pair one run of the program.
-void for_each_pair(const std::function<void(double, double)> &check)
-{
-    const std::vector<double> values = hard_values();
-    for (std::size_t i = 0; i + 1 < values.size(); i += 2) check(values[i], values[i + 1]);
-}
+// One run of the program: a tie that goes to the even digit and a negative exponent; the
+// formatter's other cases are the number text test's.
+void for_each_pair(const std::function<void(double, double)> &check) { check(123456.5, -1e-5); }
 
 TEST(NumberFormat, HarmoscFirstRow)
 {

@@ -124,6 +124,18 @@ TEST(NumberText, MatchesPrintfOnTiesCarriesEdgesAndRandomBits)
     EXPECT_GT(compare.checked(), 3000000 / scale);
 }
 
+// The hard cases one by one, in every run of the suite: ties that go to the even digit, a hair
+// off a tie, roundings that carry into a new decade, exponent notation both ways, a subnormal,
+// and where fixed notation and the short path end.
+TEST(NumberText, HardCasesMatchPrintf)
+{
+    Comparison compare;
+    for (const double value : {123456.5, 1234575.0, 1.234565, 999999.5, 9.999995e-5, 1e-5,
+                               -123456789.0, 4.9406564584124654e-324, -0.1, 0.0001, 1e20, 1e-15})
+        compare.around(value, 2);
+    EXPECT_EQ(compare.checked(), 12 * 10);
+}
+
 // A row of a data file back to its numbers, as the stream would read them: any white space
 // (CRLF line ends too) separates them, and a field that is not one number refuses the row.
 TEST(NumberText, RowsReadBackAsTheStreamReadsThem)
