@@ -282,6 +282,7 @@ TEST(OscplotThinning, KeepsEveryPeak)
     }
     // The phase portrait, a spiral of 318 turns, keeps only rows of the file, and its extremes.
     std::vector<Point> all;
+    all.reserve(rows.size());
     for (const osc::Row &row : rows) all.emplace_back(row.x, row.v);
     std::sort(all.begin(), all.end());
     std::vector<Point> phase;
@@ -302,6 +303,7 @@ TEST(OscplotThinning, KeepsEachColumnsEndsAndExtremesOfNoisyRows)
 {
     const auto rows = rows_of(noisy_rows(100000));
     std::vector<osc::Row> given;
+    given.reserve(rows.size());
     for (const auto &row : rows) given.push_back({row[0], row[1], row[2]});
     std::set<Point> drawn;
     for (const osc::Row &row : osc::thin_time(given)) drawn.emplace(row.t, row.x);
@@ -391,8 +393,9 @@ TEST(Oscplot, AnyNameIsJustAName)
                                             "aspas\"'`$(x).dat", "linha\nnova.dat", "copy=sub/ficheiro"};
     fs::create_directory(box.path("copy=sub"));
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string n = std::to_string(i);
-        box.write(files[i], "0 " + n + " 0\n0.5 " + n + ".5 -0.48\n1 " + n + ".25 -0.84\n");
+        char rows[96];
+        std::snprintf(rows, sizeof rows, "0 %zu 0\n0.5 %zu.5 -0.48\n1 %zu.25 -0.84\n", i, i, i);
+        box.write(files[i], rows);
     }
     // A TMPDIR whose name would break gnuplot's program text, were it ever part of it.
     const std::string tmp = "TMPDIR=" + box.path("tmp \"'$(x)").string();
