@@ -25,8 +25,10 @@ void open_standard_descriptors()
 {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            // The lowest free number is fd itself, the ones below being open by now.
-            if (::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) return;
+            // The lowest free number is fd itself, the ones below being open by now. Standard
+            // output is opened for reading only: an answer written there fails (EBADF), and the
+            // tool says so, instead of vanishing with status 0.
+            if (::open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY) != fd) return;
         }
 }
 

@@ -1,10 +1,10 @@
 #include "disk/replace.hpp"
 
 #include "disk/descriptor.hpp"
+#include "process/signals.hpp"
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,15 +23,12 @@ char pending[4096];
 std::atomic<bool> has_pending{false};
 
 // The handlers that were there before, handed on to (one that ends a child, say).
-void (*earlier_handler[NSIG])(int);
+EarlierHandlers earlier_handler;
 
 void remove_pending_and_reraise(int signal)
 {
     if (has_pending.load()) ::unlink(pending);
-    void (*const earlier)(int) = earlier_handler[signal];
-    if (earlier != nullptr && earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR) earlier(signal);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    hand_on(signal, earlier_handler);
 }
 
 std::string directory_of(const std::string &target)
@@ -73,10 +70,7 @@ bool Replacement::open(const char *program, const std::string &target)
         }
         std::memcpy(pending, name.c_str(), name.size() + 1);
         has_pending.store(true);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            void (*const earlier)(int) = std::signal(signal, remove_pending_and_reraise);
-            if (earlier != remove_pending_and_reraise) earlier_handler[signal] = earlier;
-        }
+        chain_on_ending_signals(remove_pending_and_reraise, earlier_handler);
         fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             hidden_ = name;

@@ -12,9 +12,11 @@ namespace osc {
 
 namespace {
 
-std::string cannot_write(const std::string &target, int error)
+// Whether `why` is empty; when not, says why `target` cannot be written.
+bool replaceable(const char *caller, const std::string &target, const std::string &why)
 {
-    return "não é possível escrever " + escaped(target) + ": " + reason(error);
+    if (!why.empty()) refuse(caller, cannot_write(target, why));
+    return why.empty();
 }
 
 // The last line of what gnuplot said that holds anything, without the place it puts before
@@ -34,6 +36,21 @@ std::string last_words(const std::string &said)
 }
 
 } // namespace
+
+std::string cannot_write(const std::string &target, const std::string &why)
+{
+    return "não é possível escrever " + escaped(target) + ": " + why;
+}
+
+bool figure_replaceable(const char *caller, const std::string &target)
+{
+    return replaceable(caller, target, why_not_replaceable(target.c_str()));
+}
+
+bool tables_replaceable(const char *caller, const std::string &file)
+{
+    return replaceable(caller, file, why_table_not_replaceable(file.c_str()));
+}
 
 Setting::Setting(const char *name, int value) : line(std::string(name) + " = " + std::to_string(value) + "\n") {}
 
@@ -82,7 +99,7 @@ Figure draw(const std::string &gnuplot, const char *program, const std::vector<S
 bool place(const char *caller, Replacement &beside, const std::string &target, const std::string &png)
 {
     if (beside.write(png) && beside.commit()) return true;
-    refuse(caller, cannot_write(target, beside.error()));
+    refuse(caller, cannot_write(target, reason(beside.error())));
     return false;
 }
 
@@ -97,7 +114,7 @@ std::string why_table_not_replaceable(const char *file)
 bool open_beside(const char *caller, Replacement &beside, const std::string &target)
 {
     if (beside.open(caller, target)) return true;
-    refuse(caller, cannot_write(target, beside.error()));
+    refuse(caller, cannot_write(target, reason(beside.error())));
     return false;
 }
 

@@ -43,6 +43,16 @@ std::string gnuplot_input(const std::vector<Setting> &settings, const std::vecto
 Figure draw(const std::string &gnuplot, const char *program, const std::vector<Setting> &settings,
             const std::vector<Datablock> &blocks, Kind kind);
 
+// "não é possível escrever TARGET: why", the one sentence for a file a tool cannot write.
+std::string cannot_write(const std::string &target, const std::string &why);
+
+// Whether a figure may take the place of `target` (nothing is there, or a PNG image: disk's
+// why_not_replaceable); when not, says "caller: não é possível escrever TARGET: why" first.
+bool figure_replaceable(const char *caller, const std::string &target);
+
+// The same for the tables of a run (why_table_not_replaceable).
+bool tables_replaceable(const char *caller, const std::string &file);
+
 // Writes `png` through `beside` (opened on `target`) and renames it over the target; false
 // having said "caller: não é possível escrever TARGET: reason" when it cannot.
 bool place(const char *caller, Replacement &beside, const std::string &target, const std::string &png);

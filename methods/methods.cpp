@@ -1,5 +1,7 @@
 #include "methods/methods.hpp"
 
+#include "stepmath/bisect.hpp"
+
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -105,10 +107,7 @@ double stability_limit(const Method &method, double damping_ratio)
     while (stable + sample <= 4.0 && !grows(stable + sample)) stable += sample;
     if (stable == 0.0) return std::numeric_limits<double>::quiet_NaN();
     double unstable = stable + sample;
-    for (int i = 0; i < 60; ++i) {
-        const double middle = 0.5 * (stable + unstable);
-        (grows(middle) ? unstable : stable) = middle;
-    }
+    bisect(stable, unstable, grows, 60);
     return stable;
 }
 

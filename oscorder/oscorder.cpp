@@ -10,7 +10,6 @@
 #include "oscorder/verdict.hpp"
 
 #include "dataformat/rows.hpp"
-#include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "process/child.hpp"
@@ -387,10 +386,7 @@ int run(int argc, char **argv)
     // An existing figure is replaced only by a new one: whatever else has the name stays.
     std::string gnuplot;
     if (drawing) {
-        if (const std::string why = osc::why_not_replaceable(figure_name.c_str()); !why.empty()) {
-            refuse("não é possível escrever " + osc::escaped(figure_name) + ": " + why);
-            return 2;
-        }
+        if (!osc::figure_replaceable(program, figure_name)) return 2;
         gnuplot = osc::gnuplot_on_path(program);
         if (gnuplot.empty()) return 3;
     }

@@ -8,11 +8,11 @@
 // the names, hex-encoded, as datablocks on its standard input, and writes the figure on its
 // standard output; no name reaches its program text, and no temporary directory is used.
 #include "disk/descriptor.hpp"
-#include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
+#include "oscplot/side_by_side.hpp"
 #include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
@@ -27,8 +27,6 @@
 #include <string>
 #include <string_view>
 #include <fcntl.h>
-#include <functional>
-#include <future>
 #include <limits>
 #include <new>
 #include <sys/ioctl.h>
@@ -93,10 +91,10 @@ struct Run {
 
 int fail(const std::string &message) { return osc::refuse(program, message); }
 
-// The one sentence for a file that cannot be written, and why.
-int cannot_write(const std::string &name, const std::string &why)
+// Says that `name` cannot be written, for the reason of `error`.
+int cannot_write(const std::string &name, int error)
 {
-    return fail("não é possível escrever " + osc::escaped(name) + ": " + why);
+    return fail(osc::cannot_write(name, osc::reason(error)));
 }
 
 // A file's name at the head of a message about it.
@@ -231,14 +229,10 @@ private:
     std::vector<osc::Datablock> blocks_;
 };
 
-// The two thinnings side by side, on a machine with a processor to spare; in this thread
-// when no other can be started.
+// The two thinnings side by side.
 void thin(const std::vector<osc::Row> &rows, std::vector<osc::Row> &time, osc::Runs &phase)
 {
-    std::future<osc::Runs> portrait =
-        std::async(std::launch::async | std::launch::deferred, osc::thin_phase, std::cref(rows));
-    time = osc::thin_time(rows);
-    phase = portrait.get();
+    osc::side_by_side([&] { phase = osc::thin_phase(rows); }, [&] { time = osc::thin_time(rows); });
 }
 
 // The rows of `file`, open in `source`, thinned; says why and returns false when it cannot be
@@ -394,9 +388,8 @@ int draw_each(Run &run)
             continue;
         }
         const std::string target = file + ".png";
-        const std::string why = osc::why_not_replaceable(target.c_str());
-        if (!why.empty()) {
-            status = cannot_write(target, why);
+        if (!osc::figure_replaceable(program, target)) {
+            status = 1;
             continue;
         }
         osc::Replacement beside;
@@ -425,19 +418,12 @@ int write_tables(const Run &run)
         const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         const bool written = fd >= 0 && osc::write_all(fd, run.tables);
         const int error = errno;
-        if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, osc::reason(errno));
-        return written ? 0 : cannot_write(name, osc::reason(error));
+        if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, errno);
+        return written ? 0 : cannot_write(name, error);
     }
     osc::Replacement file;
     if (file.open(program, name) && file.write(run.tables) && file.commit()) return 0;
-    return cannot_write(name, osc::reason(file.error()));
-}
-
-// Says why `name` may not be replaced, when `why` is not empty; whether it said so.
-bool kept(const std::string &name, const std::string &why)
-{
-    if (!why.empty()) cannot_write(name, why);
-    return !why.empty();
+    return cannot_write(name, file.error());
 }
 
 int run(int argc, char **argv)
@@ -456,8 +442,8 @@ int run(int argc, char **argv)
     if (options.has_figure && options.terminal) return bad_usage("-o e -t não se combinam");
     if (options.has_title && options.terminal) return bad_usage("--titulo e -t não se combinam");
     if (options.files.empty()) return bad_usage("nenhum ficheiro de dados");
-    if ((options.has_figure && kept(options.figure, osc::why_not_replaceable(options.figure.c_str()))) ||
-        (options.has_table && kept(options.table, osc::why_table_not_replaceable(options.table.c_str()))))
+    if ((options.has_figure && !osc::figure_replaceable(program, options.figure)) ||
+        (options.has_table && !osc::tables_replaceable(program, options.table)))
         return 2;
     Run run{options, osc::gnuplot_on_path(program), {}};
     if (run.gnuplot.empty()) return 3;

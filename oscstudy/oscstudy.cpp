@@ -5,7 +5,6 @@
 // The rows come from runs with the program's own arithmetic, in full precision (or from a data
 // file the student has); each question is answered in a short table on standard output and,
 // with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
-#include "disk/png.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "dataformat/rows.hpp"
@@ -21,7 +20,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <iterator>
 #include <iostream>
 #include <map>
@@ -249,12 +247,7 @@ int run(int argc, char **argv)
         osc::refuse(program, why);
         return 2;
     }
-    if (line.drawing) {
-        if (const std::string why = osc::why_not_replaceable(line.figure.c_str()); !why.empty()) {
-            osc::refuse(program, "não é possível escrever " + osc::escaped(line.figure) + ": " + why);
-            return 2;
-        }
-    }
+    if (line.drawing && !osc::figure_replaceable(program, line.figure)) return 2;
     if ((line.drawing || line.terminal) && osc::gnuplot_on_path(program).empty()) return 3;
     osc::Replacement figure;
     if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
@@ -293,9 +286,9 @@ int run(int argc, char **argv)
 
 } // namespace
 
+// A signal that ends the run ends gnuplot first and takes the figure's hidden file with it.
 int main(int argc, char **argv)
 {
-    // A file-size limit makes writes fail, and say so, instead of ending the writer.
-    std::signal(SIGXFSZ, SIG_IGN);
+    osc::start_tool();
     return run(argc, argv);
 }

@@ -1,5 +1,6 @@
 #include "oscstudy/study.hpp"
 
+#include "stepmath/bisect.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 #include "stepmath/sampling.hpp"
@@ -31,14 +32,12 @@ double hermite_slope(const Row &a, const Row &b, double s)
             (3 * s2 - 2 * s) * dt * b.v) / dt;
 }
 
-// Where f, below 0 at `below` and not below at `above`, crosses 0, by halving.
+// Where f, below 0 at `below` and not below at `above`, crosses 0.
 template <typename F>
 double root(F f, double below, double above)
 {
-    for (int i = 0; i < 100; ++i) {
-        const double middle = 0.5 * (below + above);
-        (f(middle) < 0.0 ? below : above) = middle;
-    }
+    bisect(
+        above, below, [&](double x) { return f(x) < 0.0; }, 100);
     return 0.5 * (below + above);
 }
 
@@ -257,7 +256,8 @@ MethodStudy method_study(const Setup &setup, const Method &method)
     study.rows = rows_of(setup, method);
     const EnergyStudy energy = energy_study(setup, method, study.rows);
     study.energy_end = energy.computed.empty() ? NAN : energy.computed.back();
-    study.energy_predicted = std::pow(energy.factor, static_cast<double>(study.rows.size()) - 1) - 1;
+    // The factor a step, over the run's steps: rkstepper's rows hold no t = 0 row to subtract.
+    study.energy_predicted = std::pow(energy.factor, steps) - 1;
     study.period = method_period(method, setup.motion, setup.h);
     study.limit = stability_limit(method, 2 * setup.motion.beta / setup.motion.w0);
     return study;

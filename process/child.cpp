@@ -1,6 +1,7 @@
 #include "process/child.hpp"
 
 #include "disk/descriptor.hpp"
+#include "process/signals.hpp"
 #include "process/work_directory.hpp"
 #include "text/messages.hpp"
 
@@ -203,16 +204,13 @@ bool exchange(Descriptor &in, std::string_view input, Descriptor &out, std::stri
 }
 
 // The handlers that were there before end_child_on_signals(), handed on to.
-void (*earlier_handler[NSIG])(int);
+EarlierHandlers earlier_handler;
 
 void end_child_and_reraise(int signal)
 {
     end_running_program();
     remove_work_directory_now();
-    void (*const earlier)(int) = earlier_handler[signal];
-    if (earlier != SIG_DFL && earlier != SIG_IGN && earlier != SIG_ERR && earlier != nullptr) earlier(signal);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    hand_on(signal, earlier_handler);
 }
 
 } // namespace
@@ -327,13 +325,7 @@ std::string why_failed(const Finished &run, const std::string &name)
     return run.status == 0 ? "" : name + " falhou";
 }
 
-void end_child_on_signals()
-{
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        void (*const earlier)(int) = std::signal(signal, end_child_and_reraise);
-        if (earlier != end_child_and_reraise) earlier_handler[signal] = earlier;
-    }
-}
+void end_child_on_signals() { chain_on_ending_signals(end_child_and_reraise, earlier_handler); }
 
 void start_tool()
 {

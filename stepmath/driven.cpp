@@ -1,6 +1,7 @@
 #include "stepmath/driven.hpp"
 
 #include "motion/motion.hpp"
+#include "stepmath/ladder.hpp"
 #include "stepmath/matrix.hpp"
 #include "stepmath/rk4.hpp"
 
@@ -10,6 +11,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <limits>
+#include <optional>
 
 namespace osc {
 
@@ -81,15 +83,13 @@ double transient_time(double w0, double beta, double h)
 
 double response_step(double w0, double beta, double wf, double h)
 {
-    for (double decade = std::pow(10.0, std::floor(std::log10(h))); decade >= 1e-6 * h;
-         decade /= 10.0)
-        for (const double leading : {5.0, 2.0, 1.0}) {
-            const double step = leading * decade;
-            if (step < h && free_log_gain(w0, beta, step) < 0.0 &&
-                response_error(w0, beta, wf, step) <= tolerance)
-                return step;
-        }
-    return 0.0;
+    const auto rung = [&](double step) -> std::optional<double> {
+        if (step < h && free_log_gain(w0, beta, step) < 0.0 &&
+            response_error(w0, beta, wf, step) <= tolerance)
+            return step;
+        return std::nullopt;
+    };
+    return ladder_step(h, rung, 0.0);
 }
 
 } // namespace osc

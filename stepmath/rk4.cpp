@@ -1,6 +1,7 @@
 #include "stepmath/rk4.hpp"
 
 #include "motion/motion.hpp"
+#include "stepmath/bisect.hpp"
 #include "stepmath/matrix.hpp"
 #include "stepmath/time_grid.hpp"
 
@@ -21,18 +22,7 @@ namespace {
 // An angle brought into [-π, π].
 double wrapped(double angle) { return std::remainder(angle, 2.0 * pi); }
 
-// Narrows `good`, at which `fails` is false, and `bad`, at which it is true, by `halvings`
-// halvings of the gap between them.
-template <typename Fails>
-void bisect(double &good, double &bad, Fails fails, int halvings)
-{
-    for (int i = 0; i < halvings; ++i) {
-        const double middle = 0.5 * (good + bad);
-        (fails(middle) ? bad : good) = middle;
-    }
-}
-
-// The same for whole counts, down to neighbours.
+// bisect() for whole counts, down to neighbours.
 template <typename Fails>
 void bisect_whole(double &good, double &bad, Fails fails)
 {

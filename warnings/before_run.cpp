@@ -30,7 +30,7 @@ bool check_before_run(const char *program, const Plan &plan, const std::function
     }
     // Rows that are all 0 show no oscillation to draw.
     if (plan.judge_motion && plan.judge_rows && !at_rest(motion))
-        for (const RowsFinding &rows : rows_findings(motion, h, plan.t_end))
+        for (const SamplingFinding &rows : sampling_findings(motion, h, plan.t_end))
             warn(program, sentence(rows));
     if (plan.grid.steps >= 1.0)
         if (const auto repeat = repeated_times(h, plan.t_end, plan.index))

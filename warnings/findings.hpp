@@ -123,7 +123,7 @@ struct DrivenFinding {
 };
 
 // Rows every h give fewer than smooth_rows rows a period of an oscillation that they show.
-struct RowsFinding {
+struct SamplingFinding {
     enum class Of { free, forced } of;
     enum class Kind { broken_line, constant, alias } kind;
     double period, h, rows;

@@ -28,15 +28,15 @@ DrivenRemedy remedy(double w0, double beta, double wf, double h, double t_run, d
 }
 
 // Rows every h of an oscillation of that period, if fewer than smooth_rows of them fall in one.
-std::optional<RowsFinding> judge_rows(RowsFinding::Of of, double h, double period)
+std::optional<SamplingFinding> judge_rows(SamplingFinding::Of of, double h, double period)
 {
     const double rows = period / h;
     if (!(rows < smooth_rows)) return std::nullopt;
     if (rows >= nyquist_rows)
-        return RowsFinding{of, RowsFinding::Kind::broken_line, period, h, rows, period};
+        return SamplingFinding{of, SamplingFinding::Kind::broken_line, period, h, rows, period};
     const double apparent = alias_period(period, h);
-    return RowsFinding{of, std::isinf(apparent) ? RowsFinding::Kind::constant
-                                                : RowsFinding::Kind::alias,
+    return SamplingFinding{of, std::isinf(apparent) ? SamplingFinding::Kind::constant
+                                                : SamplingFinding::Kind::alias,
                        period, h, rows, apparent};
 }
 
@@ -64,12 +64,12 @@ std::optional<DrivenFinding> driven_finding(const Motion &motion, double h, doub
                          remedy(w0, beta, wf, h, t_run, max_steps)};
 }
 
-std::vector<RowsFinding> rows_findings(const Motion &motion, double h, double t_end)
+std::vector<SamplingFinding> sampling_findings(const Motion &motion, double h, double t_end)
 {
     const double w0 = motion.w0;
     const double beta = motion.beta;
     const double wf = motion.wf;
-    std::vector<RowsFinding> found;
+    std::vector<SamplingFinding> found;
     if (!(h > 0.0) || !std::isfinite(w0) || !std::isfinite(beta) || !std::isfinite(wf) ||
         !std::isfinite(t_end))
         return found;
@@ -78,10 +78,12 @@ std::vector<RowsFinding> rows_findings(const Motion &motion, double h, double t_
     if (!(t_run >= h) || (beta >= 0.0 && free_log_gain(w0, beta, h) > 1e-12)) return found;
     const double period = damped_period(w0, beta); // the mode decays as e^(-β·t)
     if (std::isfinite(period) && h * horizon_steps(-beta * h, t_run / h) >= period)
-        if (const auto rows = judge_rows(RowsFinding::Of::free, h, period)) found.push_back(*rows);
+        if (const auto rows = judge_rows(SamplingFinding::Of::free, h, period))
+            found.push_back(*rows);
     const double forced = 2.0 * pi / std::abs(wf);
     if (t_run >= forced)
-        if (const auto rows = judge_rows(RowsFinding::Of::forced, h, forced)) found.push_back(*rows);
+        if (const auto rows = judge_rows(SamplingFinding::Of::forced, h, forced))
+            found.push_back(*rows);
     return found;
 }
 

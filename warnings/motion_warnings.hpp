@@ -28,6 +28,6 @@ std::optional<DrivenFinding> driven_finding(const Motion &motion, double h, doub
 // ends or it decays to 1%, and the oscillation at wf (0 for none) once the run lasts a period.
 // Nothing where the step makes a free mode unstable (the step findings say so), for h <= 0
 // and values that are not finite.
-std::vector<RowsFinding> rows_findings(const Motion &motion, double h, double t_end);
+std::vector<SamplingFinding> sampling_findings(const Motion &motion, double h, double t_end);
 
 } // namespace osc

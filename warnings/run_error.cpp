@@ -1,6 +1,7 @@
 #include "warnings/run_error.hpp"
 
 #include "motion/motion.hpp"
+#include "stepmath/ladder.hpp"
 #include "stepmath/rk4.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdlib>
+#include <optional>
 
 namespace osc {
 
@@ -63,17 +65,16 @@ double run_error_step(const Motion &motion, double h, double steps)
     const double t_end = steps * h;
     const double size = std::abs(h);
     if (!(size > 0.0) || !std::isfinite(size)) return std::nan("");
-    for (double decade = std::pow(10.0, std::floor(std::log10(size))); decade >= 1e-6 * size;
-         decade /= 10.0)
-        for (const double digit : {5.0, 2.0, 1.0}) {
-            // The double that the step's text reads as, as the student will type it.
-            const double step = std::strtod(text(std::copysign(digit * decade, h)).c_str(), nullptr);
-            if (!(std::abs(step) < size)) continue;
-            const double needed = steps_needed(std::abs(step), std::abs(t_end));
-            if (needed > rows_run) return std::nan("");
-            if (run_error(motion, step, needed) <= tolerance) return step;
-        }
-    return std::nan("");
+    const auto rung = [&](double offered) -> std::optional<double> {
+        // The double that the step's text reads as, as the student will type it.
+        const double step = std::strtod(text(std::copysign(offered, h)).c_str(), nullptr);
+        if (!(std::abs(step) < size)) return std::nullopt;
+        const double needed = steps_needed(std::abs(step), std::abs(t_end));
+        if (needed > rows_run) return std::nan("");
+        if (run_error(motion, step, needed) <= tolerance) return step;
+        return std::nullopt;
+    };
+    return ladder_step(size, rung, std::nan(""));
 }
 
 } // namespace osc

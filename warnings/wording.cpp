@@ -396,24 +396,24 @@ std::string sentence(const DrivenFinding &found)
                        figure(found.exact_amplitude) + ", e com " + phase + detail);
 }
 
-std::string sentence(const RowsFinding &found)
+std::string sentence(const SamplingFinding &found)
 {
     const std::string start =
-        std::string(found.of == RowsFinding::Of::free ? "a oscilação livre"
+        std::string(found.of == SamplingFinding::Of::free ? "a oscilação livre"
                                                       : "a oscilação forçada") +
         " (período " + figure(found.period) + ") tem só " + figure(found.rows) +
         " linhas por período, menos de ";
     const std::string each = "uma a cada h = " + text(found.h) + ": ";
     switch (found.kind) {
-    case RowsFinding::Kind::broken_line:
+    case SamplingFinding::Kind::broken_line:
         return warning(start + figure(smooth_rows),
                        each + "o gráfico, que as liga por segmentos, mostra uma linha quebrada "
                               "aos bicos, em x(t) e no retrato de fase, e não uma curva suave");
-    case RowsFinding::Kind::constant:
+    case SamplingFinding::Kind::constant:
         return warning(start + figure(nyquist_rows),
                        each + "caem todas na mesma fase e o gráfico mostra uma constante em vez "
                               "da oscilação (aliasing)");
-    case RowsFinding::Kind::alias: break;
+    case SamplingFinding::Kind::alias: break;
     }
     return warning(start + figure(nyquist_rows),
                    each + "o gráfico mostra uma oscilação falsa, mais lenta, de período " +
