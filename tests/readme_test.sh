@@ -25,6 +25,7 @@
 # The commands of each DOC.md are timings: they run from README.md's directory, where a reader
 # types them, with BENCH_BIN=BIN_DIR and BENCH_QUICK=1, and must exit 0; output is not compared.
 set -uo pipefail
+shopt -s extglob
 bin="" root="" work="" where="" gnuplot=0 failures=0
 
 fail() { echo "$where: $1"; failures=$((failures + 1)); [[ -z "${2:-}" ]] || sed 's/^/    /' -- "$2"; }
@@ -62,7 +63,8 @@ parse() {
 
 check() { # file compare(1) or status only(0)
   local file=$1 compare=$2 name=${1#"$root"/} cases n section line reason dir got status
-  local before written ran=0 left=()
+  local before written command text ran=0 left=()
+  local -A listing=() # each section's PNGs, as its last example left them
   cases=$(mktemp -d "$work/cases.XXXXXX") || exit 2
   (cd -- "$cases" && parse "$file") > "$cases/list" || { echo "$name: cannot be read"; exit 2; }
   while IFS=$'\t' read -r n section line reason; do
@@ -73,14 +75,16 @@ check() { # file compare(1) or status only(0)
       [[ $status == 0 ]] || fail "exit status $status, expected 0; it printed:" "$got"
       continue
     fi
-    dir="$cases/section$section"; mkdir -p -- "$dir"
-    before=$(pngs "$dir")
+    dir="$cases/section$section"; [[ -d $dir ]] || mkdir -- "$dir"
+    before=${listing[$section]:-}
     run "$dir" "$cases/$n.cmd" "$got"; status=$?; ran=$((ran + 1))
-    if grep -qE 'oscplot|gnuplot|\.png' "$cases/$n.cmd" && [[ $gnuplot == 0 ]]; then
+    listing[$section]=$(pngs "$dir")
+    command=""; IFS= read -r -d '' command < "$cases/$n.cmd"
+    if [[ $command =~ oscplot|gnuplot|\.png ]] && [[ $gnuplot == 0 ]]; then
       echo "$where: gnuplot is not installed: ran, not checked"; continue
     fi
-    written=$(comm -13 <(printf '%s\n' "$before") <(pngs "$dir") | cut -d' ' -f3-)
-    if [[ -z "$written" ]] && grep -q '\.png' "$cases/$n.cmd"; then fail "wrote no PNG" "$got"; fi
+    written=$(comm -13 <(printf '%s\n' "$before") <(printf '%s\n' "${listing[$section]}") | cut -d' ' -f3-)
+    if [[ -z "$written" ]] && [[ $command == *.png* ]]; then fail "wrote no PNG" "$got"; fi
     while IFS= read -r png; do
       [[ -n "$png" ]] || continue
       cmp -s -n 8 -- "$png" <(printf '\211PNG\r\n\032\n') || fail "${png##*/} is not a PNG"
@@ -93,8 +97,9 @@ check() { # file compare(1) or status only(0)
       continue
     fi
     [[ -z "$written" ]] || [[ $status == 0 ]] || fail "exit status $status, expected 0" "$got"
-    sed -i 's/\x1b\[[0-9;]*m//g' -- "$got"
-    [[ ! -s "$got" ]] || [[ -z "$(tail -c 1 -- "$got")" ]] || fail "its output does not end with a newline"
+    text=""; IFS= read -r -d '' text < "$got"
+    [[ -z "$text" ]] || [[ "$text" == *$'\n' ]] || fail "its output does not end with a newline"
+    printf '%s' "${text//$'\e['*([0-9;])m/}" > "$got"
     awk 'FILENAME == ARGV[1] { e[++ne] = $0; next } { a[++na] = $0 }
       END { i = j = 1                      # "..." is a wildcard over lines, as * over characters
         while (j <= na) {
