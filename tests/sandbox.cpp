@@ -180,3 +180,28 @@ std::vector<std::string> fields_of(const std::string &line)
     for (std::string field; in >> field;) fields.push_back(field);
     return fields;
 }
+
+Snapshot snapshot(const Sandbox &box)
+{
+    Snapshot entries;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(box.dir())) {
+        const std::string name = std::filesystem::relative(entry.path(), box.dir()).string();
+        entries[name] = entry.is_regular_file() ? read_file(entry.path())
+                        : entry.is_directory()  ? "<directory>"
+                                                : "<other>";
+    }
+    return entries;
+}
+
+std::string changes(const Snapshot &before, const Snapshot &after)
+{
+    std::string changed;
+    for (const auto &[name, content] : before) {
+        const auto now = after.find(name);
+        if (now == after.end()) changed += "removed " + name + "\n";
+        else if (now->second != content) changed += "changed " + name + "\n";
+    }
+    for (const auto &entry : after)
+        if (before.count(entry.first) == 0) changed += "added " + entry.first + "\n";
+    return changed;
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ const std::string &private_mounts_refused();
 
 // The whole content of a file, byte for byte; empty when it cannot be read.
 std::string read_file(const std::filesystem::path &file);
+
+// Every entry under the program's directory, by relative name, and what it holds.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot snapshot(const Sandbox &box);
+
+// The names added, removed or changed from `before` to `after`, one a line: "" when none.
+// (Comparing the snapshots themselves would have GoogleTest diff megabytes of rows.)
+std::string changes(const Snapshot &before, const Snapshot &after);
 
 // The lines of a text, without their newlines; a last line without a newline counts too.
 std::vector<std::string> lines_of(const std::string &text);
