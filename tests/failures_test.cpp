@@ -47,7 +47,7 @@ struct Program {
 };
 const Program programs[] = {
     {"harmosc", HARMOSC}, {"drivenosc", DRIVENOSC}, {"rkstepper", RKSTEPPER}, {"oscplot", OSCPLOT},
-    {"oscorder", OSCORDER}};
+    {"oscorder", OSCORDER}, {"oscstudy", OSCSTUDY}};
 
 // Why a program that runs for a tool gave nothing to use: one reason for each way it can fail,
 // and what it writes kept up to a bound, past which it is ended.
@@ -85,10 +85,15 @@ TEST(Arguments, AreAnsweredWithoutTouchingAFile)
         int status;
         bool usage; // standard output starts with the usage
         const char *run; // how the shell runs the program
+        const char *why; // status 1: why standard output takes nothing
     };
     const char *const as_is = "exec \"$0\" \"$@\"";
-    const Case cases[] = {{{"--help"}, 0, true, as_is}, {{"-h", "--bogus"}, 2, false, as_is},
-                          {{"--version"}, 1, false, "exec \"$0\" \"$@\" > /dev/full"}};
+    const Case cases[] = {
+        {{"--help"}, 0, true, as_is, ""},
+        {{"-h", "--bogus"}, 2, false, as_is, ""},
+        {{"--version"}, 1, false, "exec \"$0\" \"$@\" > /dev/full", "não há espaço livre no dispositivo"},
+        // Closed, it stays closed: the answer fails instead of vanishing with status 0.
+        {{"--version"}, 1, false, "exec \"$0\" \"$@\" >&-", "o descritor de ficheiro não está aberto"}};
     for (const Program &program : programs)
         for (const Case &c : cases) {
             SCOPED_TRACE(program.name + " " + c.arguments.back());
@@ -105,8 +110,8 @@ TEST(Arguments, AreAnsweredWithoutTouchingAFile)
                 EXPECT_NE(run.out.find("0 "), std::string::npos) << "exit statuses: " << run.out;
                 EXPECT_EQ(run.err, "");
             } else if (c.status == 1) {
-                EXPECT_EQ(run.err, program.name + ": não é possível escrever na saída padrão: não "
-                                                  "há espaço livre no dispositivo\n");
+                EXPECT_EQ(run.err, program.name + ": não é possível escrever na saída padrão: " +
+                                       c.why + "\n");
             } else {
                 EXPECT_EQ(run.out, "");
                 EXPECT_EQ(lines_of(run.err).size(), 1u) << run.err;
