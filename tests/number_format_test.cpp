@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <functional>
 #include <string>
 
 namespace {
@@ -27,44 +25,31 @@ std::string exact(double value)
     return text;
 }
 
-// One run of the program: a tie that goes to the even digit and a negative exponent; the
-// formatter's other cases are the number text test's.
-void for_each_pair(const std::function<void(double, double)> &check) { check(123456.5, -1e-5); }
-
-TEST(NumberFormat, HarmoscFirstRow)
+// One run of each program: a tie that goes to the even digit and a negative exponent, given as
+// the initial state and written back in the first row; the formatter's other cases are the
+// number text test's. With h = 0, rkstepper's step leaves the state as it was.
+TEST(NumberFormat, EachProgramsFirstRowIsAsPrintfWritesIt)
 {
-    for_each_pair([](double x0, double v0) {
+    const double x0 = 123456.5;
+    const double v0 = -1e-5;
+    const std::string state = exact(x0) + " " + exact(v0);
+    const std::string row = printf_g6(x0) + " " + printf_g6(v0) + "\n";
+    struct Case {
+        const char *program;
+        std::string input, parameter_file, parameters, data_file, first_row;
+    };
+    const Case cases[] = {
+        {HARMOSC, "1\n1 1\n" + state + "\n0\n", "", "", "Oscilador_Kutta.dat", "0 " + row},
+        {DRIVENOSC, "2\n", "input_1a.txt", state + " 0 1\n", "Kutta_1a_w0.dat", "0 0 " + row},
+        {RKSTEPPER, "", "parametros_sistema.txt", state + " 1 0\n", "RK_generico_1b.txt", "0 " + row},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.program);
         Sandbox box;
-        ASSERT_EQ(box.run(HARMOSC, "1\n1 1\n" + exact(x0) + " " + exact(v0) + "\n0\n").status, 0);
-        EXPECT_EQ(box.read("Oscilador_Kutta.dat"),
-                  "0 " + printf_g6(x0) + " " + printf_g6(v0) + "\n");
-    });
-}
-
-TEST(NumberFormat, DrivenoscFirstRow)
-{
-    for_each_pair([](double x0, double v0) {
-        Sandbox box;
-        box.write("input_1a.txt", exact(x0) + " " + exact(v0) + " 0 1\n");
-        ASSERT_EQ(box.run(DRIVENOSC, "2\n").status, 0);
-        EXPECT_EQ(box.read("Kutta_1a_w0.dat"),
-                  "0 0 " + printf_g6(x0) + " " + printf_g6(v0) + "\n");
-    });
-}
-
-// With h = 0 a step leaves the state as it was (for values whose stage sums stay finite).
-TEST(NumberFormat, RkstepperRowsAfterAZeroStep)
-{
-    for_each_pair([](double x0, double v0) {
-        if (std::abs(x0) > 1e300 || std::abs(v0) > 1e300 || (x0 == 0.0 && std::signbit(x0)) ||
-            (v0 == 0.0 && std::signbit(v0)))
-            return;
-        Sandbox box;
-        box.write("parametros_sistema.txt", exact(x0) + " " + exact(v0) + " 1 0\n");
-        ASSERT_EQ(box.run(RKSTEPPER).status, 0);
-        EXPECT_EQ(box.read("RK_generico_1b.txt"),
-                  "0 " + printf_g6(x0) + " " + printf_g6(v0) + "\n");
-    });
+        if (!c.parameter_file.empty()) box.write(c.parameter_file, c.parameters);
+        ASSERT_EQ(box.run(c.program, c.input).status, 0);
+        EXPECT_EQ(box.read(c.data_file), c.first_row);
+    }
 }
 
 } // namespace
