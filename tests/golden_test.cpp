@@ -26,34 +26,28 @@ std::string golden(const std::string &name)
     return content;
 }
 
-// Damped motion, w0 = 2, gamma = 0.25, forty steps of 0.1.
-TEST(Golden, HarmoscDampedMotion)
+// harmosc's damped motion (w0 = 2, gamma = 0.25, forty steps of 0.1); drivenosc at each of the
+// three frequencies and rkstepper's generic step with the driven force law, N = 40, h = 0.25.
+TEST(Golden, EachProgramsRowsAreThePinnedOnes)
 {
-    Sandbox box;
-    ASSERT_EQ(box.run(HARMOSC, "2\n4 1 0.5\n1 0\n4\n").status, 0);
-    EXPECT_EQ(box.read("Oscilador_Kutta.dat"), golden("harmosc_damped.dat"));
-}
-
-// The driven oscillator at each of the three frequencies, N = 40, h = 0.25.
-TEST(Golden, DrivenoscAtEachFrequency)
-{
-    const std::string files[3] = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat", "Kutta_1a_3w0.dat"};
-    const std::string goldens[3] = {"drivenosc_w0_3.dat", "drivenosc_w0.dat", "drivenosc_3w0.dat"};
-    for (int selection = 1; selection <= 3; ++selection) {
+    struct Case {
+        const char *program;
+        std::string input, parameter_file, data_file, golden;
+    };
+    const Case cases[] = {
+        {HARMOSC, "2\n4 1 0.5\n1 0\n4\n", "", "Oscilador_Kutta.dat", "harmosc_damped.dat"},
+        {DRIVENOSC, "1\n", "input_1a.txt", "Kutta_1a_w0_3.dat", "drivenosc_w0_3.dat"},
+        {DRIVENOSC, "2\n", "input_1a.txt", "Kutta_1a_w0.dat", "drivenosc_w0.dat"},
+        {DRIVENOSC, "3\n", "input_1a.txt", "Kutta_1a_3w0.dat", "drivenosc_3w0.dat"},
+        {RKSTEPPER, "", "parametros_sistema.txt", "RK_generico_1b.txt", "rkstepper.txt"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.golden);
         Sandbox box;
-        box.write("input_1a.txt", "1 0 40 0.25\n");
-        ASSERT_EQ(box.run(DRIVENOSC, std::to_string(selection) + "\n").status, 0);
-        EXPECT_EQ(box.read(files[selection - 1]), golden(goldens[selection - 1])) << selection;
+        if (!c.parameter_file.empty()) box.write(c.parameter_file, "1 0 40 0.25\n");
+        ASSERT_EQ(box.run(c.program, c.input).status, 0);
+        EXPECT_EQ(box.read(c.data_file), golden(c.golden));
     }
-}
-
-// The generic step with the driven force law, N = 40, h = 0.25.
-TEST(Golden, RkstepperGenericStep)
-{
-    Sandbox box;
-    box.write("parametros_sistema.txt", "1 0 40 0.25\n");
-    ASSERT_EQ(box.run(RKSTEPPER).status, 0);
-    EXPECT_EQ(box.read("RK_generico_1b.txt"), golden("rkstepper.txt"));
 }
 
 // 1200 steps of 0.0975. From t = 100 on, i h is a seven-digit time ending in 5, and there the
