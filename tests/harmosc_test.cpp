@@ -43,40 +43,38 @@ std::vector<std::string> rows_after(const Sandbox &box, const std::string &input
 
 double field(const std::string &row, std::size_t i) { return std::stod(fields_of(row).at(i)); }
 
-TEST(HarmoscDialogue, SimpleHarmonicMotionTranscript)
+// A finished dialogue (to tf = 0.3: three rows) replaces an earlier data file; a refused
+// choice stops it after the menu. "1.5" is an integer only in part: an invalid choice, not
+// choice 1. (Which answers read is the text test's.)
+TEST(HarmoscDialogue, Transcripts)
 {
-    Sandbox box;
-    const RunResult run = box.run(HARMOSC, "1\n4 1\n1 0\n0.3\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m \033[37m\n" + rest_of_dialogue);
-    EXPECT_EQ(run.err, "");
-}
-
-TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
-{
-    Sandbox box;
-    const RunResult run = box.run(HARMOSC, "2 4 1 2 1 0 0.3");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m e b \033[37m\n" + rest_of_dialogue);
-    EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
-}
-
-TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
-{
-    // "1.5" is an integer only in part: an invalid choice, not choice 1. (Which answers read is
-    // the text test's.)
-    const std::pair<std::string, std::string> cases[] = {
-        {"3\n", "opção inválida \"3\""}, {"", "a entrada terminou sem uma opção"},
-        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}};
-    for (const auto &[input, said] : cases) {
-        SCOPED_TRACE("input: " + input);
+    const std::string prompt = "\033[1;31mIntroduza k, m ";
+    struct Case {
+        std::string input, after_menu, refusal;
+    };
+    const Case cases[] = {
+        {"1\n4 1\n1 0\n0.3\n", prompt + "\033[37m\n" + rest_of_dialogue, ""},
+        {"2 4 1 2 1 0 0.3", prompt + "e b \033[37m\n" + rest_of_dialogue, ""},
+        {"3\n", "Opção inválida\n", "opção inválida \"3\""},
+        {"", "Opção inválida\n", "a entrada terminou sem uma opção"},
+        {"1.5\n1 1\n1 0\n1\n", "Opção inválida\n", "opção inválida \"1.5\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("input: " + c.input);
         Sandbox box;
         box.write(data_file, "earlier results\n");
-        const RunResult run = box.run(HARMOSC, input);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, menu + "Opção inválida\n");
-        EXPECT_EQ(run.err, "harmosc: " + said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n");
-        EXPECT_EQ(box.read(data_file), "earlier results\n");
+        const RunResult run = box.run(HARMOSC, c.input);
+        const bool refused = !c.refusal.empty();
+        EXPECT_EQ(run.status, refused ? 1 : 0);
+        EXPECT_EQ(run.out, menu + c.after_menu);
+        EXPECT_EQ(run.err, refused ? "harmosc: " + c.refusal +
+                                         ": esperado 1 ou 2; nenhum ficheiro foi alterado\n"
+                                   : "");
+        if (refused) {
+            EXPECT_EQ(box.read(data_file), "earlier results\n");
+        } else {
+            EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
+        }
     }
 }
 
