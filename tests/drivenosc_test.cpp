@@ -111,60 +111,40 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
     }
 }
 
-// An answer other than 1, 2 or 3 is refused with a reason, after the menu, and touches no file.
-// (Which answers read, and how they are shown, is the text test's.)
-TEST(DrivenoscMenu, InvalidSelectionTouchesNoFile)
-{
-    const std::string expected = ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado\n";
-    struct Case {
-        std::string parameters, input, err;
-    };
-    const Case cases[] = {
-        {"1 0 10 0.1", "4\n", "opção inválida \"4\""},
-        {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\""},
-        {"1 0 10 0.1", "", "a entrada terminou sem uma opção"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.parameters + " / " + c.input);
-        Sandbox box;
-        fill_with_earlier_results(box);
-        box.write(parameter_file, c.parameters);
-        const RunResult run = box.run(DRIVENOSC, c.input);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, console);
-        EXPECT_EQ(run.err, "drivenosc: " + c.err + expected);
-        expect_earlier_results(box);
-    }
-}
-
 // Files that cannot be read as four numbers, and a grid whose loop would never end (which
-// grids end is the time grid's own test), are refused before the banner, and the message says
-// what is wrong.
+// grids end is the time grid's own test), are refused before the banner; an answer other than
+// 1, 2 or 3 after the menu. The message says what is wrong, and no file is touched. (Which
+// answers read, and how they are shown, is the text test's.)
 TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
 {
     const std::string number = "esperado um número (como 0.4 ou 1e-3)";
     const std::string never = " o tempo nunca ultrapassa N·h e a simulação não terminaria";
+    const std::string choice = ": esperado 1, 2 ou 3; nenhum ficheiro foi alterado";
     struct Case {
-        std::string parameters, err;
+        std::string parameters, answer, err;
+        bool after_the_menu = false;
     };
     const Case cases[] = {
-        {"<missing>", "não é possível ler input_1a.txt: ficheiro ou diretório inexistente; deve "
-                      "conter quatro números: x0 v0 N h"},
-        {"<directory>", "não é possível ler input_1a.txt: é um diretório"},
-        {"", "falta o valor de x0 em input_1a.txt (o ficheiro terminou)"},
-        {"1 0 10", "falta o valor de h em input_1a.txt (o ficheiro terminou)"},
-        {"1 0 abc 0.1", "\"abc\" não serve para N em input_1a.txt: " + number},
-        {"0 1 -5 -0.1", "com N = -5 e h = -0.1" + never},
+        {"<missing>", "2\n", "não é possível ler input_1a.txt: ficheiro ou diretório inexistente; "
+                             "deve conter quatro números: x0 v0 N h"},
+        {"<directory>", "2\n", "não é possível ler input_1a.txt: é um diretório"},
+        {"", "2\n", "falta o valor de x0 em input_1a.txt (o ficheiro terminou)"},
+        {"1 0 10", "2\n", "falta o valor de h em input_1a.txt (o ficheiro terminou)"},
+        {"1 0 abc 0.1", "2\n", "\"abc\" não serve para N em input_1a.txt: " + number},
+        {"0 1 -5 -0.1", "2\n", "com N = -5 e h = -0.1" + never},
+        {"1 0 10 0.1", "4\n", "opção inválida \"4\"" + choice, true},
+        {"1 0 10 0.1", "2.0\n", "opção inválida \"2.0\"" + choice, true},
+        {"1 0 10 0.1", "", "a entrada terminou sem uma opção" + choice, true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.parameters);
+        SCOPED_TRACE(c.parameters + " / " + c.answer);
         Sandbox box;
         fill_with_earlier_results(box);
         if (c.parameters == "<directory>") std::filesystem::create_directory(box.path(parameter_file));
         else if (c.parameters != "<missing>") box.write(parameter_file, c.parameters);
-        const RunResult run = box.run(DRIVENOSC, "2\n");
+        const RunResult run = box.run(DRIVENOSC, c.answer);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.out, c.after_the_menu ? console : "");
         EXPECT_EQ(run.err, "drivenosc: " + c.err + "\n");
         expect_earlier_results(box);
     }
