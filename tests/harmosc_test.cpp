@@ -43,40 +43,38 @@ std::vector<std::string> rows_after(const Sandbox &box, const std::string &input
 
 double field(const std::string &row, std::size_t i) { return std::stod(fields_of(row).at(i)); }
 
-TEST(HarmoscDialogue, SimpleHarmonicMotionTranscript)
+// A finished dialogue (to tf = 0.3: three rows) replaces an earlier data file; a refused
+// choice stops it after the menu. "1.5" is an integer only in part: an invalid choice, not
+// choice 1. (Which answers read is the text test's.)
+TEST(HarmoscDialogue, Transcripts)
 {
-    Sandbox box;
-    const RunResult run = box.run(HARMOSC, "1\n4 1\n1 0\n0.3\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m \033[37m\n" + rest_of_dialogue);
-    EXPECT_EQ(run.err, "");
-}
-
-TEST(HarmoscDialogue, DampedMotionTranscriptAcceptsNumbersOnOneLine)
-{
-    Sandbox box;
-    const RunResult run = box.run(HARMOSC, "2 4 1 2 1 0 0.3");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, menu + "\033[1;31mIntroduza k, m e b \033[37m\n" + rest_of_dialogue);
-    EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
-}
-
-TEST(HarmoscDialogue, InvalidSelectionStopsBeforeAnyFile)
-{
-    // "1.5" is an integer only in part: an invalid choice, not choice 1. (Which answers read is
-    // the text test's.)
-    const std::pair<std::string, std::string> cases[] = {
-        {"3\n", "opção inválida \"3\""}, {"", "a entrada terminou sem uma opção"},
-        {"1.5\n1 1\n1 0\n1\n", "opção inválida \"1.5\""}};
-    for (const auto &[input, said] : cases) {
-        SCOPED_TRACE("input: " + input);
+    const std::string prompt = "\033[1;31mIntroduza k, m ";
+    struct Case {
+        std::string input, after_menu, refusal;
+    };
+    const Case cases[] = {
+        {"1\n4 1\n1 0\n0.3\n", prompt + "\033[37m\n" + rest_of_dialogue, ""},
+        {"2 4 1 2 1 0 0.3", prompt + "e b \033[37m\n" + rest_of_dialogue, ""},
+        {"3\n", "Opção inválida\n", "opção inválida \"3\""},
+        {"", "Opção inválida\n", "a entrada terminou sem uma opção"},
+        {"1.5\n1 1\n1 0\n1\n", "Opção inválida\n", "opção inválida \"1.5\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("input: " + c.input);
         Sandbox box;
         box.write(data_file, "earlier results\n");
-        const RunResult run = box.run(HARMOSC, input);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, menu + "Opção inválida\n");
-        EXPECT_EQ(run.err, "harmosc: " + said + ": esperado 1 ou 2; nenhum ficheiro foi alterado\n");
-        EXPECT_EQ(box.read(data_file), "earlier results\n");
+        const RunResult run = box.run(HARMOSC, c.input);
+        const bool refused = !c.refusal.empty();
+        EXPECT_EQ(run.status, refused ? 1 : 0);
+        EXPECT_EQ(run.out, menu + c.after_menu);
+        EXPECT_EQ(run.err, refused ? "harmosc: " + c.refusal +
+                                         ": esperado 1 ou 2; nenhum ficheiro foi alterado\n"
+                                   : "");
+        if (refused) {
+            EXPECT_EQ(box.read(data_file), "earlier results\n");
+        } else {
+            EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
+        }
     }
 }
 
@@ -93,36 +91,33 @@ TEST(HarmoscPhysics, OneStepMatchesTaylorExpansion)
 }
 
 // Time is a running sum of 0.1: 0.1 + 0.1 + 0.1 = 0.30000000000000004 > 0.3, ten additions
-// give 0.9999999999999999 <= 1, and the sum after 1.9000000000000006 exceeds 2.
+// give 0.9999999999999999 <= 1, and the sum after 1.9000000000000006 exceeds 2. A negative
+// final time empties the data file and still runs as asked, after one warning.
 TEST(HarmoscPhysics, RowCountFollowsTheRunningSumOfTheStep)
 {
     struct Case {
         std::string tf;
         std::size_t rows;
-        std::string last_time;
+        std::string last_time, err;
     };
-    for (const Case &c : {Case{"0.3", 3, "0.2"}, Case{"1", 11, "1"}, Case{"2", 20, "1.9"},
-                          Case{"0", 1, "0"}}) {
+    for (const Case &c :
+         {Case{"0.3", 3, "0.2", ""}, Case{"1", 11, "1", ""}, Case{"2", 20, "1.9", ""},
+          Case{"0", 1, "0", ""},
+          Case{"-1", 0, "",
+               "harmosc: aviso: o instante final -1 é negativo: " + data_file + " ficará vazio\n"}}) {
         SCOPED_TRACE("tf = " + c.tf);
         Sandbox box;
-        const auto rows = rows_after(box, "1\n1 1\n0.5 0\n" + c.tf + "\n");
+        box.write(data_file, "earlier results\n");
+        const RunResult run = box.run(HARMOSC, "1\n1 1\n0.5 0\n" + c.tf + "\n");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(box.exists(data_file));
+        const auto rows = lines_of(box.read(data_file));
         ASSERT_EQ(rows.size(), c.rows);
+        if (rows.empty()) continue;
         EXPECT_EQ(fields_of(rows.back()).at(0), c.last_time);
         EXPECT_EQ(rows.front(), "0 0.5 0");
     }
-}
-
-// A run that writes no rows, or rows of nan, still runs as asked, after one warning.
-TEST(HarmoscPhysics, NegativeFinalTimeLeavesAnEmptyFileWithAWarning)
-{
-    Sandbox box;
-    box.write(data_file, "earlier results\n");
-    const RunResult run = box.run(HARMOSC, "1\n1 1\n1 0\n-1\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "harmosc: aviso: o instante final -1 é negativo: " + data_file +
-                           " ficará vazio\n");
-    EXPECT_TRUE(box.exists(data_file));
-    EXPECT_EQ(box.read(data_file), "");
 }
 
 // Without a spring or damping the mass coasts: x = x0 + v0 t, v = v0.
@@ -204,113 +199,94 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
     }
 }
 
-// Input that cannot finish the dialogue, or a final time that the running sum of 0.1 never
-// passes (from 2^50 on, adding 0.1 no longer changes it: the first such time), is refused at
-// once, says why, and leaves the previous data file byte for byte.
-TEST(HarmoscRefusals, LeaveTheDataFileUntouched)
-{
-    const std::string number = "esperado um número (como 0.4 ou 1e-3)";
-    const std::string never = " nunca é atingido: com passo 0.1 a soma do tempo deixa de avançar "
-                              "antes dele";
-    struct Case {
-        std::string input, err;
-    };
-    const Case cases[] = {
-        {"1\n", "falta o valor de k (a entrada terminou)"},
-        {"1\n2\n", "falta o valor de m (a entrada terminou)"},
-        {"2\n1 1\n", "falta o valor de b (a entrada terminou)"},
-        {"1\n1 1\nabc\n", "\"abc\" não serve para x0: " + number},
-        {"1\n1 1\n0\n", "falta o valor de v0 (a entrada terminou)"},
-        {"1\n1 1\n0 0\n", "falta o valor de tf (a entrada terminou)"},
-        {"1\n1 1\n0 0\n1125899906842624\n", "o instante final 1.1259e+15" + never},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("input: " + c.input);
-        Sandbox box;
-        box.write(data_file, "earlier results\n");
-        const RunResult run = box.run(HARMOSC, c.input);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "harmosc: " + c.err + "\n");
-        EXPECT_EQ(box.read(data_file), "earlier results\n");
-    }
-}
-
-// The check that the data file can be written, made before the first question, must neither
-// truncate an earlier file nor leave a new one behind when the dialogue stops.
-TEST(HarmoscRefusals, EarlyCheckLeavesNoFileBehind)
-{
-    for (const std::string input : {"3\n", "1\n1\n"}) {
-        SCOPED_TRACE(input);
-        Sandbox fresh;
-        EXPECT_EQ(fresh.run(HARMOSC, input).status, 1);
-        EXPECT_FALSE(fresh.exists(data_file));
-        Sandbox earlier;
-        earlier.write(data_file, "earlier results\n");
-        EXPECT_EQ(earlier.run(HARMOSC, input).status, 1);
-        EXPECT_EQ(earlier.read(data_file), "earlier results\n");
-        // Through a link to a file yet to be made, the file made to find out goes, the link stays.
-        Sandbox linked;
-        std::filesystem::create_directory(linked.path("out"));
-        std::filesystem::create_symlink("out/dados.dat", linked.path(data_file));
-        EXPECT_EQ(linked.run(HARMOSC, input).status, 1);
-        EXPECT_TRUE(std::filesystem::is_symlink(linked.path(data_file)));
-        EXPECT_TRUE(std::filesystem::is_empty(linked.path("out")));
-    }
-}
-
-// What a directory holds, by name: a regular file's bytes, or what kind of entry it is.
-std::map<std::string, std::string> entries(const Sandbox &box)
+// What a directory holds, by name, links not followed: a regular file's bytes, or what kind of
+// entry it is; and the same for each directory in it.
+std::map<std::string, std::string> entries(const std::filesystem::path &dir)
 {
     std::map<std::string, std::string> found;
-    for (const auto &entry : std::filesystem::directory_iterator(box.dir())) {
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
         const auto type = std::filesystem::symlink_status(entry.path()).type();
-        found[entry.path().filename().string()] =
-            type == std::filesystem::file_type::regular ? read_file(entry.path())
-                                                        : "<kind " + std::to_string(int(type)) + ">";
+        const std::string name = entry.path().filename().string();
+        found[name] = type == std::filesystem::file_type::regular
+                          ? read_file(entry.path())
+                          : "<kind " + std::to_string(int(type)) + ">";
+        if (type == std::filesystem::file_type::directory)
+            for (const auto &[inner, held] : entries(entry.path()))
+                found[(entry.path().filename() / inner).string()] = held;
     }
     return found;
 }
 
-// Whatever would stop the data file from being written stops the run before the first
-// question, says why, and leaves the directory as it was.
-TEST(HarmoscRefusals, UnwritableDataFileIsRefusedBeforeTheFirstQuestion)
+void no_file(const Sandbox & /*box*/) {}
+void earlier_file(const Sandbox &box) { box.write(data_file, "earlier results\n"); }
+// A link to a file yet to be made: the file made to find out must go, the link stay.
+void link_to_new_file(const Sandbox &box)
 {
+    std::filesystem::create_directory(box.path("out"));
+    std::filesystem::create_symlink("out/dados.dat", box.path(data_file));
+}
+
+// Input that cannot finish the dialogue, a final time that the running sum of 0.1 never passes
+// (from 2^50 on, adding 0.1 no longer changes it: the first such time), or a data file that
+// cannot be written (found before the first question, which is then not shown) stops the run,
+// says why, and leaves the directory as it was: the check that the data file can be written
+// neither truncates an earlier file nor leaves a new one behind.
+TEST(HarmoscRefusals, LeaveTheDirectoryAsItWas)
+{
+    const std::string number = "esperado um número (como 0.4 ou 1e-3)";
+    const std::string never = " nunca é atingido: com passo 0.1 a soma do tempo deixa de avançar "
+                              "antes dele";
+    const std::string three = "opção inválida \"3\": esperado 1 ou 2; nenhum ficheiro foi alterado";
+    const std::string no_m = "falta o valor de m (a entrada terminou)";
+    const std::string finished = "1\n1 1\n1 0\n1\n";
     struct Case {
-        std::string kind;
         std::function<void(const Sandbox &)> setup;
-        std::string reason;
+        std::string input, err;
+        bool before_the_menu = false;
     };
     const Case cases[] = {
-        {"a directory",
-         [](const Sandbox &box) { std::filesystem::create_directory(box.path(data_file)); },
-         "é um diretório"},
-        {"a link to a directory that does not exist",
-         [](const Sandbox &box) {
+        {earlier_file, "1\n", "falta o valor de k (a entrada terminou)"},
+        {earlier_file, "1\n2\n", no_m},
+        {earlier_file, "2\n1 1\n", "falta o valor de b (a entrada terminou)"},
+        {earlier_file, "1\n1 1\nabc\n", "\"abc\" não serve para x0: " + number},
+        {earlier_file, "1\n1 1\n0\n", "falta o valor de v0 (a entrada terminou)"},
+        {earlier_file, "1\n1 1\n0 0\n", "falta o valor de tf (a entrada terminou)"},
+        {earlier_file, "1\n1 1\n0 0\n1125899906842624\n", "o instante final 1.1259e+15" + never},
+        {no_file, "3\n", three},
+        {earlier_file, "3\n", three},
+        {link_to_new_file, "3\n", three},
+        {no_file, "1\n1\n", no_m},
+        {earlier_file, "1\n1\n", no_m},
+        {link_to_new_file, "1\n1\n", no_m},
+        {[](const Sandbox &box) { std::filesystem::create_directory(box.path(data_file)); },
+         finished, "é um diretório", true},
+        {[](const Sandbox &box) {
              std::filesystem::create_symlink("/nonexistent/x", box.path(data_file));
          },
-         "é uma ligação simbólica para \"/nonexistent/x\", num diretório que não existe"},
-        {"a FIFO", [](const Sandbox &box) { ::mkfifo(box.path(data_file).c_str(), 0644); },
-         "não é um ficheiro regular"},
-        {"a link through a file",
-         [](const Sandbox &box) {
+         finished, "é uma ligação simbólica para \"/nonexistent/x\", num diretório que não existe",
+         true},
+        {[](const Sandbox &box) { ::mkfifo(box.path(data_file).c_str(), 0644); }, finished,
+         "não é um ficheiro regular", true},
+        {[](const Sandbox &box) {
              box.write("plain", "");
              std::filesystem::create_symlink("plain/x", box.path(data_file));
          },
-         "parte do caminho não é um diretório"},
-        {"a link to itself",
-         [](const Sandbox &box) { std::filesystem::create_symlink(data_file, box.path(data_file)); },
-         "demasiadas ligações simbólicas encadeadas"},
+         finished, "parte do caminho não é um diretório", true},
+        {[](const Sandbox &box) { std::filesystem::create_symlink(data_file, box.path(data_file)); },
+         finished, "demasiadas ligações simbólicas encadeadas", true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.kind);
+        SCOPED_TRACE("input: " + c.input + "; " + c.err);
         Sandbox box;
         c.setup(box);
-        const auto before = entries(box);
-        const RunResult run = box.run(HARMOSC, "1\n1 1\n1 0\n1\n");
+        const auto before = entries(box.dir());
+        const RunResult run = box.run(HARMOSC, c.input);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "harmosc: não é possível escrever " + data_file + ": " + c.reason + "\n");
-        EXPECT_EQ(entries(box), before);
+        EXPECT_EQ(run.out.empty(), c.before_the_menu);
+        EXPECT_EQ(run.err, "harmosc: " +
+                               (c.before_the_menu ? "não é possível escrever " + data_file + ": " : "") +
+                               c.err + "\n");
+        EXPECT_EQ(entries(box.dir()), before);
     }
 }
 
