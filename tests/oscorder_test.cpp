@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -38,29 +39,6 @@ const std::string below_mark = "(abaixo do arredondamento)";
 #define REQUIRE_GNUPLOT()                                                                   \
     if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \
     GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
-
-TEST(Oscorder, FindsFourthOrderAndLeavesTheCurrentDirectoryAlone)
-{
-    Sandbox box;
-    box.write("parametros_sistema.txt", "earlier parameters\n");
-    box.write("RK_generico_1b.txt", "earlier results\n");
-    std::filesystem::create_directory(box.path("tmp"));
-    const RunResult run = box.run_command(
-        {"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(), OSCORDER});
-    ASSERT_EQ(run.status, 0) << run.err;
-
-    // A title, the column heads, one row per step, and the verdict.
-    const auto lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 7u) << run.out;
-    EXPECT_EQ(lines.back(), "ordem observada: 4.06");
-
-    EXPECT_EQ(box.read("parametros_sistema.txt"), "earlier parameters\n");
-    EXPECT_EQ(box.read("RK_generico_1b.txt"), "earlier results\n");
-    EXPECT_TRUE(std::filesystem::is_empty(box.path("tmp"))) << "its own directory is removed";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
-                            std::filesystem::directory_iterator()),
-              3);
-}
 
 // Each table checked against the exact solution: the steps, the errors, which rows are left
 // to the rounding and the order from the two smallest steps whose errors stand clear of it.
@@ -126,132 +104,90 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
     }
 }
 
-// Where no two consecutive errors stand clear of the rounding, or x(T) is not a number, there
-// is no order to report.
-TEST(Oscorder, ReportsNoOrderWhereNoneCanBeMeasured)
+std::size_t entries(const std::filesystem::path &directory)
 {
-    struct Case {
-        std::vector<std::string> arguments;
-        std::string says;
-        int status = 1;
-    };
-    // At T = 8 the error changes sign between h = 1 and h = 0.5, the only pair above the
-    // rounding; 0.001 to 5000 would take 4·10^7 steps at h/8.
-    for (const Case &c : {Case{{"0.01", "10"}, "h maior"}, Case{{"1e300", "1e300"}, "finita"},
-                          Case{{"1", "10", "1e308", "0"}, "finita"},
-                          Case{{"1", "8"}, verdict_prefix + "indefinida (o erro muda de sinal"},
-                          Case{{"0.001", "5000"}, "8·T/h até 20000000", 2}}) {
-        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
-        Sandbox box;
-        std::vector<std::string> command{OSCORDER};
-        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
-        const RunResult run = box.run_command(command);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
-        if (run.out.empty()) {
-            EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
-            continue;
-        }
-        const auto lines = lines_of(run.out);
-        ASSERT_EQ(lines.size(), 7u) << run.out;
-        if (c.says.find("indefinida") != std::string::npos) {
-            EXPECT_EQ(lines.back().rfind(c.says, 0), 0u) << run.out;
-            continue;
-        }
-        for (int k = 2; k < 6; ++k) EXPECT_NE(lines[k].find(below_mark), std::string::npos);
-        EXPECT_EQ(lines.back().rfind(verdict_prefix + "nenhuma", 0), 0u) << run.out;
-    }
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
+                                                  std::filesystem::directory_iterator()));
 }
 
-// An order that cannot be taken as settled is still an order, status 0, with why and what to
-// try on its line; a row whose error has the other sign from the row before says so, and so
-// does a step outside the stability region, with a line under the table: for h·λ =
-// h·(-0.25 ± 0.968i) |R| passes 1 at h = 2.897, past the undamped 2√2 = 2.83.
-TEST(Oscorder, SaysWhenTheOrderHasNotSettled)
+// oscorder as a user runs it, beside files of the user's own, a verdict a row. An order that
+// cannot be taken as settled is still an order, status 0, with why and what to try on its line;
+// where no two consecutive errors stand clear of the rounding, or x(T) is not a number, there is
+// no order. A row whose error has the other sign from the row before says so, and so does a step
+// outside the stability region, with a line under the table: for h·λ = h·(-0.25 ± 0.968i) |R|
+// passes 1 at h = 2.897, past the undamped 2√2 = 2.83. A run of rkstepper that fails or leaves
+// no row to measure gives no order: status 1 and rkstepper's own words, or what was wrong with
+// its file, and nothing on standard output. So does a temporary directory that takes no file, or
+// a standard output that takes no table. The user's files are left alone, and its own directory
+// removed.
+TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
 {
+    struct Marks {
+        std::size_t below, sign, unstable; // rows so marked
+    };
     struct Case {
         std::vector<std::string> arguments;
-        std::string last_line;
-        std::size_t sign_rows, unstable_rows = 0;
+        int status;
+        std::string says; // the verdict line, or what standard error says when there is none
+        Marks marks{};
+        std::string rkstepper{};           // a fake beside a copy of oscorder, "" for the real one
+        std::vector<std::string> before{}; // what runs oscorder
+        bool only_says = true;             // standard error holds `says` and nothing more
     };
-    for (const Case &c :
-         {Case{{"0.8", "20", "0.5", "-1"},
-               verdict_prefix + "3.60, que ainda não se pode dar por assente: é a única ordem da "
-               "tabela e vem logo a seguir a uma mudança de sinal do erro (entre h = 0.8 e "
-               "h = 0.4); experimente outro T ou um h maior", 1},
-          Case{{"1", "30"},
-               verdict_prefix + "4.19, que ainda não se pode dar por assente: afasta-se mais de "
-               "0.1 da ordem do par anterior (4.36); experimente um h menor", 0},
-          Case{{"3", "30"},
-               verdict_prefix + "4.53, que ainda não se pode dar por assente: afasta-se mais de "
-               "0.1 da ordem do par anterior (5.79); experimente um h menor", 1, 1},
-          Case{{"2.85", "28.5"}, verdict_prefix + "3.80, que ainda não se pode dar por assente: é "
-               "a única ordem da tabela e vem logo a seguir a uma mudança de sinal do erro (entre "
-               "h = 1.425 e h = 0.7125); experimente outro T ou um h maior", 2}}) {
-        SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
-        Sandbox box;
-        std::vector<std::string> command{OSCORDER};
-        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
-        const RunResult run = box.run_command(command);
-        EXPECT_EQ(run.status, 0) << run.err;
-        const auto lines = lines_of(run.out);
-        ASSERT_EQ(lines.size(), c.unstable_rows > 0 ? 8u : 7u) << run.out;
-        EXPECT_EQ(lines.back(), c.last_line);
-        const auto marked = [](const std::string &row) {
-            return row.find("  (instável)") != std::string::npos;
-        };
-        EXPECT_EQ(static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), marked)),
-                  c.unstable_rows) << run.out;
-        if (c.unstable_rows > 0) {
-            EXPECT_EQ(lines[6].rfind("(instável): h·w0 acima de 2.897", 0), 0u);
-        }
-        const auto says_sign = [](const std::string &row) {
-            return row.size() > 24 && row.compare(row.size() - 24, 24, "  (o erro muda de sinal)") == 0;
-        };
-        EXPECT_EQ(static_cast<std::size_t>(std::count_if(lines.begin() + 2, lines.end() - 1, says_sign)),
-                  c.sign_rows) << run.out;
-    }
-}
-
-// A run of rkstepper that fails or leaves no row to measure gives no order: status 1 and
-// rkstepper's own words, or what was wrong with its file, and nothing on standard output. So
-// does a temporary directory that takes no file, or a standard output that takes no table.
-TEST(Oscorder, GivesNoOrderFromARunThatFailed)
-{
-    struct Case {
-        std::string rkstepper;           // a fake beside a copy of oscorder, "" for the real one
-        std::vector<std::string> before; // what runs oscorder
-        std::string says;
-        std::vector<std::string> arguments{};
-    };
+    const std::string unsettled = ", que ainda não se pode dar por assente: ";
+    const std::string single = "é a única ordem da tabela e vem logo a seguir a uma mudança de "
+                               "sinal do erro (entre h = ";
     const std::string cut = "com h = 1 o RK_generico_1b.txt do rkstepper ";
     const std::string last = "com h = 1 a última linha do RK_generico_1b.txt do rkstepper ";
+    // At T = 8 the error changes sign between h = 1 and h = 0.5, the only pair above the
+    // rounding; 0.001 to 5000 would take 4·10^7 steps at h/8.
     const Case cases[] = {
-        {"echo 'rkstepper: falha de ensaio' >&2; exit 1", {},
-         "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio"},
-        {"printf '\\033[2J said\\n'; kill -11 $$", {}, "o rkstepper foi terminado pelo sinal 11 com h = 1\n\\x1b[2J said"},
-        {"exec yes", {}, "o rkstepper escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0a"},
-        {"exit 0", {}, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia "
-                       "ter escrito: ficheiro ou diretório inexistente"},
-        {": > RK_generico_1b.txt", {}, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio"},
-        {"printf '5 0.1 0.2\\n10 -0.03' > RK_generico_1b.txt", {},
-         cut + "acaba a meio de uma linha: \"10 -0.03\""},
-        {"echo '10 abc 0' > RK_generico_1b.txt", {},
-         last + "não é \"t x v\", três números: \"10 abc 0\""},
-        {"echo '5 -0.03 0' > RK_generico_1b.txt", {},
-         last + "é a de t = 5, não a de T = 10: faltam-lhe linhas"},
-        {"", {"/usr/bin/env", "TMPDIR=missing"},
-         "não é possível criar um diretório temporário em missing: ficheiro ou diretório "
-         "inexistente"},
+        {{}, 0, verdict_prefix + "4.06"},
+        {{"0.01", "10"}, 1, verdict_prefix + "nenhuma: não há dois passos seguidos com erros acima "
+         "de 8e-07 (16 vezes o arredondamento de x(T)); experimente um h maior", {4, 0, 0}},
+        {{"1e300", "1e300"}, 1, "finita", {}, "", {}, false},
+        {{"1", "10", "1e308", "0"}, 1, "finita", {}, "", {}, false},
+        {{"1", "8"}, 1, verdict_prefix + "indefinida (o erro muda de sinal entre h = 1 e h = 0.5)",
+         {2, 1, 0}},
+        {{"0.001", "5000"}, 2, "8·T/h até 20000000"},
+        {{"0.8", "20", "0.5", "-1"}, 0, verdict_prefix + "3.60" + unsettled + single + "0.8 e "
+         "h = 0.4); experimente outro T ou um h maior", {1, 1, 0}},
+        {{"1", "30"}, 0, verdict_prefix + "4.19" + unsettled + "afasta-se mais de 0.1 da ordem do "
+         "par anterior (4.36); experimente um h menor", {0, 0, 0}},
+        {{"3", "30"}, 0, verdict_prefix + "4.53" + unsettled + "afasta-se mais de 0.1 da ordem do "
+         "par anterior (5.79); experimente um h menor", {0, 1, 1}},
+        {{"2.85", "28.5"}, 0, verdict_prefix + "3.80" + unsettled + single + "1.425 e h = 0.7125); "
+         "experimente outro T ou um h maior", {0, 2, 0}},
+        {{}, 1, "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio", {},
+         "echo 'rkstepper: falha de ensaio' >&2; exit 1"},
+        {{}, 1, "o rkstepper foi terminado pelo sinal 11 com h = 1\n\\x1b[2J said", {},
+         "printf '\\033[2J said\\n'; kill -11 $$"},
+        {{}, 1, "o rkstepper escreveu mais de 1 MiB sem acabar; começou por \"y\\x0ay\\x0a", {},
+         "exec yes"},
+        {{}, 1, "com h = 1 não é possível ler RK_generico_1b.txt, que o rkstepper devia ter "
+         "escrito: ficheiro ou diretório inexistente", {}, "exit 0"},
+        {{}, 1, "com h = 1 o rkstepper deixou RK_generico_1b.txt vazio", {},
+         ": > RK_generico_1b.txt"},
+        {{}, 1, cut + "acaba a meio de uma linha: \"10 -0.03\"", {},
+         "printf '5 0.1 0.2\\n10 -0.03' > RK_generico_1b.txt"},
+        {{}, 1, last + "não é \"t x v\", três números: \"10 abc 0\"", {},
+         "echo '10 abc 0' > RK_generico_1b.txt"},
+        {{}, 1, last + "é a de t = 5, não a de T = 10: faltam-lhe linhas", {},
+         "echo '5 -0.03 0' > RK_generico_1b.txt"},
+        {{}, 1, "não é possível criar um diretório temporário em missing: ficheiro ou diretório "
+         "inexistente", {}, "", {"/usr/bin/env", "TMPDIR=missing"}},
         // x0 as 1200 digits: a parameter file past the limit, a message within it.
-        {"", {"/usr/bin/prlimit", "--fsize=1000"}, "não é possível escrever parametros_sistema.txt "
-         "no diretório temporário ", {"1", "10", "0." + std::string(1200, '1'), "0"}},
-        {"", {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full"},
-         "não é possível escrever na saída padrão: não há espaço livre no dispositivo"},
+        {{"1", "10", "0." + std::string(1200, '1'), "0"}, 1, "não é possível escrever "
+         "parametros_sistema.txt no diretório temporário ", {}, "", {"/usr/bin/prlimit", "--fsize=1000"}},
+        {{}, 1, "não é possível escrever na saída padrão: não há espaço livre no dispositivo", {},
+         "", {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.says);
         Sandbox box;
+        box.write("parametros_sistema.txt", "earlier parameters\n");
+        box.write("RK_generico_1b.txt", "earlier results\n");
+        std::filesystem::create_directory(box.path("tmp"));
         std::string oscorder = OSCORDER;
         if (!c.rkstepper.empty()) {
             std::filesystem::create_directory(box.path("bin"));
@@ -260,15 +196,44 @@ TEST(Oscorder, GivesNoOrderFromARunThatFailed)
             box.write("bin/rkstepper", "#!/bin/sh\n" + c.rkstepper + "\n");
             std::filesystem::permissions(box.path("bin/rkstepper"), std::filesystem::perms::owner_all);
         }
-        std::vector<std::string> command = c.before;
+        std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string()};
+        command.insert(command.end(), c.before.begin(), c.before.end());
         command.push_back(oscorder);
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         const RunResult run = box.run_command(command);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-        EXPECT_EQ(lines_of(run.err).size(), lines_of(c.says).size()) << run.err;
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(box.read("parametros_sistema.txt"), "earlier parameters\n");
+        EXPECT_EQ(box.read("RK_generico_1b.txt"), "earlier results\n");
+        EXPECT_TRUE(std::filesystem::is_empty(box.path("tmp"))) << "its own directory is removed";
+        EXPECT_EQ(entries(box.dir()), c.rkstepper.empty() ? 3u : 4u);
+        if (c.says.rfind(verdict_prefix, 0) != 0) {
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            if (c.only_says) {
+                EXPECT_EQ(lines_of(run.err).size(), lines_of(c.says).size()) << run.err;
+            }
+            continue;
+        }
+        // A title, the column heads, one row per step, a line under the table after an
+        // unstable step, and the verdict.
+        const auto lines = lines_of(run.out);
+        ASSERT_EQ(lines.size(), c.marks.unstable > 0 ? 8u : 7u) << run.out;
+        EXPECT_EQ(lines.back(), c.says);
+        const auto n = static_cast<std::ptrdiff_t>(lines.size());
+        const auto count = [&](std::ptrdiff_t from, std::ptrdiff_t to, const std::string &mark, bool at_end) {
+            return static_cast<std::size_t>(std::count_if(
+                lines.begin() + from, lines.begin() + to, [&](const std::string &row) {
+                    const std::size_t at = row.rfind(mark);
+                    return at != std::string::npos && (!at_end || at + mark.size() == row.size());
+                }));
+        };
+        EXPECT_EQ(count(2, 6, below_mark, false), c.marks.below) << run.out;
+        EXPECT_EQ(count(2, n - 1, "  (o erro muda de sinal)", true), c.marks.sign) << run.out;
+        EXPECT_EQ(count(0, n, "  (instável)", false), c.marks.unstable) << run.out;
+        if (c.marks.unstable > 0) {
+            EXPECT_EQ(lines[6].rfind("(instável): h·w0 acima de 2.897", 0), 0u);
+        }
     }
 }
 
@@ -330,12 +295,6 @@ std::pair<unsigned, unsigned> png_size(const std::string &bytes)
         return value;
     };
     return {big_endian(16), big_endian(20)};
-}
-
-std::size_t entries(const std::filesystem::path &directory)
-{
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
-                                                  std::filesystem::directory_iterator()));
 }
 
 // With -o the same table reaches standard output, and the figure is written under its name
