@@ -10,6 +10,7 @@
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
 #include "motion/motion.hpp"
+#include "process/signals.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -18,7 +19,6 @@
 #include "warnings/before_run.hpp"
 
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <new>
@@ -156,11 +156,12 @@ void reset_terminal()
         ::write(STDOUT_FILENO, reset_attributes, sizeof reset_attributes - 1);
 }
 
+osc::EarlierHandlers earlier_handler;
+
 void reset_and_reraise(int signal)
 {
     reset_terminal();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    osc::hand_on(signal, earlier_handler);
 }
 
 int dialogue_and_run()
@@ -232,7 +233,7 @@ int main(int argc, char **argv) try {
         return answered;
     const bool terminal = ::isatty(STDOUT_FILENO) == 1 && colours();
     if (terminal)
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, reset_and_reraise);
+        osc::chain_on_ending_signals(reset_and_reraise, earlier_handler);
     const int status = dialogue_and_run();
     if (terminal) std::cout << reset_attributes << std::flush;
     return status;
