@@ -31,7 +31,6 @@
 #include <new>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -462,7 +461,4 @@ try {
     return run(argc, argv);
 } catch (const std::bad_alloc &) {
     return osc::out_of_memory(program);
-} catch (const std::system_error &error) {
-    // A thread that could not be started, with no other way to go on.
-    return osc::refuse(program, osc::reason(error.code().value()));
 }
