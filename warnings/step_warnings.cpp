@@ -76,14 +76,15 @@ std::optional<ModeFinding> judge(const Grid &grid, Complex z, Cause cause, doubl
     ModeFinding found{};
     found.z = z;
     found.cause = cause;
-    found.remedy = remedy(grid, z, judged);
     if (rk4_unstable(z)) {
         found.kind = ModeFinding::Kind::unstable;
         found.limit = rk4_stability_limit(z);
+        found.remedy = remedy(grid, z, judged);
         return found;
     }
     const Deviation d = deviation(z, judged);
     if (d.largest <= tolerance) return std::nullopt; // within the tolerance all along
+    found.remedy = remedy(grid, z, judged); // searched for only where there is something to mend
     found.deviation = d;
     found.until = d.steps * grid.h;
     found.turn = turn(z, d, grid.h);
