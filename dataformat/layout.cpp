@@ -4,17 +4,10 @@
 
 namespace osc {
 
-const Layout *layout_of(std::string_view program)
-{
-    for (const Layout *layout : {&harmosc_layout, &drivenosc_layout, &rkstepper_layout})
-        if (program == layout->program) return layout;
-    return nullptr;
-}
-
 const Layout *layout_of_file(std::string_view path)
 {
     const std::string_view name = path.substr(path.rfind('/') + 1);
-    for (const Layout *layout : {&harmosc_layout, &drivenosc_layout, &rkstepper_layout})
+    for (const Layout *layout : layouts)
         for (const char *file : layout->files)
             if (file != nullptr && name == file) return layout;
     return nullptr;

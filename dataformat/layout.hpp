@@ -48,8 +48,8 @@ inline constexpr Layout drivenosc_layout{
 inline constexpr Layout rkstepper_layout{"rkstepper", {"RK_generico_1b.txt"}, Columns::t_x_v,
                                          "parametros_sistema.txt"};
 
-// The layout of a program by its name; nullptr for any other name.
-const Layout *layout_of(std::string_view program);
+// Every program's layout, once.
+inline constexpr const Layout *layouts[] = {&harmosc_layout, &drivenosc_layout, &rkstepper_layout};
 
 // The layout of the program that writes a data file of the name `path` ends in; nullptr when
 // no program writes a file of that name.
