@@ -54,9 +54,10 @@ TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
         {1, 2, 3, 0.5, true},     {1, 2, 3, 0.2, false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.w0 << " " << c.beta << " " << c.wf << " " << c.h);
-        const Complex X = osc::steady_amplitude({c.w0, c.beta, 1, c.wf, 0, 0});
+        const Complex X = 1.0 / Complex(c.w0 * c.w0 - c.wf * c.wf, 2 * c.beta * c.wf);
         const Complex Y = iterated_response(c.w0, c.beta, c.wf, c.h);
         EXPECT_LT(std::abs(osc::rk4_response(c.w0, c.beta, 1, c.wf, c.h) / Y - 1.0), 1e-9);
+        EXPECT_LT(std::abs(osc::steady_amplitude({c.w0, c.beta, 2, c.wf, 0, 0}) / X - 2.0), 1e-14);
         EXPECT_EQ(osc::response_error(c.w0, c.beta, c.wf, c.h) > 0.01, c.strays);
         EXPECT_EQ(std::abs(Y / X - 1.0) > 0.01, c.strays);
         if (!c.strays) continue;
