@@ -10,7 +10,6 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
-#include <map>
 #include <fcntl.h>
 #include <functional>
 #include <poll.h>
@@ -199,24 +198,6 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
     }
 }
 
-// What a directory holds, by name, links not followed: a regular file's bytes, or what kind of
-// entry it is; and the same for each directory in it.
-std::map<std::string, std::string> entries(const std::filesystem::path &dir)
-{
-    std::map<std::string, std::string> found;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        const auto type = std::filesystem::symlink_status(entry.path()).type();
-        const std::string name = entry.path().filename().string();
-        found[name] = type == std::filesystem::file_type::regular
-                          ? read_file(entry.path())
-                          : "<kind " + std::to_string(int(type)) + ">";
-        if (type == std::filesystem::file_type::directory)
-            for (const auto &[inner, held] : entries(entry.path()))
-                found[(entry.path().filename() / inner).string()] = held;
-    }
-    return found;
-}
-
 void no_file(const Sandbox & /*box*/) {}
 void earlier_file(const Sandbox &box) { box.write(data_file, "earlier results\n"); }
 // A link to a file yet to be made: the file made to find out must go, the link stay.
@@ -279,14 +260,14 @@ TEST(HarmoscRefusals, LeaveTheDirectoryAsItWas)
         SCOPED_TRACE("input: " + c.input + "; " + c.err);
         Sandbox box;
         c.setup(box);
-        const auto before = entries(box.dir());
+        const auto before = snapshot(box);
         const RunResult run = box.run(HARMOSC, c.input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out.empty(), c.before_the_menu);
         EXPECT_EQ(run.err, "harmosc: " +
                                (c.before_the_menu ? "não é possível escrever " + data_file + ": " : "") +
                                c.err + "\n");
-        EXPECT_EQ(entries(box.dir()), before);
+        EXPECT_EQ(changes(before, snapshot(box)), "");
     }
 }
 

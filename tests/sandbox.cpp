@@ -181,15 +181,28 @@ std::vector<std::string> fields_of(const std::string &line)
     return fields;
 }
 
+namespace {
+
+// Each entry under `dir`, named from `prefix`; a link is not followed, not even to see whether
+// it leads to a directory (a link to itself would throw).
+void take(const fs::path &dir, const fs::path &prefix, Snapshot &entries)
+{
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        const auto type = entry.symlink_status().type();
+        const fs::path name = prefix / entry.path().filename();
+        entries[name.string()] = type == fs::file_type::regular
+                                     ? read_file(entry.path())
+                                     : "<kind " + std::to_string(int(type)) + ">";
+        if (type == fs::file_type::directory) take(entry.path(), name, entries);
+    }
+}
+
+} // namespace
+
 Snapshot snapshot(const Sandbox &box)
 {
     Snapshot entries;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(box.dir())) {
-        const std::string name = std::filesystem::relative(entry.path(), box.dir()).string();
-        entries[name] = entry.is_regular_file() ? read_file(entry.path())
-                        : entry.is_directory()  ? "<directory>"
-                                                : "<other>";
-    }
+    take(box.dir(), "", entries);
     return entries;
 }
 

@@ -53,7 +53,8 @@ const std::string &private_mounts_refused();
 // The whole content of a file, byte for byte; empty when it cannot be read.
 std::string read_file(const std::filesystem::path &file);
 
-// Every entry under the program's directory, by relative name, and what it holds.
+// Every entry under the program's directory, by relative name, links not followed: a regular
+// file's bytes, or what kind of entry it is.
 using Snapshot = std::map<std::string, std::string>;
 Snapshot snapshot(const Sandbox &box);
 
