@@ -165,7 +165,7 @@ Answer answer_error(const Setup &setup, const Source &source)
     const std::size_t ix = largest_at(ex);
     const std::size_t iv = largest_at(ev);
     const std::size_t last = rows.size() - 1;
-    const double predicted = predicted_largest_error(setup.motion, setup.h, steps_of(setup));
+    const double predicted = predicted_largest_error(setup.motion, setup.h, setup.steps);
     text += format("maior |x - x exato|: %.3g em t = %s", std::fabs(ex[ix]), g(rows[ix].t).c_str());
     if (!std::isnan(predicted))
         text += format(" (o fator de um passo, R(i·h·w0), prevê %.3g)", predicted);
@@ -220,7 +220,7 @@ Answer answer_energy(const Setup &setup, const Source &source)
         apart = std::max(apart, std::fabs(study.computed[i] - study.exact[i]));
     text += format("no fim, t = %s: E/E0 - 1 = %.3g, exato %.3g\n", g(rows[last].t).c_str(),
                    study.computed[last], study.exact[last]);
-    const double steps = steps_of(setup);
+    const double steps = setup.steps;
     text += six_digits(source, std::sqrt(2 * start) / std::max(m.w0, 1.0));
     if (!std::isnan(study.factor)) {
         const double z = setup.h * m.w0;

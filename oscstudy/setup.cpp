@@ -84,6 +84,17 @@ std::string rkstepper(Setup &s)
     return "";
 }
 
+// The steps from t = 0 to the program's last row.
+double steps_of(const Setup &setup)
+{
+    if (setup.program == Program::rkstepper) return value(setup, "N");
+    // The steps the running sum takes before it passes the end: one fewer than the rows.
+    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * setup.h;
+    double steps = -1.0;
+    for (double t = 0.0; end >= t && steps <= most_steps; t = t + setup.h) ++steps;
+    return steps < 0.0 ? 0.0 : steps;
+}
+
 } // namespace
 
 const Layout &layout_of(Program program)
@@ -123,20 +134,11 @@ std::string make_setup(Program program, const std::map<std::string, double> &giv
     std::string why = program == Program::harmosc     ? harmosc(setup)
                       : program == Program::drivenosc ? drivenosc(setup)
                                                       : rkstepper(setup);
-    if (why.empty() && !(steps_of(setup) <= most_steps))
+    setup.steps = why.empty() ? steps_of(setup) : 0.0; // counted once: a running sum of up to 1e7
+    if (why.empty() && !(setup.steps <= most_steps))
         why = "a análise vai até " + text(most_steps) + " passos, e esta execução dá " +
-              text(steps_of(setup));
+              text(setup.steps);
     return why;
-}
-
-double steps_of(const Setup &setup)
-{
-    if (setup.program == Program::rkstepper) return value(setup, "N");
-    // The steps the running sum takes before it passes the end: one fewer than the rows.
-    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * setup.h;
-    double steps = -1.0;
-    for (double t = 0.0; end >= t && steps <= most_steps; t = t + setup.h) ++steps;
-    return steps < 0.0 ? 0.0 : steps;
 }
 
 std::vector<Row> rows_of(const Setup &setup, const Method &method)
@@ -148,7 +150,7 @@ std::vector<Row> rows_of(const Setup &setup, const Method &method)
     double x = setup.motion.x0;
     double v = setup.motion.v0;
     std::vector<Row> rows;
-    rows.reserve(static_cast<std::size_t>(steps_of(setup)) + 1);
+    rows.reserve(static_cast<std::size_t>(setup.steps) + 1);
     if (setup.program == Program::rkstepper) {
         for (double i = 0; i < value(setup, "N"); ++i) {
             method.step(setup.acceleration, h, t, x, v);

@@ -35,6 +35,7 @@ struct Setup {
     double h;
     Motion motion;
     Acceleration acceleration;
+    double steps; // from t = 0 to the program's last row, as its running sum takes them
 };
 
 // The setup from the values given by name (the rest take their fallback); "" or why the program
@@ -47,9 +48,6 @@ std::vector<Row> rows_of(const Setup &setup, const Method &method);
 
 // The rows as the program writes its data file: "t x v", or "n t x v" (n = t/h) for drivenosc.
 std::string data_text(const Setup &setup, const std::vector<Row> &rows);
-
-// The steps from t = 0 to the program's last row.
-double steps_of(const Setup &setup);
 
 // The state after `steps` steps of h from t = 0, t the running sum.
 Row advance(const Setup &setup, const Method &method, double h, double steps);

@@ -243,7 +243,7 @@ Peak method_peak(const Motion &m, double h)
 MethodStudy method_study(const Setup &setup, const Method &method)
 {
     MethodStudy study{};
-    const double steps = steps_of(setup);
+    const double steps = setup.steps;
     for (int k = 0; k < 4; ++k) {
         const double h = setup.h / (1 << k);
         const Row end = advance(setup, method, h, steps * (1 << k));
