@@ -409,9 +409,10 @@ Answer answer_methods(const Setup &setup)
     std::string motion_rows;
     std::string table;
     table += line(13, 14, {"", "E/E0 - 1 fim", "fator^passos", "período", "h·w0 estável"});
-    const std::vector<Row> exact = exact_rows(m, rows_of(setup, program_method()));
+    std::vector<Row> exact; // at the times every method's rows share: the running sum of h
     for (const Method &method : methods) {
         const MethodStudy s = method_study(setup, method);
+        if (exact.empty()) exact = exact_rows(m, s.rows);
         const Verdict &v = s.verdict;
         const std::string order = v.outcome == Outcome::settled       ? format("%.2f", v.order)
                                   : v.outcome == Outcome::unsettled   ? format("%.2f?", v.order)
@@ -427,7 +428,8 @@ Answer answer_methods(const Setup &setup)
         const std::string predicted = std::isnan(s.energy_predicted) ? "-"
                                       : std::fabs(s.energy_predicted) < 1e-12 ? "oscila"
                                       : format("%.3e", s.energy_predicted);
-        table += line(13, 14, {method.name, format("%.3e", s.energy_end), predicted, g(s.period),
+        const double energy_end = s.energy.empty() ? NAN : s.energy.back();
+        table += line(13, 14, {method.name, format("%.3e", energy_end), predicted, g(s.period),
                                limit});
         orders += (orders.empty() ? "" : ", ") + order;
         limits += (limits.empty() ? "" : ", ") + limit;
@@ -439,10 +441,8 @@ Answer answer_methods(const Setup &setup)
         errors += "\n\n";
         std::vector<Row> series;
         series.reserve(s.rows.size());
-        for (std::size_t i = 0; i < s.rows.size(); ++i) {
-            const Row &r = s.rows[i];
-            series.push_back({r.t, r.x, energy(m, r.x, r.v) / energy(m, m.x0, m.v0) - 1});
-        }
+        for (std::size_t i = 0; i < s.rows.size(); ++i)
+            series.push_back({s.rows[i].t, s.rows[i].x, s.energy[i]});
         const auto columns = thinned(series);
         // One gnuplot index per method, in the table's order.
         energy_rows += rows_text({columns[0], columns[2]}) + "\n\n";

@@ -83,17 +83,32 @@ double predicted_largest_error(const Motion &motion, double h, double steps)
     return amplitude * deviation({0.0, h * motion.w0}, steps).largest;
 }
 
+namespace {
+
+// The factor of a step on the energy of free undamped motion; NaN for other motion.
+double step_factor(const Setup &setup, const Method &method)
+{
+    const Motion &m = setup.motion;
+    return free_undamped(m) ? energy_factor(method, setup.h * m.w0) : NAN;
+}
+
+} // namespace
+
+std::vector<double> energy_errors(const Motion &motion, const std::vector<Row> &rows)
+{
+    const double start = energy(motion, motion.x0, motion.v0);
+    std::vector<double> errors;
+    errors.reserve(rows.size());
+    for (const Row &r : rows) errors.push_back(energy(motion, r.x, r.v) / start - 1);
+    return errors;
+}
+
 EnergyStudy energy_study(const Setup &setup, const Method &method, const std::vector<Row> &rows)
 {
     const Motion &m = setup.motion;
-    EnergyStudy study{{}, {}, NAN};
+    EnergyStudy study{energy_errors(m, rows), {}, step_factor(setup, method)};
     const double start = energy(m, m.x0, m.v0);
-    for (const Row &r : rows) {
-        const State exact = exact_state(m, r.t);
-        study.computed.push_back(energy(m, r.x, r.v) / start - 1);
-        study.exact.push_back(energy(m, exact.x, exact.v) / start - 1);
-    }
-    if (free_undamped(m)) study.factor = energy_factor(method, setup.h * m.w0);
+    for (const Row &r : rows) study.exact.push_back(exact_energy(m, r.t) / start - 1);
     return study;
 }
 
@@ -254,10 +269,9 @@ MethodStudy method_study(const Setup &setup, const Method &method)
     }
     study.verdict = judge(study.runs);
     study.rows = rows_of(setup, method);
-    const EnergyStudy energy = energy_study(setup, method, study.rows);
-    study.energy_end = energy.computed.empty() ? NAN : energy.computed.back();
+    study.energy = energy_errors(setup.motion, study.rows);
     // The factor a step, over the run's steps: rkstepper's rows hold no t = 0 row to subtract.
-    study.energy_predicted = std::pow(energy.factor, steps) - 1;
+    study.energy_predicted = std::pow(step_factor(setup, method), steps) - 1;
     study.period = method_period(method, setup.motion, setup.h);
     study.limit = stability_limit(method, 2 * setup.motion.beta / setup.motion.w0);
     return study;

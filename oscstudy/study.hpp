@@ -31,6 +31,9 @@ struct EnergyStudy {
 };
 EnergyStudy energy_study(const Setup &setup, const Method &method, const std::vector<Row> &rows);
 
+// E/E0 - 1 at each row.
+std::vector<double> energy_errors(const Motion &motion, const std::vector<Row> &rows);
+
 // The oscillation the rows show from `from` on: the zero crossings of x and the peaks after
 // the first, each found on the cubic through two rows' x and v.
 struct Oscillation {
@@ -83,7 +86,8 @@ struct MethodStudy {
     std::vector<Run> runs;
     Verdict verdict;
     std::vector<Row> rows;
-    double energy_end, energy_predicted;
+    std::vector<double> energy; // E/E0 - 1 at each row
+    double energy_predicted;
     double period, limit;
 };
 MethodStudy method_study(const Setup &setup, const Method &method);
