@@ -215,10 +215,9 @@ std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc
 
 // The answer's figure, drawn by gnuplot: its bytes, or false having said why not. The title
 // goes as a datablock, data like the numbers.
-bool draw(const CommandLine &line, const osc::Answer &answer, int points, std::string &out)
+bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer &answer, int points,
+          std::string &out)
 {
-    const std::string gnuplot = osc::gnuplot_on_path(program);
-    if (gnuplot.empty()) return false;
     std::vector<osc::Datablock> blocks = answer.blocks;
     blocks.push_back({"$title", answer.title + "\n"});
     const osc::Figure figure =
@@ -248,7 +247,8 @@ int run(int argc, char **argv)
         return 2;
     }
     if (line.drawing && !osc::figure_replaceable(program, line.figure)) return 2;
-    if ((line.drawing || line.terminal) && osc::gnuplot_on_path(program).empty()) return 3;
+    const std::string gnuplot = line.drawing || line.terminal ? osc::gnuplot_on_path(program) : "";
+    if ((line.drawing || line.terminal) && gnuplot.empty()) return 3;
     osc::Replacement figure;
     if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
 
@@ -276,7 +276,7 @@ int run(int argc, char **argv)
     const int points = q != "ressonancia" ? 0 : setup.program == osc::Program::drivenosc ? 3
                        : setup.program == osc::Program::rkstepper ? 1 : 0;
     std::string out;
-    if (!draw(line, answer, points, out)) return 1;
+    if (!draw(line, gnuplot, answer, points, out)) return 1;
     if (line.terminal) {
         std::cout << out << std::flush;
         return std::cout ? 0 : osc::refuse_standard_output(program, errno);
