@@ -344,7 +344,7 @@ Answer answer_resonance(const Setup &setup, double low, double high)
     if (std::isnan(high)) high = 3 * m.w0;
     const Curve curve = resonance_curve(m, setup.h, low, high, 400);
     const Peak exact = exact_peak(m);
-    const Peak computed = method_peak(m, setup.h);
+    const Peak computed = method_peak(m, setup.h, exact);
     text += line(24, 14, {"", "exato", "RK4, h = " + g(setup.h)});
     text += line(24, 14, {"pico wr", g(exact.wf), g(computed.wf)});
     text += line(24, 14, {"altura", g(exact.height), g(computed.height)});

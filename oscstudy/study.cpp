@@ -247,9 +247,8 @@ Peak exact_peak(const Motion &m)
                      std::sqrt(square), 0.5 * m.w0);
 }
 
-Peak method_peak(const Motion &m, double h)
+Peak method_peak(const Motion &m, double h, const Peak &exact)
 {
-    const Peak exact = exact_peak(m);
     if (std::isnan(exact.wf)) return {};
     return peak_near([&](double w) { return std::abs(rk4_response(m.w0, m.beta, m.f, w, h)); },
                      exact.wf, 0.5 * m.w0);

@@ -77,8 +77,8 @@ struct Peak {
 };
 // wr = sqrt(w0² - 2β²) and |X(wr)|, half power where |X|² is half of it.
 Peak exact_peak(const Motion &motion);
-// The peak of RK4's |Y| at h, found from the exact one.
-Peak method_peak(const Motion &motion, double h);
+// The peak of RK4's |Y| at h, found from the exact one, `exact` (exact_peak).
+Peak method_peak(const Motion &motion, double h, const Peak &exact);
 
 // One method on the run: errors at the last row's time for h, h/2, h/4, h/8 with their
 // verdict, the energy at the end, its period and stability limit.
