@@ -5,6 +5,8 @@
 // largest stable h·w0, the energy factor of a step and the turn of a step. Numbers only.
 #pragma once
 
+#include "stepmath/matrix.hpp"
+
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -43,7 +45,7 @@ inline constexpr std::array<Method, 5> methods = {{{"Euler", 1, euler},
 
 // The matrix M, row by row, with (x1, v1) = M·(x, v) for one step of h on
 // x'' = -w0²·x - 2β·x'.
-using Matrix = std::array<double, 4>;
+using Matrix = Matrix2<double>;
 Matrix amplification(const Method &method, double h, double w0, double beta);
 
 // The largest |eigenvalue| of M: above 1 some motion grows step after step.
