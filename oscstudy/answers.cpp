@@ -56,14 +56,6 @@ std::vector<std::vector<double>> thinned(const std::vector<Row> &rows)
     return columns;
 }
 
-// The characters of UTF-8 text, as a terminal gives them columns.
-std::size_t columns_of(const std::string &text)
-{
-    std::size_t count = 0;
-    for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
-    return count;
-}
-
 // A line of a table: the first cell to the left in `first` columns, the others to the right in
 // `width` each, one space apart.
 std::string line(std::size_t first, std::size_t width, const std::vector<std::string> &cells)
@@ -71,7 +63,7 @@ std::string line(std::size_t first, std::size_t width, const std::vector<std::st
     std::string text;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const std::size_t room = i == 0 ? first : width;
-        const std::string pad(room > columns_of(cells[i]) ? room - columns_of(cells[i]) : 0, ' ');
+        const std::string pad(room > columns(cells[i]) ? room - columns(cells[i]) : 0, ' ');
         text += i == 0 ? cells[i] + pad : " " + pad + cells[i];
     }
     return text + "\n";

@@ -1,6 +1,7 @@
 #include "warnings/wording.hpp"
 
 #include "stepmath/sampling.hpp"
+#include "text/format.hpp"
 #include "text/messages.hpp"
 
 #include <cfloat>
@@ -21,14 +22,6 @@ std::string figure(double value, int digits = 3)
     return text;
 }
 
-// Characters, not bytes, as a terminal shows UTF-8 text.
-std::size_t width(const std::string &line)
-{
-    std::size_t count = 0;
-    for (const char c : line) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return count;
-}
-
 // Whether a line may break at the space `at`: not inside "name = value".
 bool breaks_at(const std::string &text, std::size_t at)
 {
@@ -43,10 +36,10 @@ std::string warning(const std::string &head, const std::string &why)
 {
     if (why.empty()) return head;
     const std::size_t room = 98;
-    if (width(why) <= room) return head + "\n  " + why;
+    if (columns(why) <= room) return head + "\n  " + why;
     std::size_t cut = why.rfind(' ');
     while (cut != std::string::npos && cut > 0 &&
-           (width(why.substr(0, cut)) > room || !breaks_at(why, cut)))
+           (columns(why.substr(0, cut)) > room || !breaks_at(why, cut)))
         cut = why.rfind(' ', cut - 1);
     if (cut == std::string::npos || cut == 0) return head + "\n  " + why;
     return head + "\n  " + why.substr(0, cut) + "\n  " + why.substr(cut + 1);
