@@ -21,6 +21,15 @@ bool write_all(int fd, std::string_view bytes)
     return true;
 }
 
+int write_file(const char *path, int flags, std::string_view bytes)
+{
+    const int fd = ::open(path, flags, 0666);
+    const bool written = fd >= 0 && write_all(fd, bytes);
+    const int error = errno;
+    if (fd >= 0 && ::close(fd) != 0 && written) return errno;
+    return written ? 0 : error;
+}
+
 void open_standard_descriptors()
 {
     for (int fd = 0; fd <= 2; ++fd)

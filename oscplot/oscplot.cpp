@@ -414,11 +414,8 @@ int write_tables(const Run &run)
     if (!run.options.has_table || run.tables.empty()) return 0;
     struct stat status {};
     if (::stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-        const bool written = fd >= 0 && osc::write_all(fd, run.tables);
-        const int error = errno;
-        if (fd >= 0 && ::close(fd) != 0 && written) return cannot_write(name, errno);
-        return written ? 0 : cannot_write(name, error);
+        const int error = osc::write_file(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, run.tables);
+        return error == 0 ? 0 : cannot_write(name, error);
     }
     osc::Replacement file;
     if (file.open(program, name) && file.write(run.tables) && file.commit()) return 0;

@@ -49,14 +49,8 @@ std::string WorkDirectory::create(const std::string &base, const char *caller,
 
 std::string WorkDirectory::write(const std::string &name, const std::string &content) const
 {
-    const int fd = ::open(file(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    bool written = fd >= 0 && write_all(fd, content);
-    int error = errno;
-    if (fd >= 0 && ::close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    return written ? "" : reason(error);
+    const int error = write_file(file(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, content);
+    return error == 0 ? "" : reason(error);
 }
 
 void remove_work_directory_now()
