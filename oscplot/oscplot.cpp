@@ -138,7 +138,6 @@ public:
     {
         title_.clear();
         hex_line(title_, text);
-        titled_ = true;
     }
 
     int files() const { return files_; }
@@ -165,7 +164,7 @@ public:
     std::vector<osc::Setting> settings(const char *layout, int columns, int lines, bool tables) const
     {
         return {{"layout", layout}, {"files", files_}, {"columns", columns}, {"lines", lines},
-                {"tables", tables ? 1 : 0}, {"titled", titled_ ? 1 : 0}};
+                {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
     }
     std::vector<osc::Datablock> blocks() const
     {
@@ -223,8 +222,7 @@ private:
     double highs_[3] = {std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
                         std::numeric_limits<double>::lowest()};
     std::string names_;
-    std::string title_;
-    bool titled_ = false;
+    std::string title_; // a hex line, never empty once set
     std::vector<osc::Datablock> blocks_;
 };
 
