@@ -73,9 +73,9 @@ double decay_share(double s) { return s == 0.0 ? 1.0 : -std::expm1(-s) / s; }
 // The free motion from y(0) = y0, y'(0) = u0: e^(-β·t)·(y0·C + (u0 + β·y0)·S) and its
 // derivative e^(-β·t)·(u0·C - (β·u0 + w0²·y0)·S), with C = cos(ω·t), S = sin(ω·t)/ω where
 // ω² = w0² - β² > 0, and cosh, sinh in place of cos, sin where ω² <= 0 (S = t at ω = 0).
-State free_state(double w0, double beta, double y0, double u0, double t)
+State free_state(double w0, double beta, const std::array<Complex, 2> &roots, double y0,
+                 double u0, double t)
 {
-    const auto roots = free_roots(w0, beta);
     double c = 0.0; // e^(-β·t)·C
     double s = 0.0; // e^(-β·t)·S
     if (roots[0].imag() != 0.0) {
@@ -97,13 +97,13 @@ State free_state(double w0, double beta, double y0, double u0, double t)
     return {y0 * c + (u0 + beta * y0) * s, u0 * c - (beta * u0 + w0 * (w0 * y0)) * s};
 }
 
-// The motion the force drives, which the free motion then completes to x0, v0.
-State forced_state(const Motion &motion, double t)
+// The motion the force drives, X its steady amplitude, which the free motion then completes
+// to x0, v0.
+State forced_state(const Motion &motion, Complex X, double t)
 {
     const double f = motion.f;
     const double wf = motion.wf;
     if (f == 0.0 || wf == 0.0) return {0.0, 0.0};
-    const Complex X = steady_amplitude(motion);
     if (std::isfinite(std::abs(X))) {
         const Complex turning = X * std::polar(1.0, wf * t);
         return {turning.imag(), wf * turning.real()};
@@ -116,14 +116,22 @@ State forced_state(const Motion &motion, double t)
 
 } // namespace
 
-State exact_state(const Motion &motion, double t)
+ExactMotion exact_motion(const Motion &motion)
 {
-    const State start = forced_state(motion, 0.0);
-    const State forced = forced_state(motion, t);
-    const State free = free_state(motion.w0, motion.beta, motion.x0 - start.x,
-                                  motion.v0 - start.v, t);
+    const Complex X = steady_amplitude(motion);
+    return {motion, free_roots(motion.w0, motion.beta), X, forced_state(motion, X, 0.0)};
+}
+
+State exact_state(const ExactMotion &exact, double t)
+{
+    const Motion &motion = exact.motion;
+    const State forced = forced_state(motion, exact.steady, t);
+    const State free = free_state(motion.w0, motion.beta, exact.roots, motion.x0 - exact.start.x,
+                                  motion.v0 - exact.start.v, t);
     return {free.x + forced.x, free.v + forced.v};
 }
+
+State exact_state(const Motion &motion, double t) { return exact_state(exact_motion(motion), t); }
 
 double energy(const Motion &motion, double x, double v)
 {

@@ -29,7 +29,18 @@ struct State {
     double x, v;
 };
 
+// The exact motion with what stays the same along it worked out once: the free modes, the
+// steady amplitude X and the steady state at t = 0, for loops over many times.
+struct ExactMotion {
+    Motion motion;
+    std::array<std::complex<double>, 2> roots; // free_roots(w0, β)
+    std::complex<double> steady;               // steady_amplitude
+    State start;                               // the driven motion's state at t = 0
+};
+ExactMotion exact_motion(const Motion &motion);
+
 // The exact x(t) and x'(t).
+State exact_state(const ExactMotion &exact, double t);
 State exact_state(const Motion &motion, double t);
 
 // (v² + w0²·x²)/2, the energy per unit mass.

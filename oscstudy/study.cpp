@@ -53,10 +53,11 @@ double largest_in(const std::vector<double> &values, std::size_t from, std::size
 
 std::vector<Row> exact_rows(const Motion &motion, const std::vector<Row> &rows)
 {
+    const ExactMotion along = exact_motion(motion);
     std::vector<Row> exact;
     exact.reserve(rows.size());
     for (const Row &r : rows) {
-        const State s = exact_state(motion, r.t);
+        const State s = exact_state(along, r.t);
         exact.push_back({r.t, s.x, s.v});
     }
     return exact;
@@ -108,7 +109,11 @@ EnergyStudy energy_study(const Setup &setup, const Method &method, const std::ve
     const Motion &m = setup.motion;
     EnergyStudy study{energy_errors(m, rows), {}, step_factor(setup, method)};
     const double start = energy(m, m.x0, m.v0);
-    for (const Row &r : rows) study.exact.push_back(exact_energy(m, r.t) / start - 1);
+    const ExactMotion along = exact_motion(m);
+    for (const Row &r : rows) {
+        const State exact = exact_state(along, r.t);
+        study.exact.push_back(energy(m, exact.x, exact.v) / start - 1);
+    }
     return study;
 }
 
