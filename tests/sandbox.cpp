@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iostream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -71,6 +72,63 @@ int child_descriptor(pid_t pid)
 RunResult Sandbox::run(const std::string &program, const std::string &input) const
 {
     return run_command({program}, input);
+}
+
+namespace {
+
+// While it lives, the standard streams read and write these and the working directory is `dir`.
+class Redirected {
+public:
+    Redirected(const fs::path &dir, std::istream &in, std::ostream &out, std::ostream &err)
+        : dir_(fs::current_path()), in_(std::cin.rdbuf(in.rdbuf())),
+          out_(std::cout.rdbuf(out.rdbuf())), err_(std::cerr.rdbuf(err.rdbuf()))
+    {
+        fs::current_path(dir);
+    }
+    ~Redirected()
+    {
+        fs::current_path(dir_);
+        std::cin.rdbuf(in_);
+        std::cout.rdbuf(out_);
+        std::cerr.rdbuf(err_);
+        for (std::ios *stream : {static_cast<std::ios *>(&std::cin),
+                                 static_cast<std::ios *>(&std::cout),
+                                 static_cast<std::ios *>(&std::cerr)})
+            stream->clear();
+    }
+    Redirected(const Redirected &) = delete;
+    Redirected &operator=(const Redirected &) = delete;
+
+private:
+    fs::path dir_;
+    std::streambuf *in_, *out_, *err_;
+};
+
+} // namespace
+
+RunResult Sandbox::call(const std::function<int()> &program, const std::string &input) const
+{
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    RunResult result;
+    {
+        const Redirected redirected(work_, in, out, err);
+        std::cin.clear();
+        result.status = program();
+    }
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+std::function<int()> started(int (*main)(int, char **), const std::string &name)
+{
+    return [main, name] {
+        std::string argument = name;
+        char *argv[] = {argument.data(), nullptr};
+        return main(1, argv);
+    };
 }
 
 RunResult Sandbox::run_command(const std::vector<std::string> &command,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ public:
     bool exists(const std::string &name) const;
 
     RunResult run(const std::string &program, const std::string &input = "") const;
+    // The same for a program's body called in this process: its working directory this one,
+    // std::cin reading `input`, and what it writes to std::cout and std::cerr captured.
+    RunResult call(const std::function<int()> &program, const std::string &input = "") const;
     // The same for a command with arguments: command[0] is the program.
     RunResult run_command(const std::vector<std::string> &command,
                           const std::string &input = "") const;
@@ -41,6 +45,9 @@ private:
     std::filesystem::path root_;
     std::filesystem::path work_;
 };
+
+// A program's main as the program is started, with no argument: for Sandbox::call.
+std::function<int()> started(int (*main)(int, char **), const std::string &name);
 
 // `command` run with mounts of its own, gone when it ends: root takes a mount namespace, anyone
 // else a user namespace in which they count as root (a tmpfs mounts there just the same).
