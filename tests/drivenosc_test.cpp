@@ -1,5 +1,12 @@
 // drivenosc driven as a user meets it: a parameter file and a menu answer, then the console
-// bytes, the exit status and the three data files.
+// bytes, the exit status and the three data files. Most cases call its main in this process;
+// those that need a process of its own (another process acting while it waits, a limit of the
+// process) run the program.
+
+// drivenosc is one source by design: it is compiled in here, its main renamed out of the way.
+#define main drivenosc_main
+#include "drivenosc/drivenosc.cpp" // NOLINT(bugprone-suspicious-include)
+#undef main
 
 #include "motion/motion.hpp"
 #include "sandbox.hpp"
@@ -14,12 +21,14 @@
 
 namespace {
 
-const std::string parameter_file = "input_1a.txt";
+const std::string input_file = "input_1a.txt";
 const std::string files[3] = {"Kutta_1a_w0_3.dat", "Kutta_1a_w0.dat", "Kutta_1a_3w0.dat"};
 const std::string console =
     "*** DRIVENOSC ***\n"
     "Introduza o valor de wf pretendido (selecione o número correspondente): \n"
     "   (1) w0 / 3 \n   (2) w0 \n   (3) 3*w0 \n\n \n";
+
+const auto drivenosc = started(drivenosc_main, "drivenosc");
 
 void fill_with_earlier_results(const Sandbox &box)
 {
@@ -34,8 +43,8 @@ void expect_earlier_results(const Sandbox &box)
 // The rows of a run that says nothing on standard error.
 std::vector<std::string> run_rows(const Sandbox &box, const std::string &parameters, int selection)
 {
-    box.write(parameter_file, parameters);
-    const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
+    box.write(input_file, parameters);
+    const RunResult run = box.call(drivenosc, std::to_string(selection) + "\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, console);
     EXPECT_EQ(run.err, "");
@@ -72,8 +81,8 @@ TEST(DrivenoscRun, RowsFollowTheRunningSumIntoTheChosenFileOnly)
         SCOPED_TRACE(c.parameters + ", choice " + std::to_string(c.selection));
         Sandbox box;
         fill_with_earlier_results(box);
-        box.write(parameter_file, c.parameters);
-        const RunResult run = box.run(DRIVENOSC, std::to_string(c.selection) + "\n");
+        box.write(input_file, c.parameters);
+        const RunResult run = box.call(drivenosc, std::to_string(c.selection) + "\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, console);
         EXPECT_EQ(run.err.rfind(c.err_start, 0), 0u) << run.err;
@@ -140,9 +149,9 @@ TEST(DrivenoscRefusals, LeaveAllThreeFilesIntact)
         SCOPED_TRACE(c.parameters + " / " + c.answer);
         Sandbox box;
         fill_with_earlier_results(box);
-        if (c.parameters == "<directory>") std::filesystem::create_directory(box.path(parameter_file));
-        else if (c.parameters != "<missing>") box.write(parameter_file, c.parameters);
-        const RunResult run = box.run(DRIVENOSC, c.answer);
+        if (c.parameters == "<directory>") std::filesystem::create_directory(box.path(input_file));
+        else if (c.parameters != "<missing>") box.write(input_file, c.parameters);
+        const RunResult run = box.call(drivenosc, c.answer);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, c.after_the_menu ? console : "");
         EXPECT_EQ(run.err, "drivenosc: " + c.err + "\n");
@@ -176,8 +185,8 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
             for (int other = 0; other < 3; ++other)
                 if (other != blocked && other != absent) box.write(files[other], "earlier\n");
             blocker.make(box.path(files[blocked]));
-            box.write(parameter_file, "1 0 10 0.1");
-            const RunResult run = box.run(DRIVENOSC, std::to_string(selection) + "\n");
+            box.write(input_file, "1 0 10 0.1");
+            const RunResult run = box.call(drivenosc, std::to_string(selection) + "\n");
             EXPECT_EQ(run.status, 1);
             EXPECT_EQ(run.out, "");
             EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[blocked] + ": " +
@@ -192,8 +201,8 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
     Sandbox box;
     std::filesystem::create_directory(box.path(files[0]));
     std::filesystem::create_directory(box.path(files[2]));
-    box.write(parameter_file, "1 0 10 0.1");
-    EXPECT_EQ(box.run(DRIVENOSC, "2\n").err,
+    box.write(input_file, "1 0 10 0.1");
+    EXPECT_EQ(box.call(drivenosc, "2\n").err,
               "drivenosc: não é possível escrever " + files[0] + ": é um diretório\n");
 }
 
@@ -203,7 +212,7 @@ TEST(DrivenoscRefusals, UnwritableDataFileLeavesTheOtherTwoAsTheyWere)
 TEST(DrivenoscRefusals, FileBlockedWhileTheMenuWaitsLeavesTheOthersAsTheyWere)
 {
     Sandbox box;
-    box.write(parameter_file, "1 0 10 0.1");
+    box.write(input_file, "1 0 10 0.1");
     box.write(files[0], "earlier\n");
     const std::string script = R"(
         mkfifo answers
@@ -228,7 +237,7 @@ TEST(DrivenoscRefusals, TooFewFileDescriptorsForTheThreeFiles)
 {
     Sandbox box;
     fill_with_earlier_results(box);
-    box.write(parameter_file, "1 0 10 0.1");
+    box.write(input_file, "1 0 10 0.1");
     const RunResult run =
         box.run_command({"/usr/bin/prlimit", "--nofile=5", "--", DRIVENOSC}, "1\n");
     EXPECT_EQ(run.status, 1);
@@ -244,8 +253,8 @@ TEST(DrivenoscRefusals, FullDiskIsReported)
 {
     Sandbox box;
     std::filesystem::create_symlink("/dev/full", box.path(files[1]));
-    box.write(parameter_file, "1 0 10 0.1");
-    const RunResult run = box.run(DRIVENOSC, "2\n");
+    box.write(input_file, "1 0 10 0.1");
+    const RunResult run = box.call(drivenosc, "2\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "drivenosc: não é possível escrever " + files[1] +
                            ": não há espaço livre no dispositivo\n");

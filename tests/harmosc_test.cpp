@@ -1,5 +1,11 @@
 // harmosc driven as a user meets it: a dialogue on standard input, then the console bytes,
-// the exit status and the rows of Oscilador_Kutta.dat.
+// the exit status and the rows of Oscilador_Kutta.dat. The physics and the refusals call its
+// dialogue in this process; the transcripts and the terminal run the program.
+
+// harmosc is one source by design: it is compiled in here, its main renamed out of the way.
+#define main harmosc_main
+#include "harmosc/harmosc.cpp" // NOLINT(bugprone-suspicious-include)
+#undef main
 
 #include "motion/motion.hpp"
 #include "sandbox.hpp"
@@ -21,7 +27,7 @@
 
 namespace {
 
-const std::string data_file = "Oscilador_Kutta.dat";
+const std::string kutta_file = "Oscilador_Kutta.dat";
 
 const std::string menu =
     "\033[1;32mIndique que EDO pretende resolver (introduza os números identificadores)\n\n"
@@ -34,10 +40,10 @@ const std::string rest_of_dialogue =
 // The rows of a run that must complete without a word on standard error.
 std::vector<std::string> rows_after(const Sandbox &box, const std::string &input)
 {
-    const RunResult run = box.run(HARMOSC, input);
+    const RunResult run = box.call(dialogue_and_run, input);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    return lines_of(box.read(data_file));
+    return lines_of(box.read(kutta_file));
 }
 
 double field(const std::string &row, std::size_t i) { return std::stod(fields_of(row).at(i)); }
@@ -61,7 +67,7 @@ TEST(HarmoscDialogue, Transcripts)
     for (const Case &c : cases) {
         SCOPED_TRACE("input: " + c.input);
         Sandbox box;
-        box.write(data_file, "earlier results\n");
+        box.write(kutta_file, "earlier results\n");
         const RunResult run = box.run(HARMOSC, c.input);
         const bool refused = !c.refusal.empty();
         EXPECT_EQ(run.status, refused ? 1 : 0);
@@ -70,9 +76,9 @@ TEST(HarmoscDialogue, Transcripts)
                                          ": esperado 1 ou 2; nenhum ficheiro foi alterado\n"
                                    : "");
         if (refused) {
-            EXPECT_EQ(box.read(data_file), "earlier results\n");
+            EXPECT_EQ(box.read(kutta_file), "earlier results\n");
         } else {
-            EXPECT_EQ(lines_of(box.read(data_file)).size(), 3u);
+            EXPECT_EQ(lines_of(box.read(kutta_file)).size(), 3u);
         }
     }
 }
@@ -103,15 +109,15 @@ TEST(HarmoscPhysics, RowCountFollowsTheRunningSumOfTheStep)
          {Case{"0.3", 3, "0.2", ""}, Case{"1", 11, "1", ""}, Case{"2", 20, "1.9", ""},
           Case{"0", 1, "0", ""},
           Case{"-1", 0, "",
-               "harmosc: aviso: o instante final -1 é negativo: " + data_file + " ficará vazio\n"}}) {
+               "harmosc: aviso: o instante final -1 é negativo: " + kutta_file + " ficará vazio\n"}}) {
         SCOPED_TRACE("tf = " + c.tf);
         Sandbox box;
-        box.write(data_file, "earlier results\n");
-        const RunResult run = box.run(HARMOSC, "1\n1 1\n0.5 0\n" + c.tf + "\n");
+        box.write(kutta_file, "earlier results\n");
+        const RunResult run = box.call(dialogue_and_run, "1\n1 1\n0.5 0\n" + c.tf + "\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, c.err);
-        EXPECT_TRUE(box.exists(data_file));
-        const auto rows = lines_of(box.read(data_file));
+        EXPECT_TRUE(box.exists(kutta_file));
+        const auto rows = lines_of(box.read(kutta_file));
         ASSERT_EQ(rows.size(), c.rows);
         if (rows.empty()) continue;
         EXPECT_EQ(fields_of(rows.back()).at(0), c.last_time);
@@ -162,7 +168,7 @@ TEST(HarmoscPhysics, ZeroDampingEqualsSimpleHarmonicMotion)
     Sandbox damped;
     rows_after(simple, "1\n3 2\n0.7 -1.3\n5\n");
     rows_after(damped, "2\n3 2 0\n0.7 -1.3\n5\n");
-    EXPECT_EQ(simple.read(data_file), damped.read(data_file));
+    EXPECT_EQ(simple.read(kutta_file), damped.read(kutta_file));
 }
 
 // m = 0 makes w0 infinite, k/m < 0 makes it NaN; the run still completes, the values become
@@ -188,10 +194,10 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
         Sandbox box;
         const bool damped = std::count(c.constants.begin(), c.constants.end(), ' ') == 2;
         const RunResult run =
-            box.run(HARMOSC, (damped ? "2\n" : "1\n") + c.constants + "\n1 0\n1\n");
+            box.call(dialogue_and_run, (damped ? "2\n" : "1\n") + c.constants + "\n1 0\n1\n");
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "harmosc: aviso: " + c.warning + "\n");
-        const auto rows = lines_of(box.read(data_file));
+        const auto rows = lines_of(box.read(kutta_file));
         ASSERT_EQ(rows.size(), 11u);
         EXPECT_EQ(rows[0], "0 1 0");
         EXPECT_EQ(std::isfinite(field(rows[1], 1)), c.finite) << rows[1];
@@ -199,12 +205,12 @@ TEST(HarmoscPhysics, MeaninglessConstantsRunWithAWarning)
 }
 
 void no_file(const Sandbox & /*box*/) {}
-void earlier_file(const Sandbox &box) { box.write(data_file, "earlier results\n"); }
+void earlier_file(const Sandbox &box) { box.write(kutta_file, "earlier results\n"); }
 // A link to a file yet to be made: the file made to find out must go, the link stay.
 void link_to_new_file(const Sandbox &box)
 {
     std::filesystem::create_directory(box.path("out"));
-    std::filesystem::create_symlink("out/dados.dat", box.path(data_file));
+    std::filesystem::create_symlink("out/dados.dat", box.path(kutta_file));
 }
 
 // Input that cannot finish the dialogue, a final time that the running sum of 0.1 never passes
@@ -239,21 +245,21 @@ TEST(HarmoscRefusals, LeaveTheDirectoryAsItWas)
         {no_file, "1\n1\n", no_m},
         {earlier_file, "1\n1\n", no_m},
         {link_to_new_file, "1\n1\n", no_m},
-        {[](const Sandbox &box) { std::filesystem::create_directory(box.path(data_file)); },
+        {[](const Sandbox &box) { std::filesystem::create_directory(box.path(kutta_file)); },
          finished, "é um diretório", true},
         {[](const Sandbox &box) {
-             std::filesystem::create_symlink("/nonexistent/x", box.path(data_file));
+             std::filesystem::create_symlink("/nonexistent/x", box.path(kutta_file));
          },
          finished, "é uma ligação simbólica para \"/nonexistent/x\", num diretório que não existe",
          true},
-        {[](const Sandbox &box) { ::mkfifo(box.path(data_file).c_str(), 0644); }, finished,
+        {[](const Sandbox &box) { ::mkfifo(box.path(kutta_file).c_str(), 0644); }, finished,
          "não é um ficheiro regular", true},
         {[](const Sandbox &box) {
              box.write("plain", "");
-             std::filesystem::create_symlink("plain/x", box.path(data_file));
+             std::filesystem::create_symlink("plain/x", box.path(kutta_file));
          },
          finished, "parte do caminho não é um diretório", true},
-        {[](const Sandbox &box) { std::filesystem::create_symlink(data_file, box.path(data_file)); },
+        {[](const Sandbox &box) { std::filesystem::create_symlink(kutta_file, box.path(kutta_file)); },
          finished, "demasiadas ligações simbólicas encadeadas", true},
     };
     for (const Case &c : cases) {
@@ -261,11 +267,11 @@ TEST(HarmoscRefusals, LeaveTheDirectoryAsItWas)
         Sandbox box;
         c.setup(box);
         const auto before = snapshot(box);
-        const RunResult run = box.run(HARMOSC, c.input);
+        const RunResult run = box.call(dialogue_and_run, c.input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out.empty(), c.before_the_menu);
         EXPECT_EQ(run.err, "harmosc: " +
-                               (c.before_the_menu ? "não é possível escrever " + data_file + ": " : "") +
+                               (c.before_the_menu ? "não é possível escrever " + kutta_file + ": " : "") +
                                c.err + "\n");
         EXPECT_EQ(changes(before, snapshot(box)), "");
     }

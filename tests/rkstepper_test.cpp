@@ -1,5 +1,12 @@
 // rkstepper driven as a user meets it: a parameter file, then a silent run, its exit status
-// and the rows of RK_generico_1b.txt.
+// and the rows of RK_generico_1b.txt. The runs call its main in this process; a signal and the
+// memory of the process need the program.
+
+// rkstepper's driver is one source by design: it is compiled in here, its main renamed out of
+// the way.
+#define main rkstepper_main
+#include "rkstepper/rkstepper.cpp" // NOLINT(bugprone-suspicious-include)
+#undef main
 
 #include "motion/motion.hpp"
 #include "sandbox.hpp"
@@ -14,18 +21,20 @@
 
 namespace {
 
-const std::string parameter_file = "parametros_sistema.txt";
-const std::string data_file = "RK_generico_1b.txt";
+const std::string input_file = "parametros_sistema.txt";
+const std::string output_file = "RK_generico_1b.txt";
+
+const auto rkstepper = started(rkstepper_main, "rkstepper");
 
 std::vector<std::string> run_rows(const Sandbox &box, const std::string &parameters,
                                   const std::string &warnings = "")
 {
-    box.write(parameter_file, parameters);
-    const RunResult run = box.run(RKSTEPPER);
+    box.write(input_file, parameters);
+    const RunResult run = box.call(rkstepper);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, warnings);
-    return lines_of(box.read(data_file));
+    return lines_of(box.read(output_file));
 }
 
 // Each run empties the data file first. A byte-order mark before the first number, as some
@@ -50,15 +59,15 @@ TEST(RkstepperRun, WritesOneRowPerStepTimedByTheRunningSum)
                "rkstepper: aviso: h = 0: o tempo não avança, e todas as linhas têm t = 0\n",
                "0 0.5 -2"},
           Case{"1 0 0 0.1", 0, "", "",
-               "rkstepper: aviso: N = 0: nenhum passo, " + data_file + " ficará vazio\n"}}) {
+               "rkstepper: aviso: N = 0: nenhum passo, " + output_file + " ficará vazio\n"}}) {
         SCOPED_TRACE(c.parameters);
         Sandbox box;
-        box.write(data_file, "earlier results\n");
+        box.write(output_file, "earlier results\n");
         const auto rows = run_rows(box, c.parameters, c.warnings);
         ASSERT_EQ(rows.size(), c.rows);
-        EXPECT_TRUE(box.exists(data_file));
+        EXPECT_TRUE(box.exists(output_file));
         if (c.rows == 0) {
-            EXPECT_EQ(box.read(data_file), "");
+            EXPECT_EQ(box.read(output_file), "");
             continue;
         }
         EXPECT_EQ(fields_of(rows.front()).at(0), c.first_time);
@@ -88,18 +97,18 @@ TEST(RkstepperPhysics, LateAmplitudeMatchesTheSteadyState)
 // computation; a full disk shows at the first row.
 TEST(RkstepperRefusals, NameTheReasonAndLeaveTheDataFile)
 {
-    const std::string in_file = " em " + parameter_file;
+    const std::string in_file = " em " + input_file;
     const std::string integer = in_file + ": esperado um número inteiro";
     const std::string ended = in_file + " (o ficheiro terminou)";
-    const std::string unwritable = "não é possível escrever " + data_file + ": ";
+    const std::string unwritable = "não é possível escrever " + output_file + ": ";
     struct Case {
         std::string parameters, err;
         std::function<void(const std::filesystem::path &)> make_data{}; // "earlier results" if none
     };
     const Case cases[] = {
-        {"<missing>", "não é possível ler " + parameter_file + ": ficheiro ou diretório " +
+        {"<missing>", "não é possível ler " + input_file + ": ficheiro ou diretório " +
                           "inexistente; deve conter quatro números: x0 v0 N h"},
-        {"<directory>", "não é possível ler " + parameter_file + ": é um diretório"},
+        {"<directory>", "não é possível ler " + input_file + ": é um diretório"},
         {"", "falta o valor de x0" + ended},
         {"1", "falta o valor de v0" + ended},
         {"1 0", "falta o valor de N" + ended},
@@ -119,17 +128,17 @@ TEST(RkstepperRefusals, NameTheReasonAndLeaveTheDataFile)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.err);
         Sandbox box;
-        if (c.make_data) c.make_data(box.path(data_file));
-        else box.write(data_file, "earlier results\n");
-        if (c.parameters == "<directory>") std::filesystem::create_directory(box.path(parameter_file));
-        else if (c.parameters != "<missing>") box.write(parameter_file, c.parameters);
-        const RunResult run = box.run(RKSTEPPER);
+        if (c.make_data) c.make_data(box.path(output_file));
+        else box.write(output_file, "earlier results\n");
+        if (c.parameters == "<directory>") std::filesystem::create_directory(box.path(input_file));
+        else if (c.parameters != "<missing>") box.write(input_file, c.parameters);
+        const RunResult run = box.call(rkstepper);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "rkstepper: " + c.err + "\n");
         if (!c.make_data) {
-            EXPECT_EQ(box.read(data_file), "earlier results\n");
+            EXPECT_EQ(box.read(output_file), "earlier results\n");
         }
     }
 }
@@ -141,8 +150,8 @@ TEST(RkstepperRefusals, NameTheReasonAndLeaveTheDataFile)
 TEST(RkstepperRefusals, InterruptedComputationKeepsTheEarlierResults)
 {
     Sandbox box;
-    box.write(data_file, "earlier results\n");
-    box.write(parameter_file, "1 0 10000000 0.001");
+    box.write(output_file, "earlier results\n");
+    box.write(input_file, "1 0 10000000 0.001");
     const std::string script = R"(
         "$0" & run=$!
         while kill -0 $run 2> /dev/null; do
@@ -153,7 +162,7 @@ TEST(RkstepperRefusals, InterruptedComputationKeepsTheEarlierResults)
         kill -TERM $run; wait $run; echo "status $?")";
     const RunResult run = box.run_command({"/bin/bash", "-c", script, RKSTEPPER});
     EXPECT_EQ(run.out, "status 143\n") << "ended by SIGTERM while computing";
-    EXPECT_TRUE(box.read(data_file) == "earlier results\n") << "the earlier results are gone";
+    EXPECT_TRUE(box.read(output_file) == "earlier results\n") << "the earlier results are gone";
 }
 
 #ifndef OSC_SANITIZED
@@ -173,15 +182,15 @@ TEST(RkstepperMemory, TableBeyondTheProcessLimitIsRefused)
                           Case{1747626, ""}}) {
         SCOPED_TRACE(c.steps);
         Sandbox box;
-        if (c.table_mib.empty()) std::filesystem::create_symlink("/dev/full", box.path(data_file));
-        else box.write(data_file, "earlier results\n");
-        box.write(parameter_file, "1 0 " + std::to_string(c.steps) + " 0.001");
+        if (c.table_mib.empty()) std::filesystem::create_symlink("/dev/full", box.path(output_file));
+        else box.write(output_file, "earlier results\n");
+        box.write(input_file, "1 0 " + std::to_string(c.steps) + " 0.001");
         const RunResult run =
             box.run_command({"/usr/bin/prlimit", "--as=67108864", "--", RKSTEPPER});
         EXPECT_EQ(run.status, 1);
         if (c.table_mib.empty()) {
             ASSERT_FALSE(run.err.empty());
-            EXPECT_EQ(lines_of(run.err).back(), "rkstepper: não é possível escrever " + data_file +
+            EXPECT_EQ(lines_of(run.err).back(), "rkstepper: não é possível escrever " + output_file +
                                                     ": não há espaço livre no dispositivo");
             continue;
         }
@@ -193,7 +202,7 @@ TEST(RkstepperMemory, TableBeyondTheProcessLimitIsRefused)
         EXPECT_LT(available, 64u) << "within the limit the test set";
         EXPECT_EQ(run.err.substr(start.size() + std::to_string(available).size()),
                   " MiB disponíveis, dos quais se usam no máximo 80%\n");
-        EXPECT_EQ(box.read(data_file), "earlier results\n");
+        EXPECT_EQ(box.read(output_file), "earlier results\n");
     }
 }
 
@@ -203,8 +212,8 @@ TEST(RkstepperMemory, TableBeyondTheProcessLimitIsRefused)
 double peak_bytes(int steps)
 {
     Sandbox box;
-    std::filesystem::create_symlink("/dev/full", box.path(data_file));
-    box.write(parameter_file, "1 0 " + std::to_string(steps) + " 0.001");
+    std::filesystem::create_symlink("/dev/full", box.path(output_file));
+    box.write(input_file, "1 0 " + std::to_string(steps) + " 0.001");
     const RunResult run = box.run_command({PEAK_MEMORY, box.path("peak").string(), RKSTEPPER});
     EXPECT_EQ(run.status, 1) << run.err;
     return std::stod(box.read("peak")) * 1024.0;

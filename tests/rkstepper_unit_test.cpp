@@ -7,10 +7,6 @@
 #include <cmath>
 #include <vector>
 
-// The storage of the driver's globals, which this test links without the driver.
-namespace forF { double m, k, lbd, F0, wf; } // NOLINT(readability-isolate-declaration)
-namespace forRK { double x1, v1; }           // NOLINT(readability-isolate-declaration)
-
 namespace {
 
 void set_driver_constants()
