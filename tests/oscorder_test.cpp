@@ -284,19 +284,6 @@ TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
     }
 }
 
-// Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
-std::pair<unsigned, unsigned> png_size(const std::string &bytes)
-{
-    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
-    const auto big_endian = [&](std::size_t at) {
-        unsigned value = 0;
-        for (std::size_t i = at; i < at + 4; ++i)
-            value = value << 8U | static_cast<unsigned char>(bytes[i]);
-        return value;
-    };
-    return {big_endian(16), big_endian(20)};
-}
-
 // With -o the same table reaches standard output, and the figure is written under its name
 // whatever the name holds; a second run replaces it, and nothing else is left behind. The name
 // never reaches gnuplot: past the first figure, a gnuplot that gives that figure back stands in.

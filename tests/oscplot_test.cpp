@@ -31,23 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
-// Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
-std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
-{
-    const std::string signature = "\x89PNG\r\n\x1a\n";
-    if (bytes.size() < 24 || bytes.compare(0, 8, signature) != 0 ||
-        bytes.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    const auto big_endian = [&](std::size_t at) {
-        std::uint32_t value = 0;
-        for (std::size_t i = at; i < at + 4; ++i)
-            value = value << 8U | static_cast<unsigned char>(bytes[i]);
-        return value;
-    };
-    return {big_endian(16), big_endian(20)};
-}
-
 // Where gnuplot is not installed (CI installs it) only the test that expects its absence runs.
 #define REQUIRE_GNUPLOT()                                                                   \
     if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \

@@ -276,3 +276,18 @@ std::string changes(const Snapshot &before, const Snapshot &after)
         if (before.count(entry.first) == 0) changed += "added " + entry.first + "\n";
     return changed;
 }
+
+std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
+{
+    const std::string signature = "\x89PNG\r\n\x1a\n";
+    if (bytes.size() < 24 || bytes.compare(0, 8, signature) != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    const auto big_endian = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = at; i < at + 4; ++i)
+            value = value << 8U | static_cast<unsigned char>(bytes[i]);
+        return value;
+    };
+    return {big_endian(16), big_endian(20)};
+}

@@ -1,13 +1,16 @@
-// Runs the built programs as a user does: in a fresh working directory of their own, with
-// scripted standard input, capturing what they print and their exit status.
+// Runs the built programs as a user does, or a program's body in this process: in a fresh
+// working directory of their own, with scripted standard input, capturing what they print and
+// their exit status.
 // A run that has not ended after the hang limit (a minute: generous on any machine, however
 // busy) is killed and fails the test that started it; no file it writes may grow past 128 MiB.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct RunResult {
@@ -74,3 +77,6 @@ std::vector<std::string> lines_of(const std::string &text);
 
 // The whitespace-separated fields of one line.
 std::vector<std::string> fields_of(const std::string &line);
+
+// Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
+std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes);
