@@ -291,6 +291,7 @@ std::string on_a_terminal(const Sandbox &box, const std::string &input, int sign
         if (::chdir(box.dir().c_str()) != 0 || answers < 0) ::_exit(126);
         if (!input.empty() && ::dup2(answers, 0) < 0) ::_exit(126);
         if (no_colour != nullptr) ::setenv("NO_COLOR", no_colour, 1);
+        else ::unsetenv("NO_COLOR");
         ::execl(HARMOSC, HARMOSC, static_cast<char *>(nullptr));
         ::_exit(127);
     }

@@ -156,6 +156,8 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command,
         // The program starts with the three standard streams and nothing the test runner left
         // open, as from a shell.
         for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+        // Whatever the user's own NO_COLOR, the programs are tested in their default colours.
+        ::unsetenv("NO_COLOR");
         // No run of the suite writes more than a few tens of megabytes: one that loops for
         // ever writing rows stops at this size instead of filling the disk and the test's
         // memory before the hang limit comes.
