@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <poll.h>
 #include <sstream>
+#include <new>
 #include <stdexcept>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -50,6 +53,19 @@ bool Sandbox::exists(const std::string &name) const
 namespace {
 
 constexpr rlim_t file_size_cap = 128UL * 1024 * 1024;
+constexpr unsigned hang_limit_seconds = 60;
+
+// No run of the suite writes more than a few tens of megabytes: one that loops for ever writing
+// rows stops at this size instead of filling the disk and the test's memory before the hang
+// limit comes.
+void capped_file_size()
+{
+    rlimit size{};
+    if (::getrlimit(RLIMIT_FSIZE, &size) == 0 && size.rlim_cur > file_size_cap) {
+        size.rlim_cur = file_size_cap;
+        ::setrlimit(RLIMIT_FSIZE, &size);
+    }
+}
 
 void redirect(const fs::path &file, int flags, int target)
 {
@@ -76,18 +92,28 @@ RunResult Sandbox::run(const std::string &program, const std::string &input) con
 
 namespace {
 
-// While it lives, the standard streams read and write these and the working directory is `dir`.
-class Redirected {
+// While it lives, this process stands in for a run in `dir`, under the same limits: the
+// standard streams read and write these, files stop at the cap, and past the hang limit SIGALRM
+// ends the whole test program. The run's signal dispositions and new-handler are undone after.
+class InProcessRun {
 public:
-    Redirected(const fs::path &dir, std::istream &in, std::ostream &out, std::ostream &err)
-        : dir_(fs::current_path()), in_(std::cin.rdbuf(in.rdbuf())),
-          out_(std::cout.rdbuf(out.rdbuf())), err_(std::cerr.rdbuf(err.rdbuf()))
+    InProcessRun(const fs::path &dir, std::istream &in, std::ostream &out, std::ostream &err)
+        : dir_(fs::current_path()), new_handler_(std::get_new_handler())
     {
         fs::current_path(dir);
+        ::getrlimit(RLIMIT_FSIZE, &size_);
+        capped_file_size();
+        ::sigaction(SIGPIPE, nullptr, &pipe_);
+        ::sigaction(SIGXFSZ, nullptr, &file_size_);
+        in_ = std::cin.rdbuf(in.rdbuf());
+        out_ = std::cout.rdbuf(out.rdbuf());
+        err_ = std::cerr.rdbuf(err.rdbuf());
+        std::cin.clear();
+        ::alarm(hang_limit_seconds);
     }
-    ~Redirected()
+    ~InProcessRun()
     {
-        fs::current_path(dir_);
+        ::alarm(0);
         std::cin.rdbuf(in_);
         std::cout.rdbuf(out_);
         std::cerr.rdbuf(err_);
@@ -95,13 +121,22 @@ public:
                                  static_cast<std::ios *>(&std::cout),
                                  static_cast<std::ios *>(&std::cerr)})
             stream->clear();
+        ::sigaction(SIGPIPE, &pipe_, nullptr);
+        ::sigaction(SIGXFSZ, &file_size_, nullptr);
+        ::setrlimit(RLIMIT_FSIZE, &size_);
+        std::set_new_handler(new_handler_);
+        std::error_code ignored;
+        fs::current_path(dir_, ignored);
     }
-    Redirected(const Redirected &) = delete;
-    Redirected &operator=(const Redirected &) = delete;
+    InProcessRun(const InProcessRun &) = delete;
+    InProcessRun &operator=(const InProcessRun &) = delete;
 
 private:
     fs::path dir_;
-    std::streambuf *in_, *out_, *err_;
+    std::new_handler new_handler_;
+    rlimit size_{};
+    struct sigaction pipe_{}, file_size_{};
+    std::streambuf *in_ = nullptr, *out_ = nullptr, *err_ = nullptr;
 };
 
 } // namespace
@@ -113,8 +148,7 @@ RunResult Sandbox::call(const std::function<int()> &program, const std::string &
     std::ostringstream err;
     RunResult result;
     {
-        const Redirected redirected(work_, in, out, err);
-        std::cin.clear();
+        const InProcessRun run(work_, in, out, err);
         result.status = program();
     }
     result.out = out.str();
@@ -134,7 +168,7 @@ std::function<int()> started(int (*main)(int, char **), const std::string &name)
 RunResult Sandbox::run_command(const std::vector<std::string> &command,
                                const std::string &input) const
 {
-    const auto hang_limit = std::chrono::seconds(60);
+    const auto hang_limit = std::chrono::seconds(hang_limit_seconds);
     std::vector<char *> argv;
     argv.reserve(command.size() + 1);
     for (const std::string &word : command) argv.push_back(const_cast<char *>(word.c_str()));
@@ -144,6 +178,12 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command,
     const fs::path out = root_ / "io" / "stdout";
     const fs::path err = root_ / "io" / "stderr";
     std::ofstream(in, std::ios::binary) << input;
+
+    // Whatever the user's own NO_COLOR, the programs are tested in their default colours.
+    std::vector<char *> environment;
+    for (char **variable = environ; *variable != nullptr; ++variable)
+        if (std::string_view(*variable).rfind("NO_COLOR=", 0) != 0) environment.push_back(*variable);
+    environment.push_back(nullptr);
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
@@ -156,17 +196,11 @@ RunResult Sandbox::run_command(const std::vector<std::string> &command,
         // The program starts with the three standard streams and nothing the test runner left
         // open, as from a shell.
         for (int fd = 3; fd < 1024; ++fd) ::close(fd);
-        // Whatever the user's own NO_COLOR, the programs are tested in their default colours.
-        ::unsetenv("NO_COLOR");
-        // No run of the suite writes more than a few tens of megabytes: one that loops for
-        // ever writing rows stops at this size instead of filling the disk and the test's
-        // memory before the hang limit comes.
-        rlimit size{};
-        if (::getrlimit(RLIMIT_FSIZE, &size) == 0 && size.rlim_cur > file_size_cap) {
-            size.rlim_cur = file_size_cap;
-            ::setrlimit(RLIMIT_FSIZE, &size);
-        }
-        ::execv(argv[0], argv.data());
+        // Signals that a call in this process may have left ignored start at their defaults.
+        ::signal(SIGPIPE, SIG_DFL);
+        ::signal(SIGXFSZ, SIG_DFL);
+        capped_file_size();
+        ::execve(argv[0], argv.data(), environment.data());
         ::_exit(127);
     }
 
