@@ -36,10 +36,6 @@ double rounding_of(double printed)
 const std::string verdict_prefix = "ordem observada: ";
 const std::string below_mark = "(abaixo do arredondamento)";
 
-#define REQUIRE_GNUPLOT()                                                                   \
-    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \
-    GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
-
 // Each table checked against the exact solution: the steps, the errors, which rows are left
 // to the rounding and the order from the two smallest steps whose errors stand clear of it.
 // An error e of a printed x(T) is uncertain by r, half a unit of its sixth digit, so an order
@@ -339,7 +335,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
     const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools"};
     const std::vector<std::string> failing_gnuplot{"/usr/bin/env", "PATH=fake:/usr/bin:/bin"};
     const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
-    const bool have_gnuplot = std::system("command -v gnuplot > /dev/null 2>&1") == 0;
+    const bool have_gnuplot = gnuplot_installed();
     for (const Case &c : {Case{"w0.dat", "0 1 0\n0.05 0.99 -0.05\n", {}, 2, "não é uma imagem PNG"},
                           Case{"vazio.png", "", {}, 2, "não é uma imagem PNG"},
                           Case{"pasta.png", "", {}, 2, "é um diretório"},
@@ -382,7 +378,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
 // file beside the figure.
 TEST(Oscorder, ASignalEndsRkstepperAndLeavesNothing)
 {
-    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gnuplot";
+    REQUIRE_GNUPLOT();
     Sandbox box;
     std::filesystem::create_directory(box.path("bin"));
     std::filesystem::create_directory(box.path("tmp"));

@@ -31,11 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Where gnuplot is not installed (CI installs it) only the test that expects its absence runs.
-#define REQUIRE_GNUPLOT()                                                                   \
-    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0)                           \
-    GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
-
 using Point = std::pair<double, double>;
 
 // The curves of a gnuplot table, in the order they were plotted: "# Curve i of n" heads each.

@@ -177,7 +177,7 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_EQ(wrong.status, 1);
     const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(start.err.find("a primeira linha tem x = 1 e v = 0, e não x0 = 2"), std::string::npos) << start.err;
-    if (std::system("command -v gnuplot > /dev/null 2>&1") != 0) GTEST_SKIP() << "no gnuplot";
+    REQUIRE_GNUPLOT();
     for (const std::string question : {"erro", "energia", "periodo", "ressonancia", "metodos"}) {
         const RunResult drawn = box.run_command({OSCSTUDY, question, "-o", question + ".png"});
         EXPECT_EQ(drawn.status, 0) << question << drawn.err;

@@ -80,3 +80,9 @@ std::vector<std::string> fields_of(const std::string &line);
 
 // Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
 std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes);
+
+// Whether gnuplot is on the PATH. Where it is not (CI installs it), a test that draws skips.
+bool gnuplot_installed();
+#define REQUIRE_GNUPLOT()                                                                   \
+    if (!gnuplot_installed())                                                               \
+    GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)"
