@@ -76,7 +76,7 @@ const char *const usage =
 const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos"};
 
 struct CommandLine {
-    bool help = false, version = false, terminal = false, drawing = false;
+    bool terminal = false, drawing = false;
     std::string figure, question;
     osc::Program study_program = osc::Program::harmosc;
     std::vector<std::string> settings; // nome=valor
@@ -94,24 +94,16 @@ bool program_named(const std::string &name, osc::Program &found)
     return false;
 }
 
-// Reads the command line into `line`; -1 when it holds, or the status to end with.
+// Reads the command line into `line`, answering help and version as the other tools do; -1
+// when it holds, or the status to end with.
 int parse(int argc, char **argv, CommandLine &line)
 {
-    std::vector<std::string> words;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "-h" || argument == "--help") line.help = true;
-        else if (argument == "--version") line.version = true;
-        else if (argument == "-t") line.terminal = true;
-        else if (argument == "-o") {
-            if (i + 1 == argc) return bad_usage("falta o nome da figura depois de -o");
-            line.figure = argv[++i];
-            line.drawing = true;
-        } else if (argument.size() > 1 && argument[0] == '-')
-            return bad_usage(osc::unknown_argument(argument));
-        else words.push_back(argument);
-    }
-    if (line.help || line.version) return -1;
+    const osc::CommandLine read = osc::read_command_line(
+        argc, argv, {{"-o", &line.drawing, &line.figure, "o nome da figura"}, {"-t", &line.terminal}},
+        false);
+    if (const int answered = osc::answer_command_line(read, program, usage); answered >= 0)
+        return answered;
+    const std::vector<std::string> &words = read.operands;
     if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
     line.question = words[0];
     const bool known = std::any_of(std::begin(questions), std::end(questions),
@@ -127,7 +119,6 @@ int parse(int argc, char **argv, CommandLine &line)
         line.settings.push_back(words[i]);
     }
     if (line.drawing && line.terminal) return bad_usage("-o e -t não se combinam");
-    if (line.drawing && line.figure.empty()) return bad_usage("o nome da figura depois de -o está vazio");
     return -1;
 }
 
@@ -237,8 +228,6 @@ int run(int argc, char **argv)
 {
     CommandLine line;
     if (const int status = parse(argc, argv, line); status >= 0) return status;
-    if (line.help) return osc::answer(program, usage);
-    if (line.version) return osc::answer_version(program);
     Settings settings;
     if (const int status = read_settings(line, settings); status >= 0) return status;
     osc::Setup setup;

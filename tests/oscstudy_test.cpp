@@ -134,6 +134,7 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"erro", "harmosc", "k=25", "m=1", "x0=1", "v0=0", "tf=20"}, 0, "maior |x - x exato|: 0.0509 em t = 19.9"},
         {{"energia", "k=1", "m=1", "x0=1", "v0=0", "tf=628.32"}, 0, "E/E0 - 1 = -8.72e-05 ao fim de 6283 passos"},
         {{"periodo", "k=25", "m=1"}, 0, "é 1.2572 (16 passagens por zero), contra 2π/sqrt(w0² - β²) = 1.2566"},
+        {{"--", "periodo", "k=25", "m=1"}, 0, "é 1.2572"},
         {{"ressonancia", "drivenosc"}, 0, "wr = sqrt(w0² - 2β²) = 0.935, com altura 1.033"},
         {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0, "estável nenhum, 2, nenhum, 2, 2.82843\n"},
         {{"periodo", "rkstepper"}, 0, "regime estacionário"},
