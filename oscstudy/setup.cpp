@@ -25,8 +25,7 @@ std::string harmosc(Setup &s)
     const double m = value(s, "m");
     const double tf = value(s, "tf");
     if (!(m > 0.0) || !(k >= 0.0))
-        return "k e m dão w0 = sqrt(k/m) = " + text(std::sqrt(k / m)) +
-               ": o estudo precisa de m > 0 e k >= 0";
+        return "k = " + text(k) + " e m = " + text(m) + ": o estudo precisa de m > 0 e k >= 0";
     s.h = harmosc_h;
     if (tf >= stall_time(s.h)) return never_reached(tf, s.h);
     s.motion = harmosc_motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));

@@ -142,6 +142,7 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"quanto"}, 2, "pergunta desconhecida 'quanto'"},
         {{"erro", "z=1"}, 2, "o harmosc não lê 'z': conhece k, m, b, x0, v0, tf, ficheiro"},
         {{"erro", "k="}, 2, "falta o valor de k"},
+        {{"erro", "k=-1"}, 2, "oscstudy: k = -1 e m = 1: o estudo precisa de m > 0 e k >= 0\n"},
         {{"erro", "k=1,5"}, 2, "use ponto decimal"},
         {{"erro", "tf=1e300"}, 2, "o instante final 1e+300 nunca é atingido"},
         {{"erro", "drivenosc", "escolha=4"}, 2, "esperado 1, 2 ou 3"},
