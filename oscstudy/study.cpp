@@ -36,8 +36,7 @@ double hermite_slope(const Row &a, const Row &b, double s)
 template <typename F>
 double root(F f, double below, double above)
 {
-    bisect(
-        above, below, [&](double x) { return f(x) < 0.0; }, 100);
+    bisect(above, below, [&](double x) { return f(x) < 0.0; }, 100);
     return 0.5 * (below + above);
 }
 

@@ -36,8 +36,8 @@ std::optional<SamplingFinding> judge_rows(SamplingFinding::Of of, double h, doub
         return SamplingFinding{of, SamplingFinding::Kind::broken_line, period, h, rows, period};
     const double apparent = alias_period(period, h);
     return SamplingFinding{of, std::isinf(apparent) ? SamplingFinding::Kind::constant
-                                                : SamplingFinding::Kind::alias,
-                       period, h, rows, apparent};
+                                                    : SamplingFinding::Kind::alias,
+                           period, h, rows, apparent};
 }
 
 } // namespace

@@ -393,7 +393,7 @@ std::string sentence(const SamplingFinding &found)
 {
     const std::string start =
         std::string(found.of == SamplingFinding::Of::free ? "a oscilação livre"
-                                                      : "a oscilação forçada") +
+                                                          : "a oscilação forçada") +
         " (período " + figure(found.period) + ") tem só " + figure(found.rows) +
         " linhas por período, menos de ";
     const std::string each = "uma a cada h = " + text(found.h) + ": ";
