@@ -328,4 +328,8 @@ std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)
     return {big_endian(16), big_endian(20)};
 }
 
-bool gnuplot_installed() { return std::system("command -v gnuplot > /dev/null 2>&1") == 0; }
+bool gnuplot_installed()
+{
+    static const bool installed = std::system("command -v gnuplot > /dev/null 2>&1") == 0;
+    return installed;
+}

@@ -37,8 +37,8 @@ public:
     bool exists(const std::string &name) const;
 
     RunResult run(const std::string &program, const std::string &input = "") const;
-    // The same for a program's body called in this process: its working directory this one,
-    // std::cin reading `input`, and what it writes to std::cout and std::cerr captured.
+    // The same for a program's body called in this process, under the same limits: the sandbox
+    // its working directory, std::cin reading `input`, std::cout and std::cerr captured.
     RunResult call(const std::function<int()> &program, const std::string &input = "") const;
     // The same for a command with arguments: command[0] is the program.
     RunResult run_command(const std::vector<std::string> &command,
