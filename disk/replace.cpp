@@ -1,7 +1,7 @@
 #include "disk/replace.hpp"
 
 #include "disk/descriptor.hpp"
-#include "process/signals.hpp"
+#include "signals/signals.hpp"
 
 #include <atomic>
 #include <cerrno>

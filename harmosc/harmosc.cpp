@@ -10,7 +10,7 @@
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
 #include "motion/motion.hpp"
-#include "process/signals.hpp"
+#include "signals/signals.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"

@@ -1,4 +1,4 @@
-#include "oscorder/verdict.hpp"
+#include "order/verdict.hpp"
 
 #include <cmath>
 #include <cstdio>

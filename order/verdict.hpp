@@ -1,6 +1,6 @@
 // The observed order of a method from its errors at steps h, h/2, h/4, ..., each known only to
 // the rounding of the six-digit x(T) it comes from, and whether that order can be taken as
-// settled. Numbers only: the sentences that say them are oscorder's.
+// settled. Numbers only: the tools say them in sentences of their own.
 #pragma once
 
 #include <cstddef>

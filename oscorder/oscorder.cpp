@@ -2,12 +2,12 @@
 // then h/2, h/4 and h/8, all to the same final time T, and compares each final position with
 // the exact solution of its equation (motion/). A method of order p divides the error by 2^p
 // each time the step is halved, so log2 of the ratio of consecutive errors estimates p; only
-// errors clear of the rounding of rkstepper's six digits count (verdict.hpp). With
+// errors clear of the rounding of rkstepper's six digits count (order/verdict.hpp). With
 // -o FIGURA.png the errors are also drawn against h by gnuplot (oscorder.gp).
 
 #include "oscorder_program.hpp"
 #include "motion/motion.hpp"
-#include "oscorder/verdict.hpp"
+#include "order/verdict.hpp"
 
 #include "dataformat/rows.hpp"
 #include "disk/replace.hpp"

@@ -13,11 +13,11 @@
 #include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
 #include "oscplot/side_by_side.hpp"
-#include "oscplot/thinning.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "thinning/thinning.hpp"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,10 +1,10 @@
 #include "oscstudy/answers.hpp"
 
-#include "oscplot/thinning.hpp"
 #include "oscstudy/study.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 #include "text/format.hpp"
+#include "thinning/thinning.hpp"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 // resonance curve and the five methods side by side. Sentences are oscstudy's own.
 #pragma once
 
-#include "oscorder/verdict.hpp"
+#include "order/verdict.hpp"
 #include "oscstudy/setup.hpp"
 
 #include <complex>

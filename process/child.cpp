@@ -1,8 +1,8 @@
 #include "process/child.hpp"
 
 #include "disk/descriptor.hpp"
-#include "process/signals.hpp"
 #include "process/work_directory.hpp"
+#include "signals/signals.hpp"
 #include "text/messages.hpp"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "process/signals.hpp"
+#include "signals/signals.hpp"
 
 #include <initializer_list>
 

@@ -5,7 +5,7 @@
 #include "sandbox.hpp"
 
 #include "motion/motion.hpp"
-#include "oscorder/verdict.hpp"
+#include "order/verdict.hpp"
 
 #include <gtest/gtest.h>
 

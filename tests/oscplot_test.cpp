@@ -4,8 +4,8 @@
 // --tabela, which makes every plot command write the points it would draw instead.
 
 #include "motion/motion.hpp"
-#include "oscplot/thinning.hpp"
 #include "sandbox.hpp"
+#include "thinning/thinning.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "oscplot/thinning.hpp"
+#include "thinning/thinning.hpp"
 
 #include <algorithm>
 #include <cmath>
