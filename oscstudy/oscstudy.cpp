@@ -11,11 +11,11 @@
 #include "oscstudy/answers.hpp"
 #include "oscstudy_program.hpp"
 #include "process/child.hpp"
-#include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "text/written_alike.hpp"
 
 #include <algorithm>
 #include <cerrno>

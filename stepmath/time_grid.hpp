@@ -1,5 +1,5 @@
-// The time grid 0, h, 2h, ... of a run: where its running sum stops advancing, and where six
-// significant digits stop telling consecutive times apart.
+// The time grid 0, h, 2h, ... of a run: where its running sum stops advancing, and how many
+// steps reach an end.
 #pragma once
 
 namespace osc {
@@ -19,12 +19,5 @@ double whole_steps(double h, double t_end);
 // The fewest whole steps h from t = 0 that reach t_end, N·h >= t_end, allowing for the rounding
 // of t_end/h.
 double steps_needed(double h, double t_end);
-
-// Whether two numbers are written alike in six significant digits.
-bool written_alike(double a, double b);
-
-// The first value of the grid 0, h, 2h, ... up to `end` that is written alike with the next
-// one, or NaN when none is.
-double first_written_alike(double h, double end);
 
 } // namespace osc

@@ -3,6 +3,7 @@
 // against the running sum itself or hand arithmetic.
 
 #include "stepmath/time_grid.hpp"
+#include "text/written_alike.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 
 #include "stepmath/rk4.hpp"
 #include "stepmath/time_grid.hpp"
+#include "text/written_alike.hpp"
 #include "warnings/run_error.hpp"
 
 #include <algorithm>
