@@ -1,13 +1,11 @@
 #include "warnings/disk_space.hpp"
 
 #include "dataformat/layout.hpp"
-#include "disk/space.hpp"
 
 namespace osc {
 
-DiskFinding disk_finding(const char *file, double rows, std::initializer_list<double> growing)
+DiskFinding disk_finding(double room, double rows, std::initializer_list<double> growing)
 {
-    const double room = space_for(file);
     const double typical = rows * row_bytes_typical(growing);
     if (typical > room) return {DiskFinding::Kind::cannot_fit, typical, rows, room};
     const double upper = rows * row_bytes_upper(growing);

@@ -1,4 +1,4 @@
-// Whether a run's rows fit on the disk of its data file.
+// Whether a run's rows fit in the room its data file's disk has.
 #pragma once
 
 #include "warnings/findings.hpp"
@@ -7,9 +7,9 @@
 
 namespace osc {
 
-// Whether `rows` rows with the growing columns `growing` (disk/space.hpp) fit on the disk of
-// `file`: not at their typical length (a run to refuse), or at that length and not at their
-// longest (a run to warn of, going on).
-DiskFinding disk_finding(const char *file, double rows, std::initializer_list<double> growing);
+// Whether `rows` rows with the growing columns `growing` fit in the `room` bytes that their
+// file's disk has (disk/space.hpp): not at their typical length (a run to refuse), or at that
+// length and not at their longest (a run to warn of, going on).
+DiskFinding disk_finding(double room, double rows, std::initializer_list<double> growing);
 
 } // namespace osc
