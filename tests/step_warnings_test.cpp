@@ -98,11 +98,11 @@ void expect_mode_findings(const osc::StepFindings &found, const osc::Motion &m,
         }
         // Judged where the rows still hold numbers: up to a step or two before they do not.
         if (finite < grid.steps) {
-            EXPECT_LE(mode->until / h, finite + 0.5);
-            EXPECT_GE(mode->until / h, finite - 3.0);
-            v = verdict(lambda, h, mode->until / h);
+            EXPECT_LE(mode->deviation.steps, finite + 0.5);
+            EXPECT_GE(mode->deviation.steps, finite - 3.0);
+            v = verdict(lambda, h, mode->deviation.steps);
         }
-        EXPECT_NEAR(mode->until, v.steps * h, 1e-6 * std::abs(v.steps * h));
+        EXPECT_NEAR(osc::horizon_time(*mode, grid), v.steps * h, 1e-6 * std::abs(v.steps * h));
         // A step whose mode stays within 1% over ten of its turns is small: the steps add up.
         const double turns = 20.0 * osc::pi / v.size;
         EXPECT_EQ(mode->remedy.by_length, v.steps > turns && !verdict(lambda, h, turns).warns);

@@ -61,7 +61,6 @@ struct ModeFinding {
     Cause cause;
     double limit;        // unstable: h·|λ| at the stability limit on z's ray
     Deviation deviation; // over the steps judged
-    double until;        // the time of the horizon, deviation.steps·h
     bool amplitude_said; // phase: the amplitude is off by a tenth of the tolerance or more
     bool phase_off;      // amplitude: the phase is off by more than the tolerance too
     Turn turn;
@@ -72,8 +71,7 @@ struct ModeFinding {
 // (near) or the rows themselves do (reaches); at the start (start), x0 and v0 are that near.
 struct OverflowFinding {
     enum class Kind { start, near, reaches } kind;
-    enum class Cause { backward_growth, growth, start } cause;
-    double growth; // the rate at which the fastest mode grows, per unit of |t|
+    enum class Cause { backward_growth, growth, start } cause; // growth: StepFindings::growth
     double time;
 };
 
@@ -91,7 +89,8 @@ struct StepFindings {
     double w0, beta, x0, v0;
     Grid grid;
     bool backward;               // h < 0
-    double backward_growth;      // the growth that damping becomes backward in time (0: none)
+    double growth;               // the rate at which the fastest mode grows, per unit of |t|
+                                 // (0: none); backward in time, the damping's
     bool time_overflows;         // N·h is not finite
     double overflow_step;        // the step at which the running sum of time reaches inf
     bool overflow_step_estimated; // that step is an estimate, the sum being too long to run
@@ -100,6 +99,12 @@ struct StepFindings {
     std::optional<RunErrorFinding> run;
     std::optional<OverflowFinding> overflow;
 };
+
+// The time of a mode's horizon: the steps judged, of h.
+inline double horizon_time(const ModeFinding &mode, const Grid &grid)
+{
+    return mode.deviation.steps * grid.h;
+}
 
 // Consecutive rows write the same time in six significant digits from t on (and, where n is
 // not NaN, the same step index from n on); or h = 0 and time does not advance.

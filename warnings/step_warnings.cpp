@@ -87,7 +87,6 @@ std::optional<ModeFinding> judge(const Grid &grid, Complex z, Cause cause, doubl
     if (d.largest <= tolerance) return std::nullopt; // within the tolerance all along
     found.remedy = remedy(grid, z, judged); // searched for only where there is something to mend
     found.deviation = d;
-    found.until = d.steps * grid.h;
     found.turn = turn(z, d, grid.h);
     const double amplitude_share = std::abs(std::expm1(d.log_amplitude));
     if (amplitude_share <= tolerance) {
@@ -117,10 +116,10 @@ OverflowFinding overflow(double growth, double h, double step, double sure)
 {
     using Kind = OverflowFinding::Kind;
     using Cause = OverflowFinding::Cause;
-    if (step == 0.0 && std::isnan(sure)) return {Kind::start, Cause::start, growth, 0.0};
+    if (step == 0.0 && std::isnan(sure)) return {Kind::start, Cause::start, 0.0};
     const Cause cause = growth > 0.0 ? (h < 0.0 ? Cause::backward_growth : Cause::growth)
                                      : Cause::start;
-    return {std::isnan(sure) ? Kind::near : Kind::reaches, cause, growth, step * h};
+    return {std::isnan(sure) ? Kind::near : Kind::reaches, cause, step * h};
 }
 
 // Whether the motion starts on the steady motion that the force drives, within the tolerance
@@ -155,7 +154,7 @@ StepFindings step_findings(const Motion &motion, const Grid &grid)
     const std::vector<Complex> zs = step_modes(h, motion.w0, motion.beta);
     const double growth = growth_rate(zs, h);
     found.backward = h < 0.0;
-    found.backward_growth = growth;
+    found.growth = growth;
     found.time_overflows = !std::isfinite(grid.steps * h);
     if (found.time_overflows) {
         const double estimate = std::floor(DBL_MAX / std::abs(h)) + 1.0;

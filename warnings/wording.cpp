@@ -267,7 +267,7 @@ std::string mode_sentence(const StepFindings &found, const ModeFinding &mode, bo
     return warning(
         (first ? strays(found) : "a amplitude sai " + comparison(d.log_amplitude)) + "; " + cure,
         since + size + " o método " + effect(mode, name.what) + ": em t = " +
-            time_figure(mode.until) + " a amplitude é " +
+            time_figure(horizon_time(mode, found.grid)) + " a amplitude é " +
             comparison(d.log_amplitude) + phase + more);
 }
 
@@ -282,9 +282,9 @@ std::string overflow_sentence(const StepFindings &found, const OverflowFinding &
     const std::string cause =
         o.cause == OverflowFinding::Cause::backward_growth
             ? "para trás no tempo, o amortecimento faz a solução crescer como e^(" +
-                  figure(o.growth) + "·|t|)"
+                  figure(found.growth) + "·|t|)"
         : o.cause == OverflowFinding::Cause::growth
-            ? "a física faz a solução crescer como e^(" + figure(o.growth) + "·t)"
+            ? "a física faz a solução crescer como e^(" + figure(found.growth) + "·t)"
             : "a partir de " + start + " a solução cresce até lá";
     const std::string when = "por volta de t = " + time_figure(o.time);
     if (o.kind == OverflowFinding::Kind::near)
@@ -319,9 +319,9 @@ std::vector<std::string> sentences(const StepFindings &found)
         said.push_back(warning(
             "h = " + text(h) + " é negativo: a simulação corre para trás, de t = 0 até t = " +
                 text(found.grid.steps * h),
-            found.backward_growth > 0.0
+            found.growth > 0.0
                 ? "o amortecimento, que para a frente faz decair o movimento, faz agora crescer "
-                  "a solução como e^(" + figure(found.backward_growth) + "·|t|)"
+                  "a solução como e^(" + figure(found.growth) + "·|t|)"
                 : ""));
     if (found.time_overflows)
         said.push_back(warning("N·h passa o maior double: a soma do tempo chega a inf " +
