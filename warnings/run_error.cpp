@@ -1,5 +1,6 @@
 #include "warnings/run_error.hpp"
 
+#include "methods/methods.hpp"
 #include "motion/motion.hpp"
 #include "stepmath/ladder.hpp"
 #include "stepmath/rk4.hpp"
@@ -19,12 +20,12 @@ namespace {
 // The rows that are run; past them the modes are judged by their formulas.
 const double rows_run = 1e6;
 
-using Vector = std::complex<double>; // x + i·v
-
-Vector slope(const Motion &m, double t, Vector s)
+// x'' of the motion, in the order of its equation.
+Acceleration acceleration(const Motion &m)
 {
-    return {s.imag(), -m.w0 * m.w0 * s.real() - 2.0 * m.beta * s.imag() +
-                          m.f * std::sin(m.wf * t)};
+    return [&m](double t, double x, double v) {
+        return -m.w0 * m.w0 * x - 2.0 * m.beta * v + m.f * std::sin(m.wf * t);
+    };
 }
 
 } // namespace
@@ -38,20 +39,18 @@ double run_error(const Motion &motion, double h, double steps)
 {
     double largest = std::abs(motion.x0);
     double error = 0.0;
-    Vector s(motion.x0, motion.v0);
+    double x = motion.x0;
+    double v = motion.v0;
     const double run = std::min(steps, rows_run);
     const ExactMotion exact_along = exact_motion(motion);
+    const Acceleration a = acceleration(motion);
     for (double n = 0.0; n < run; ++n) {
         const double t = n * h;
-        const Vector k1 = slope(motion, t, s);
-        const Vector k2 = slope(motion, t + 0.5 * h, s + 0.5 * h * k1);
-        const Vector k3 = slope(motion, t + 0.5 * h, s + 0.5 * h * k2);
-        const Vector k4 = slope(motion, t + h, s + h * k3);
-        s += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+        rk4(a, h, t, x, v);
         const double exact = exact_state(exact_along, t + h).x;
-        if (!std::isfinite(s.real()) || !std::isfinite(exact)) break; // the rows end in inf
+        if (!std::isfinite(x) || !std::isfinite(exact)) break; // the rows end in inf
         largest = std::max(largest, std::abs(exact));
-        error = std::max(error, std::abs(s.real() - exact));
+        error = std::max(error, std::abs(x - exact));
     }
     if (!(largest > 0.0)) return std::nan("");
     double share = error / largest;
