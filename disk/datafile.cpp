@@ -112,7 +112,7 @@ bool names(const char *path, int fd)
 // Says that `file` cannot be written, why, and what became of it; returns false.
 bool refuse_writing(const char *program, const char *file, int error, const std::string &kept = "")
 {
-    refuse(program, std::string("não é possível escrever ") + file + ": " + why(error, file) + kept);
+    refuse(program, "não é possível escrever " + about(file, why(error, file) + kept));
     return false;
 }
 

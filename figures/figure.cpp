@@ -39,7 +39,7 @@ std::string last_words(const std::string &said)
 
 std::string cannot_write(const std::string &target, const std::string &why)
 {
-    return "não é possível escrever " + escaped(target) + ": " + why;
+    return "não é possível escrever " + about(target, why);
 }
 
 bool figure_replaceable(const char *caller, const std::string &target)

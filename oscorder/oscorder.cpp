@@ -202,7 +202,7 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
                                    format("%.17g", step) + "\n";
     if (const std::string why = work.write(parameter_file, parameters); !why.empty()) {
         refuse("não é possível escrever " + std::string(parameter_file) + " no diretório temporário " +
-               osc::escaped(work.path()) + ": " + why);
+               osc::about(work.path(), why));
         return false;
     }
     const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), osc::Output::merged);
@@ -355,7 +355,7 @@ bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::strin
          {"anchor_step", anchor_step}, {"anchor_error", anchor_error}},
         {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}}, osc::Kind::png);
     if (!drawn.why.empty()) {
-        refuse(osc::escaped(name) + ": " + drawn.why);
+        refuse(osc::about(name, drawn.why));
         return false;
     }
     return osc::place(program, figure, name, drawn.bytes);
@@ -398,7 +398,7 @@ int run(int argc, char **argv)
     const std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
     osc::WorkDirectory work;
     if (const std::string why = work.create(base, program, {parameter_file, data_file}); !why.empty())
-        return refuse("não é possível criar um diretório temporário em " + osc::escaped(base) + ": " + why);
+        return refuse("não é possível criar um diretório temporário em " + osc::about(base, why));
     // The figure's file beside it, created now so that a directory that takes no file is
     // found before the runs.
     osc::Replacement figure;

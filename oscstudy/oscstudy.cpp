@@ -217,7 +217,7 @@ bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer
                    {"lines", 30}, {"points", points}},
                   blocks, line.terminal ? osc::Kind::text : osc::Kind::png);
     if (!figure.why.empty()) {
-        osc::refuse(program, (line.terminal ? std::string("-t") : osc::escaped(line.figure)) + ": " + figure.why);
+        osc::refuse(program, osc::about(line.terminal ? "-t" : line.figure, figure.why));
         return false;
     }
     out = figure.bytes;
@@ -244,7 +244,7 @@ int run(int argc, char **argv)
     osc::Source source;
     if (!settings.file.empty()) {
         if (const std::string why = rows_from_file(setup, settings.file, source); !why.empty())
-            return osc::refuse(program, osc::escaped(settings.file) + ": " + why);
+            return osc::refuse(program, osc::about(settings.file, why));
     } else if (line.question != "ressonancia" && line.question != "metodos") {
         source.rows = osc::rows_of(setup, osc::methods.back());
     }

@@ -72,6 +72,8 @@ std::string escaped(const std::string &raw, std::size_t shown)
 
 std::string quoted(const std::string &raw) { return "\"" + escaped(raw) + "\""; }
 
+std::string about(const std::string &name, const std::string &why) { return escaped(name) + ": " + why; }
+
 std::string text(double value)
 {
     std::ostringstream out;
@@ -110,7 +112,7 @@ std::string reason(int error)
 int refuse_file(const char *program, const char *doing, const char *file, int error,
                 const char *more)
 {
-    return refuse(program, std::string(doing) + ' ' + file + ": " + reason(error) + more);
+    return refuse(program, std::string(doing) + ' ' + about(file, reason(error) + more));
 }
 
 // A sentence built while memory ran out may hold what a failed stream left, not what was

@@ -17,6 +17,9 @@ std::string escaped(const std::string &raw, std::size_t shown = 40);
 // The same in double quotes.
 std::string quoted(const std::string &raw);
 
+// "name: why", the name escaped: what a message says of a file or directory that failed.
+std::string about(const std::string &name, const std::string &why);
+
 // A number as a default-configured stream writes it, as in the data files.
 std::string text(double value);
 
