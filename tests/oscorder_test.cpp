@@ -47,10 +47,11 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         double h, T, x0, v0;
         std::vector<std::string> arguments;
     };
-    // 1/3 is not a six-digit number: its halves must reach rkstepper in full. v0 = 0.5 counts
-    // in the exact solution. At h = 0.0625 the error of 0.5 10 is five times the rounding.
+    // 1/3 is not a six-digit number: its halves must reach rkstepper in full. Negative numbers,
+    // "-.5" without a leading digit too, are operands, and v0 counts in the exact solution. At
+    // h = 0.0625 the error of 0.5 10 is five times the rounding.
     for (const Case &c : {Case{1.0 / 3.0, 10, 1, 0, {"0.3333333333", "10"}},
-                          Case{1, 12, -1, 0.5, {"1", "12", "-1", "0.5"}},
+                          Case{1, 12, -1, -0.5, {"1", "12", "-1", "-.5"}},
                           Case{0.5, 10, 1, 0, {"0.5", "10"}}}) {
         SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
         Sandbox box;

@@ -156,9 +156,9 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
         bool by_file;  // each file its own figure, its curves together
     };
     const Case cases[] = {{{}, true, true}, {{"-o", "figura.png"}, true, false}, {{"-t"}, false, false}};
+    // From the second case on, --tabela replaces the table that the case before wrote.
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.empty() ? "" : c.arguments[0]);
-        fs::remove(box.path("tabela"));
         std::vector<std::string> options = {"--tabela", "tabela"};
         options.insert(options.end(), c.arguments.begin(), c.arguments.end());
         oscplot(options, files);
@@ -539,6 +539,14 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
         {"gnuplot fails",
          [](const Sandbox &box) { box.write("d.dat", two_rows); box.write("d.dat.png", earlier_png); },
          {"d.dat"}, 1, "oscplot: d.dat: o gnuplot falhou: out of memory\n", false, "printf '\\211PNG'; exit 1"},
+        {"gnuplot in the current directory, an empty entry of the PATH",
+         [](const Sandbox &box) {
+             box.write("d.dat", two_rows);
+             box.write("gnuplot", "#!/bin/sh\necho daqui >&2\nexit 1\n");
+             fs::permissions(box.path("gnuplot"), fs::perms(0755));
+         },
+         {"/usr/bin/env", "PATH=/nenhum::/usr/bin:/bin", OSCPLOT, "d.dat"}, 1,
+         "oscplot: d.dat: o gnuplot falhou: daqui\n"},
         {"gnuplot killed", write("d.dat", two_rows), {"d.dat"}, 1,
          "oscplot: d.dat: o gnuplot foi terminado pelo sinal 11\n", false, "kill -11 $$"},
         {"--tabela onto a data file", write("w0_3.dat", two_rows), {"--tabela", "w0_3.dat", "w0.dat"}, 2,
