@@ -201,8 +201,8 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
     if (const std::string why = work.write(parameter_file, parameters); !why.empty()) {
-        refuse("não é possível escrever " + std::string(parameter_file) + " no diretório temporário " +
-               osc::about(work.path(), why));
+        refuse("não é possível escrever " + std::string(parameter_file) +
+               " no diretório temporário " + osc::about(work.path(), why));
         return false;
     }
     const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), osc::Output::merged);

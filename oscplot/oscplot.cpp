@@ -97,7 +97,10 @@ int cannot_write(const std::string &name, int error)
 }
 
 // A file's name at the head of a message about it.
-int refuse_file(const std::string &file, const std::string &why) { return fail(osc::about(file, why)); }
+int refuse_file(const std::string &file, const std::string &why)
+{
+    return fail(osc::about(file, why));
+}
 
 int bad_usage(const std::string &problem) { return osc::bad_usage(program, problem); }
 

@@ -312,7 +312,8 @@ std::string why_failed(const Finished &run, const std::string &name)
     switch (run.start) {
     case Start::no_pipes: return "não é possível abrir os canais para " + name + why;
     case Start::no_process: return "não é possível criar um processo para " + name + why;
-    case Start::no_directory: return "não é possível entrar em " + about(run.directory, reason(run.error));
+    case Start::no_directory:
+        return "não é possível entrar em " + about(run.directory, reason(run.error));
     case Start::no_program: return "não é possível executar " + name + why;
     case Start::done: break;
     }

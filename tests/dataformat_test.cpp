@@ -33,7 +33,8 @@ TEST(DataFormat, JudgesEachFileAlikeInOneGoInPiecesAndInHalves)
                                   "1.23457e+06 456790 0 0\n1.23457e+06 456790 0 0\n", RowsFault::none, 4, n_t_x_v},
         {"the tail of an n t x v", "40 2 0 0\n41 2.05 0 0\n", RowsFault::none, 2, n_t_x_v},
         // h = 0.10000049 in six digits: t = 0.1, then 0.200001, off 2·0.1 by 5e-6 of itself.
-        {"t off n·h by six digits", "0 0 1 0\n1 0.1 1 0\n2 0.200001 1 0\n", RowsFault::none, 3, n_t_x_v},
+        {"t off n·h by six digits", "0 0 1 0\n1 0.1 1 0\n2 0.200001 1 0\n", RowsFault::none, 3,
+         n_t_x_v},
         {"a byte-order mark", "\xEF\xBB\xBF" "0 1 0\n0.1 1 0\n", RowsFault::none, 2},
         {"blank lines at the end", "0 1 0\n0.1 1 0\n\n \r\n", RowsFault::none, 2},
         {"no newline at the end", "0 1 0\n0.1 1 0", RowsFault::none, 2},

@@ -72,7 +72,10 @@ std::string escaped(const std::string &raw, std::size_t shown)
 
 std::string quoted(const std::string &raw) { return "\"" + escaped(raw) + "\""; }
 
-std::string about(const std::string &name, const std::string &why) { return escaped(name) + ": " + why; }
+std::string about(const std::string &name, const std::string &why)
+{
+    return escaped(name) + ": " + why;
+}
 
 std::string text(double value)
 {
