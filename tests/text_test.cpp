@@ -59,6 +59,7 @@ TEST(Reading, WholeTokensOrTheReasonWhyNot)
     const std::string number = "esperado um número (como 0.4 ou 1e-3)";
     const std::string integer = " em f.txt: esperado um número inteiro";
     const std::string wide = "; o valor está fora do alcance de um ";
+    const std::string commas = "; separe os valores por espaços, não por vírgulas";
     struct Case {
         std::string input;
         bool as_int;
@@ -71,11 +72,13 @@ TEST(Reading, WholeTokensOrTheReasonWhyNot)
         {"0.25 x", false, nullptr, "0.25"},
         {"-1e-3", false, "f.txt", "-0.001"},
         {"abc", false, nullptr, "\"abc\" não serve para v: " + number},
+        // A lone comma between digits may be a decimal comma or a separator; several commas, or
+        // one at an end or beside a point, separate numbers.
         {"0,4", false, nullptr,
-         "\"0,4\" não serve para v: " + number + "; use ponto decimal, não vírgula"},
-        {"4,", false, nullptr,
-         "\"4,\" não serve para v: " + number +
-             "; separe os valores por espaços; a parte decimal leva ponto"},
+         "\"0,4\" não serve para v: " + number + "; use ponto decimal, ou um espaço se são dois valores"},
+        {"4,", false, nullptr, "\"4,\" não serve para v: " + number + commas},
+        {"4,1,4", false, nullptr, "\"4,1,4\" não serve para v: " + number + commas},
+        {"0.4,1", false, nullptr, "\"0.4,1\" não serve para v: " + number + commas},
         // Nothing of a refused token counts as read: what follows the number is named.
         {"20s", false, nullptr,
          "\"20s\" não serve para v: " + number + "; \"s\" não faz parte de um número"},

@@ -2,6 +2,7 @@
 
 #include "text/messages.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -116,9 +117,7 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
 
     std::string why = quoted(token) + " não serve para " + what + where + ": esperado " +
                       expected(value);
-    // "4, 1, 0.4" may be a list or a decimal comma: the hint covers both.
-    if (token.back() == ',') why += "; separe os valores por espaços; a parte decimal leva ponto";
-    else if (token.find(',') != std::string::npos) why += "; use ponto decimal, não vírgula";
+    if (const std::string hint = comma_hint(token); !hint.empty()) why += hint;
     else if (reading == Reading::partial) why += "; " + partial(token, used, value);
     else if (beyond_range(value)) why += std::string("; ") + range(value);
     refuse(program, why);
@@ -126,6 +125,17 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
 }
 
 } // namespace
+
+std::string comma_hint(const std::string &token)
+{
+    const auto commas = std::count(token.begin(), token.end(), ',');
+    if (commas == 0) return "";
+    // "4,1,0.4", "4," or "0.4,1" can only be numbers run together; "0,4" may be either.
+    if (commas > 1 || token.front() == ',' || token.back() == ',' ||
+        token.find('.') != std::string::npos)
+        return "; separe os valores por espaços, não por vírgulas";
+    return "; use ponto decimal, ou um espaço se são dois valores";
+}
 
 Reading read_whole(const std::string &token, double &value, std::size_t &used)
 {

@@ -30,6 +30,11 @@ bool read_number(std::istream &in, double &value, const char *program, const cha
 bool read_number(std::istream &in, int &value, const char *program, const char *what,
                  const char *source);
 
+// What to write instead of a token with a comma in it, as "; ..." to follow a refusal, or ""
+// when it has none. Several commas, or one at an end or beside a decimal point, separate
+// numbers; a lone comma between digits may be a decimal comma or a separator.
+std::string comma_hint(const std::string &token);
+
 // Reads the next token as a menu answer: false when there is none or it is not an integer
 // read in full. The token read, if any, goes to *answer when answer is not null.
 bool read_choice(std::istream &in, int &choice, std::string *answer = nullptr);
