@@ -425,19 +425,21 @@ TEST(Space, IsTheFreeSpaceAndWhatTheFileHolds)
 }
 
 // Rows of 18 bytes typically and 26 at most (no growing column) on a disk of 936000 bytes:
-// refused once their typical length does not fit, warned of once their longest does not.
+// refused once their typical length does not fit, warned of once their longest does not. On a
+// disk of 1.872 GB, told their size once their typical length passes 1 GB.
 TEST(Space, RowsThatMayNotFitAreWarnedOfAndThoseThatCannotRefused)
 {
     using Kind = osc::DiskFinding::Kind;
-    const std::tuple<double, Kind, double> cases[] = {
-        {36000, Kind::fits, 936000},          {36001, Kind::may_not_fit, 936026},
-        {52000, Kind::may_not_fit, 1352000}, {52001, Kind::cannot_fit, 936018},
+    const std::tuple<double, double, Kind, double> cases[] = {
+        {936000, 36000, Kind::fits, 936000},         {936000, 36001, Kind::may_not_fit, 936026},
+        {936000, 52000, Kind::may_not_fit, 1352000}, {936000, 52001, Kind::cannot_fit, 936018},
+        {1.872e9, 55555555, Kind::fits, 1444444430}, {1.872e9, 55555556, Kind::large, 1000000008},
     };
-    for (const auto &[rows, kind, bytes] : cases) {
-        const osc::DiskFinding found = osc::disk_finding(936000, rows, {});
+    for (const auto &[room, rows, kind, bytes] : cases) {
+        const osc::DiskFinding found = osc::disk_finding(room, rows, {});
         EXPECT_EQ(found.kind, kind) << rows;
         EXPECT_EQ(found.bytes, bytes) << rows;
-        EXPECT_EQ(found.room, 936000) << rows;
+        EXPECT_EQ(found.room, room) << rows;
     }
 }
 

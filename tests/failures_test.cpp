@@ -123,7 +123,8 @@ TEST(Arguments, AreAnsweredWithoutTouchingAFile)
 }
 
 // A reason reaches the user with the file it is about; each reason a data file can have, a
-// directory without write permission among them, is disk_test's.
+// directory without write permission among them, is disk_test's. A run of 10^8 rows (30 bytes
+// each) is told its size first, whatever the file is.
 TEST(FailureReasons, NameTheFileAndSayWhy)
 {
     struct Case {
@@ -136,7 +137,11 @@ TEST(FailureReasons, NameTheFileAndSayWhy)
     const Case cases[] = {
         {"a full disk",
          [](const Sandbox &box) { fs::create_symlink("/dev/full", box.path("Oscilador_Kutta.dat")); },
-         {HARMOSC}, "1\n1 1\n1 0\n1\n",
+         {HARMOSC}, "1\n1 1\n0 0\n1e7\n",
+         "harmosc: aviso: linhas seguidas repetem t a partir de t = 100000\n  os números escritos "
+         "têm seis algarismos significativos, que a partir daí não distinguem t de t +\n  0.1\n"
+         "harmosc: aviso: esta execução escreve cerca de 3 GB em Oscilador_Kutta.dat (1e+08 "
+         "linhas)\n  mais de 1 GB; se não é o que queria, interrompa-a com Ctrl+C\n"
          "harmosc: não é possível escrever Oscilador_Kutta.dat: não há espaço livre no dispositivo\n"},
         {"no such file", [](const Sandbox &) {}, {DRIVENOSC}, "1\n",
          "drivenosc: não é possível ler input_1a.txt: ficheiro ou diretório inexistente; deve "

@@ -38,7 +38,8 @@ bool check_before_run(const char *program, const Plan &plan, const std::function
     if (plan.grid.steps >= 1.0)
         if (const auto repeat = repeated_times(h, plan.t_end, plan.index))
             warn(program, sentence(*repeat));
-    if (disk.kind == DiskFinding::Kind::may_not_fit) warn(program, sentence(plan.file, disk));
+    if (disk.kind == DiskFinding::Kind::may_not_fit || disk.kind == DiskFinding::Kind::large)
+        warn(program, sentence(plan.file, disk));
     return true;
 }
 

@@ -10,6 +10,7 @@ DiskFinding disk_finding(double room, double rows, std::initializer_list<double>
     if (typical > room) return {DiskFinding::Kind::cannot_fit, typical, rows, room};
     const double upper = rows * row_bytes_upper(growing);
     if (upper > room) return {DiskFinding::Kind::may_not_fit, upper, rows, room};
+    if (typical > large_file) return {DiskFinding::Kind::large, typical, rows, room};
     return {DiskFinding::Kind::fits, upper, rows, room};
 }
 

@@ -136,10 +136,10 @@ struct SamplingFinding {
 };
 
 // Whether the rows fit on the disk: at their typical length (else refused) and at their
-// longest (else warned).
+// longest (else warned); and, where they fit, whether they are many (large: told their size).
 struct DiskFinding {
-    enum class Kind { fits, may_not_fit, cannot_fit } kind;
-    double bytes, rows, room; // bytes: typical when refused, longest when warned
+    enum class Kind { fits, large, may_not_fit, cannot_fit } kind;
+    double bytes, rows, room; // bytes: typical when refused or large, longest otherwise
 };
 
 } // namespace osc

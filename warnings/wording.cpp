@@ -3,6 +3,7 @@
 #include "stepmath/sampling.hpp"
 #include "text/format.hpp"
 #include "text/messages.hpp"
+#include "warnings/disk_space.hpp"
 
 #include <cfloat>
 #include <cmath>
@@ -420,6 +421,11 @@ std::string sentence(const char *file, const DiskFinding &found)
     if (found.kind == DiskFinding::Kind::cannot_fit)
         return std::string("não é possível escrever ") + file + ": ocuparia cerca de " +
                size_text(found.bytes) + lines + "; nenhum ficheiro foi alterado";
+    if (found.kind == DiskFinding::Kind::large)
+        return warning("esta execução escreve cerca de " + size_text(found.bytes) + " em " + file +
+                           " (" + text(found.rows) + " linhas)",
+                       "mais de " + size_text(large_file) +
+                           "; se não é o que queria, interrompa-a com Ctrl+C");
     return warning(std::string(file) + " pode chegar a " + size_text(found.bytes) + lines,
                    "se o disco encher, a execução para aí e o ficheiro fica com as linhas "
                    "completas escritas até então");
