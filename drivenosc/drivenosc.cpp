@@ -17,6 +17,7 @@
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/before_run.hpp"
+#include "warnings/wording.hpp"
 
 #include <array>
 #include <cmath>
@@ -159,6 +160,7 @@ int main(int argc, char **argv) try {
             osc::warn(program, "N·h = " + osc::text(N * h) +
                                    " é negativo: nenhuma linha será escrita e os três "
                                    "ficheiros de dados ficarão vazios");
+        if (const auto one = osc::one_row(N * h, h, N)) osc::warn(program, osc::sentence(*one));
     };
     if (!osc::check_before_run(program, plan, own)) return 1;
 

@@ -17,6 +17,7 @@
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
 #include "warnings/before_run.hpp"
+#include "warnings/wording.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -219,8 +220,11 @@ int dialogue_and_run()
                          {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed},
                          tf, finite, finite && m > 0.0, false, data_file,
                          std::floor(tf / h) + 1.0, 0.0, tf};
-    if (!osc::check_before_run(program, plan, [&] { warn_if_pointless(k, m, b, w0, gamma, tf); }))
-        return 1;
+    const auto own = [&] {
+        warn_if_pointless(k, m, b, w0, gamma, tf);
+        if (const auto one = osc::one_row(tf, h)) osc::warn(program, osc::sentence(*one));
+    };
+    if (!osc::check_before_run(program, plan, own)) return 1;
 
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }

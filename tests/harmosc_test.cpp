@@ -96,8 +96,8 @@ TEST(HarmoscPhysics, OneStepMatchesTaylorExpansion)
 }
 
 // Time is a running sum of 0.1: 0.1 + 0.1 + 0.1 = 0.30000000000000004 > 0.3, ten additions
-// give 0.9999999999999999 <= 1, and the sum after 1.9000000000000006 exceeds 2. A negative
-// final time empties the data file and still runs as asked, after one warning.
+// give 0.9999999999999999 <= 1, and the sum after 1.9000000000000006 exceeds 2. A final time
+// before the first step, or a negative one, still runs as asked, after one warning.
 TEST(HarmoscPhysics, RowCountFollowsTheRunningSumOfTheStep)
 {
     struct Case {
@@ -107,7 +107,9 @@ TEST(HarmoscPhysics, RowCountFollowsTheRunningSumOfTheStep)
     };
     for (const Case &c :
          {Case{"0.3", 3, "0.2", ""}, Case{"1", 11, "1", ""}, Case{"2", 20, "1.9", ""},
-          Case{"0", 1, "0", ""},
+          Case{"0", 1, "0",
+               "harmosc: aviso: o instante final 0 vem antes do primeiro passo, h = 0.1: só a "
+               "linha de t = 0 será escrita\n"},
           Case{"-1", 0, "",
                "harmosc: aviso: o instante final -1 é negativo: " + kutta_file + " ficará vazio\n"}}) {
         SCOPED_TRACE("tf = " + c.tf);

@@ -291,6 +291,36 @@ TEST(StepFindings, RepeatedTimesAsTheRowsWriteThem)
     EXPECT_TRUE(osc::repeated_times(0, 1, false)->still);
 }
 
+// A run whose loop, while end >= t, writes the row at t = 0 alone; and whether N and h the other
+// way round, N·h the same end, would take a step of N and end.
+TEST(StepFindings, OneRowAndWhetherNAndHWereSwapped)
+{
+    const double time = NAN; // the end asked as a final time, not as N steps
+    struct Case {
+        double end, h, steps;
+        bool swapped;
+    };
+    const Case cases[] = {
+        {50, 1000, 0.05, true},       // 1 0 0.05 1000: 1000 steps of 0.05 reach 50
+        {0, 0.1, 0, false},           // N = 0 on purpose
+        {0.25, 0.5, 0.5, false},      // swapped, a step of 0.5 passes 0.25 at once
+        {1, 1e300, 1e-300, false},    // swapped, steps of 1e-300 never pass 1
+        {0.05, 0.1, time, false},     // harmosc's tf = 0.05
+        {0.1, 0.1, time, false},      // the row at t = h is written too
+        {-1, 0.1, time, false},       // no row at all
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.end) + " at " + std::to_string(c.h));
+        int rows = 0;
+        for (double t = 0; c.end >= t && rows < 2; t += c.h) ++rows;
+        const auto found = osc::one_row(c.end, c.h, c.steps);
+        ASSERT_EQ(found.has_value(), rows == 1);
+        if (found) {
+            EXPECT_EQ(found->swapped, c.swapped);
+        }
+    }
+}
+
 struct Said {
     const char *program, *parameters, *input, *said;
 };
@@ -419,6 +449,10 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
          "rkstepper: aviso: a posição afasta-se 9.9% da exata; com h = 0.5 e N = 2 ficaria abaixo "
          "de 1%\n"
          "  até t = 0.9\n"},
+        {DRIVENOSC, "input_1a.txt", "1 0 0.05 1000", // N and h swapped
+         "drivenosc: aviso: N = 0.05 não chega a um passo: só a linha de t = 0 será escrita\n"
+         "  lidos como x0 v0 N h, N conta os passos e h é o seu tamanho; se N e h vieram trocados, "
+         "N = 1000\n  e h = 0.05 iriam até t = 50\n"},
         {HARMOSC, "", "1\n810 1\n0 0\n20\n",
          ""}}; // at rest, however unstable the step
     for (const Said &c : cases) expect_said(c);

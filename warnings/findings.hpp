@@ -142,4 +142,13 @@ struct DiskFinding {
     double bytes, rows, room; // bytes: typical when refused or large, longest otherwise
 };
 
+// The rows of the run found before its first step: the state at t = 0 is the only one, the
+// run ending at `end` (N·h, or harmosc's final time) before the first step h. `steps` is the N
+// asked, NaN where a final time is; `swapped`: read the other way round, N and h would take
+// steps of N up to the same end.
+struct OneRowFinding {
+    double end, h, steps;
+    bool swapped;
+};
+
 } // namespace osc

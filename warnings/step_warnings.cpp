@@ -226,4 +226,13 @@ std::optional<RepeatFinding> repeated_times(double h, double t_end, bool index)
     return RepeatFinding{false, h, h < 0.0 && t > 0.0 ? -t : t, n};
 }
 
+std::optional<OneRowFinding> one_row(double end, double h, double steps)
+{
+    // The first step takes t from 0 to h, and a row is written while end >= t.
+    if (!(end >= 0.0 && end < h)) return std::nullopt;
+    // Read the other way round, N·h is the same end, to which steps of N must take one step.
+    const bool swapped = steps > 0.0 && end >= steps && grid_ends(steps, end);
+    return OneRowFinding{end, h, steps, swapped};
+}
+
 } // namespace osc

@@ -11,6 +11,8 @@
 #include "motion/motion.hpp"
 #include "warnings/findings.hpp"
 
+#include <limits>
+
 namespace osc {
 
 // The largest N a program takes with a step of its choosing.
@@ -28,5 +30,11 @@ StepFindings step_findings(const Motion &motion, const Grid &grid);
 // significant digits; with `index`, also the step index n = t/h written beside it. With h = 0,
 // that time does not advance.
 std::optional<RepeatFinding> repeated_times(double h, double t_end, bool index);
+
+// Finds a run that writes the state at t = 0 and ends at `end` (N·h, or a final time) before
+// its first step h, so that its one row draws nothing. `steps` is the N asked, or NaN where the
+// end is asked as a time.
+std::optional<OneRowFinding> one_row(double end, double h,
+                                     double steps = std::numeric_limits<double>::quiet_NaN());
 
 } // namespace osc

@@ -390,6 +390,22 @@ std::string sentence(const DrivenFinding &found)
                        figure(found.exact_amplitude) + ", e com " + phase + detail);
 }
 
+std::string sentence(const OneRowFinding &found)
+{
+    const std::string only = "só a linha de t = 0 será escrita";
+    if (std::isnan(found.steps))
+        return "o instante final " + text(found.end) + " vem antes do primeiro passo, h = " +
+               text(found.h) + ": " + only;
+    const std::string h = text(found.h);
+    const std::string N = text(found.steps);
+    const std::string read = "lidos como x0 v0 N h, N conta os passos e h é o seu tamanho";
+    return warning("N = " + N + (found.steps == 0.0 ? ": nenhum passo, " : " não chega a um passo: ") +
+                       only,
+                   found.swapped ? read + "; se N e h vieram trocados, N = " + h + " e h = " + N +
+                                       " iriam até t = " + text(found.end)
+                                 : read);
+}
+
 std::string sentence(const SamplingFinding &found)
 {
     const std::string start =

@@ -17,6 +17,7 @@ std::vector<std::string> sentences(const StepFindings &found);
 std::string sentence(const RepeatFinding &found);
 std::string sentence(const DrivenFinding &found);
 std::string sentence(const SamplingFinding &found);
+std::string sentence(const OneRowFinding &found);
 
 // Why the rows of `file` cannot be written, or what may happen when they are.
 std::string sentence(const char *file, const DiskFinding &found);
