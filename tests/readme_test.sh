@@ -3,6 +3,7 @@
 #
 #   readme_test.sh BIN_DIR README.md             the README's examples
 #   readme_test.sh BIN_DIR README.md DOC.md...   the DOCs' timings, typed where README.md is
+#   readme_test.sh --update BIN_DIR DOC.md       DOC.md's outputs and figures made again
 #
 # An example is a ```sh block (one bash script; its output is the ```text block that follows it,
 # blank lines allowed between) or one "$ command" line of a ```text block whose first line starts
@@ -24,9 +25,20 @@
 #
 # The commands of each DOC.md are timings: they run from README.md's directory, where a reader
 # types them, with BENCH_BIN=BIN_DIR and BENCH_QUICK=1, and must exit 0; output is not compared.
+#
+# --update runs DOC.md's examples as above and rewrites DOC.md in place where they print
+# otherwise: each output block that holds no "..." line becomes what its example now prints. A
+# block with a "..." line is left as it is, and so is one whose new output has a line that would
+# read as Markdown's or as this script's (``` or "$ " at its start, or "..."): the failure shows
+# the difference, for a hand to mend. The figure the document shows right after an example that
+# exits 0 (the first line after its output block, or after its own block when it has none, that
+# is not blank, being ![...](X.png), X beside the document or in its docs/) is replaced by the
+# one PNG the example wrote. gnuplot draws a figure in the same bytes each time on one machine,
+# so a figure is copied only where its bytes differ; another machine's fonts or gnuplot give
+# other bytes, and every figure is copied.
 set -uo pipefail
 shopt -s extglob
-bin="" root="" work="" where="" gnuplot=0 failures=0
+bin="" root="" work="" where="" gnuplot=0 failures=0 update=0
 
 fail() { echo "$where: $1"; failures=$((failures + 1)); [[ -z "${2:-}" ]] || sed 's/^/    /' -- "$2"; }
 pngs() { find "$1" -name '*.png' -printf '%T@ %s %p\n' | sort; }
@@ -35,35 +47,71 @@ run() { # directory script output (the shell names itself after the README line)
      LC_ALL=C.UTF-8 COLUMNS=100 LINES=30 TERM=dumb BENCH_BIN="$bin" BENCH_QUICK=1 \
      timeout -k 5 120 bash -c "$(< "$2")" "$where") < /dev/null > "$3" 2>&1
 }
-# Cuts Markdown into examples: N.cmd, N.out where the output is shown, and on standard output
-# one line per example: N, heading count, line, and the reason it is not run (empty if it runs).
+# Cuts Markdown into examples: N.cmd, N.out where the output is shown, N.lines with the first
+# and last line of that output in the Markdown (the last before the first where it is empty),
+# N.image with the figure shown right after the example, and on standard output one line per
+# example: N, heading count, line, and the reason it is not run (empty if it runs).
 parse() {
   awk 'function example(line) { n++; printf "%d\t%d\t%d\t%s\n", n, section, line, held }
-    fence && /^```[ \t]*$/ { fence = 0; after = (mode == "sh"); close(n ".cmd"); close(n ".out"); next }
+    function shown(last) { if (first) { print first, last > (n ".lines"); close(n ".lines") } first = 0 }
+    fence && /^```[ \t]*$/ { if (mode == "transcript" || mode == "out") shown(NR - 1)
+      shows = (mode == "sh" || mode == "out" || mode == "transcript") ? n : 0
+      fence = 0; after = (mode == "sh"); close(n ".cmd"); close(n ".out"); next }
     fence && mode == "text" { mode = substr($0, 1, 2) == "$ " ? "transcript" : "" }
     fence && mode == "transcript" && substr($0, 1, 2) == "$ " {
-      close(n ".cmd"); close(n ".out"); example(NR)
-      print substr($0, 3) > (n ".cmd"); printf "" > (n ".out"); more = 1; next }
-    fence && mode == "transcript" && more && substr($0, 1, 2) == "> " { print substr($0, 3) > (n ".cmd"); next }
+      shown(NR - 1); close(n ".cmd"); close(n ".out"); example(NR)
+      print substr($0, 3) > (n ".cmd"); printf "" > (n ".out"); more = 1; first = NR + 1; next }
+    fence && mode == "transcript" && more && substr($0, 1, 2) == "> " {
+      print substr($0, 3) > (n ".cmd"); first = NR + 1; next }
     fence && mode == "transcript" { more = 0; print > (n ".out"); next }
     fence && mode == "sh" { print > (n ".cmd"); next }
     fence && mode == "out" { print > (n ".out"); next }
     fence { next }
-    /^```/ { fence = 1; lang = substr($0, 4); sub(/[ \t]+$/, "", lang)
-      if (lang == "text" && after) { mode = "out"; printf "" > (n ".out") }
+    /^```/ { fence = 1; shows = 0; lang = substr($0, 4); sub(/[ \t]+$/, "", lang)
+      if (lang == "text" && after) { mode = "out"; printf "" > (n ".out"); first = NR + 1 }
       else if (lang == "sh") { mode = "sh"; held = skip; example(NR); printf "" > (n ".cmd") }
       else mode = lang == "text" ? "text" : ""
       held = skip; skip = ""; after = 0; next }
     /^<!-- *not run/ { skip = $0; sub(/^<!-- *not run:? */, "", skip); sub(/ *-->.*/, "", skip)
-      if (skip == "") skip = "-"; next }
+      if (skip == "") skip = "-"; shows = 0; next }
     /^[ \t]*$/ { next }
+    shows && /^!\[[^]]*\]\([^)]+\)/ { image = $0; sub(/^!\[[^]]*\]\(/, "", image); sub(/\).*/, "", image)
+      print image > (shows ".image"); close(shows ".image") }
     /^#/ { section++ }
-    { skip = ""; after = 0 }' "$1"
+    { skip = ""; after = 0; shows = 0 }' "$1"
+}
+
+# Rewrites `file` (a full path) from the lines "first last N" of `edits` in `cases`: the Markdown
+# lines first to last become those of N.got (inserted before first where last < first).
+rewrite() { # file edits
+  local new
+  new=$(mktemp "$1.XXXXXX") || return 1
+  (cd -- "$cases" && awk 'NR == FNR { last[$1] = $2; with[$1] = $3 ".got"; next }
+    FNR in last { while ((getline line < with[FNR]) > 0) print line
+      if (last[FNR] + 0 < FNR) print; else skip = last[FNR] + 0; next }
+    FNR <= skip { next }
+    { print }' "$2" "$1") > "$new" && chmod --reference="$1" -- "$new" && mv -- "$new" "$1" && return
+  rm -f -- "$new"
+  return 1
+}
+
+# The figure shown after example n (of `written`, the PNGs it wrote) made again from them.
+refigure() { # n written
+  local image png count
+  IFS= read -r image < "$cases/$1.image"
+  [[ $image =~ ^(docs/)?[^/]+\.png$ ]] || { echo "$where: $image is not beside the document nor in docs/: left as it is"; return; }
+  count=$(grep -c . <<< "$2")
+  [[ $count != 0 ]] || { echo "$where: wrote no PNG: $image left as it is"; return; }
+  [[ $count == 1 ]] || { echo "$where: wrote $count PNGs, not one: $image left as it is"; return; }
+  png=$2
+  cmp -s -- "$png" "$root/$image" && return
+  if cp -- "$png" "$root/$image"; then echo "$where: $image drawn again from ${png##*/}"
+  else fail "$image could not be replaced"; fi
 }
 
 check() { # file compare(1) or status only(0)
   local file=$1 compare=$2 name=${1#"$root"/} cases n section line reason dir got status
-  local before written command text ran=0 left=()
+  local before written command text from to ran=0 left=() edits=0
   local -A listing=() # each section's PNGs, as its last example left them
   cases=$(mktemp -d "$work/cases.XXXXXX") || exit 2
   (cd -- "$cases" && parse "$file") > "$cases/list" || { echo "$name: cannot be read"; exit 2; }
@@ -89,6 +137,7 @@ check() { # file compare(1) or status only(0)
       [[ -n "$png" ]] || continue
       cmp -s -n 8 -- "$png" <(printf '\211PNG\r\n\032\n') || fail "${png##*/} is not a PNG"
     done <<< "$written"
+    [[ $update == 0 ]] || [[ $status != 0 ]] || [[ ! -e "$cases/$n.image" ]] || refigure "$n" "$written"
     if [[ $status == 124 ]]; then fail "did not finish within 120 s" "$got"; continue; fi
     if [[ ! -e "$cases/$n.out" ]]; then
       if [[ $status != 0 ]] || [[ -s "$got" ]]; then
@@ -109,16 +158,27 @@ check() { # file compare(1) or status only(0)
           else exit 1
         }
         while (i <= ne && e[i] == "...") i++
-        exit (i <= ne) }' "$cases/$n.out" "$got" ||
-      fail "prints otherwise than the README shows:" <(diff -u --label "$where (README)" \
-        --label "what it prints" -- "$cases/$n.out" "$got")
+        exit (i <= ne) }' "$cases/$n.out" "$got" && continue
+    if [[ $update == 1 ]] && ! grep -qx '\.\.\.' -- "$cases/$n.out" &&
+       ! grep -qE '^(```|\$ |\.\.\.$)' -- "$got"; then
+      read -r from to < "$cases/$n.lines"
+      echo "$from $to $n" >> "$cases/edits"
+      edits=$((edits + 1)); continue
+    fi
+    fail "prints otherwise than the README shows:" <(diff -u --label "$where (README)" \
+      --label "what it prints" -- "$cases/$n.out" "$got")
   done < "$cases/list"
+  if [[ $edits -gt 0 ]]; then
+    if rewrite "$file" edits; then echo "$name: output blocks written again: $edits"
+    else where=$name; fail "could not be rewritten"; fi
+  fi
   echo "$name: examples run: $ran${left:+, not run: the blocks at lines ${left[*]}}"
   [[ $ran -gt 0 ]] || [[ $compare == 0 ]] || { where=$name; fail "no example found"; }
 }
 
 main() {
-  [[ $# -ge 2 ]] || { echo "uso: readme_test.sh BIN_DIR README.md [DOC.md...]" >&2; exit 2; }
+  if [[ ${1:-} == --update ]]; then update=1; shift; [[ $# == 2 ]] || set --; fi
+  [[ $# -ge 2 ]] || { echo "uso: readme_test.sh [--update] BIN_DIR README.md [DOC.md...]" >&2; exit 2; }
   bin=$(cd -- "$1" && pwd) && root=$(cd -- "$(dirname -- "$2")" && pwd) || exit 2
   shift
   work=$(mktemp -d "${TMPDIR:-/tmp}/readme.XXXXXX") || exit 2
