@@ -375,7 +375,8 @@ int run(int argc, char **argv)
     std::copy(line.operands.begin(), line.operands.end(), texts.begin());
     for (const std::string &text : texts)
         if (!is_number(text))
-            return bad_usage("'" + osc::escaped(text) + "' não é um número" + osc::comma_hint(text));
+            return bad_usage("'" + osc::escaped(text) + "' não é um número" +
+                             osc::comma_hint(text));
     const double h = std::strtod(texts[0].c_str(), nullptr);
     const double T = std::strtod(texts[1].c_str(), nullptr);
     const double x0 = std::strtod(texts[2].c_str(), nullptr);

@@ -147,7 +147,8 @@ TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
         {{"1", "8"}, 1, verdict_prefix + "indefinida (o erro muda de sinal entre h = 1 e h = 0.5)",
          {2, 1, 0}},
         {{"0.001", "5000"}, 2, "8·T/h até 20000000"},
-        {{"0,1", "10"}, 2, "'0,1' não é um número; use ponto decimal, ou um espaço se são dois valores"},
+        {{"0,1", "10"}, 2,
+         "'0,1' não é um número; use ponto decimal, ou um espaço se são dois valores"},
         {{"0.8", "20", "0.5", "-1"}, 0, verdict_prefix + "3.60" + unsettled + single + "0.8 e "
          "h = 0.4); experimente outro T ou um h maior", {1, 1, 0}},
         {{"1", "30"}, 0, verdict_prefix + "4.19" + unsettled + "afasta-se mais de 0.1 da ordem do "

@@ -75,7 +75,8 @@ TEST(Reading, WholeTokensOrTheReasonWhyNot)
         // A lone comma between digits may be a decimal comma or a separator; several commas, or
         // one at an end or beside a point, separate numbers.
         {"0,4", false, nullptr,
-         "\"0,4\" não serve para v: " + number + "; use ponto decimal, ou um espaço se são dois valores"},
+         "\"0,4\" não serve para v: " + number +
+             "; use ponto decimal, ou um espaço se são dois valores"},
         {"4,", false, nullptr, "\"4,\" não serve para v: " + number + commas},
         {"4,1,4", false, nullptr, "\"4,1,4\" não serve para v: " + number + commas},
         {"0.4,1", false, nullptr, "\"0.4,1\" não serve para v: " + number + commas},

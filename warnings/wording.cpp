@@ -394,13 +394,13 @@ std::string sentence(const OneRowFinding &found)
 {
     const std::string only = "só a linha de t = 0 será escrita";
     if (std::isnan(found.steps))
-        return "o instante final " + text(found.end) + " vem antes do primeiro passo, h = " +
-               text(found.h) + ": " + only;
+        return "o instante final " + text(found.end) +
+               " vem antes do primeiro passo, h = " + text(found.h) + ": " + only;
     const std::string h = text(found.h);
     const std::string N = text(found.steps);
     const std::string read = "lidos como x0 v0 N h, N conta os passos e h é o seu tamanho";
-    return warning("N = " + N + (found.steps == 0.0 ? ": nenhum passo, " : " não chega a um passo: ") +
-                       only,
+    const std::string what = found.steps == 0.0 ? ": nenhum passo, " : " não chega a um passo: ";
+    return warning("N = " + N + what + only,
                    found.swapped ? read + "; se N e h vieram trocados, N = " + h + " e h = " + N +
                                        " iriam até t = " + text(found.end)
                                  : read);
