@@ -70,7 +70,7 @@ CommandLine read_command_line(int argc, char **argv, std::initializer_list<Optio
                 continue;
             }
             *option->value = argv[++i];
-            *option->given = true;
+            if (option->given != nullptr) *option->given = true;
             if (option->value->empty())
                 problem(std::string(option->what) + " depois de " + option->name + " está vazio");
         } else if (argument == "--") {

@@ -33,7 +33,8 @@ int bad_usage(const char *program, const std::string &problem);
 std::string unknown_argument(const std::string &argument);
 
 // An option of a tool's command line: a flag, or one followed by a value (`value` not null),
-// `what` naming that value in a message ("o nome da figura").
+// `what` naming that value in a message ("o nome da figura"). A value is never empty once
+// given, so an option with one may leave `given` null and ask whether its value is empty.
 struct Option {
     const char *name;
     bool *given;
