@@ -1,11 +1,13 @@
 #include "figures/figure.hpp"
 
+#include "disk/descriptor.hpp"
 #include "disk/png.hpp"
 #include "process/child.hpp"
 #include "text/messages.hpp"
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace osc {
@@ -109,6 +111,21 @@ std::string why_table_not_replaceable(const char *file)
     if (::stat(file, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) return "";
     // gnuplot begins a table with an empty line, then the head of its first curve.
     return why_not_replaceable(file, "\n# Curve ", "uma tabela de pontos do gnuplot");
+}
+
+bool write_tables(const char *caller, const std::string &file, const std::string &tables)
+{
+    struct stat status {};
+    int error = 0;
+    if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        error = write_file(file.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, tables);
+    } else {
+        Replacement replacement;
+        if (!(replacement.open(caller, file) && replacement.write(tables) && replacement.commit()))
+            error = replacement.error();
+    }
+    if (error != 0) refuse(caller, cannot_write(file, reason(error)));
+    return error == 0;
 }
 
 bool open_beside(const char *caller, Replacement &beside, const std::string &target)

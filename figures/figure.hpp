@@ -57,6 +57,11 @@ bool tables_replaceable(const char *caller, const std::string &file);
 // having said "caller: não é possível escrever TARGET: reason" when it cannot.
 bool place(const char *caller, Replacement &beside, const std::string &target, const std::string &png);
 
+// Writes the tables of a run to `file`: a regular file is replaced whole or not at all;
+// anything else (/dev/stdout, a pipe) is written into, never renamed over. False having said
+// "caller: não é possível escrever FILE: reason" when it cannot.
+bool write_tables(const char *caller, const std::string &file, const std::string &tables);
+
 // Why the tables of a run (gnuplot's "set table") may not take the place of `file`, or "":
 // the name is free, holds tables, or is no regular file (/dev/stdout, a pipe), which is
 // written into.
