@@ -7,30 +7,32 @@
 // Every name is data: gnuplot gets its program (oscplot.gp, built in), the thinned rows and
 // the names, hex-encoded, as datablocks on its standard input, and writes the figure on its
 // standard output; no name reaches its program text, and no temporary directory is used.
+#include "dataformat/layout.hpp"
 #include "disk/descriptor.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "memory/memory.hpp"
 #include "oscplot/data_rows.hpp"
+#include "oscplot/envelope.hpp"
 #include "oscplot/side_by_side.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
+#include "text/reading.hpp"
 #include "thinning/thinning.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <fcntl.h>
 #include <limits>
 #include <new>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,45 +40,65 @@ namespace {
 
 constexpr const char *program = "oscplot";
 
-constexpr std::string_view usage = R"(uso: oscplot [-o FIGURA.png | -t] [--titulo TEXTO] [--tabela TABELA] FICHEIRO...
+constexpr std::string_view usage = R"usage(uso: oscplot [-o FIGURA.png | -t] [--titulo TEXTO] [--janela INÍCIO:FIM] [--tabela TABELA]
+              FICHEIRO...
      oscplot -h | --help | --version
 
 Desenha os ficheiros de dados do harmosc, drivenosc e rkstepper com o gnuplot: a posição e
 a velocidade contra o tempo e o retrato de fase (velocidade contra posição). Os ficheiros de
 três colunas são "t x v"; os de quatro, "n t x v". As linhas com nan ou inf ficam de fora.
-Um ficheiro longo é desbastado antes de desenhado: de cada coluna de píxeis ficam o primeiro,
-o último, o mais baixo e o mais alto ponto de cada curva, e a figura é a mesma.
+Cada ficheiro é nomeado com o programa que escreve um ficheiro com esse nome, se algum o
+escreve: "Oscilador_Kutta.dat (harmosc)". Um ficheiro longo é desbastado antes de desenhado:
+de cada coluna de píxeis ficam o primeiro, o último, o mais baixo e o mais alto ponto de cada
+curva, e a figura é a mesma. Quando as oscilações são tantas que cada uma levaria menos de
+duas colunas de píxeis (de carateres, com -t), a linha seria um bloco cheio: desenha-se a
+envolvente, o mais baixo e o mais alto de x e de v em cada intervalo de tempo, e o título
+do painel di-lo; --janela mostra algumas oscilações.
 
-  sem opções      cada FICHEIRO em FICHEIRO.png, ao lado dele
+  sem opções      cada FICHEIRO em FICHEIRO.png, ao lado dele: a posição (eixo da esquerda)
+                  e a velocidade (eixo da direita, com a sua escala) contra o tempo, os zeros
+                  dos dois eixos à mesma altura, e por baixo o retrato de fase
   -o FIGURA.png   todos os ficheiros numa só figura, uma cor e uma legenda por ficheiro;
                   uma FIGURA que já existe só é substituída se for uma imagem PNG
   -t              desenha no terminal (tamanho de COLUMNS e LINES, ou 100x30), sem
                   escrever nenhum ficheiro; recusa mais ficheiros do que a legenda leva
   --titulo TEXTO  põe TEXTO (as constantes da corrida, por exemplo) no título da figura,
                   tal como está; não com -t
+  --janela INÍCIO:FIM
+                  desenha só as linhas com t de INÍCIO a FIM: 10:20, ou 10: até ao fim, ou
+                  :20 desde o início; um ficheiro sem duas linhas na janela é recusado
   --tabela TABELA em vez de desenhar, escreve em TABELA os pontos que cada curva da figura
-                  desenharia, tal como o gnuplot os recebe ("set table"); nenhuma figura
-                  é escrita; uma TABELA que já existe só é substituída se for uma tabela
+                  desenharia, tal como o gnuplot os recebe ("set table"), e depois dos de
+                  cada painel o que ele mostra: título, eixos com os seus limites e onde
+                  está a legenda; nenhuma figura é escrita; uma TABELA que já existe só é
+                  substituída se for uma tabela
   --              o que se segue são nomes de ficheiros, mesmo que comecem por -
 
 Uma figura é escrita primeiro num ficheiro temporário ao lado dela e só toma o seu nome
 quando está completa: se o desenho falhar, a figura anterior fica como estava.
 
 Estado de saída: 0 tudo desenhado; 1 algum ficheiro recusado (inexistente, vazio, sem
-duas linhas de números finitos, ou que não é de dados), uma figura que não se pôde
-escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando FIGURA
-existe e não é uma imagem PNG, e --tabela TABELA quando TABELA existe e não é uma
+duas linhas de números finitos, na janela também, ou que não é de dados), uma figura que
+não se pôde escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando
+FIGURA existe e não é uma imagem PNG, e --tabela TABELA quando TABELA existe e não é uma
 tabela); 3 o gnuplot não está instalado (pacote gnuplot-nox).
-)";
+)usage";
 
+// The span of time drawn, --janela INÍCIO:FIM; an end not given is open.
+struct Window {
+    double from = -std::numeric_limits<double>::infinity();
+    double to = std::numeric_limits<double>::infinity();
+};
+
+// What the command line asks for; an option with a value was given when its value is not
+// empty.
 struct Options {
     std::string figure;
-    bool has_figure = false;
     bool terminal = false;
     std::string table;
-    bool has_table = false;
     std::string title;
-    bool has_title = false;
+    std::string window_text;
+    Window window;
     std::vector<std::string> files;
 };
 
@@ -90,12 +112,6 @@ struct Run {
 
 int fail(const std::string &message) { return osc::refuse(program, message); }
 
-// Says that `name` cannot be written, for the reason of `error`.
-int cannot_write(const std::string &name, int error)
-{
-    return fail(osc::cannot_write(name, osc::reason(error)));
-}
-
 // A file's name at the head of a message about it.
 int refuse_file(const std::string &file, const std::string &why)
 {
@@ -107,10 +123,25 @@ int bad_usage(const std::string &problem) { return osc::bad_usage(program, probl
 // Writes all of `text` on standard output; false, with errno, when it does not take it.
 bool put_out(std::string_view text) { return osc::write_all(1, text); }
 
-// What gnuplot is given for one figure: datablocks $ti and $pi for each file i, and the names.
+// What the key calls a file: its name, and the program that writes a file of that name.
+std::string label_of(const std::string &file)
+{
+    const osc::Layout *const layout = osc::layout_of_file(file);
+    return layout == nullptr ? file : file + " (" + layout->program + ")";
+}
+
+// What gnuplot is given for one figure: datablocks $ti and $pi for each file i, and what the
+// key calls each.
 class Drawing {
 public:
-    void add(const std::string &name, const std::vector<osc::Row> &time, const osc::Runs &phase)
+    // A drawing whose time panels are `columns` pixels wide, or characters in the terminal,
+    // whose narrow key names the files alone.
+    explicit Drawing(std::size_t columns, bool terminal = false) : columns_(columns), terminal_(terminal) {}
+
+    std::size_t columns() const { return columns_; }
+
+    // A file's curves: `time` its line, or its envelope when `oscillations` is not 0.
+    void add(const std::string &file, const osc::Runs &time, const osc::Runs &phase, std::size_t oscillations)
     {
         ++files_;
         const std::string number = std::to_string(files_);
@@ -119,11 +150,14 @@ public:
         // strokes a run as one shape, in a time that grows faster than its points, and with
         // round caps the seams do not show.
         constexpr std::size_t chain = 2;
-        for (std::size_t i = 0; i < time.size(); ++i) {
-            row(block, time[i], true);
-            if ((i + 1) % chain == 0) {
-                block += '\n';
-                row(block, time[i], true);
+        for (std::size_t run = 0; run < time.size(); ++run) {
+            if (run > 0) block += '\n';
+            for (std::size_t i = 0; i < time[run].size(); ++i) {
+                row(block, time[run][i], true);
+                if ((i + 1) % chain == 0) {
+                    block += '\n';
+                    row(block, time[run][i], true);
+                }
             }
         }
         blocks_.push_back({"$t" + number, std::move(block)});
@@ -133,7 +167,8 @@ public:
             for (const osc::Row &point : phase[run]) row(block, point, false);
         }
         blocks_.push_back({"$p" + number, std::move(block)});
-        longest_ = std::max(longest_, hex_line(names_, name));
+        oscillations_.push_back(static_cast<int>(std::min<std::size_t>(oscillations, std::numeric_limits<int>::max())));
+        longest_ = std::max(longest_, hex_line(names_, terminal_ ? file : label_of(file)));
     }
 
     // A title over the figure, any text; it follows the names in $names.
@@ -163,17 +198,20 @@ public:
         return nullptr;
     }
 
-    // gnuplot's settings and datablocks.
+    // gnuplot's settings, and its datablocks, which leave the drawing.
     std::vector<osc::Setting> settings(const char *layout, int columns, int lines, bool tables) const
     {
-        return {{"layout", layout}, {"files", files_}, {"columns", columns}, {"lines", lines},
-                {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
-    }
-    std::vector<osc::Datablock> blocks() const
-    {
-        std::vector<osc::Datablock> all{{"$names", names_ + title_}};
-        all.insert(all.end(), blocks_.begin(), blocks_.end());
+        std::vector<osc::Setting> all{{"layout", layout},   {"files", files_},
+                                      {"columns", columns}, {"lines", lines},
+                                      {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
+        for (std::size_t i = 0; i < oscillations_.size(); ++i)
+            all.emplace_back(("envelope" + std::to_string(i + 1)).c_str(), oscillations_[i]);
         return all;
+    }
+    std::vector<osc::Datablock> take_blocks()
+    {
+        blocks_.insert(blocks_.begin(), {"$names", names_ + title_});
+        return std::move(blocks_);
     }
 
 private:
@@ -218,7 +256,10 @@ private:
         into += '\n';
     }
 
+    std::size_t columns_;
+    bool terminal_;
     int files_ = 0;
+    std::vector<int> oscillations_; // of each file drawn as its envelope, else 0
     std::size_t longest_ = 0;
     double lows_[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
                        std::numeric_limits<double>::max()};
@@ -229,24 +270,60 @@ private:
     std::vector<osc::Datablock> blocks_;
 };
 
-// The two thinnings side by side.
-void thin(const std::vector<osc::Row> &rows, std::vector<osc::Row> &time, osc::Runs &phase)
+// The window in words: "t de 10 a 20", "t de 10 em diante", "t até 20".
+std::string described(const Window &window)
 {
-    osc::side_by_side([&] { phase = osc::thin_phase(rows); }, [&] { time = osc::thin_time(rows); });
+    if (!(window.to < std::numeric_limits<double>::infinity())) return "t de " + osc::text(window.from) + " em diante";
+    if (!(window.from > -std::numeric_limits<double>::infinity())) return "t até " + osc::text(window.to);
+    return "t de " + osc::text(window.from) + " a " + osc::text(window.to);
 }
 
-// The rows of `file`, open in `source`, thinned; says why and returns false when it cannot be
-// drawn.
-bool thinned(const std::string &file, const osc::DataSource &source, std::vector<osc::Row> &time,
-             osc::Runs &phase)
+// Keeps the rows inside the window; says why when fewer than two are left, or "".
+std::string keep_window(const Window &window, std::vector<osc::Row> &rows)
+{
+    const auto [first, last] = std::minmax_element(
+        rows.begin(), rows.end(), [](const osc::Row &a, const osc::Row &b) { return a.t < b.t; });
+    const std::string span = "(o ficheiro vai de t = " + osc::text(first->t) + " a t = " + osc::text(last->t) + ")";
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](const osc::Row &row) { return !(row.t >= window.from && row.t <= window.to); }),
+               rows.end());
+    if (rows.size() >= 2) return "";
+    if (rows.empty()) return "nenhuma linha tem " + described(window) + " " + span;
+    return "só uma linha tem " + described(window) + " " + span + "; são precisas pelo menos duas para desenhar";
+}
+
+// The curves of `rows`, side by side: the phase portrait thinned, and against time the line
+// thinned, or its envelope over `columns` spans when an oscillation would take less than two
+// columns. Returns the oscillations drawn as an envelope, or 0.
+std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::Runs &time, osc::Runs &phase)
+{
+    std::size_t enveloped = 0;
+    osc::side_by_side([&] { phase = osc::thin_phase(rows); },
+                      [&] {
+                          const std::size_t many = osc::oscillations(rows);
+                          if (2 * many <= columns) {
+                              time = {osc::thin_time(rows)};
+                              return;
+                          }
+                          enveloped = many;
+                          time = osc::envelope(rows, std::min(columns, many / 2));
+                      });
+    return enveloped;
+}
+
+// The curves of `file`, open in `source`, within the window, for a drawing of `columns`; says
+// why and returns false when it cannot be drawn.
+bool thinned(const std::string &file, const osc::DataSource &source, const Window &window, std::size_t columns,
+             osc::Runs &time, osc::Runs &phase, std::size_t &oscillations)
 try {
     std::vector<osc::Row> rows;
-    const std::string why = osc::finite_rows_in_halves(source, rows);
+    std::string why = osc::finite_rows_in_halves(source, rows);
+    if (why.empty()) why = keep_window(window, rows);
     if (!why.empty()) {
         refuse_file(file, why);
         return false;
     }
-    thin(rows, time, phase);
+    oscillations = curves(rows, columns, time, phase);
     return true;
 } catch (const std::bad_alloc &) {
     // A file too long to hold its rows; what they took is free again for the next file.
@@ -255,14 +332,15 @@ try {
     return false;
 }
 
-// Thins the rows of `file`, open in `source`, into the drawing; on refusal says why and
-// returns false.
-bool prepare(const std::string &file, const osc::DataSource &source, Drawing &drawing)
+// The curves of `file`, open in `source`, into the drawing; on refusal says why and returns
+// false.
+bool prepare(const std::string &file, const osc::DataSource &source, const Window &window, Drawing &drawing)
 {
-    std::vector<osc::Row> time;
+    osc::Runs time;
     osc::Runs phase;
-    if (!thinned(file, source, time, phase)) return false;
-    drawing.add(file, time, phase);
+    std::size_t oscillations = 0;
+    if (!thinned(file, source, window, drawing.columns(), time, phase, oscillations)) return false;
+    drawing.add(file, time, phase, oscillations);
     return true;
 }
 
@@ -275,9 +353,9 @@ bool open_source(const std::string &file, osc::DataSource &source)
     return false;
 }
 
-// Runs gnuplot on the drawing; says why and returns false when it failed. `what` names the
-// drawing in the message.
-bool plot(Run &run, const Drawing &drawing, const char *layout, const std::string &what, std::string &out,
+// Runs gnuplot on the drawing, whose blocks it takes; says why and returns false when it
+// failed. `what` names the drawing in the message.
+bool plot(Run &run, Drawing &drawing, const char *layout, const std::string &what, std::string &out,
           int columns = 0, int lines = 0)
 {
     // The terminal's tic steps are reckoned from up to 16 times a span or a value.
@@ -289,10 +367,10 @@ bool plot(Run &run, const Drawing &drawing, const char *layout, const std::strin
                               osc::text(high) + " vai além do maior double; o gnuplot não o desenha");
         return false;
     }
-    const bool tables = run.options.has_table;
+    const bool tables = !run.options.table.empty();
     const osc::Kind kind = tables ? osc::Kind::table : text ? osc::Kind::text : osc::Kind::png;
     osc::Figure figure = osc::draw(run.gnuplot, osc::oscplot_program,
-                                   drawing.settings(layout, columns, lines, tables), drawing.blocks(), kind);
+                                   drawing.settings(layout, columns, lines, tables), drawing.take_blocks(), kind);
     if (!figure.why.empty()) {
         refuse_file(what, figure.why);
         return false;
@@ -326,52 +404,67 @@ int announce(const std::string &figure)
 }
 
 // The most files the key below a terminal drawing of `columns` by `lines` holds for names of
-// `longest` characters, one row at least being left to the phase portrait above it.
+// `longest` characters. Of the phase portrait's half of the lines, a title, two borders, a line
+// of tic labels and one below them leave the rest to the key and the plot, and the plot keeps
+// three rows: room for two tic steps, which a span across zero needs.
 int most_in_terminal(int columns, int lines, std::size_t longest)
 {
     const int across = std::max(1, columns / (static_cast<int>(std::min<std::size_t>(longest, 1000)) + 12));
-    return std::max(0, lines / 2 - 5) * across;
+    return std::max(0, lines / 2 - 7) * across;
 }
 
-// All files in the terminal, one line fewer than it for the prompt that follows.
-int draw_in_terminal(Run &run, const Drawing &drawing, const std::string &shown)
+// The terminal's size, one line fewer than it for the prompt that follows.
+struct Terminal {
+    int columns = terminal_size("COLUMNS", true, 40, 100);
+    int lines = terminal_size("LINES", false, 20, 30) - 1;
+};
+
+// All files in the terminal.
+int draw_in_terminal(Run &run, Drawing &drawing, const Terminal &terminal, const std::string &shown)
 {
-    const int columns = terminal_size("COLUMNS", true, 40, 100);
-    const int lines = terminal_size("LINES", false, 20, 30) - 1;
-    const int most = most_in_terminal(columns, lines, drawing.longest());
+    const int most = most_in_terminal(terminal.columns, terminal.lines, drawing.longest());
     if (drawing.files() > most)
         return fail("-t: os nomes de " + std::to_string(drawing.files()) + " ficheiros não cabem na legenda " +
-                    "de um terminal de " + std::to_string(columns) + "x" + std::to_string(lines + 1) +
-                    ", que leva até " + std::to_string(most) + "; desenhe-os com -o FIGURA.png");
+                    "de um terminal de " + std::to_string(terminal.columns) + "x" +
+                    std::to_string(terminal.lines + 1) + ", que leva até " + std::to_string(most) +
+                    "; desenhe-os com -o FIGURA.png");
     std::string out;
-    if (!plot(run, drawing, "text", shown, out, columns, lines)) return 1;
-    if (run.options.has_table || put_out(out)) return 0;
+    if (!plot(run, drawing, "text", shown, out, terminal.columns, terminal.lines)) return 1;
+    if (!run.options.table.empty() || put_out(out)) return 0;
     return osc::refuse_standard_output(program, errno);
 }
+
+// The width of the time panels in pixels: one file's, between its two axes, and several files'.
+constexpr std::size_t one_file_columns = 760;
+constexpr std::size_t files_columns = 800;
 
 // All files in one drawing: in the terminal, or into one figure.
 int draw_together(Run &run)
 {
     const Options &options = run.options;
+    const bool tables = !options.table.empty();
     osc::Replacement beside;
-    if (options.has_figure && !options.has_table && !osc::open_beside(program, beside, options.figure)) return 1;
+    if (!options.figure.empty() && !tables && !osc::open_beside(program, beside, options.figure)) return 1;
     int status = 0;
-    Drawing drawing;
-    if (options.has_title) drawing.title(options.title);
+    const Terminal terminal;
+    // The terminal's time panel, between its tic labels and its right edge.
+    Drawing drawing(options.terminal ? static_cast<std::size_t>(terminal.columns - 10) : files_columns,
+                    options.terminal);
+    if (!options.title.empty()) drawing.title(options.title);
     std::string shown;
     for (const std::string &file : options.files) {
         osc::DataSource source;
-        if (!open_source(file, source) || !prepare(file, source, drawing)) {
+        if (!open_source(file, source) || !prepare(file, source, options.window, drawing)) {
             status = 1;
             continue;
         }
         shown += (shown.empty() ? "" : " ") + file;
     }
     if (drawing.files() == 0) return status;
-    if (options.terminal) return draw_in_terminal(run, drawing, shown) != 0 ? 1 : status;
+    if (options.terminal) return draw_in_terminal(run, drawing, terminal, shown) != 0 ? 1 : status;
     std::string out;
     if (!plot(run, drawing, "compare", options.figure, out)) return 1;
-    if (options.has_table) return status;
+    if (tables) return status;
     if (!osc::place(program, beside, options.figure, out)) return 1;
     return announce(options.figure) != 0 ? 1 : status;
 }
@@ -380,6 +473,7 @@ int draw_together(Run &run)
 int draw_each(Run &run)
 {
     const Options &options = run.options;
+    const bool tables = !options.table.empty();
     int status = 0;
     for (const std::string &file : options.files) {
         osc::DataSource source;
@@ -393,34 +487,33 @@ int draw_each(Run &run)
             continue;
         }
         osc::Replacement beside;
-        Drawing drawing;
-        if (options.has_title) drawing.title(options.title);
+        Drawing drawing(one_file_columns);
+        if (!options.title.empty()) drawing.title(options.title);
         std::string out;
-        if ((!options.has_table && !osc::open_beside(program, beside, target)) ||
-            !prepare(file, source, drawing) || !plot(run, drawing, "png", file, out)) {
+        if ((!tables && !osc::open_beside(program, beside, target)) ||
+            !prepare(file, source, options.window, drawing) || !plot(run, drawing, "png", file, out)) {
             status = 1;
             continue;
         }
-        if (options.has_table) continue;
+        if (tables) continue;
         if (!osc::place(program, beside, target, out) || announce(target) != 0) status = 1;
     }
     return status;
 }
 
-// Writes the tables of the run to the --tabela file: a regular file is replaced whole or not
-// at all; anything else (/dev/stdout, a pipe) is written into, never renamed over.
-int write_tables(const Run &run)
+// Reads --janela INÍCIO:FIM, either end left out; false when it is not two numbers, the first
+// before the second.
+bool read_window(const std::string &text, Window &window)
 {
-    const std::string &name = run.options.table;
-    if (!run.options.has_table || run.tables.empty()) return 0;
-    struct stat status {};
-    if (::stat(name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        const int error = osc::write_file(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, run.tables);
-        return error == 0 ? 0 : cannot_write(name, error);
-    }
-    osc::Replacement file;
-    if (file.open(program, name) && file.write(run.tables) && file.commit()) return 0;
-    return cannot_write(name, file.error());
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || text.size() == 1) return false;
+    const auto end = [](const std::string &number, double &value) {
+        std::size_t used = 0;
+        return number.empty() ||
+               (osc::read_whole(number, value, used) == osc::Reading::whole && std::isfinite(value));
+    };
+    return end(text.substr(0, colon), window.from) && end(text.substr(colon + 1), window.to) &&
+           window.from < window.to;
 }
 
 int run(int argc, char **argv)
@@ -428,24 +521,31 @@ int run(int argc, char **argv)
     Options options;
     const osc::CommandLine line = osc::read_command_line(
         argc, argv,
-        {{"-o", &options.has_figure, &options.figure, "o nome da figura"},
+        {{"-o", nullptr, &options.figure, "o nome da figura"},
          {"-t", &options.terminal},
-         {"--tabela", &options.has_table, &options.table, "o nome da tabela"},
-         {"--titulo", &options.has_title, &options.title, "o título"}},
+         {"--tabela", nullptr, &options.table, "o nome da tabela"},
+         {"--titulo", nullptr, &options.title, "o título"},
+         {"--janela", nullptr, &options.window_text, "a janela"}},
         false);
     if (const int status = osc::answer_command_line(line, program, std::string(usage)); status >= 0)
         return status;
     options.files = line.operands;
-    if (options.has_figure && options.terminal) return bad_usage("-o e -t não se combinam");
-    if (options.has_title && options.terminal) return bad_usage("--titulo e -t não se combinam");
+    const bool figure = !options.figure.empty();
+    const bool tables = !options.table.empty();
+    if (figure && options.terminal) return bad_usage("-o e -t não se combinam");
+    if (!options.title.empty() && options.terminal) return bad_usage("--titulo e -t não se combinam");
+    if (!options.window_text.empty() && !read_window(options.window_text, options.window))
+        return bad_usage("--janela espera INÍCIO:FIM, dois números de t, o primeiro menor (10:20, 10: ou "
+                         ":20), não '" + osc::escaped(options.window_text) + "'");
     if (options.files.empty()) return bad_usage("nenhum ficheiro de dados");
-    if ((options.has_figure && !osc::figure_replaceable(program, options.figure)) ||
-        (options.has_table && !osc::tables_replaceable(program, options.table)))
+    if ((figure && !osc::figure_replaceable(program, options.figure)) ||
+        (tables && !osc::tables_replaceable(program, options.table)))
         return 2;
     Run run{options, osc::gnuplot_on_path(program), {}};
     if (run.gnuplot.empty()) return 3;
-    const int drawn = options.terminal || options.has_figure ? draw_together(run) : draw_each(run);
-    return write_tables(run) != 0 ? 1 : drawn;
+    const int drawn = options.terminal || figure ? draw_together(run) : draw_each(run);
+    if (!tables || run.tables.empty()) return drawn;
+    return osc::write_tables(program, options.table, run.tables) ? drawn : 1;
 }
 
 } // namespace

@@ -4,7 +4,11 @@
 #            (several files: position, velocity, phase portraits) or "text" (position and phase
 #            portrait in the terminal)
 #   files    the number of files; file i was thinned into $ti ("t x v") and $pi ("x v"), and
-#            line i of $names is its name, hex-encoded, so that no name is ever program text
+#            line i of $names is what the key calls it (its name, and the program that writes a
+#            file of that name), hex-encoded, so that no name is ever program text
+#   envelopeI  for file I, 0 when $tI is its line, or its count of oscillations when they are
+#            too many to draw one by one and $tI is its envelope: a run of rows holding the
+#            lowest x and v of each span of time, and a run holding the highest
 #   titled   1 when line files + 1 of $names is a title for the figure (--titulo), hex-encoded too
 #   columns, lines   the terminal's size, for "text"
 #   tables   1 to write every plot's points as a table instead of drawing it
@@ -44,8 +48,28 @@ nice(r) = (r <= 0 ? 1 : (e = 10**floor(log10(r)), f = r / e, (f <= 1 ? 1 : f <= 
 bigger(s) = nice(s * 1.0001)
 
 # Every plot goes through draw: the command in `drawing`, drawn, or written as a table by the
-# very same text.
-draw = 'if (tables) { set table; eval drawing; unset table } else { eval drawing }'
+# very same text and followed by what its panel shows beside its points: its title and note,
+# each axis with its label and the range gnuplot gave it, and the margin its key stands in.
+draw = 'if (tables) { set table; eval drawing; unset table; eval report } else { eval drawing }'
+report = 'print sprintf("# painel: %s", ptitle); if (pnote ne "") { print "# nota: " . pnote }; \
+          print sprintf("# eixo x: %s, de %g a %g\n# eixo y: %s, de %g a %g", xl, \
+            GPVAL_X_MIN, GPVAL_X_MAX, yl, GPVAL_Y_MIN, GPVAL_Y_MAX); \
+          if (y2l ne "") { print sprintf("# eixo y2: %s, de %g a %g", y2l, GPVAL_Y2_MIN, GPVAL_Y2_MAX) }; \
+          print "# legenda: " . (key_at eq "" ? "nenhuma" : key_at)'
+# A panel's title ptitle and a line of note under it pnote, axis labels xl, yl and y2l ("" for
+# none), and its key in the margin key_at ("tmargin" above the panel, "bmargin" below it, ""
+# for none).
+panel = 'set title (pnote eq "" ? ptitle : ptitle eq "" ? pnote : ptitle . "\n" . pnote) noenhanced; \
+         set xlabel xl; set ylabel yl; set y2label y2l; \
+         if (key_at eq "") { unset key } else { set key @key_at center horizontal noenhanced }'
+pnote = ""; y2l = ""
+if (tables) { set print "-" }
+envelope(i) = value(sprintf("envelope%d", i))
+enveloped = 0
+do for [i = 1:files] { enveloped = enveloped + (envelope(i) > 0) }
+# What the title says of a file's envelope, and of several files' envelopes.
+envelope_note(n) = sprintf("envolvente: %d oscilações, demasiadas para se verem uma a uma; --janela INÍCIO:FIM mostra algumas", n)
+envelopes_note = "envolvente dos ficheiros de muitas oscilações; --janela INÍCIO:FIM mostra algumas"
 
 if (layout eq "text") {
   if (tables) { set terminal unknown } else { set terminal dumb size columns, lines nofeed }
@@ -60,19 +84,19 @@ if (layout eq "text") {
   if (tmax <= tmin) { d = pad(tmin); tmin = tmin - d; tmax = tmax + d }
   if (xmax <= xmin) { d = pad(xmin); xmin = xmin - d; xmax = xmax + d }
   if (vmax <= vmin) { d = pad(vmin); vmin = vmin - d; vmax = vmax + d }
-  panel = lines / 2
+  panel_lines = lines / 2
   # The key, below the last panel, takes a line for each row of names that fit across.
   longest = 0
   do for [i = 1:files] { longest = (strlen(name[i]) > longest ? strlen(name[i]) : longest) }
   across = int(columns / (longest + 12)); across = (across < 1 ? 1 : across)
   key_lines = int((files + across - 1) / across)
-  rows_of(last) = panel - 4 - (last ? key_lines : 0)
+  rows_of(last) = panel_lines - 4 - (last ? key_lines : 0)
   # Steps for [lo:hi] on an axis of n characters: labels at least `gap` apart.
   fits(lo, hi, s, n, gap) = (ceil(hi / s) - floor(lo / s)) * gap <= n
   width(lo, hi, s) = (a = strlen(sprintf("%g", floor(lo / s) * s)), b = strlen(sprintf("%g", ceil(hi / s) * s)), \
                       c = strlen(sprintf("%g", floor(lo / s) * s + s)), max3(a, b, c))
   max3(a, b, c) = (a > b ? (a > c ? a : c) : (b > c ? b : c))
-  set key below horizontal noenhanced width 2
+  xl = ""; yl = ""
   set multiplot layout 2,1
   # Position against time.
   rows = rows_of(0)
@@ -83,8 +107,8 @@ if (layout eq "text") {
   plotwidth = columns - ylabels - 5
   sx = nice((tmax - tmin) * 4 / plotwidth); while (!fits(tmin, tmax, sx, plotwidth, width(tmin, tmax, sx) + 4)) { sx = bigger(sx) }
   set xrange [floor(tmin / sx) * sx : ceil(tmax / sx) * sx]; set xtics sx
-  set title "posição x contra o tempo t"
-  unset key
+  ptitle = "posição x contra o tempo t" . (enveloped > 0 ? ": envolvente" : ""); key_at = ""
+  eval panel
   drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linetype i notitle'
   eval draw
   # The phase portrait, and below it the key.
@@ -96,8 +120,10 @@ if (layout eq "text") {
   plotwidth = columns - ylabels - 5
   sx = nice((xmax - xmin) * 4 / plotwidth); while (!fits(xmin, xmax, sx, plotwidth, width(xmin, xmax, sx) + 4)) { sx = bigger(sx) }
   set xrange [floor(xmin / sx) * sx : ceil(xmax / sx) * sx]; set xtics sx
-  set title (columns < 60 ? "retrato de fase: v contra x" : "retrato de fase: velocidade v contra a posição x")
-  set key below horizontal noenhanced width 2
+  ptitle = (columns < 60 ? "retrato de fase: v contra x" : "retrato de fase: velocidade v contra a posição x")
+  key_at = "bmargin"
+  eval panel
+  set key width 2
   drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linetype i title name[i]'
   eval draw
   unset multiplot
@@ -111,40 +137,79 @@ if (tables) {
 }
 set output
 set grid
+# The least and the most of a span and zero.
+lo0(a) = (a < 0 ? a : 0)
+hi0(a) = (a > 0 ? a : 0)
+xl = "tempo t"
+# The figure's title, a line each: the text of --titulo, and for one file what the key calls it
+# and what its first panel draws.
+array heading[3]
+headings = 0
+if (titled) { headings = 1; heading[1] = name[files + 1] }
 if (layout eq "png") {
-  set multiplot layout 2,1 title (titled ? name[2] . "\n" . name[1] : name[1]) noenhanced
-  set key below horizontal
-  set xlabel "tempo"
-  # Position on the left axis and velocity on the right, each on a scale of its own: with a
-  # stiff spring v is w0 times x.
-  set ylabel "posição" textcolor linetype 1
-  set y2label "velocidade" textcolor linetype 2
-  set ytics nomirror
-  set y2tics
-  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição", tfile(1) using 1:3 axes x1y2 with lines linewidth 2 title "velocidade"'
-  eval draw
-  unset y2tics; unset y2label; set ytics mirror
+  heading[headings + 1] = name[1]; heading[headings + 2] = "posição x e velocidade v contra o tempo t"
+  headings = headings + 2
+}
+if (headings > 0) {
+  figure_title = heading[1]
+  do for [i = 2:headings] { figure_title = figure_title . "\n" . heading[i] }
+  set multiplot layout (layout eq "png" ? 2 : 3),1 title figure_title noenhanced
 } else {
-  if (titled) { set multiplot layout 3,1 title name[files + 1] noenhanced } else { set multiplot layout 3,1 }
-  set key below horizontal noenhanced
-  set xlabel "tempo"
-  set ylabel "posição"
-  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linewidth 2 linetype i title name[i]'
+  set multiplot layout 3,1
+}
+if (layout eq "png") {
+  # Position on the left axis and velocity on the right, each on a scale of its own (with a
+  # stiff spring v is w0 times x), their zeros at one height: each axis counts as many tic
+  # steps below zero, and as many above, as the other, so that their tics share the grid.
+  sx = nice((hi0(xmax) - lo0(xmin)) / 5); sv = nice((hi0(vmax) - lo0(vmin)) / 5)
+  below = ceil(-lo0(xmin) / sx); b = ceil(-lo0(vmin) / sv); below = (b > below ? b : below)
+  above = ceil(hi0(xmax) / sx); a = ceil(hi0(vmax) / sv); above = (a > above ? a : above)
+  if (below + above == 0) { above = 1 }
+  steps = below + above
+  if (steps < 1e308 / sx && steps < 1e308 / sv) {
+    set yrange [-below * sx : above * sx]; set ytics sx
+    set y2range [-below * sv : above * sv]; set y2tics sv
+  } else {
+    set y2tics
+  }
+  set ytics nomirror
+  ptitle = ""
+  pnote = (envelope(1) > 0 ? envelope_note(envelope(1)) : "")
+  yl = "posição x"; y2l = "velocidade v"; key_at = "tmargin"
+  eval panel
+  set ylabel textcolor linetype 1
+  set y2label textcolor linetype 2
+  # An envelope of v dashed: at w0 = 1 it lies on that of x.
+  mark = (envelope(1) > 0 ? ", envolvente" : "")
+  dashes = (envelope(1) > 0 ? 2 : 1)
+  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição x" . mark, \
+                  tfile(1) using 1:3 axes x1y2 with lines linewidth 2 dashtype dashes title "velocidade v" . mark'
   eval draw
-  set ylabel "velocidade"
-  drawing = 'plot for [i = 1:files] tfile(i) using 1:3 with lines linewidth 2 linetype i title name[i]'
+  unset y2tics; set ytics mirror; set ylabel textcolor default
+  y2l = ""
+} else {
+  # One key, above the first panel; each file keeps its colour in every panel.
+  label(i) = name[i] . (envelope(i) > 0 ? sprintf(": envolvente de %d oscilações", envelope(i)) : "")
+  pnote = (enveloped > 0 ? envelopes_note : "")
+  ptitle = ""; yl = "posição x"; key_at = "tmargin"
+  eval panel
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linewidth 2 linetype i title label(i)'
+  eval draw
+  ptitle = ""; yl = "velocidade v"; key_at = ""
+  eval panel
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:3 with lines linewidth 2 linetype i notitle'
   eval draw
 }
 # The phase portrait in a square panel, each axis with units of its own.
-set xlabel "posição"
-set ylabel "velocidade" textcolor default
+ptitle = "retrato de fase: velocidade v contra a posição x"; pnote = ""
+xl = "posição x"; yl = "velocidade v"; key_at = ""
+eval panel
+set autoscale xy
 set size ratio 1
 set xtics nice((xmax - xmin) / 5)
 set ytics nice((vmax - vmin) / 5)
-if (layout eq "png") {
-  drawing = 'plot pfile(1) using 1:2 with lines linewidth 2 notitle'
-} else {
-  drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linewidth 2 linetype i title ""'
-}
+drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linewidth 2 linetype i notitle'
 eval draw
 unset multiplot
+# The figure's title, a line each, after its panels: a table starts with its first curve.
+if (tables) { do for [i = 1:headings] { print "# figura: " . heading[i] } }

@@ -186,23 +186,39 @@ TEST(Oscplot, HandsGnuplotTheRightColumnsInEveryMode)
     }
 }
 
-// Rows t, sin t + noise, cos t + noise every 0.01, written with six digits as a file holds
-// them; the noise, up to 0.5, comes from a fixed linear congruential sequence.
-std::string noisy_rows(int count)
+// Rows t, x(t), v(t) every `step` from t = 0, written with six digits as a file holds them.
+std::string rows_every(double step, int count, const std::function<Point(double)> &state)
 {
     std::string data;
+    for (int i = 0; i < count; ++i) {
+        const double t = i * step;
+        const Point xv = state(t);
+        char row[96];
+        std::snprintf(row, sizeof row, "%.6g %.6g %.6g\n", t, xv.first, xv.second);
+        data += row;
+    }
+    return data;
+}
+
+// Rows t, sin t + noise, cos t + noise every 0.01; the noise, up to 0.5, comes from a fixed
+// linear congruential sequence.
+std::string noisy_rows(int count)
+{
     std::uint32_t state = 12345;
     const auto noise = [&state] {
         state = state * 1664525U + 1013904223U;
         return 0.5 * (state >> 8U) / 16777216.0;
     };
-    for (int i = 0; i < count; ++i) {
-        const double t = i * 0.01;
-        char row[96];
-        std::snprintf(row, sizeof row, "%.6g %.6g %.6g\n", t, std::sin(t) + noise(), std::cos(t) + noise());
-        data += row;
-    }
-    return data;
+    return rows_every(0.01, count, [&](double t) { return Point{std::sin(t) + noise(), std::cos(t) + noise()}; });
+}
+
+// x = e^(-βt) cos(wt) and v = x' every 0.1.
+std::string damped_rows(double beta, double w, int count)
+{
+    return rows_every(0.1, count, [&](double t) {
+        const double decay = std::exp(-beta * t);
+        return Point{decay * std::cos(w * t), -decay * (beta * std::cos(w * t) + w * std::sin(w * t))};
+    });
 }
 
 // A long run is thinned, yet every crest and trough of x and of v is kept where it was: at
@@ -331,6 +347,98 @@ TEST(Oscplot, HandsGnuplotALongFileThinnedInPiecesThatJoin)
     ASSERT_GT(runs.size(), 1u);
     for (std::size_t k = 1; k < runs.size(); ++k)
         EXPECT_EQ(runs[k].front(), runs[k - 1].back()) << "a gap before run " << k;
+}
+
+// What a table says of each panel beside its points, "# KEY: VALUE" lines from "# painel:" on.
+std::vector<std::map<std::string, std::string>> panels_of(const std::string &table)
+{
+    std::vector<std::map<std::string, std::string>> panels;
+    for (const std::string &line : lines_of(table)) {
+        const std::size_t colon = line.find(": ");
+        if (line.rfind("# ", 0) != 0 || colon == std::string::npos) continue;
+        if (line.rfind("# painel:", 0) == 0) panels.emplace_back();
+        if (!panels.empty()) panels.back()[line.substr(2, colon - 2)] = line.substr(colon + 2);
+    }
+    return panels;
+}
+
+// An axis as a panel's facts give it, "LABEL, de LOW a HIGH": its label and range.
+std::pair<std::string, Point> axis_of(const std::string &fact)
+{
+    const std::size_t de = fact.rfind(", de ");
+    const auto numbers = fields_of(fact.substr(de + 5));
+    return {fact.substr(0, de), {std::stod(numbers.at(0)), std::stod(numbers.at(2))}};
+}
+
+// What each figure holds, read from its tables and what they say of each panel: the name of
+// the program that writes a file of that name; x and v with their zeros at one height, each
+// point inside its axis; a window's rows, all of them and no others; 477 oscillations (t to
+// 3000 at w = 1: 3000/2π = 477.5) as their envelope ±e^(-βt), to within the decay over half a
+// span and the 0.05 rad between rows; and no axis label in a key's margin.
+TEST(Oscplot, EachFigureHoldsWhatItSays)
+{
+    REQUIRE_GNUPLOT();
+    Sandbox box;
+    const double beta = 3e-4;
+    box.write("longa.dat", damped_rows(beta, 1, 30001));
+    box.write("Oscilador_Kutta.dat", damped_rows(0.2, 2, 201));
+    const double all = 1e300;
+    struct Case {
+        std::vector<std::string> arguments; // the file last
+        std::string says;                   // in the table's comments
+        double from, to;                    // the window
+        double envelope;                    // its tolerance; 0 for the line, every row drawn
+    };
+    const Case cases[] = {
+        {{"Oscilador_Kutta.dat"}, "# figura: Oscilador_Kutta.dat (harmosc)", -all, all, 0},
+        {{"-o", "f.png", "Oscilador_Kutta.dat"}, "title: \"Oscilador_Kutta.dat (harmosc)\"", -all, all, 0},
+        {{"longa.dat"}, "# nota: envolvente: 477 oscilações", -all, all, 5e-3},
+        {{"-o", "f.png", "longa.dat"}, "title: \"longa.dat: envolvente de 477 oscilações\"", -all, all, 5e-3},
+        {{"-t", "longa.dat"}, "# painel: posição x contra o tempo t: envolvente", -all, all, 1e-2},
+        {{"--janela", "2000:2020", "longa.dat"}, "", 2000, 2020, 0},
+        {{"-t", "--janela", ":20", "longa.dat"}, "", -all, 20, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+        std::vector<std::string> command = {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT, "--tabela", "tabela"};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        const RunResult run = box.run_command(command);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string table = box.read("tabela");
+        fs::remove(box.path("tabela"));
+        std::string said;
+        for (const std::string &line : lines_of(table))
+            if (line.rfind("# ", 0) == 0) said += line + "\n";
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(said.find("envolvente") != std::string::npos, c.envelope > 0) << said;
+        const auto panels = panels_of(table);
+        for (const auto &panel : panels)
+            EXPECT_FALSE(panel.at("legenda") == "bmargin" && !axis_of(panel.at("eixo x")).first.empty()) << said;
+        const auto curves = curves_of(table);
+        const auto rows = rows_of(box.read(c.arguments.back()));
+        const bool terminal = c.arguments.front() == "-t";
+        for (std::size_t k = 0; k < (terminal ? 1U : 2U); ++k) {
+            std::set<Point> window;
+            for (const auto &row : rows)
+                if (row[0] >= c.from && row[0] <= c.to) window.emplace(row[0], row[k + 1]);
+            if (c.envelope == 0) {
+                EXPECT_EQ(std::set<Point>(curves[k].begin(), curves[k].end()), window);
+                continue;
+            }
+            // The lows, then as many highs, each from the first row's time to the last's.
+            EXPECT_EQ(std::minmax_element(curves[k].begin(), curves[k].end()).first->first, rows.front()[0]);
+            EXPECT_EQ(std::minmax_element(curves[k].begin(), curves[k].end()).second->first, rows.back()[0]);
+            const auto above = std::count_if(curves[k].begin(), curves[k].end(), [](const Point &p) { return p.second > 0; });
+            EXPECT_EQ(2 * static_cast<std::size_t>(above), curves[k].size());
+            for (const Point &p : curves[k])
+                EXPECT_NEAR(std::fabs(p.second), std::exp(-beta * p.first), c.envelope) << p.first;
+        }
+        if (terminal || c.arguments.front() == "-o") continue;
+        const Point x = axis_of(panels.at(0).at("eixo y")).second;
+        const Point v = axis_of(panels.at(0).at("eixo y2")).second;
+        EXPECT_NEAR(x.first / (x.second - x.first), v.first / (v.second - v.first), 1e-12) << said;
+        for (const Point &p : curves[0]) EXPECT_TRUE(p.second >= x.first && p.second <= x.second) << p.second;
+        for (const Point &p : curves[1]) EXPECT_TRUE(p.second >= v.first && p.second <= v.second) << p.second;
+    }
 }
 
 // Names with "=", a leading "-", blanks, quotes or a newline are files like any other, in every
@@ -560,9 +668,17 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          "oscplot: d.dat: de x = -1.7e+308 a x = 1.7e+308 vai além do maior double; o gnuplot não o desenha\n"},
         {"a name that drives the terminal", [](const Sandbox &) {}, {"\x1b]0;PWNED\a\n.dat"}, 1,
          "oscplot: \\x1b]0;PWNED\\x07\\x0a.dat: ficheiro ou diretório inexistente\n"},
-        {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(46), 1,
-         "oscplot: -t: os nomes de 46 ficheiros não cabem na legenda de um terminal de 100x30, que leva até "
-         "45; desenhe-os com -o FIGURA.png\n"},
+        {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(36), 1,
+         "oscplot: -t: os nomes de 36 ficheiros não cabem na legenda de um terminal de 100x30, que leva até "
+         "35; desenhe-os com -o FIGURA.png\n"},
+        {"a window past the rows", write("d.dat", two_rows), {"--janela", "5:", "d.dat"}, 1,
+         "oscplot: d.dat: nenhuma linha tem t de 5 em diante (o ficheiro vai de t = 0 a t = 0.1)\n"},
+        {"a window of one row", write("d.dat", two_rows), {"--janela", "-1:0.05", "d.dat"}, 1,
+         "oscplot: d.dat: só uma linha tem t de -1 a 0.05 (o ficheiro vai de t = 0 a t = 0.1); são precisas "
+         "pelo menos duas para desenhar\n"},
+        {"a window backwards", write("d.dat", two_rows), {"--janela", "1:0", "d.dat"}, 2,
+         "oscplot: --janela espera INÍCIO:FIM, dois números de t, o primeiro menor (10:20, 10: ou :20), não "
+         "'1:0' (veja oscplot --help)\n"},
         {"gnuplot fails before it has read the rows", write("d.dat", many_rows), {"d.dat"}, 1,
          "oscplot: d.dat: o gnuplot falhou: out of memory\n", false, "printf '\\211PNG'; exit 1"},
     };
@@ -941,6 +1057,11 @@ TEST(Oscplot, DrawsInTheTerminalWithoutWritingAFile)
         {"/usr/bin/env", "COLUMNS=80", "LINES=12", OSCPLOT, "-t", "Oscilador_Kutta.dat"});
     EXPECT_EQ(small.status, 0) << small.err;
     EXPECT_EQ(lines_of(small.out).size(), 29u) << small.out;
+    // As many names as the key of 100 x 30 takes, over a phase portrait across zero.
+    fs::copy_file(box.path("Oscilador_Kutta.dat"), box.path("o.dat"));
+    std::vector<std::string> many{"/usr/bin/env", "COLUMNS=100", "LINES=30", OSCPLOT, "-t"};
+    many.insert(many.end(), 35, "o.dat");
+    EXPECT_EQ(box.run_command(many).err, "");
 }
 
 } // namespace
