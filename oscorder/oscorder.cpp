@@ -42,7 +42,7 @@ const char *const parameter_file = osc::rkstepper_layout.parameters;
 const char *const data_file = osc::rkstepper_layout.files[0];
 
 const char *const usage =
-    "uso: oscorder [-o FIGURA.png] [h T [x0 v0]]\n"
+    "uso: oscorder [-o FIGURA.png] [--tabela TABELA] [h T [x0 v0]]\n"
     "     oscorder -h | --help | --version\n"
     "\n"
     "Mede a ordem do método de Runge-Kutta do rkstepper: executa-o com passo h, h/2, h/4 e h/8\n"
@@ -71,18 +71,24 @@ const char *const usage =
     "                  abaixo do limiar de 16 vezes o arredondamento (vazios), uma reta de\n"
     "                  declive 4 e o arredondamento. Não substitui um ficheiro que exista e\n"
     "                  não seja uma imagem PNG.\n"
+    "  --tabela TABELA em vez de desenhar a figura, escreve em TABELA os pontos que cada\n"
+    "                  curva desenharia, tal como o gnuplot os recebe (\"set table\"), e\n"
+    "                  depois deles o que a figura mostra: título, eixos com os seus limites,\n"
+    "                  marcas do eixo dos passos e onde está a legenda. Não substitui um\n"
+    "                  ficheiro que exista e não seja uma tabela.\n"
     "\n"
     "Por omissão h = 1, T = 10, x0 = 1, v0 = 0. T/h tem de ser inteiro. Executa o rkstepper (o\n"
     "que está ao lado do oscorder, ou o do PATH) num diretório temporário próprio: nenhum\n"
-    "ficheiro do diretório atual é lido ou escrito, além da FIGURA. Os avisos do rkstepper só\n"
-    "aparecem quando uma das suas execuções falha.\n"
+    "ficheiro do diretório atual é lido ou escrito, além da FIGURA e da TABELA. Os avisos do\n"
+    "rkstepper só aparecem quando uma das suas execuções falha.\n"
     "\n"
     "Estado de saída: 0 ordem medida, assente ou não; 1 nenhum par de erros medidos, erro que\n"
     "muda de sinal no último par medido, x(T) que não é finito (nan ou inf), o rkstepper\n"
     "falhou, não deixou resultados que se possam ler ou não foi encontrado, o diretório\n"
-    "temporário ou a saída padrão não aceitam o que se lhes escreve, ou a figura não se pôde\n"
-    "escrever; 2 argumentos inválidos, ou FIGURA existe e não é uma imagem PNG; 3 o gnuplot\n"
-    "não está instalado (pacote gnuplot-nox).\n";
+    "temporário ou a saída padrão não aceitam o que se lhes escreve, ou a figura ou a tabela\n"
+    "não se puderam escrever; 2 argumentos inválidos, FIGURA existe e não é uma imagem PNG,\n"
+    "ou TABELA existe e não é uma tabela; 3 o gnuplot não está instalado (pacote\n"
+    "gnuplot-nox).\n";
 
 // The status of a run whose standard output was a pipe that nobody reads any more: oscorder
 // then ends by SIGPIPE, as a program in a pipeline does, once its files are cleaned up.
@@ -325,8 +331,8 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
 
 // The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured
 // step as the anchor of the line of slope 4, drawn by gnuplot and put in the figure's place
-// once whole.
-bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name,
+// once whole; or with a `table` name, its points written there.
+bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name, const std::string &table,
           const std::vector<Measurement> &measurements, const std::string &title)
 {
     const double edge = 1.6;
@@ -349,24 +355,28 @@ bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::strin
     }
     floor += format("%.17e %.17e\n", measurements.back().run.h / edge,
                     measurements.back().run.rounding);
+    const bool tables = !table.empty();
     const osc::Figure drawn = osc::draw(
         gnuplot, osc::oscorder_program,
         {{"margin", static_cast<double>(osc::order_margin)}, {"anchored", anchored},
-         {"anchor_step", anchor_step}, {"anchor_error", anchor_error}},
-        {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}}, osc::Kind::png);
+         {"anchor_step", anchor_step}, {"anchor_error", anchor_error}, {"tables", tables ? 1 : 0}},
+        {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}}, tables ? osc::Kind::table : osc::Kind::png);
     if (!drawn.why.empty()) {
-        refuse(osc::about(name, drawn.why));
+        refuse(osc::about(tables ? table : name, drawn.why));
         return false;
     }
+    if (tables) return osc::write_tables(program, table, drawn.bytes);
     return osc::place(program, figure, name, drawn.bytes);
 }
 
 int run(int argc, char **argv)
 {
-    bool drawing = false;
     std::string figure_name;
-    const osc::CommandLine line =
-        osc::read_command_line(argc, argv, {{"-o", &drawing, &figure_name, "o nome da figura"}}, true);
+    std::string table_name;
+    const osc::CommandLine line = osc::read_command_line(
+        argc, argv,
+        {{"-o", nullptr, &figure_name, "o nome da figura"}, {"--tabela", nullptr, &table_name, "o nome da tabela"}},
+        true);
     if (const int status = osc::answer_command_line(line, program, usage); status >= 0) return status;
     const std::size_t given = line.operands.size();
     if (given != 0 && given != 2 && given != 4)
@@ -385,10 +395,14 @@ int run(int argc, char **argv)
     if (steps == 0)
         return bad_usage("h e T têm de ser positivos, com T/h inteiro e 8·T/h até 20000000");
 
-    // An existing figure is replaced only by a new one: whatever else has the name stays.
+    // An existing figure is replaced only by a new one, and tables by tables: whatever else has
+    // the name stays.
+    const bool tables = !table_name.empty();
+    const bool drawing = !figure_name.empty() || tables;
     std::string gnuplot;
+    if (!figure_name.empty() && !osc::figure_replaceable(program, figure_name)) return 2;
+    if (tables && !osc::tables_replaceable(program, table_name)) return 2;
     if (drawing) {
-        if (!osc::figure_replaceable(program, figure_name)) return 2;
         gnuplot = osc::gnuplot_on_path(program);
         if (gnuplot.empty()) return 3;
     }
@@ -404,7 +418,7 @@ int run(int argc, char **argv)
     // The figure's file beside it, created now so that a directory that takes no file is
     // found before the runs.
     osc::Replacement figure;
-    if (drawing && !osc::open_beside(program, figure, figure_name)) return 1;
+    if (!figure_name.empty() && !tables && !osc::open_beside(program, figure, figure_name)) return 1;
 
     const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
     const Task task{texts[2], texts[3], h, T, steps, exact};
@@ -430,7 +444,7 @@ int run(int argc, char **argv)
         return osc::refuse_standard_output(program, errno);
     }
 
-    if (drawing && !draw(gnuplot, figure, figure_name, measurements, title)) return 1;
+    if (drawing && !draw(gnuplot, figure, figure_name, table_name, measurements, title)) return 1;
     return status;
 }
 

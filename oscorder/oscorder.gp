@@ -4,27 +4,41 @@
 #   margin   the threshold, in roundings
 #   anchored 1 when an error was measured: anchor_step and anchor_error are then the smallest
 #            measured step and its error
+#   tables   1 to write the plot's points as a table instead of drawing it, followed by what the
+#            panel shows beside them
 #   $points  a row per run, "h |error| measured rounding" (measured 1 or 0)
 #   $floor   the rounding at each step, out to the figure's edges
 #   $title   one line, the figure's title
-# The image goes to gnuplot's standard output.
+# The image, or the table, goes to gnuplot's standard output.
 set encoding utf8
-set terminal pngcairo size 900,700 font "DejaVu Sans,11"
+if (tables) {
+  set terminal unknown
+  set print "-"
+} else {
+  set terminal pngcairo size 900,700 font "DejaVu Sans,11"
+}
 set output
-set title $title[1] noenhanced
+# The title over the figure, and the key under it.
+set multiplot layout 1,1 title $title[1] noenhanced
 set grid
 set logscale xy
-set key below horizontal
-set xlabel "passo h"
-set ylabel "|erro| de x(T)"
-set format y "10^{%L}"
+# The key above the plot, clear of the axis label below it.
+key_at = "tmargin"
+set key @key_at center horizontal
+xl = "passo h"; yl = "|erro| de x(T)"
+set xlabel xl
+set ylabel yl
+# A table's numbers in full, the figure's as powers of ten.
+if (tables) { set format xy "%.17g" } else { set format y "10^{%L}" }
 stats $floor using 1 nooutput
 set xrange [STATS_min : STATS_max]
 # A tic at each of the four steps, h to h/8.
 stats $points using 1 nooutput
 h = STATS_max
-set xtics (gprintf("%g", h) h, gprintf("%g", h / 2) h / 2, gprintf("%g", h / 4) h / 4, \
-           gprintf("%g", h / 8) h / 8)
+tics = ""
+do for [k = 0:3] { tics = tics . sprintf('%s"%s" %.17g', k > 0 ? ", " : "", gprintf("%g", h / 2**k), h / 2**k) }
+tic_list = "(" . tics . ")"
+set xtics @tic_list
 # The line of slope 4 goes through the smallest measured step, when there is one.
 slope(h) = NaN
 if (anchored) {
@@ -33,6 +47,7 @@ if (anchored) {
 stats $points using ($3 == 0) nooutput
 below = STATS_sum
 # The lines first, so that the points are drawn over them.
+if (tables) { set table }
 plot $floor using 1:2 with lines linewidth 2 linecolor rgb "#808080" title "arredondamento de x(T)", \
      $floor using 1:(margin * $2) with lines linewidth 2 dashtype 3 linecolor rgb "#808080" \
        title sprintf("limiar: %g × arredondamento", margin), \
@@ -42,4 +57,10 @@ plot $floor using 1:2 with lines linewidth 2 linecolor rgb "#808080" title "arre
        title (below < STATS_records ? "erro medido" : ""), \
      $points using 1:($3 == 0 && $2 > 0 ? $2 : NaN) with points pointtype 6 pointsize 1.8 linewidth 2 \
        linecolor rgb "#9400d3" title (below > 0 ? "abaixo do limiar: fora da ordem" : "")
+unset multiplot
+if (tables) {
+  unset table
+  print sprintf("# painel: %s\n# eixo x: %s, de %g a %g\n# marcas x: %s\n# eixo y: %s, de %g a %g\n# legenda: %s", \
+                $title[1], xl, GPVAL_X_MIN, GPVAL_X_MAX, tics, yl, GPVAL_Y_MIN, GPVAL_Y_MAX, key_at)
+}
 unset output

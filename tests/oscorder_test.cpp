@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,7 +41,10 @@ const std::string below_mark = "(abaixo do arredondamento)";
 // to the rounding and the order from the two smallest steps whose errors stand clear of it.
 // An error e of a printed x(T) is uncertain by r, half a unit of its sixth digit, so an order
 // from e1 > e2 is uncertain by up to log2((1 + r/e1) / (1 - r/e2)): more than 0.1 when e2 is
-// below 14 r; above 40 r it is below 0.04 and the row must count.
+// below 14 r; above 40 r it is below 0.04 and the row must count. The figure, as gnuplot
+// receives it, holds the same: a tic at each step, labelled as the table writes it; the errors
+// that count filled, the others hollow; a line of slope 4 through the smallest step that
+// counts; and no axis label in the key's margin.
 TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
 {
     struct Case {
@@ -56,6 +60,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
         Sandbox box;
         std::vector<std::string> command{OSCORDER};
+        if (gnuplot_installed()) command.insert(command.end(), {"--tabela", "tabela"});
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         const RunResult run = box.run_command(command);
         ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -98,6 +103,35 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         EXPECT_NEAR(verdict, order, 0.006) << run.out;
         EXPECT_GE(verdict, 3.95);
         EXPECT_LE(verdict, 4.1);
+
+        if (!gnuplot_installed()) continue;
+        const std::string table = box.read("tabela");
+        const auto panel = panels_of(table).at(0);
+        EXPECT_EQ(panel.at("legenda"), "tmargin") << table;
+        const auto marks = fields_of(panel.at("marcas x"));
+        const auto curves = curves_of(table); // the rounding, the threshold, slope 4, filled, hollow
+        ASSERT_EQ(marks.size(), 8u) << table;
+        ASSERT_EQ(curves.size(), 5u) << table;
+        const double h = std::stod(c.arguments[0]);
+        std::vector<Point> filled;
+        std::vector<Point> hollow;
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(marks[2 * k], "\"" + fields_of(lines[2 + k])[0] + "\"");
+            EXPECT_NEAR(std::stod(marks[2 * k + 1]), h / (1 << k), 1e-15 * h);
+            (counted[k] ? filled : hollow).emplace_back(h / (1 << k), std::fabs(errors[k]));
+        }
+        for (const auto &[curve, expected] : {std::pair{curves[3], filled}, std::pair{curves[4], hollow}}) {
+            std::vector<Point> drawn;
+            std::copy_if(curve.begin(), curve.end(), std::back_inserter(drawn),
+                         [](const Point &p) { return std::isfinite(p.second); });
+            ASSERT_EQ(drawn.size(), expected.size()) << table;
+            for (std::size_t i = 0; i < drawn.size(); ++i) {
+                EXPECT_NEAR(drawn[i].first, expected[i].first, 1e-15 * h);
+                EXPECT_NEAR(drawn[i].second, expected[i].second, 1e-5 * expected[i].second);
+            }
+        }
+        const double slope4 = filled.back().second / std::pow(filled.back().first, 4);
+        for (const Point &p : curves[2]) EXPECT_NEAR(p.second / std::pow(p.first, 4), slope4, 1e-5 * slope4);
     }
 }
 
@@ -333,6 +367,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         std::vector<std::string> before; // what runs oscorder
         int status;
         std::string says;
+        std::string option = "-o";
     };
     // "tools" holds no gnuplot; "fake" a gnuplot that fails after writing half a PNG.
     const std::vector<std::string> no_gnuplot{"/usr/bin/env", "PATH=tools"};
@@ -340,6 +375,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
     const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
     const bool have_gnuplot = gnuplot_installed();
     for (const Case &c : {Case{"w0.dat", "0 1 0\n0.05 0.99 -0.05\n", {}, 2, "não é uma imagem PNG"},
+                          Case{"w0.dat", "0 1 0\n", {}, 2, "não é uma tabela de pontos do gnuplot", "--tabela"},
                           Case{"vazio.png", "", {}, 2, "não é uma imagem PNG"},
                           Case{"pasta.png", "", {}, 2, "é um diretório"},
                           Case{"fifo.png", "", {}, 2, "não é um ficheiro regular"},
@@ -362,7 +398,7 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
         std::filesystem::permissions(box.path("fake/gnuplot"),
                                      std::filesystem::perms::owner_all);
         std::vector<std::string> command = c.before;
-        command.insert(command.end(), {OSCORDER, "-o", c.name});
+        command.insert(command.end(), {OSCORDER, c.option, c.name});
         const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_EQ(run.err.rfind("oscorder: ", 0), 0u) << run.err;

@@ -31,22 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Point = std::pair<double, double>;
-
-// The curves of a gnuplot table, in the order they were plotted: "# Curve i of n" heads each.
-std::vector<std::vector<Point>> curves_of(const std::string &table)
-{
-    std::vector<std::vector<Point>> curves;
-    for (const std::string &line : lines_of(table)) {
-        if (line.rfind("# Curve ", 0) == 0 && line.size() > 8 && std::isdigit(line[8]) != 0)
-            curves.emplace_back();
-        const auto fields = fields_of(line);
-        if (fields.size() == 3 && fields[0][0] != '#' && !curves.empty())
-            curves.back().emplace_back(std::stod(fields[0]), std::stod(fields[1]));
-    }
-    return curves;
-}
-
 // The numbers of each row of a data file whose numbers are all finite.
 std::vector<std::vector<double>> rows_of(const std::string &data)
 {
@@ -347,27 +331,6 @@ TEST(Oscplot, HandsGnuplotALongFileThinnedInPiecesThatJoin)
     ASSERT_GT(runs.size(), 1u);
     for (std::size_t k = 1; k < runs.size(); ++k)
         EXPECT_EQ(runs[k].front(), runs[k - 1].back()) << "a gap before run " << k;
-}
-
-// What a table says of each panel beside its points, "# KEY: VALUE" lines from "# painel:" on.
-std::vector<std::map<std::string, std::string>> panels_of(const std::string &table)
-{
-    std::vector<std::map<std::string, std::string>> panels;
-    for (const std::string &line : lines_of(table)) {
-        const std::size_t colon = line.find(": ");
-        if (line.rfind("# ", 0) != 0 || colon == std::string::npos) continue;
-        if (line.rfind("# painel:", 0) == 0) panels.emplace_back();
-        if (!panels.empty()) panels.back()[line.substr(2, colon - 2)] = line.substr(colon + 2);
-    }
-    return panels;
-}
-
-// An axis as a panel's facts give it, "LABEL, de LOW a HIGH": its label and range.
-std::pair<std::string, Point> axis_of(const std::string &fact)
-{
-    const std::size_t de = fact.rfind(", de ");
-    const auto numbers = fields_of(fact.substr(de + 5));
-    return {fact.substr(0, de), {std::stod(numbers.at(0)), std::stod(numbers.at(2))}};
 }
 
 // What each figure holds, read from its tables and what they say of each panel: the name of

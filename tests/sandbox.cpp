@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -311,6 +312,38 @@ std::string changes(const Snapshot &before, const Snapshot &after)
     for (const auto &entry : after)
         if (before.count(entry.first) == 0) changed += "added " + entry.first + "\n";
     return changed;
+}
+
+std::vector<std::vector<Point>> curves_of(const std::string &table)
+{
+    std::vector<std::vector<Point>> curves;
+    for (const std::string &line : lines_of(table)) {
+        if (line.rfind("# Curve ", 0) == 0 && line.size() > 8 && std::isdigit(line[8]) != 0)
+            curves.emplace_back();
+        const auto fields = fields_of(line);
+        if (fields.size() == 3 && fields[0][0] != '#' && !curves.empty())
+            curves.back().emplace_back(std::stod(fields[0]), std::stod(fields[1]));
+    }
+    return curves;
+}
+
+std::vector<std::map<std::string, std::string>> panels_of(const std::string &table)
+{
+    std::vector<std::map<std::string, std::string>> panels;
+    for (const std::string &line : lines_of(table)) {
+        const std::size_t colon = line.find(": ");
+        if (line.rfind("# ", 0) != 0 || colon == std::string::npos) continue;
+        if (line.rfind("# painel:", 0) == 0) panels.emplace_back();
+        if (!panels.empty()) panels.back()[line.substr(2, colon - 2)] = line.substr(colon + 2);
+    }
+    return panels;
+}
+
+std::pair<std::string, Point> axis_of(const std::string &fact)
+{
+    const std::size_t de = fact.rfind(", de ");
+    const auto numbers = fields_of(fact.substr(de + 5));
+    return {fact.substr(0, de), {std::stod(numbers.at(0)), std::stod(numbers.at(2))}};
 }
 
 std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes)

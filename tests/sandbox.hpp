@@ -78,6 +78,20 @@ std::vector<std::string> lines_of(const std::string &text);
 // The whitespace-separated fields of one line.
 std::vector<std::string> fields_of(const std::string &line);
 
+// A point of a curve: x and y.
+using Point = std::pair<double, double>;
+
+// The curves of a gnuplot table (a tool's --tabela), in the order they were plotted: "# Curve i
+// of n" heads each; an undefined point (type u) is a point with a y of nan.
+std::vector<std::vector<Point>> curves_of(const std::string &table);
+
+// What a tool's table says of each panel beside its points, "# KEY: VALUE" lines from
+// "# painel:" on.
+std::vector<std::map<std::string, std::string>> panels_of(const std::string &table);
+
+// An axis as a panel's facts give it, "LABEL, de LOW a HIGH": its label and range.
+std::pair<std::string, Point> axis_of(const std::string &fact);
+
 // Width and height from a PNG's header chunk, or zeros when the bytes are not a PNG.
 std::pair<std::uint32_t, std::uint32_t> png_size(const std::string &bytes);
 
