@@ -281,13 +281,17 @@ std::string described(const Window &window)
 // Keeps the rows inside the window; says why when fewer than two are left, or "".
 std::string keep_window(const Window &window, std::vector<osc::Row> &rows)
 {
+    const Window whole;
+    if (window.from == whole.from && window.to == whole.to) return "";
     const auto [first, last] = std::minmax_element(
         rows.begin(), rows.end(), [](const osc::Row &a, const osc::Row &b) { return a.t < b.t; });
-    const std::string span = "(o ficheiro vai de t = " + osc::text(first->t) + " a t = " + osc::text(last->t) + ")";
+    const double earliest = first->t;
+    const double latest = last->t;
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [&](const osc::Row &row) { return !(row.t >= window.from && row.t <= window.to); }),
                rows.end());
     if (rows.size() >= 2) return "";
+    const std::string span = "(o ficheiro vai de t = " + osc::text(earliest) + " a t = " + osc::text(latest) + ")";
     if (rows.empty()) return "nenhuma linha tem " + described(window) + " " + span;
     return "só uma linha tem " + described(window) + " " + span + "; são precisas pelo menos duas para desenhar";
 }
