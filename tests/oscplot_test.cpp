@@ -195,7 +195,8 @@ std::string damped_rows(double beta, double w, int count)
 {
     std::string data;
     for (int i = 0; i < count; ++i) {
-        const double t = i * 0.1, decay = std::exp(-beta * t);
+        const double t = i * 0.1;
+        const double decay = std::exp(-beta * t);
         data += osc::format("%.6g %.6g %.6g\n", t, decay * std::cos(w * t), -decay * (beta * std::cos(w * t) + w * std::sin(w * t)));
     }
     return data;
