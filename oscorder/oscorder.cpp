@@ -332,8 +332,9 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
 // The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured
 // step as the anchor of the line of slope 4, drawn by gnuplot and put in the figure's place
 // once whole; or with a `table` name, its points written there.
-bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name, const std::string &table,
-          const std::vector<Measurement> &measurements, const std::string &title)
+bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name,
+          const std::string &table, const std::vector<Measurement> &measurements,
+          const std::string &title)
 {
     const double edge = 1.6;
     std::string points;
@@ -356,11 +357,15 @@ bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::strin
     floor += format("%.17e %.17e\n", measurements.back().run.h / edge,
                     measurements.back().run.rounding);
     const bool tables = !table.empty();
-    const osc::Figure drawn = osc::draw(
-        gnuplot, osc::oscorder_program,
-        {{"margin", static_cast<double>(osc::order_margin)}, {"anchored", anchored},
-         {"anchor_step", anchor_step}, {"anchor_error", anchor_error}, {"tables", tables ? 1 : 0}},
-        {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}}, tables ? osc::Kind::table : osc::Kind::png);
+    const osc::Figure drawn =
+        osc::draw(gnuplot, osc::oscorder_program,
+                  {{"margin", static_cast<double>(osc::order_margin)},
+                   {"anchored", anchored},
+                   {"anchor_step", anchor_step},
+                   {"anchor_error", anchor_error},
+                   {"tables", tables ? 1 : 0}},
+                  {{"$points", points}, {"$floor", floor}, {"$title", title + "\n"}},
+                  tables ? osc::Kind::table : osc::Kind::png);
     if (!drawn.why.empty()) {
         refuse(osc::about(tables ? table : name, drawn.why));
         return false;
@@ -373,10 +378,11 @@ int run(int argc, char **argv)
 {
     std::string figure_name;
     std::string table_name;
-    const osc::CommandLine line = osc::read_command_line(
-        argc, argv,
-        {{"-o", nullptr, &figure_name, "o nome da figura"}, {"--tabela", nullptr, &table_name, "o nome da tabela"}},
-        true);
+    const osc::CommandLine line =
+        osc::read_command_line(argc, argv,
+                               {{"-o", nullptr, &figure_name, "o nome da figura"},
+                                {"--tabela", nullptr, &table_name, "o nome da tabela"}},
+                               true);
     if (const int status = osc::answer_command_line(line, program, usage); status >= 0) return status;
     const std::size_t given = line.operands.size();
     if (given != 0 && given != 2 && given != 4)
@@ -418,7 +424,8 @@ int run(int argc, char **argv)
     // The figure's file beside it, created now so that a directory that takes no file is
     // found before the runs.
     osc::Replacement figure;
-    if (!figure_name.empty() && !tables && !osc::open_beside(program, figure, figure_name)) return 1;
+    if (!figure_name.empty() && !tables && !osc::open_beside(program, figure, figure_name))
+        return 1;
 
     const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
     const Task task{texts[2], texts[3], h, T, steps, exact};

@@ -36,7 +36,9 @@ set xrange [STATS_min : STATS_max]
 stats $points using 1 nooutput
 h = STATS_max
 tics = ""
-do for [k = 0:3] { tics = tics . sprintf('%s"%s" %.17g', k > 0 ? ", " : "", gprintf("%g", h / 2**k), h / 2**k) }
+do for [k = 0:3] {
+  tics = tics . sprintf('%s"%s" %.17g', k > 0 ? ", " : "", gprintf("%g", h / 2**k), h / 2**k)
+}
 tic_list = "(" . tics . ")"
 set xtics @tic_list
 # The line of slope 4 goes through the smallest measured step, when there is one.
@@ -60,7 +62,8 @@ plot $floor using 1:2 with lines linewidth 2 linecolor rgb "#808080" title "arre
 unset multiplot
 if (tables) {
   unset table
-  print sprintf("# painel: %s\n# eixo x: %s, de %g a %g\n# marcas x: %s\n# eixo y: %s, de %g a %g\n# legenda: %s", \
+  print sprintf("# painel: %s\n# eixo x: %s, de %g a %g\n# marcas x: %s\n" . \
+                "# eixo y: %s, de %g a %g\n# legenda: %s", \
                 $title[1], xl, GPVAL_X_MIN, GPVAL_X_MAX, tics, yl, GPVAL_Y_MIN, GPVAL_Y_MAX, key_at)
 }
 unset output

@@ -9,8 +9,9 @@ namespace {
 
 std::size_t swings(const std::vector<Row> &rows, double Row::*quantity)
 {
-    const auto [low, high] = std::minmax_element(
-        rows.begin(), rows.end(), [&](const Row &a, const Row &b) { return a.*quantity < b.*quantity; });
+    const auto [low, high] =
+        std::minmax_element(rows.begin(), rows.end(),
+                            [&](const Row &a, const Row &b) { return a.*quantity < b.*quantity; });
     const double middle = (*low).*quantity / 2 + (*high).*quantity / 2;
     const double band = ((*high).*quantity / 8 - (*low).*quantity / 8);
     std::size_t count = 0;
@@ -42,7 +43,8 @@ std::vector<std::vector<Row>> envelope(const std::vector<Row> &rows, std::size_t
     const double width = (t1 - t0) / static_cast<double>(columns);
     const auto span_of = [&](double t) {
         if (!(width > 0)) return std::size_t{0};
-        return std::min(columns - 1, static_cast<std::size_t>(std::max(0.0, std::floor((t - t0) / width))));
+        return std::min(columns - 1,
+                        static_cast<std::size_t>(std::max(0.0, std::floor((t - t0) / width))));
     };
     std::vector<Row> &low = edges[0];
     std::vector<Row> &high = edges[1];

@@ -40,8 +40,9 @@ namespace {
 
 constexpr const char *program = "oscplot";
 
-constexpr std::string_view usage = R"usage(uso: oscplot [-o FIGURA.png | -t] [--titulo TEXTO] [--janela INÍCIO:FIM] [--tabela TABELA]
-              FICHEIRO...
+constexpr std::string_view usage =
+    R"usage(uso: oscplot [-o FIGURA.png | -t] [--titulo TEXTO] [--janela INÍCIO:FIM]
+             [--tabela TABELA] FICHEIRO...
      oscplot -h | --help | --version
 
 Desenha os ficheiros de dados do harmosc, drivenosc e rkstepper com o gnuplot: a posição e
@@ -136,12 +137,16 @@ class Drawing {
 public:
     // A drawing whose time panels are `columns` pixels wide, or characters in the terminal,
     // whose narrow key names the files alone.
-    explicit Drawing(std::size_t columns, bool terminal = false) : columns_(columns), terminal_(terminal) {}
+    explicit Drawing(std::size_t columns, bool terminal = false)
+        : columns_(columns), terminal_(terminal)
+    {
+    }
 
     std::size_t columns() const { return columns_; }
 
     // A file's curves: `time` its line, or its envelope when `oscillations` is not 0.
-    void add(const std::string &file, const osc::Runs &time, const osc::Runs &phase, std::size_t oscillations)
+    void add(const std::string &file, const osc::Runs &time, const osc::Runs &phase,
+             std::size_t oscillations)
     {
         ++files_;
         const std::string number = std::to_string(files_);
@@ -167,7 +172,8 @@ public:
             for (const osc::Row &point : phase[run]) row(block, point, false);
         }
         blocks_.push_back({"$p" + number, std::move(block)});
-        oscillations_.push_back(static_cast<int>(std::min<std::size_t>(oscillations, std::numeric_limits<int>::max())));
+        oscillations_.push_back(
+            static_cast<int>(std::min<std::size_t>(oscillations, std::numeric_limits<int>::max())));
         longest_ = std::max(longest_, hex_line(names_, terminal_ ? file : label_of(file)));
     }
 
@@ -201,9 +207,9 @@ public:
     // gnuplot's settings, and its datablocks, which leave the drawing.
     std::vector<osc::Setting> settings(const char *layout, int columns, int lines, bool tables) const
     {
-        std::vector<osc::Setting> all{{"layout", layout},   {"files", files_},
-                                      {"columns", columns}, {"lines", lines},
-                                      {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
+        std::vector<osc::Setting> all{
+            {"layout", layout}, {"files", files_},          {"columns", columns},
+            {"lines", lines},   {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
         for (std::size_t i = 0; i < oscillations_.size(); ++i)
             all.emplace_back(("envelope" + std::to_string(i + 1)).c_str(), oscillations_[i]);
         return all;
@@ -273,8 +279,10 @@ private:
 // The window in words: "t de 10 a 20", "t de 10 em diante", "t até 20".
 std::string described(const Window &window)
 {
-    if (!(window.to < std::numeric_limits<double>::infinity())) return "t de " + osc::text(window.from) + " em diante";
-    if (!(window.from > -std::numeric_limits<double>::infinity())) return "t até " + osc::text(window.to);
+    if (!(window.to < std::numeric_limits<double>::infinity()))
+        return "t de " + osc::text(window.from) + " em diante";
+    if (!(window.from > -std::numeric_limits<double>::infinity()))
+        return "t até " + osc::text(window.to);
     return "t de " + osc::text(window.from) + " a " + osc::text(window.to);
 }
 
@@ -288,18 +296,23 @@ std::string keep_window(const Window &window, std::vector<osc::Row> &rows)
     const double earliest = first->t;
     const double latest = last->t;
     rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [&](const osc::Row &row) { return !(row.t >= window.from && row.t <= window.to); }),
+                              [&](const osc::Row &row) {
+                                  return !(row.t >= window.from && row.t <= window.to);
+                              }),
                rows.end());
     if (rows.size() >= 2) return "";
-    const std::string span = "(o ficheiro vai de t = " + osc::text(earliest) + " a t = " + osc::text(latest) + ")";
+    const std::string span =
+        "(o ficheiro vai de t = " + osc::text(earliest) + " a t = " + osc::text(latest) + ")";
     if (rows.empty()) return "nenhuma linha tem " + described(window) + " " + span;
-    return "só uma linha tem " + described(window) + " " + span + "; são precisas pelo menos duas para desenhar";
+    return "só uma linha tem " + described(window) + " " + span +
+           "; são precisas pelo menos duas para desenhar";
 }
 
 // The curves of `rows`, side by side: the phase portrait thinned, and against time the line
 // thinned, or its envelope over `columns` spans when an oscillation would take less than two
 // columns. Returns the oscillations drawn as an envelope, or 0.
-std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::Runs &time, osc::Runs &phase)
+std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::Runs &time,
+                   osc::Runs &phase)
 {
     std::size_t enveloped = 0;
     osc::side_by_side([&] { phase = osc::thin_phase(rows); },
@@ -317,8 +330,8 @@ std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::
 
 // The curves of `file`, open in `source`, within the window, for a drawing of `columns`; says
 // why and returns false when it cannot be drawn.
-bool thinned(const std::string &file, const osc::DataSource &source, const Window &window, std::size_t columns,
-             osc::Runs &time, osc::Runs &phase, std::size_t &oscillations)
+bool thinned(const std::string &file, const osc::DataSource &source, const Window &window,
+             std::size_t columns, osc::Runs &time, osc::Runs &phase, std::size_t &oscillations)
 try {
     std::vector<osc::Row> rows;
     std::string why = osc::finite_rows_in_halves(source, rows);
@@ -338,7 +351,8 @@ try {
 
 // The curves of `file`, open in `source`, into the drawing; on refusal says why and returns
 // false.
-bool prepare(const std::string &file, const osc::DataSource &source, const Window &window, Drawing &drawing)
+bool prepare(const std::string &file, const osc::DataSource &source, const Window &window,
+             Drawing &drawing)
 {
     osc::Runs time;
     osc::Runs phase;
@@ -373,8 +387,9 @@ bool plot(Run &run, Drawing &drawing, const char *layout, const std::string &wha
     }
     const bool tables = !run.options.table.empty();
     const osc::Kind kind = tables ? osc::Kind::table : text ? osc::Kind::text : osc::Kind::png;
-    osc::Figure figure = osc::draw(run.gnuplot, osc::oscplot_program,
-                                   drawing.settings(layout, columns, lines, tables), drawing.take_blocks(), kind);
+    osc::Figure figure =
+        osc::draw(run.gnuplot, osc::oscplot_program,
+                  drawing.settings(layout, columns, lines, tables), drawing.take_blocks(), kind);
     if (!figure.why.empty()) {
         refuse_file(what, figure.why);
         return false;
@@ -428,10 +443,10 @@ int draw_in_terminal(Run &run, Drawing &drawing, const Terminal &terminal, const
 {
     const int most = most_in_terminal(terminal.columns, terminal.lines, drawing.longest());
     if (drawing.files() > most)
-        return fail("-t: os nomes de " + std::to_string(drawing.files()) + " ficheiros não cabem na legenda " +
-                    "de um terminal de " + std::to_string(terminal.columns) + "x" +
-                    std::to_string(terminal.lines + 1) + ", que leva até " + std::to_string(most) +
-                    "; desenhe-os com -o FIGURA.png");
+        return fail("-t: os nomes de " + std::to_string(drawing.files()) +
+                    " ficheiros não cabem na legenda de um terminal de " +
+                    std::to_string(terminal.columns) + "x" + std::to_string(terminal.lines + 1) +
+                    ", que leva até " + std::to_string(most) + "; desenhe-os com -o FIGURA.png");
     std::string out;
     if (!plot(run, drawing, "text", shown, out, terminal.columns, terminal.lines)) return 1;
     if (!run.options.table.empty() || put_out(out)) return 0;
@@ -448,11 +463,13 @@ int draw_together(Run &run)
     const Options &options = run.options;
     const bool tables = !options.table.empty();
     osc::Replacement beside;
-    if (!options.figure.empty() && !tables && !osc::open_beside(program, beside, options.figure)) return 1;
+    if (!options.figure.empty() && !tables && !osc::open_beside(program, beside, options.figure))
+        return 1;
     int status = 0;
     const Terminal terminal;
     // The terminal's time panel, between its tic labels and its right edge.
-    Drawing drawing(options.terminal ? static_cast<std::size_t>(terminal.columns - 10) : files_columns,
+    Drawing drawing(options.terminal ? static_cast<std::size_t>(terminal.columns - 10)
+                                     : files_columns,
                     options.terminal);
     if (!options.title.empty()) drawing.title(options.title);
     std::string shown;
@@ -495,7 +512,8 @@ int draw_each(Run &run)
         if (!options.title.empty()) drawing.title(options.title);
         std::string out;
         if ((!tables && !osc::open_beside(program, beside, target)) ||
-            !prepare(file, source, options.window, drawing) || !plot(run, drawing, "png", file, out)) {
+            !prepare(file, source, options.window, drawing) ||
+            !plot(run, drawing, "png", file, out)) {
             status = 1;
             continue;
         }
@@ -513,8 +531,8 @@ bool read_window(const std::string &text, Window &window)
     if (colon == std::string::npos || text.size() == 1) return false;
     const auto end = [](const std::string &number, double &value) {
         std::size_t used = 0;
-        return number.empty() ||
-               (osc::read_whole(number, value, used) == osc::Reading::whole && std::isfinite(value));
+        return number.empty() || (osc::read_whole(number, value, used) == osc::Reading::whole &&
+                                  std::isfinite(value));
     };
     return end(text.substr(0, colon), window.from) && end(text.substr(colon + 1), window.to) &&
            window.from < window.to;
@@ -523,24 +541,25 @@ bool read_window(const std::string &text, Window &window)
 int run(int argc, char **argv)
 {
     Options options;
-    const osc::CommandLine line = osc::read_command_line(
-        argc, argv,
-        {{"-o", nullptr, &options.figure, "o nome da figura"},
-         {"-t", &options.terminal},
-         {"--tabela", nullptr, &options.table, "o nome da tabela"},
-         {"--titulo", nullptr, &options.title, "o título"},
-         {"--janela", nullptr, &options.window_text, "a janela"}},
-        false);
+    const osc::CommandLine line =
+        osc::read_command_line(argc, argv,
+                               {{"-o", nullptr, &options.figure, "o nome da figura"},
+                                {"-t", &options.terminal},
+                                {"--tabela", nullptr, &options.table, "o nome da tabela"},
+                                {"--titulo", nullptr, &options.title, "o título"},
+                                {"--janela", nullptr, &options.window_text, "a janela"}},
+                               false);
     if (const int status = osc::answer_command_line(line, program, std::string(usage)); status >= 0)
         return status;
     options.files = line.operands;
     const bool figure = !options.figure.empty();
     const bool tables = !options.table.empty();
     if (figure && options.terminal) return bad_usage("-o e -t não se combinam");
-    if (!options.title.empty() && options.terminal) return bad_usage("--titulo e -t não se combinam");
+    if (!options.title.empty() && options.terminal)
+        return bad_usage("--titulo e -t não se combinam");
     if (!options.window_text.empty() && !read_window(options.window_text, options.window))
-        return bad_usage("--janela espera INÍCIO:FIM, dois números de t, o primeiro menor (10:20, 10: ou "
-                         ":20), não '" + osc::escaped(options.window_text) + "'");
+        return bad_usage("--janela espera INÍCIO:FIM, dois números de t, o primeiro menor "
+                         "(10:20, 10: ou :20), não '" + osc::escaped(options.window_text) + "'");
     if (options.files.empty()) return bad_usage("nenhum ficheiro de dados");
     if ((figure && !osc::figure_replaceable(program, options.figure)) ||
         (tables && !osc::tables_replaceable(program, options.table)))

