@@ -1,5 +1,6 @@
 #include "dataformat/rows.hpp"
 
+#include "programs/programs.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
 
@@ -131,7 +132,7 @@ std::string DataSource::open(const std::string &file)
     // Some editors begin a UTF-8 text with a byte-order mark; it is not part of the first row.
     if (got >= 3 && std::memcmp(first, "\xEF\xBB\xBF", 3) == 0) start_ = 3;
     // drivenosc writes the file of the frequency it runs at and empties the other two.
-    const bool drivenosc_file = layout_of_file(file) == &drivenosc_layout;
+    const bool drivenosc_file = layout_of_file(file) == &drivenosc::layout;
     if (got == start_) return said({drivenosc_file ? RowsFault::emptied : RowsFault::empty});
     return "";
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "dataformat/layout.hpp"
+#include "programs/layout.hpp"
 
 #include <cstddef>
 #include <limits>

@@ -7,10 +7,9 @@
 // the driving frequency (w0/3, w0 or 3 w0) and writes rows n t x v to the data file of that
 // frequency, emptying the other two.
 
-#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "motion/motion.hpp"
+#include "programs/drivenosc.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
@@ -29,10 +28,11 @@
 namespace {
 
 const char *const program = "drivenosc";
-const char *const parameter_file = osc::drivenosc_layout.parameters;
+const char *const parameter_file = osc::drivenosc::layout.parameters;
+const auto &names = osc::drivenosc::names; // x0 v0 N h, then escolha
 
 // One data file per driving frequency, in the order of the menu: w0/3, w0, 3 w0.
-const std::array<const char *, 3> &data_files = osc::drivenosc_layout.files;
+const std::array<const char *, 3> &data_files = osc::drivenosc::layout.files;
 
 const char *const usage =
     "uso: drivenosc [-h | --help | --version]\n"
@@ -59,9 +59,7 @@ double OH_Dx(double v) { return v; }
 // Acceleration of the damped, driven oscillator at time t.
 double OH_Dv(double x, double v, double t, double w0, double gamma, double F, double wf)
 {
-    const double a = ((-w0) * w0) * x;
-    const double d = gamma * v;
-    return std::sin(wf * t) * F + (a - d);
+    return osc::drivenosc::acceleration(x, v, t, w0, gamma, F, wf);
 }
 
 // Integrates from t = 0 while N h >= t, time being the running sum of h, and writes every
@@ -116,7 +114,7 @@ bool read_parameters(double &x0, double &v0, double &N, double &h)
     const auto read = [&](double &value, const char *name) {
         return osc::read_number(parameters, value, program, name, parameter_file);
     };
-    return read(x0, "x0") && read(v0, "v0") && read(N, "N") && read(h, "h");
+    return read(x0, names[0]) && read(v0, names[1]) && read(N, names[2]) && read(h, names[3]);
 }
 
 } // namespace
@@ -148,7 +146,7 @@ int main(int argc, char **argv) try {
     const bool read = osc::read_choice(std::cin, selection, &answer);
     if (!read || selection < 1 || selection > 3)
         return osc::refuse_choice(program, answer, "1, 2 ou 3");
-    const osc::Motion motion = osc::drivenosc_motion(selection, x0, v0);
+    const osc::Motion motion = osc::drivenosc::motion(selection, x0, v0);
 
     // Rows are written only up to an end at or after t = 0, and then h > 0.
     const double t_end = N * h >= 0.0 ? N * h : 0.0;

@@ -6,10 +6,9 @@
 // constants and initial conditions asked on the console. The state at the start of every
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
-#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "motion/motion.hpp"
+#include "programs/harmosc.hpp"
 #include "signals/signals.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
@@ -29,7 +28,8 @@
 namespace {
 
 const char *const program = "harmosc";
-const char *const data_file = osc::harmosc_layout.files[0];
+const char *const data_file = osc::harmosc::layout.files[0];
+const auto &names = osc::harmosc::names; // k m b x0 v0 tf
 
 const char *const usage =
     "uso: harmosc [-h | --help | --version]\n"
@@ -53,7 +53,7 @@ double OH_Dx(double v) { return v; }
 // Acceleration of the unforced oscillator; 2 gamma is formed as gamma + gamma.
 double OH_Dv(double x, double v, double w0, double gamma)
 {
-    return ((-w0) * w0) * x - (gamma + gamma) * v;
+    return osc::harmosc::acceleration(x, v, w0, gamma);
 }
 
 // Integrates from t = 0 while tf >= t, time being the running sum of h. Returns false, after
@@ -170,7 +170,7 @@ int dialogue_and_run()
     // Better to hear now than after the last answer that the results could not be kept.
     if (!osc::data_files_usable(program, {data_file})) return 1;
 
-    const double h = 0.1;
+    const double h = osc::harmosc::h;
 
     std::cout << colour("\033[1;32m")
               << "Indique que EDO pretende resolver (introduza os números identificadores)\n"
@@ -191,11 +191,12 @@ int dialogue_and_run()
     double b = 0.0;
     if (selection == 1) {
         std::cout << colour("\033[1;31m") << "Introduza k, m " << colour("\033[37m") << std::endl;
-        if (!read_value(k, "k") || !read_value(m, "m")) return 1;
+        if (!read_value(k, names[0]) || !read_value(m, names[1])) return 1;
     } else {
         std::cout << colour("\033[1;31m") << "Introduza k, m e b " << colour("\033[37m")
                   << std::endl;
-        if (!read_value(k, "k") || !read_value(m, "m") || !read_value(b, "b")) return 1;
+        if (!read_value(k, names[0]) || !read_value(m, names[1]) || !read_value(b, names[2]))
+            return 1;
     }
     std::cout << std::endl;
 
@@ -203,16 +204,16 @@ int dialogue_and_run()
     double v0 = 0.0;
     std::cout << colour("\033[1;31m") << "Introduza as condições iniciais (x0 e v0 por esta ordem)"
               << colour("\033[37m") << std::endl;
-    if (!read_value(x0, "x0") || !read_value(v0, "v0")) return 1;
+    if (!read_value(x0, names[3]) || !read_value(v0, names[4])) return 1;
 
     double tf = 0.0;
     std::cout << colour("\033[1;31m") << "Introduza o instante final da simulação "
               << colour("\033[37m") << std::endl;
-    if (!read_value(tf, "tf")) return 1;
+    if (!read_value(tf, names[5])) return 1;
     if (tf >= osc::stall_time(h)) return osc::refuse(program, osc::never_reached(tf, h));
 
-    osc::Motion motion = osc::harmosc_motion(k, m, b, x0, v0);
-    if (selection == 1) motion.beta = 0.0; // also where b/(m + m) is nan or -0
+    const osc::Motion motion = selection == 1 ? osc::harmosc::simple_motion(k, m, x0, v0)
+                                              : osc::harmosc::motion(k, m, b, x0, v0);
     const double w0 = motion.w0;
     const double gamma = motion.beta;
     const bool finite = judgeable(w0, gamma);

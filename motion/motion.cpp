@@ -2,42 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace osc {
 
 using Complex = std::complex<double>;
-
-Motion harmosc_motion(double k, double m, double b, double x0, double v0)
-{
-    return {std::sqrt(k / m), b / (m + m), 0.0, 0.0, x0, v0};
-}
-
-Motion drivenosc_motion(int choice, double x0, double v0)
-{
-    const double m = 1.0;
-    const double k = 1.0;
-    const double lambda = 0.5;
-    const double F0 = 0.5;
-    const double w0 = std::sqrt(k / m);
-    double wf = std::numeric_limits<double>::quiet_NaN();
-    switch (choice) {
-    case 1: wf = w0 / 3; break;
-    case 2: wf = w0; break;
-    case 3: wf = 3 * w0; break;
-    default: break;
-    }
-    return {w0, lambda / m / 2, F0 / m, wf, x0, v0}; // lambda/m is 2β
-}
-
-Motion rkstepper_motion(double x0, double v0)
-{
-    const double m = 1.0;
-    const double k = 1.0;
-    const double lbd = 0.5;
-    const double F0 = 0.5;
-    return {std::sqrt(k / m), lbd / (2 * m), F0 / m, 3.0, x0, v0};
-}
 
 std::array<Complex, 2> free_roots(double w0, double beta, double h)
 {

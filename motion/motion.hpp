@@ -1,5 +1,5 @@
 // The motion a run integrates, x'' = -w0²·x - 2β·x' + f·sin(wf·t) from x = x0, x' = v0, as one
-// value made from each program's constants, and its exact solution: free (undamped,
+// value (each program makes its own: programs/), and its exact solution: free (undamped,
 // underdamped, critically damped, overdamped) plus the steady motion the force drives, with
 // the secular term of resonance without damping. Numbers only.
 #pragma once
@@ -14,16 +14,6 @@ inline constexpr double pi = 3.14159265358979323846;
 struct Motion {
     double w0, beta, f, wf, x0, v0;
 };
-
-// w0 = sqrt(k/m), β = b/(2m) as harmosc computes them, no force; b = 0 for free motion.
-Motion harmosc_motion(double k, double m, double b, double x0, double v0);
-
-// drivenosc's oscillator (w0 = 1, 2β = 0.5, f = 0.5) driven at menu choice 1, 2 or 3:
-// wf = w0/3, w0 or 3·w0.
-Motion drivenosc_motion(int choice, double x0, double v0);
-
-// rkstepper's oscillator: m = 1, k = 1, lbd = 0.5, F0 = 0.5, wf = 3.
-Motion rkstepper_motion(double x0, double v0);
 
 struct State {
     double x, v;

@@ -14,6 +14,7 @@
 #include "figures/figure.hpp"
 #include "process/child.hpp"
 #include "process/work_directory.hpp"
+#include "programs/rkstepper.hpp"
 #include "stepmath/rk4.hpp"
 #include "text/command_line.hpp"
 #include "text/format.hpp"
@@ -38,8 +39,8 @@
 namespace {
 
 const char *const program = "oscorder";
-const char *const parameter_file = osc::rkstepper_layout.parameters;
-const char *const data_file = osc::rkstepper_layout.files[0];
+const char *const parameter_file = osc::rkstepper::layout.parameters;
+const char *const data_file = osc::rkstepper::layout.files[0];
 
 const char *const usage =
     "uso: oscorder [-o FIGURA.png] [--tabela TABELA] [h T [x0 v0]]\n"
@@ -227,7 +228,7 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
     if (const std::string why = last_row(work.file(data_file), row); !why.empty())
         return fail("com h = " + shown + " " + why);
     osc::Row last{};
-    if (!osc::row_of(row, osc::rkstepper_layout.columns, last))
+    if (!osc::row_of(row, osc::rkstepper::layout.columns, last))
         return fail("com h = " + shown + " a última linha do " + data_file + " do rkstepper não " +
                     "é \"t x v\", três números: " + osc::quoted(row));
     const double t = last.t;
@@ -250,7 +251,7 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
 // stability region.
 bool unstable(double h)
 {
-    const osc::Motion motion = osc::rkstepper_motion(0.0, 0.0);
+    const osc::Motion motion = osc::rkstepper::motion(0.0, 0.0);
     const std::vector<std::complex<double>> zs = osc::step_modes(h, motion.w0, motion.beta);
     return std::any_of(zs.begin(), zs.end(),
                        [](std::complex<double> z) { return osc::rk4_unstable(z); });
@@ -259,7 +260,7 @@ bool unstable(double h)
 // What the mark of an unstable row means; h·|λ| is h·w0 for a damped oscillation.
 std::string unstable_note()
 {
-    const osc::Motion motion = osc::rkstepper_motion(0.0, 0.0);
+    const osc::Motion motion = osc::rkstepper::motion(0.0, 0.0);
     const double limit = osc::rk4_stability_limit(osc::step_modes(1.0, motion.w0, motion.beta)[0]);
     return format("(instável): h·w0 acima de %.4g, o limite de estabilidade do método nesta "
                   "equação: a solução calculada cresce em vez de amortecer e o erro não mede a "
@@ -427,7 +428,7 @@ int run(int argc, char **argv)
     if (!figure_name.empty() && !tables && !osc::open_beside(program, figure, figure_name))
         return 1;
 
-    const double exact = osc::exact_state(osc::rkstepper_motion(x0, v0), T).x;
+    const double exact = osc::exact_state(osc::rkstepper::motion(x0, v0), T).x;
     const Task task{texts[2], texts[3], h, T, steps, exact};
     std::vector<Measurement> measurements(4);
     for (int halvings = 0; halvings < 4; ++halvings)

@@ -7,7 +7,6 @@
 // Every name is data: gnuplot gets its program (oscplot.gp, built in), the thinned rows and
 // the names, hex-encoded, as datablocks on its standard input, and writes the figure on its
 // standard output; no name reaches its program text, and no temporary directory is used.
-#include "dataformat/layout.hpp"
 #include "disk/descriptor.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
@@ -17,6 +16,7 @@
 #include "oscplot/side_by_side.hpp"
 #include "oscplot_program.hpp"
 #include "process/child.hpp"
+#include "programs/programs.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"

@@ -1,6 +1,6 @@
 #include "oscstudy/setup.hpp"
 
-
+#include "programs/programs.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
@@ -14,30 +14,27 @@ namespace {
 // The steps the study takes at most in one run, as a program would in a few seconds.
 constexpr double most_steps = 1e7;
 
-// harmosc's fixed step.
-constexpr double harmosc_h = 0.1;
-
 double value(const Setup &setup, const char *name) { return setup.values.at(name); }
 
-std::string harmosc(Setup &s)
+std::string harmosc_setup(Setup &s)
 {
     const double k = value(s, "k");
     const double m = value(s, "m");
     const double tf = value(s, "tf");
     if (!(m > 0.0) || !(k >= 0.0))
         return "k = " + text(k) + " e m = " + text(m) + ": o estudo precisa de m > 0 e k >= 0";
-    s.h = harmosc_h;
+    s.h = harmosc::h;
     if (tf >= stall_time(s.h)) return never_reached(tf, s.h);
-    s.motion = harmosc_motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));
+    s.motion = harmosc::motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));
     const double w0 = s.motion.w0;
     const double gamma = s.motion.beta; // harmosc's γ, b/(m + m)
     s.acceleration = [w0, gamma](double, double x, double v) {
-        return ((-w0) * w0) * x - (gamma + gamma) * v; // order fixed: the data files are compared digit for digit
+        return harmosc::acceleration(x, v, w0, gamma);
     };
     return "";
 }
 
-std::string drivenosc(Setup &s)
+std::string drivenosc_setup(Setup &s)
 {
     const double N = value(s, "N");
     const double h = value(s, "h");
@@ -46,39 +43,28 @@ std::string drivenosc(Setup &s)
     if (choice != 1.0 && choice != 2.0 && choice != 3.0)
         return "escolha = " + text(choice) + " não é 1, 2 nem 3";
     if (!grid_ends(h, N * h)) return never_ends(N, h);
-    s.motion = drivenosc_motion(static_cast<int>(choice), value(s, "x0"), value(s, "v0"));
-    // drivenosc's γ = λ/m = 0.5 is 2β, and F = F0/m is f: exactly, all powers of two.
+    s.motion = drivenosc::motion(static_cast<int>(choice), value(s, "x0"), value(s, "v0"));
+    // γ = λ/m and F = F0/m as drivenosc forms them from its motion.
     const double w0 = s.motion.w0;
-    const double gamma = 2 * s.motion.beta;
+    const double gamma = s.motion.beta + s.motion.beta;
     const double F = s.motion.f;
     const double wf = s.motion.wf;
     s.acceleration = [w0, gamma, F, wf](double t, double x, double v) {
-        // order fixed: the data files are compared digit for digit
-        const double a = ((-w0) * w0) * x;
-        const double d = gamma * v;
-        return std::sin(wf * t) * F + (a - d);
+        return drivenosc::acceleration(x, v, t, w0, gamma, F, wf);
     };
     return "";
 }
 
-std::string rkstepper(Setup &s)
+std::string rkstepper_setup(Setup &s)
 {
     const double N = value(s, "N");
     s.h = value(s, "h");
     if (N != std::floor(N)) return "N = " + text(N) + " não é inteiro";
     if (N < 0.0) return negative_steps(static_cast<int>(N));
-    s.motion = rkstepper_motion(value(s, "x0"), value(s, "v0"));
-    // rkstepper's k/m = 1, lbd/m = 0.5 and F0/m = 0.5 are w0², 2β and f exactly.
-    const double k_m = s.motion.w0 * s.motion.w0;
-    const double lbd_m = 2 * s.motion.beta;
-    const double F0_m = s.motion.f;
-    const double wf = s.motion.wf;
-    s.acceleration = [=](double t, double x, double v) {
-        // order fixed: the data files are compared digit for digit
-        const double a = (-k_m) * x;
-        const double d = lbd_m * v;
-        const double f = std::sin(wf * t) * F0_m;
-        return f + (a - d);
+    s.motion = rkstepper::motion(value(s, "x0"), value(s, "v0"));
+    s.acceleration = [](double t, double x, double v) {
+        using namespace rkstepper;
+        return acceleration(t, x, v, m, k, lbd, F0, wf);
     };
     return "";
 }
@@ -99,21 +85,27 @@ double steps_of(const Setup &setup)
 const Layout &layout_of(Program program)
 {
     switch (program) {
-    case Program::harmosc: return harmosc_layout;
-    case Program::drivenosc: return drivenosc_layout;
+    case Program::harmosc: return harmosc::layout;
+    case Program::drivenosc: return drivenosc::layout;
     case Program::rkstepper: break;
     }
-    return rkstepper_layout;
+    return rkstepper::layout;
 }
 
 const std::vector<Name> &names_of(Program program)
 {
-    static const std::vector<Name> harmosc_names = {{"k", 1}, {"m", 1}, {"b", 0},
-                                                    {"x0", 1}, {"v0", 0}, {"tf", 10}};
-    static const std::vector<Name> drivenosc_names = {{"x0", 1}, {"v0", 0}, {"N", 2000},
-                                                      {"h", 0.05}, {"escolha", 2}};
-    static const std::vector<Name> rkstepper_names = {{"x0", 1}, {"v0", 0}, {"N", 1000},
-                                                      {"h", 0.01}};
+    // The program's names in its order, each with the study's value for it.
+    const auto named = [](const auto &names, const std::map<std::string, double> &fallbacks) {
+        std::vector<Name> list;
+        for (const char *name : names) list.push_back({name, fallbacks.at(name)});
+        return list;
+    };
+    static const std::vector<Name> harmosc_names =
+        named(harmosc::names, {{"k", 1}, {"m", 1}, {"b", 0}, {"x0", 1}, {"v0", 0}, {"tf", 10}});
+    static const std::vector<Name> drivenosc_names =
+        named(drivenosc::names, {{"x0", 1}, {"v0", 0}, {"N", 2000}, {"h", 0.05}, {"escolha", 2}});
+    static const std::vector<Name> rkstepper_names =
+        named(rkstepper::names, {{"x0", 1}, {"v0", 0}, {"N", 1000}, {"h", 0.01}});
     switch (program) {
     case Program::harmosc: return harmosc_names;
     case Program::drivenosc: return drivenosc_names;
@@ -130,9 +122,9 @@ std::string make_setup(Program program, const std::map<std::string, double> &giv
         const auto found = given.find(name.name);
         setup.values[name.name] = found == given.end() ? name.fallback : found->second;
     }
-    std::string why = program == Program::harmosc     ? harmosc(setup)
-                      : program == Program::drivenosc ? drivenosc(setup)
-                                                      : rkstepper(setup);
+    std::string why = program == Program::harmosc     ? harmosc_setup(setup)
+                      : program == Program::drivenosc ? drivenosc_setup(setup)
+                                                      : rkstepper_setup(setup);
     setup.steps = why.empty() ? steps_of(setup) : 0.0; // counted once: a running sum of up to 1e7
     if (why.empty() && !(setup.steps <= most_steps))
         why = "a análise vai até " + text(most_steps) + " passos, e esta execução dá " +

@@ -1,12 +1,12 @@
-// What each program fixes and what it asks, by the names of its --help, and its runs: the
-// acceleration with the program's own order of evaluation, its loop and its rows, with any of
-// the methods in place of its Runge-Kutta step.
+// A program's run as the study makes it: the program as programs/ defines it, with the study's
+// values for the names it is not given, its loop and its rows, with any of the methods in place
+// of its Runge-Kutta step.
 #pragma once
 
-#include "methods/methods.hpp"
-#include "dataformat/layout.hpp"
 #include "dataformat/rows.hpp"
+#include "methods/methods.hpp"
 #include "motion/motion.hpp"
+#include "programs/layout.hpp"
 
 #include <map>
 #include <string>

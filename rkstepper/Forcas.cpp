@@ -1,13 +1,10 @@
 #include "RuKu.hpp"
 
-#include <cmath>
+#include "programs/rkstepper.hpp"
 
-// x'' = -(k/m) x - (lbd/m) x' + (F0/m) sin(wf t)
+// x'' = -(k/m) x - (lbd/m) x' + (F0/m) sin(wf t), with forF's constants as they are at each call
 double D2_Oscilador(double t, double x, double v)
 {
     using namespace forF;
-    const double a = (-(k / m)) * x;
-    const double d = (lbd / m) * v;
-    const double s = std::sin(wf * t) * (F0 / m);
-    return s + (a - d);
+    return osc::rkstepper::acceleration(t, x, v, m, k, lbd, F0, wf);
 }

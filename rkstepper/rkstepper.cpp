@@ -8,10 +8,9 @@
 
 #include "RuKu.hpp"
 
-#include "dataformat/layout.hpp"
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "motion/motion.hpp"
+#include "programs/rkstepper.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
@@ -42,8 +41,9 @@ double v1;
 namespace {
 
 const char *const program = "rkstepper";
-const char *const parameter_file = osc::rkstepper_layout.parameters;
-const char *const data_file = osc::rkstepper_layout.files[0];
+const char *const parameter_file = osc::rkstepper::layout.parameters;
+const char *const data_file = osc::rkstepper::layout.files[0];
+const auto &names = osc::rkstepper::names; // x0 v0 N h
 
 using Row = std::array<double, 3>; // time, position, velocity
 
@@ -76,7 +76,8 @@ bool read_parameters(double &x0, double &v0, int &N, double &h)
     const auto read = [&](auto &value, const char *name) {
         return osc::read_number(parameters, value, program, name, parameter_file);
     };
-    if (!read(x0, "x0") || !read(v0, "v0") || !read(N, "N") || !read(h, "h")) return false;
+    if (!read(x0, names[0]) || !read(v0, names[1]) || !read(N, names[2]) || !read(h, names[3]))
+        return false;
     if (N < 0) {
         refuse(osc::negative_steps(N));
         return false;
@@ -116,11 +117,11 @@ int main(int argc, char **argv) try {
     if (const int answered = osc::answer_arguments(argc, argv, program, usage); answered >= 0)
         return answered;
 
-    forF::m = 1.0;
-    forF::k = 1.0;
-    forF::lbd = 0.5;
-    forF::F0 = 0.5;
-    forF::wf = 3.0;
+    forF::m = osc::rkstepper::m;
+    forF::k = osc::rkstepper::k;
+    forF::lbd = osc::rkstepper::lbd;
+    forF::F0 = osc::rkstepper::F0;
+    forF::wf = osc::rkstepper::wf;
 
     // Everything is read and checked, and the table is in hand, before the computation; the
     // data file is emptied only once every step is taken, so that a refused or interrupted
@@ -135,7 +136,7 @@ int main(int argc, char **argv) try {
         return 1;
 
     const double t_end = N * h;
-    const osc::Plan plan{osc::rkstepper_motion(x0, v0),
+    const osc::Plan plan{osc::rkstepper::motion(x0, v0),
                          {h, static_cast<double>(N), osc::Step::chosen_int},
                          t_end, true, true, false, data_file, static_cast<double>(N), 0.0, t_end};
     const auto own = [&] {

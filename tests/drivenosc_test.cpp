@@ -9,6 +9,7 @@
 #undef main
 
 #include "motion/motion.hpp"
+#include "programs/drivenosc.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
@@ -115,7 +116,7 @@ TEST(DrivenoscPhysics, LateAmplitudeMatchesTheSteadyState)
         for (const std::string &row : rows)
             if (std::stod(fields_of(row).at(1)) >= 50.0)
                 amplitude = std::max(amplitude, std::abs(std::stod(fields_of(row).at(2))));
-        const osc::Motion motion = osc::drivenosc_motion(selection, 0, 0);
+        const osc::Motion motion = osc::drivenosc::motion(selection, 0, 0);
         const double expected = std::abs(osc::steady_amplitude(motion));
         EXPECT_NEAR(amplitude, expected, 2e-4 * expected + 1e-5);
     }

@@ -10,6 +10,7 @@
 #include "sandbox.hpp"
 
 #include "motion/motion.hpp"
+#include "programs/rkstepper.hpp"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +72,7 @@ TEST(Golden, RkstepperClockIsTheRunningSumOfTheStep)
         char product[32];
         std::snprintf(product, sizeof product, "%.6g", t);
         if (fields_of(rows[i]).at(0) != product) ++other_digits;
-        const double exact = osc::exact_state(osc::rkstepper_motion(0.5, -0.2), t).x;
+        const double exact = osc::exact_state(osc::rkstepper::motion(0.5, -0.2), t).x;
         EXPECT_NEAR(std::stod(fields_of(rows[i]).at(1)), exact, 1e-4) << i;
     }
     EXPECT_GT(other_digits, 0) << "the two clocks must print differently somewhere";

@@ -8,6 +8,7 @@
 #undef main
 
 #include "motion/motion.hpp"
+#include "programs/harmosc.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
@@ -148,7 +149,7 @@ TEST(HarmoscPhysics, DampedMotionFollowsTheAnalyticSolutionAndDecays)
     const auto rows = rows_after(box, "2\n1 1 0.2\n1 0\n30\n");
     ASSERT_EQ(rows.size(), 300u);
     const double gamma = 0.1;
-    const osc::Motion motion = osc::harmosc_motion(1, 1, 0.2, 1, 0);
+    const osc::Motion motion = osc::harmosc::motion(1, 1, 0.2, 1, 0);
     double early_peak = 0.0;
     double late_peak = 0.0;
     for (const std::string &row : rows) {

@@ -6,6 +6,7 @@
 
 #include "motion/motion.hpp"
 #include "order/verdict.hpp"
+#include "programs/rkstepper.hpp"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto lines = lines_of(run.out);
         ASSERT_EQ(lines.size(), 7u) << run.out;
 
-        const double exact = osc::exact_state(osc::rkstepper_motion(c.x0, c.v0), c.T).x;
+        const double exact = osc::exact_state(osc::rkstepper::motion(c.x0, c.v0), c.T).x;
         const std::string title_value = lines[0].substr(lines[0].rfind(' ') + 1);
         EXPECT_NEAR(std::stod(title_value), exact, 1e-8 * std::fabs(exact)) << lines[0];
 

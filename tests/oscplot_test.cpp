@@ -4,6 +4,7 @@
 // --tabela, which makes every plot command write the points it would draw instead.
 
 #include "motion/motion.hpp"
+#include "programs/harmosc.hpp"
 #include "sandbox.hpp"
 #include "text/format.hpp"
 #include "thinning/thinning.hpp"
@@ -213,7 +214,7 @@ TEST(OscplotThinning, KeepsEveryPeak)
         std::snprintf(text, sizeof text, "%g", value);
         return std::strtod(text, nullptr);
     };
-    const osc::Motion motion = osc::harmosc_motion(0.01, 1, 0.0005, 1, 0);
+    const osc::Motion motion = osc::harmosc::motion(0.01, 1, 0.0005, 1, 0);
     std::vector<osc::Row> rows;
     for (int i = 0; i <= 200000; ++i) {
         const osc::State s = osc::exact_state(motion, i * 0.1);

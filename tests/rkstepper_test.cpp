@@ -9,6 +9,7 @@
 #undef main
 
 #include "motion/motion.hpp"
+#include "programs/rkstepper.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST(RkstepperPhysics, LateAmplitudeMatchesTheSteadyState)
     for (const std::string &row : rows)
         if (std::stod(fields_of(row).at(0)) >= 50.0)
             amplitude = std::max(amplitude, std::abs(std::stod(fields_of(row).at(1))));
-    EXPECT_NEAR(amplitude, std::abs(osc::steady_amplitude(osc::rkstepper_motion(1, 0))), 2e-5);
+    EXPECT_NEAR(amplitude, std::abs(osc::steady_amplitude(osc::rkstepper::motion(1, 0))), 2e-5);
 }
 
 // What cannot be read as x0 v0 N h, N an int of at least 0, is refused with a reason, and the
