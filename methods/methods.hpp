@@ -1,14 +1,13 @@
-// Five fixed-step methods for x'' = a(t, x, v), each one step that reads like its equations,
-// behind one shape, as a table: name, nominal order and step, after GSL's step types
+// Fixed-step methods for x'' = a(t, x, v), each one step that reads like its equations, behind
+// one shape, as a table of named entries: name, nominal order and step, after GSL's step types
 // (gsl_odeiv2_step_type) and Boost.Odeint's stepper concept with its order(). What each does
-// to the linear oscillator follows from stepping it: the one-step amplification matrix, the
-// largest stable h·w0, the energy factor of a step and the turn of a step. Numbers only.
+// to the linear oscillator follows from its entry by stepping it: the one-step amplification
+// matrix, the largest stable h·w0, the energy factor of a step and the turn of a step. Numbers
+// only.
 #pragma once
 
 #include "stepmath/matrix.hpp"
 
-#include <array>
-#include <cstddef>
 #include <functional>
 
 namespace osc {
@@ -37,11 +36,16 @@ void verlet(const Acceleration &a, double h, double t, double &x, double &v);
 // The classical Runge-Kutta method, stage by stage as harmosc, drivenosc and rkstepper take it.
 void rk4(const Acceleration &a, double h, double t, double &x, double &v);
 
-inline constexpr std::array<Method, 5> methods = {{{"Euler", 1, euler},
-                                                   {"Euler-Cromer", 1, euler_cromer},
-                                                   {"ponto médio", 2, midpoint},
-                                                   {"Verlet", 2, verlet},
-                                                   {"RK4", 4, rk4}}};
+// The step of harmosc, drivenosc and rkstepper, by its own name: the one a study integrates
+// their runs with, wherever the table puts it.
+inline constexpr Method programs_method{"RK4", 4, rk4};
+
+// The methods a study sets side by side, in the order of its tables and its figure.
+inline constexpr Method methods[] = {{"Euler", 1, euler},
+                                     {"Euler-Cromer", 1, euler_cromer},
+                                     {"ponto médio", 2, midpoint},
+                                     {"Verlet", 2, verlet},
+                                     programs_method};
 
 // The matrix M, row by row, with (x1, v1) = M·(x, v) for one step of h on
 // x'' = -w0²·x - 2β·x'.

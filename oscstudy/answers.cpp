@@ -12,8 +12,6 @@ namespace osc {
 
 namespace {
 
-const Method &program_method() { return methods.back(); } // the programs' RK4
-
 std::string g(double value, int digits = 6) { return format("%.*g", digits, value); }
 
 // The rows of `columns` as gnuplot reads them, missing values as NaN. A line of many points
@@ -196,7 +194,7 @@ Answer answer_energy(const Setup &setup, const Source &source)
 {
     Answer answer = begun(setup, "energia");
     const std::vector<Row> &rows = source.rows;
-    const EnergyStudy study = energy_study(setup, program_method(), rows);
+    const EnergyStudy study = energy_study(setup, programs_method, rows);
     const Motion &m = setup.motion;
     const double start = energy(m, m.x0, m.v0);
     std::string &text = answer.text;
@@ -303,7 +301,7 @@ Answer answer_period(const Setup &setup, const Source &source)
         return answer;
     }
     const Oscillation o = oscillation(rows, 0.0);
-    const double own = method_period(program_method(), m, setup.h);
+    const double own = method_period(programs_method, m, setup.h);
     text += line(30, 14, {"", "calculado", "exato", "método (arg R)"});
     text += line(30, 14, {"período", g(o.period), g(exact_period(m)), g(own)});
     text += line(30, 14, {"primeiro pico de x, t = " + g(o.first_peak_time, 4), g(o.first_peak),
@@ -357,7 +355,7 @@ Answer answer_resonance(const Setup &setup, double low, double high)
             std::map<std::string, double> values = setup.values;
             if (choice != 0) values["escolha"] = choice;
             if (!make_setup(setup.program, values, run).empty()) continue;
-            const std::vector<Row> rows = rows_of(run, program_method());
+            const std::vector<Row> rows = rows_of(run, programs_method);
             const double end = rows.empty() ? 0.0 : rows.back().t;
             const double settled = settling_time(run.motion, 1e-5);
             const double from = std::min(settled, 0.5 * end);
@@ -395,6 +393,8 @@ Answer answer_methods(const Setup &setup)
     text = answer.title + "\n";
     text += line(13, 11, {"erro em x(T)", "h = " + g(setup.h), "h/2", "h/4", "h/8", "ordem", "nominal"});
     std::string orders;
+    std::string nominal;
+    std::string names; // one a line, for the figure's keys
     std::string limits;
     std::string errors;
     std::string energy_rows;
@@ -424,6 +424,8 @@ Answer answer_methods(const Setup &setup)
         table += line(13, 14, {method.name, format("%.3e", energy_end), predicted, g(s.period),
                                limit});
         orders += (orders.empty() ? "" : ", ") + order;
+        nominal += (nominal.empty() ? "" : ", ") + std::to_string(method.order);
+        names += std::string(method.name) + "\n";
         limits += (limits.empty() ? "" : ", ") + limit;
         // Beside each error, the line of the method's nominal slope through the smallest step's.
         const Run &anchor = s.runs.back();
@@ -443,10 +445,10 @@ Answer answer_methods(const Setup &setup)
     const auto exact_columns = thinned(exact);
     text += table;
     text += format("exato: período %.6g; h·w0 = %s\n", exact_period(m), g(setup.h * m.w0).c_str());
-    text += "resposta: ordens observadas " + orders + " (nominais 1, 1, 2, 2, 4); h·w0 máximo "
+    text += "resposta: ordens observadas " + orders + " (nominais " + nominal + "); h·w0 máximo "
             "estável " + limits + "\n";
     answer.blocks = {block("o", errors), block("E", energy_rows), block("X", motion_rows),
-                     block("x", {exact_columns[0], exact_columns[1]})};
+                     block("x", {exact_columns[0], exact_columns[1]}), block("names", names)};
     return answer;
 }
 

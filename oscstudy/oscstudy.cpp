@@ -8,6 +8,7 @@
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "dataformat/rows.hpp"
+#include "methods/methods.hpp"
 #include "oscstudy/answers.hpp"
 #include "oscstudy_program.hpp"
 #include "process/child.hpp"
@@ -31,7 +32,7 @@ namespace {
 
 const char *const program = "oscstudy";
 
-const char *const usage =
+const char *const usage_head =
     "uso: oscstudy PERGUNTA [PROGRAMA] [nome=valor ...] [-o FIGURA.png | -t]\n"
     "     oscstudy -h | --help | --version\n"
     "\n"
@@ -49,10 +50,10 @@ const char *const usage =
     "               regime estacionário contra as exatas e as da função de transferência\n"
     "  ressonancia  a amplitude estacionária contra wf, de 0 a 3·w0 (ou de wmin a wmax):\n"
     "               exata, a do RK4 com o h da execução, e as frequências do programa medidas\n"
-    "               nas suas linhas; o pico, a largura a meia potência e Q\n"
-    "  metodos      Euler, Euler-Cromer, ponto médio, Verlet e RK4 no mesmo movimento: a\n"
-    "               ordem observada (h, h/2, h/4, h/8), a energia, o período e o maior h·w0\n"
-    "               estável\n"
+    "               nas suas linhas; o pico, a largura a meia potência e Q\n";
+
+// After the question metodos, which names the methods of their table.
+const char *const usage_tail =
     "\n"
     "PROGRAMA: harmosc (por omissão), drivenosc ou rkstepper, com o que cada um fixa (harmosc\n"
     "h = 0.1; drivenosc m = k = 1, λ = 0.5, F0 = 0.5; rkstepper também wf = 3) e os nomes do\n"
@@ -72,6 +73,32 @@ const char *const usage =
     "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
     "escrever ou o gnuplot falhou; 2 argumentos inválidos ou valores que o programa recusaria;\n"
     "3 o gnuplot não está instalado (pacote gnuplot-nox).\n";
+
+// The usage, with the methods named from their table and the line broken at spaces by 88
+// columns, under the question's column as the other questions are.
+std::string usage()
+{
+    std::string said;
+    const std::size_t count = std::size(osc::methods);
+    for (std::size_t i = 0; i < count; ++i)
+        said += std::string(i == 0 ? "" : i + 1 < count ? ", " : " e ") + osc::methods[i].name;
+    said += " no mesmo movimento: a ordem observada (h, h/2, h/4, h/8), a energia, o período e o "
+            "maior h·w0 estável";
+    const std::string indent(15, ' ');
+    std::string text = usage_head;
+    std::string line = "  metodos      ";
+    bool fresh = true;
+    std::istringstream words(said);
+    for (std::string word; words >> word; fresh = false) {
+        if (!fresh && osc::columns(line + " " + word) > 88) {
+            text += line + "\n";
+            line = indent;
+            fresh = true;
+        }
+        line += (fresh ? "" : " ") + word;
+    }
+    return text + line + "\n" + usage_tail;
+}
 
 const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos"};
 
@@ -101,7 +128,7 @@ int parse(int argc, char **argv, CommandLine &line)
     const osc::CommandLine read = osc::read_command_line(
         argc, argv, {{"-o", &line.drawing, &line.figure, "o nome da figura"}, {"-t", &line.terminal}},
         false);
-    if (const int answered = osc::answer_command_line(read, program, usage); answered >= 0)
+    if (const int answered = osc::answer_command_line(read, program, usage()); answered >= 0)
         return answered;
     const std::vector<std::string> &words = read.operands;
     if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
@@ -246,7 +273,7 @@ int run(int argc, char **argv)
         if (const std::string why = rows_from_file(setup, settings.file, source); !why.empty())
             return osc::refuse(program, osc::about(settings.file, why));
     } else if (line.question != "ressonancia" && line.question != "metodos") {
-        source.rows = osc::rows_of(setup, osc::methods.back());
+        source.rows = osc::rows_of(setup, osc::programs_method);
     }
     if (source.rows.empty() && line.question != "ressonancia" && line.question != "metodos")
         return osc::refuse(program, "a execução não dá nenhuma linha: nada a estudar");

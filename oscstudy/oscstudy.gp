@@ -9,6 +9,7 @@
 #             $x t x_exact (metodos)
 #   $c, $p    wf |X| |Y|, and wf measured (ressonancia)
 #   $o $E $X  one index per method: h |error| reference slope; t E/E0-1; t x (metodos)
+#   $names    the methods' names, one a line, in the order of those indices (metodos)
 # The image or the drawing goes to standard output.
 set encoding utf8
 if (text) { set terminal dumb size columns, lines nofeed } else {
@@ -59,7 +60,7 @@ if (question eq "ressonancia") {
   }
 }
 if (question eq "metodos") {
-  array method[5] = ["Euler", "Euler-Cromer", "ponto médio", "Verlet", "RK4"]
+  methods = |$names|
   # Errors and energy side by side above, the motion of each method across the bottom.
   if (!text) {
     set multiplot title $title[1] noenhanced
@@ -72,9 +73,9 @@ if (question eq "metodos") {
   set xlabel "h"
   set ylabel "|erro em x(T)|"
   set key bottom right
-  plot for [i = 1:5] $o index (i - 1) using 1:2 with linespoints pointtype 7 linecolor i \
-         title method[i], \
-       for [i = 1:5] $o index (i - 1) using 1:3 with lines dashtype 2 linecolor i notitle
+  plot for [i = 1:methods] $o index (i - 1) using 1:2 with linespoints pointtype 7 linecolor i \
+         title $names[i], \
+       for [i = 1:methods] $o index (i - 1) using 1:3 with lines dashtype 2 linecolor i notitle
   if (!text) {
     unset logscale
     set format y "%g"
@@ -82,13 +83,13 @@ if (question eq "metodos") {
     set ylabel "E/E0 - 1"
     set key top left
     set origin 0.5, 0.47
-    plot for [i = 1:5] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title method[i]
+    plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title $names[i]
     set size 1, 0.47
     set origin 0, 0
     set ylabel "x"
     set key top right
     plot $x using 1:2 with lines lw 3 linecolor rgb "black" title "exato", \
-         for [i = 1:5] $X index (i - 1) using 1:2 with lines linecolor i title method[i]
+         for [i = 1:methods] $X index (i - 1) using 1:2 with lines linecolor i title $names[i]
     unset multiplot
   }
 }
