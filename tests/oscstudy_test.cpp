@@ -136,7 +136,7 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"periodo", "k=25", "m=1"}, 0, "é 1.2572 (16 passagens por zero), contra 2π/sqrt(w0² - β²) = 1.2566"},
         {{"--", "periodo", "k=25", "m=1"}, 0, "é 1.2572"},
         {{"ressonancia", "drivenosc"}, 0, "wr = sqrt(w0² - 2β²) = 0.935, com altura 1.033"},
-        {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0, "estável nenhum, 2, nenhum, 2, 2.82843\n"},
+        {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0, "\nRK4               -1.387e-06     -1.387e-06        6.28319        2.82843\n"},
         {{"periodo", "rkstepper"}, 0, "regime estacionário"},
         {{}, 2, "falta a PERGUNTA"},
         {{"quanto"}, 2, "pergunta desconhecida 'quanto'"},
