@@ -76,7 +76,7 @@ double transient_time(double w0, double beta, double h)
         const Complex lambda = lambdas[i];
         const double gain = rk4_log_gain(zs[i]); // ln|R(h·λ)|
         if (!(lambda.real() < 0.0) || !(gain < 0.0)) return infinite;
-        time = std::max({time, one_percent_time(-lambda.real()), one_percent_time(-gain) * h});
+        time = std::max({time, decay_time(-lambda.real()), decay_time(-gain) * h});
     }
     return time;
 }

@@ -20,8 +20,8 @@ double response_error(double w0, double beta, double wf, double h);
 // The largest ln|R(h·λ)| of the free modes λ = -β ± sqrt(β² - w0²): above 0 a mode grows.
 double free_log_gain(double w0, double beta, double h);
 
-// The time after which the transient is below 1% of its start, in the exact motion and in the
-// computed one: infinite where either never decays (β <= 0, or a step that keeps a free mode
+// The time after which the transient is below `decayed` of its start, in the exact motion and
+// in the computed one: infinite where either never decays (β <= 0, or a step that keeps a free mode
 // from shrinking).
 double transient_time(double w0, double beta, double h);
 

@@ -95,11 +95,11 @@ std::vector<Complex> step_modes(double h, double w0, double beta)
     return {z[0], z[1]};
 }
 
-double one_percent_time(double rate) { return std::log(100.0) / rate; }
+double decay_time(double rate) { return std::log(1.0 / decayed) / rate; }
 
 double horizon_steps(Complex z, double steps)
 {
-    return z.real() < 0.0 ? std::min(steps, one_percent_time(-z.real())) : steps;
+    return z.real() < 0.0 ? std::min(steps, decay_time(-z.real())) : steps;
 }
 
 Deviation deviation(Complex z, double steps)

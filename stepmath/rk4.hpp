@@ -14,6 +14,10 @@ namespace osc {
 // worth a word.
 inline constexpr double tolerance = 0.01;
 
+// A decaying mode, or a transient, is over once it has fallen to this share of its start: the
+// horizon up to which a mode is judged. Apart from the tolerance, which may change alone.
+inline constexpr double decayed = 0.01;
+
 // R(z) = 1 + z + z²/2 + z³/6 + z⁴/24, the factor of one step for a mode with z = h·λ.
 std::complex<double> rk4_factor(std::complex<double> z);
 
@@ -41,11 +45,11 @@ double rk4_stability_limit(std::complex<double> z);
 // forming β² or w0², which may overflow where h·λ does not.
 std::vector<std::complex<double>> step_modes(double h, double w0, double beta);
 
-// How long e^(-rate·t) takes to fall to 1% of its start: ln(100)/rate.
-double one_percent_time(double rate);
+// How long e^(-rate·t) takes to fall to `decayed` of its start: ln(1/decayed)/rate.
+double decay_time(double rate);
 
 // The steps up to which a mode is judged: all `steps` of the run, or as many as make the exact
-// mode e^(n·z) decay to 1% of its start, whichever are fewer.
+// mode e^(n·z) decay to `decayed` of its start, whichever are fewer.
 double horizon_steps(std::complex<double> z, double steps);
 
 // What the steps up to the horizon do to a mode, against the exact motion.

@@ -11,7 +11,7 @@ namespace osc {
 bool at_rest(const Motion &motion);
 
 // The share for the rows t = 0, h, ..., steps·h, the rows computed by classical RK4. Past the
-// first million steps the rows are not run: a mode that has not decayed to 1% by then adds
+// first million steps the rows are not run: a mode that has not decayed (`decayed`) by then adds
 // its own largest relative error over the whole run. NaN where x_exact is 0 on every row.
 double run_error(const Motion &motion, double h, double steps);
 

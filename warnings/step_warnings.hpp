@@ -20,7 +20,7 @@ double most_steps(Step step);
 
 // Finds, once for each mode (an oscillation counts as one), a step that makes it unstable, or
 // a computed motion that strays more than the tolerance of its amplitude from the exact one
-// before the run ends or the exact mode has decayed to 1%, with whether the amplitude, the
+// before the run ends or the exact mode has decayed (`decayed`), with whether the amplitude, the
 // phase or both are off; and a run that goes backward in time, a time N·h that overflows, or
 // numbers that grow past the largest double so that the rows turn to inf and nan. Nothing for
 // a run of no step and for w0 or β that are not finite.
