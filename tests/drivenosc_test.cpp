@@ -54,9 +54,9 @@ std::vector<std::string> run_rows(const Sandbox &box, const std::string &paramet
 
 // The chosen file gets the rows and the other two are emptied. Ten additions of 0.1 give
 // 0.9999999999999999 <= N h = 1: eleven rows; 100 additions of 0.05 reach 4.99999999999999 <= 5;
-// N = 2.5, h = 1 stops after t = 2; N = 0 writes the initial state only, and a negative N·h
+// N = 2.5, h = 1.5 stops after t = 3; N = 0 writes the initial state only, and a negative N·h
 // none, each after a warning. A byte-order mark before the first number, as some editors save a
-// file, is not part of it. With h·w0 = 1 the phase lags, which a warning of three lines says.
+// file, is not part of it. With h·w0 = 1.5 the phase lags, which a warning of three lines says.
 TEST(DrivenoscRun, RowsFollowTheRunningSumIntoTheChosenFileOnly)
 {
     const std::string negative = "drivenosc: aviso: N·h = -0.5 é negativo: nenhuma linha será "
@@ -73,7 +73,7 @@ TEST(DrivenoscRun, RowsFollowTheRunningSumIntoTheChosenFileOnly)
         {"1 0 10 0.1\n", 2, 11, "0 0 1 0", "10 1 ", "", 0},
         {"1 0 10 0.1\n", 3, 11, "0 0 1 0", "10 1 ", "", 0},
         {"0 1 100 0.05", 2, 101, "0 0 0 1", "100 5 ", "", 0},
-        {"0.5 0 2.5 1", 2, 3, "0 0 0.5 0", "2 2 ", "drivenosc: aviso: ", 3},
+        {"0.5 0 2.5 1.5", 2, 3, "0 0 0.5 0", "2 3 ", "drivenosc: aviso: ", 3},
         {"\xEF\xBB\xBF" "0.25 -1 0 0.1", 2, 1, "0 0 0.25 -1", "0 0 0.25 -1",
          "drivenosc: aviso: N = 0: nenhum passo", 2},
         {"1 0 -5 0.1", 3, 0, "", "", negative, 1},

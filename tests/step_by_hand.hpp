@@ -3,6 +3,8 @@
 // ratio q = R(z)/e^z multiplied step by step, in long double.
 #pragma once
 
+#include "stepmath/rk4.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -32,7 +34,7 @@ struct Verdict {
     bool warns;
     bool unstable;
     double size;          // h·|λ|
-    double steps;         // the horizon: the run's steps, or those to the mode's decay to 1%
+    double steps;         // the horizon: the run's steps, or those to the mode's decay
     double log_amplitude; // ln of the computed over the exact amplitude there
     double phase;         // the computed phase minus the exact one there
     double largest;       // the largest |qᵏ - 1|, k up to the horizon
@@ -44,7 +46,7 @@ inline Verdict verdict(Complex lambda, double h, double steps)
     const Long z = Long(h) * Long(lambda.real(), lambda.imag());
     const Long q = R(z) / std::exp(z);
     const long double n =
-        z.real() < 0.0L ? std::min<long double>(steps, std::log(100.0L) / -z.real()) : steps;
+        z.real() < 0.0L ? std::min<long double>(steps, std::log(1.0L / osc::decayed) / -z.real()) : steps;
     long double largest = 0.0L;
     Long power = 1.0L;
     for (long double k = 1.0L; k <= n; ++k) {
@@ -59,7 +61,7 @@ inline Verdict verdict(Complex lambda, double h, double steps)
         (std::abs(R(s * z / std::abs(z))) > 1.0L ? outside : inside) = s;
     }
     const bool unstable = z.real() <= 0.0L && std::abs(R(z)) > 1.0L + 1e-12L;
-    return {unstable || largest > 0.01L,
+    return {unstable || largest > osc::tolerance,
             unstable,
             static_cast<double>(std::abs(z)),
             static_cast<double>(n),

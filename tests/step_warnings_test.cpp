@@ -1,17 +1,19 @@
 // What the step does to the motion, found before the first step, checked against the physics:
 // one RK4 step multiplies a mode e^(λ·t) of x'' = -w0²·x - 2β·x' by
 // R(z) = 1 + z + z²/2 + z³/6 + z⁴/24, z = h·λ, where the exact motion multiplies it by e^z.
-// A mode is found when |R| > 1 although it does not grow, or when (R/e^z)^k strays more than
-// 1% from 1 for some k up to n, n counting the steps to the end of the run or to the time the
-// exact mode has decayed to 1%. Rows that turn to inf or nan, and rows whose time (or
-// drivenosc's n) repeats the previous row's, are found by running the steps by hand. A few
-// runs of the programs check the sentences byte for byte, and that the rest stays as it is.
+// A mode is found when |R| > 1 although it does not grow, or when (R/e^z)^k strays from 1 by
+// more than the tolerance for some k up to n, n counting the steps to the end of the run or to
+// the time the exact mode has decayed. Rows that turn to inf or nan, and rows whose time (or
+// drivenosc's n) repeats the previous row's, are found by running the steps by hand. Each shape
+// of sentence is worded once: from a finding made here where it names the tolerance, else from
+// a run of the program, which checks that the rest stays as it is.
 
 #include "motion/motion.hpp"
 #include "sandbox.hpp"
 #include "step_by_hand.hpp"
 #include "warnings/run_error.hpp"
 #include "warnings/step_warnings.hpp"
+#include "warnings/wording.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,8 @@
 #include <complex>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -53,9 +57,9 @@ double finite_steps(const osc::Motion &m, double h, double steps)
     return HUGE_VAL;
 }
 
-// The step offered, where the step is the student's to choose, keeps the mode within 1% up to
-// the same end, is not needlessly small (2.5 times it would not do), and comes with an N the
-// program takes, up to `most`; or the finding says that no such N reaches the end.
+// The step offered, where the step is the student's to choose, keeps the mode within the
+// tolerance up to the same end, is not needlessly small (2.5 times it would not do), and comes
+// with an N the program takes, up to `most`; or the finding says that no such N reaches the end.
 void expect_offered_step(const osc::Remedy &r, Complex lambda, double h, double steps,
                          double most)
 {
@@ -81,7 +85,7 @@ void expect_mode_findings(const osc::StepFindings &found, const osc::Motion &m,
     for (const Complex lambda : by_hand::modes(m.w0, m.beta)) {
         Verdict v = verdict(lambda, h, steps);
         // Amplitude and phase are said where the run's own rows stray (its own table below).
-        if (!v.warns || (!v.unstable && !(found.run_error > 0.01))) continue;
+        if (!v.warns || (!v.unstable && !(found.run_error > osc::tolerance))) continue;
         ++warned;
         SCOPED_TRACE("λ = " + std::to_string(lambda.real()) + " + " +
                      std::to_string(lambda.imag()) + "i");
@@ -103,14 +107,15 @@ void expect_mode_findings(const osc::StepFindings &found, const osc::Motion &m,
             v = verdict(lambda, h, mode->deviation.steps);
         }
         EXPECT_NEAR(osc::horizon_time(*mode, grid), v.steps * h, 1e-6 * std::abs(v.steps * h));
-        // A step whose mode stays within 1% over ten of its turns is small: the steps add up.
+        // A step within the tolerance over ten of its mode's turns is small: the steps add up.
         const double turns = 20.0 * osc::pi / v.size;
         EXPECT_EQ(mode->remedy.by_length, v.steps > turns && !verdict(lambda, h, turns).warns);
         const double share = std::abs(std::expm1(v.log_amplitude));
-        EXPECT_EQ(mode->kind, share <= 0.01 ? Kind::phase : Kind::amplitude);
+        EXPECT_EQ(mode->kind, share <= osc::tolerance ? Kind::phase : Kind::amplitude);
         // The phase, with the period the rows show, where it is off or alone off.
         EXPECT_EQ(mode->kind == Kind::phase || mode->phase_off,
-                  lambda.imag() != 0.0 && (std::abs(v.phase) > 0.01 || share <= 0.01));
+                  lambda.imag() != 0.0 &&
+                      (std::abs(v.phase) > osc::tolerance || share <= osc::tolerance));
         if (std::abs(v.log_amplitude) < 700) {
             EXPECT_NEAR(std::exp(mode->deviation.log_amplitude), std::exp(v.log_amplitude),
                         1e-6 * std::exp(v.log_amplitude));
@@ -351,23 +356,116 @@ void expect_said(const Said &c)
         }
 }
 
-// The sentences, byte for byte, as each program says them.
+// Each shape of a step or driven warning whose remedy the tolerance sets, worded once from a
+// finding made here: the numbers a run would find, the sentence as the student reads it.
+TEST(StepWarnings, EachShapeWordedFromItsFinding)
+{
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%g%%", 100 * osc::tolerance);
+    const std::string within = std::string("ficaria abaixo de ") + percent;
+    using Mode = osc::ModeFinding;
+    using R = osc::Remedy::Kind;
+    const auto found = [](double w0, double beta, osc::Grid grid, double run_error,
+                          std::vector<Mode> modes) {
+        osc::StepFindings f{};
+        f.w0 = w0;
+        f.beta = beta;
+        f.grid = grid;
+        f.run_error = run_error;
+        f.run_until = grid.steps * grid.h;
+        f.modes = std::move(modes);
+        return f;
+    };
+    const auto fixed = [](double steps) { return osc::Grid{0.1, steps, osc::Step::fixed}; };
+    // Free oscillations at h·w0 = 0.5 and 0.224, behind in phase, the amplitude 0.94% and 0.86%
+    // smaller: a fixed step too large, then a run too long; the damped driven oscillation at
+    // h·w0 = 2, and backward at h·w0 = 100; the run's own error alone; steps beyond the
+    // stability limit whose remedy the end or the largest N stands in the way of.
+    const osc::StepFindings phase = found(
+        5, 0, fixed(90), 0.022,
+        {{Mode::Kind::phase, {}, {0, 0.5}, osc::Cause::spring, 0, {90, std::log(1 - 0.0094), -0.0214, 0.022},
+          true, false, {false, 0.479, 0.5, -0.0214, 1.2572, 1.2566}, {R::constants, false, 0.1, 90, 9}}});
+    const osc::StepFindings long_run = found(
+        std::sqrt(5), 0, fixed(10000), 0.046,
+        {{Mode::Kind::phase, {}, {0, 0.1 * std::sqrt(5)}, osc::Cause::spring, 0,
+          {10000, std::log(1 - 0.0086), -0.0458, 0.046}, true, false,
+          {false, 0.2235, 0.2236, -0.0458, 2.81, 2 * osc::pi / std::sqrt(5)},
+          {R::shorter_run, true, 0.1, 10000, 214.9}}});
+    const osc::StepFindings amplitude = found(
+        1, 0.25, {2, 1000, osc::Step::chosen}, 0.46,
+        {{Mode::Kind::amplitude, Mode::Effect::damps_faster, {-0.5, std::sqrt(3.75)}, osc::Cause::spring, 0,
+          {9.2, std::log(0.52), 0.2, 0.5}, false, true, {true, 1.53, 1.936, 0.2, 8.2, 6.5},
+          {R::step, false, 0.2, 10000, 2000}}});
+    const osc::StepFindings backward = found(
+        1, 0.25, {-100, 3, osc::Step::chosen_int}, 1,
+        {{Mode::Kind::amplitude, Mode::Effect::grows_slower, {25, -std::sqrt(9375.0)}, osc::Cause::spring, 0,
+          {3, std::log(1.99e-13), 3, 1}, false, true, {true, 1.05, -96.8, 3, 600, 6.5},
+          {R::step, false, -0.2, 1500, -300}}});
+    osc::StepFindings run = found(1, 0.25, {0.9, 1, osc::Step::chosen_int}, 0.099, {});
+    run.run = osc::RunErrorFinding{false, 0.5, 2};
+    const auto unstable = [](double z, R remedy, double steps) {
+        return Mode{Mode::Kind::unstable, {}, std::polar(z, 1.82), osc::Cause::spring, 2.9, {},
+                    false, false, {}, {remedy, false, 0.2, steps, z}};
+    };
+    osc::StepFindings overflows = found(1, 0.25, {1e308, 2, osc::Step::chosen_int}, NAN,
+                                        {unstable(1e308, R::end_not_finite, 0)});
+    overflows.time_overflows = true;
+    overflows.overflow_step = 2;
+    const osc::StepFindings too_many = found(1, 0.25, {1e10, 1, osc::Step::chosen_int}, NAN,
+                                             {unstable(1e10, R::too_many_steps, 2147483647)});
+    const osc::DrivenFinding driven{2, 0.54, 1, -0.0131, {osc::DrivenRemedy::Kind::step, 2, 0.5, 4000}};
+    const struct {
+        std::vector<std::string> said;
+        std::string expected;
+    } cases[] = {
+        {osc::sentences(phase),
+         "a posição afasta-se 2.2% da exata; h = 0.1 é fixo: baixe k/m\n"
+         "  até t = 9, com h·w0 = 0.5 o método atrasa a oscilação: a fase vai 0.0214 rad atrasada, com um\n"
+         "  período de 1.2572 em vez de 2π/w0 = 1.2566, e a amplitude é 0.94% menor do que a exata; é "
+         "k/m = 25 que torna h·w0 grande"},
+        {osc::sentences(long_run),
+         "a posição afasta-se 4.6% da exata; até t = 214 " + within + "\n"
+         "  até t = 1000, com h·w0 = 0.224 o método atrasa a oscilação: a fase vai 0.0458 rad atrasada, com um\n"
+         "  período de 2.81 em vez de 2π/w0 = 2.8099, e a amplitude é 0.86% menor do que a exata; h·w0 = "
+         "0.224 é pequeno, mas o desvio de cada passo acumula-se nos 10000 passos até t = 1000"},
+        {osc::sentences(amplitude),
+         "a posição afasta-se 46% da exata; com h = 0.2 e N = 10000 " + within + "\n"
+         "  até t = 2000, com h·w0 = 2 o método amortece a oscilação mais depressa do que a física:\n"
+         "  em t = 18.4 a amplitude é 48% menor do que a exata, e cada passo roda a oscilação de 1.53 rad "
+         "em vez de 1.94"},
+        {osc::sentences(backward),
+         "a posição afasta-se 100% da exata; com h = -0.2 e N = 1500 " + within + "\n"
+         "  até t = -300, com h·w0 = 100 o método faz crescer a oscilação mais devagar do que a física:\n"
+         "  em t = -300 a amplitude é 1.99e-13 vezes a exata, e cada passo roda a oscilação de 1.05 rad "
+         "em vez de -96.8"},
+        {osc::sentences(run), "a posição afasta-se 9.9% da exata; com h = 0.5 e N = 2 " + within +
+                                  "\n  até t = 0.9"},
+        {{osc::sentence(driven)},
+         "a amplitude sai 46% menor; com h = 0.5 e N = 4000 " + within + "\n"
+         "  com h·wf = 2, passado o transitório, as linhas oscilam com amplitude 0.54 em vez de A(wf) = "
+         "1, e\n  com a fase atrasada 0.0131 rad"},
+        {osc::sentences(overflows),
+         "N·h passa o maior double: a soma do tempo chega a inf no passo 2\n"
+         "  o maior número que um double guarda é 1.79769e+308; daí em diante as linhas são inf e nan\n"
+         "passo instável, cresce sem limite; h = 0.2 bastaria, mas N·h não é finito\n"
+         "  com h·w0 = 1e+308 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual for a "
+         "física"},
+        {osc::sentences(too_many),
+         "passo instável, cresce sem limite; h = 0.2 bastaria, mas N passaria do máximo\n"
+         "  com h·w0 = 1e+10 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual for a "
+         "física; só\n  chegaria a t = 1e+10 com mais de 2147483647 passos, o maior N que se aceita"},
+    };
+    for (const auto &c : cases) {
+        std::string said;
+        for (const std::string &sentence : c.said) said += (said.empty() ? "" : "\n") + sentence;
+        EXPECT_EQ(said, c.expected);
+    }
+}
+
+// The other sentences byte for byte, as each program says them: its findings, in their order.
 TEST(StepWarnings, EachProgramSaysItsFindings)
 {
     const Said cases[] = {
-        {HARMOSC, "", "1\n25 1\n1 0\n9\n",
-         "harmosc: aviso: a posição afasta-se 2.2% da exata; h = 0.1 é fixo: baixe k/m\n"
-         "  até t = 9, com h·w0 = 0.5 o método atrasa a oscilação: a fase vai 0.0214 rad "
-         "atrasada, com um\n"
-         "  período de 1.2572 em vez de 2π/w0 = 1.2566, e a amplitude é 0.94% menor do que a "
-         "exata; é k/m = 25 que torna h·w0 grande\n"},
-        {HARMOSC, "", "1\n5 1\n1 0\n1000\n", // within 1% up to t = 214.9
-         "harmosc: aviso: a posição afasta-se 4.6% da exata; até t = 214 ficaria abaixo de 1%\n"
-         "  até t = 1000, com h·w0 = 0.224 o método atrasa a oscilação: a fase vai 0.0458 rad "
-         "atrasada, com um\n"
-         "  período de 2.81 em vez de 2π/w0 = 2.8099, e a amplitude é 0.86% menor do que a exata; "
-         "h·w0 = 0.224 é pequeno, mas o desvio de cada passo acumula-se nos 10000 passos até t = "
-         "1000\n"},
         {HARMOSC, "", "2\n196 1 30\n1 0\n5\n",
          "harmosc: aviso: a posição afasta-se 18% da exata; h = 0.1 é fixo: baixe b/m\n"
          "  até t = 5, com h·|λ| = 2.04 o método amortece a parte do movimento que varia como "
@@ -392,63 +490,11 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
          "  o maior número que um double guarda, 1.79769e+308: daí em diante as linhas são inf e "
          "nan; a física\n"
          "  faz a solução crescer como e^(1e+03·t)\n"},
-        {DRIVENOSC, "input_1a.txt", "1 0 1000 2",
-         "drivenosc: aviso: a posição afasta-se 46% da exata; com h = 0.2 e N = 10000 ficaria "
-         "abaixo de 1%\n"
-         "  até t = 2000, com h·w0 = 2 o método amortece a oscilação mais depressa do que a "
-         "física:\n"
-         "  em t = 18.4 a amplitude é 48% menor do que a exata, e cada passo roda a oscilação de "
-         "1.53 rad em vez de 1.94\n"
-         "drivenosc: aviso: a amplitude sai 46% menor; com h = 0.5 e N = 4000 ficaria abaixo de "
-         "1%\n"
-         "  com h·wf = 2, passado o transitório, as linhas oscilam com amplitude 0.54 em vez de "
-         "A(wf) = 1, e\n"
-         "  com a fase atrasada 0.0131 rad\n"
-         "drivenosc: aviso: a oscilação livre (período 6.49) tem só 3.24 linhas por período, "
-         "menos de 10\n"
-         "  uma a cada h = 2: o gráfico, que as liga por segmentos, mostra uma linha quebrada aos "
-         "bicos, em\n"
-         "  x(t) e no retrato de fase, e não uma curva suave\n"
-         "drivenosc: aviso: a oscilação forçada (período 6.28) tem só 3.14 linhas por período, "
-         "menos de 10\n"
-         "  uma a cada h = 2: o gráfico, que as liga por segmentos, mostra uma linha quebrada aos "
-         "bicos, em\n"
-         "  x(t) e no retrato de fase, e não uma curva suave\n"},
         {DRIVENOSC, "input_1a.txt", "1 0 111200 0.09",
          "drivenosc: aviso: linhas seguidas repetem t a partir de t = 10000.4\n"
          "  os números escritos têm seis algarismos significativos, que a partir daí não "
          "distinguem t de t +\n"
          "  0.09\n"},
-        {RKSTEPPER, "parametros_sistema.txt", "1 0 2 1e308",
-         "rkstepper: aviso: N·h passa o maior double: a soma do tempo chega a inf no passo 2\n"
-         "  o maior número que um double guarda é 1.79769e+308; daí em diante as linhas são inf e "
-         "nan\n"
-         "rkstepper: aviso: passo instável, cresce sem limite; h = 0.2 bastaria, mas N·h não é "
-         "finito\n"
-         "  com h·w0 = 1e+308 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual "
-         "for a física\n"},
-        {RKSTEPPER, "parametros_sistema.txt", "1 0 1 1e10",
-         "rkstepper: aviso: passo instável, cresce sem limite; h = 0.2 bastaria, mas N passaria "
-         "do máximo\n"
-         "  com h·w0 = 1e+10 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual for "
-         "a física; só\n"
-         "  chegaria a t = 1e+10 com mais de 2147483647 passos, o maior N que se aceita\n"},
-        {RKSTEPPER, "parametros_sistema.txt", "1 0 3 -100",
-         "rkstepper: aviso: h = -100 é negativo: a simulação corre para trás, de t = 0 até t = "
-         "-300\n"
-         "  o amortecimento, que para a frente faz decair o movimento, faz agora crescer a "
-         "solução como\n"
-         "  e^(0.25·|t|)\n"
-         "rkstepper: aviso: a posição afasta-se 100% da exata; com h = -0.2 e N = 1500 ficaria "
-         "abaixo de 1%\n"
-         "  até t = -300, com h·w0 = 100 o método faz crescer a oscilação mais devagar do que a "
-         "física:\n"
-         "  em t = -300 a amplitude é 1.99e-13 vezes a exata, e cada passo roda a oscilação de "
-         "1.05 rad em vez de -96.8\n"},
-        {RKSTEPPER, "parametros_sistema.txt", "0 0 1 0.9", // 0.116904 against 0.106349
-         "rkstepper: aviso: a posição afasta-se 9.9% da exata; com h = 0.5 e N = 2 ficaria abaixo "
-         "de 1%\n"
-         "  até t = 0.9\n"},
         {DRIVENOSC, "input_1a.txt", "1 0 0.05 1000", // N and h swapped
          "drivenosc: aviso: N = 0.05 não chega a um passo: só a linha de t = 0 será escrita\n"
          "  lidos como x0 v0 N h, N conta os passos e h é o seu tamanho; se N e h vieram trocados, "

@@ -20,8 +20,8 @@ using by_hand::Complex;
 using by_hand::Long;
 
 // Every mode of x'' = -w0²·x - 2β·x' at step h over `steps`: h·λ, ln R(z), the deviation up to
-// the horizon, and the step offered, which must be finite, typed as it reads, within 1% and
-// no needlessly small, with an N that a program taking at most `most` steps accepts.
+// the horizon, and the step offered, which must be finite, typed as it reads, within the
+// tolerance and not needlessly small, with an N that a program taking at most `most` steps accepts.
 TEST(StepMath, EveryModeAgainstItsFormula)
 {
     struct Case {
@@ -34,7 +34,7 @@ TEST(StepMath, EveryModeAgainstItsFormula)
         {0.1, 2, 0, 3000, any},     // h·w0 = 0.2 is small ...
         {0.1, 2, 0, 40000, any},    // ... but 40000 steps add up
         {0.1, 28.2842712474619, 0, 4, any}, // at the limit the phase goes round
-        {0.4, 1, 0.25, 200, INT_MAX}, // judged until the decay to 1%: quiet
+        {0.4, 1, 0.25, 200, INT_MAX}, // judged until the mode has decayed: quiet
         {0.5, 1, 0.25, 200, INT_MAX}, // 1.07% there
         {0.5, 1, 0.25, 20, INT_MAX},  // the run ends before: 0.9%
         {-0.2, 1, 0.25, 3000, INT_MAX}, // backward the mode grows: judged to the end
@@ -82,12 +82,12 @@ TEST(StepMath, EveryModeAgainstItsFormula)
                 EXPECT_NEAR(std::remainder(d.phase - v.phase, 2 * osc::pi), 0,
                             1e-8 * std::abs(v.phase) + 1e-12);
                 EXPECT_NEAR(d.largest, v.largest, 0.002 * v.largest + 1e-15);
-                EXPECT_EQ(osc::strays(z, c.steps), v.largest > 0.01);
+                EXPECT_EQ(osc::strays(z, c.steps), v.largest > osc::tolerance);
                 const double turns = 20 * osc::pi / std::abs(z);
                 const bool by_length = v.warns && v.steps > turns &&
                                        !by_hand::verdict(lambda, c.h, turns).warns;
                 EXPECT_EQ(osc::strays_by_length(z, c.steps), by_length);
-                // Up to where a fixed step stays within 1%.
+                // Up to where a fixed step stays within the tolerance.
                 const double within = osc::steps_within(z, c.steps);
                 EXPECT_TRUE(!by_length || !by_hand::verdict(lambda, c.h, within).warns);
                 EXPECT_EQ(by_hand::verdict(lambda, c.h, within + 1).warns, v.warns);
