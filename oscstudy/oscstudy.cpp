@@ -90,7 +90,7 @@ std::string usage()
     bool fresh = true;
     std::istringstream words(said);
     for (std::string word; words >> word; fresh = false) {
-        if (!fresh && osc::columns(line + " " + word) > 88) {
+        if (!fresh && osc::columns(line) + 1 + osc::columns(word) > 88) {
             text += line + "\n";
             line = indent;
             fresh = true;

@@ -97,6 +97,7 @@ const std::vector<Name> &names_of(Program program)
     // The program's names in its order, each with the study's value for it.
     const auto named = [](const auto &names, const std::map<std::string, double> &fallbacks) {
         std::vector<Name> list;
+        list.reserve(names.size());
         for (const char *name : names) list.push_back({name, fallbacks.at(name)});
         return list;
     };

@@ -10,17 +10,18 @@
 
 namespace osc::rkstepper {
 
-inline constexpr double m = 1.0;
-inline constexpr double k = 1.0;
-inline constexpr double lbd = 0.5;
-inline constexpr double F0 = 0.5;
-inline constexpr double wf = 3.0;
-
 // x0, v0, N and h, from its parameter file.
 inline constexpr std::array<const char *, 4> names = {"x0", "v0", "N", "h"};
 
 inline constexpr Layout layout{"rkstepper", {"RK_generico_1b.txt"}, Columns::t_x_v,
                                "parametros_sistema.txt"};
+
+// The constants of its force law, which it sets before the first step.
+inline constexpr double m = 1.0;
+inline constexpr double k = 1.0;
+inline constexpr double lbd = 0.5;
+inline constexpr double F0 = 0.5;
+inline constexpr double wf = 3.0;
 
 // w0 = sqrt(k/m), 2β = lbd/m, f = F0/m.
 inline Motion motion(double x0, double v0)

@@ -20,7 +20,7 @@ namespace {
 // The entry of the table named `name`.
 const osc::Method &named(const std::string &name)
 {
-    const auto found = std::find_if(std::begin(osc::methods), std::end(osc::methods),
+    const auto *const found = std::find_if(std::begin(osc::methods), std::end(osc::methods),
                                     [&](const osc::Method &method) { return name == method.name; });
     if (found != std::end(osc::methods)) return *found;
     ADD_FAILURE() << "no method named " << name;
