@@ -83,7 +83,8 @@ if (question eq "metodos") {
     set ylabel "E/E0 - 1"
     set key top left
     set origin 0.5, 0.47
-    plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title $names[i]
+    plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
+           title $names[i]
     set size 1, 0.47
     set origin 0, 0
     set ylabel "x"

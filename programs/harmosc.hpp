@@ -32,7 +32,8 @@ inline Motion simple_motion(double k, double m, double x0, double v0)
 // x'' = -w0²·x - 2γ·x', with 2γ formed as γ + γ.
 inline double acceleration(double x, double v, double w0, double gamma)
 {
-    return ((-w0) * w0) * x - (gamma + gamma) * v; // order fixed: the data files are compared digit for digit
+    // order fixed: the data files are compared digit for digit
+    return ((-w0) * w0) * x - (gamma + gamma) * v;
 }
 
 } // namespace osc::harmosc

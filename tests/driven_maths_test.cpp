@@ -103,10 +103,11 @@ TEST(DrivenMaths, RunsSayWhatTheRowsShow)
     // The driven warning's remedy, which the tolerance sets, is worded in step_warnings_test.
     for (const char *sentence :
          {": aviso: a amplitude sai 7.62 vezes A(wf); com h = ",
-          "\n  com h·wf = 6, passado o transitório, as linhas oscilam com amplitude 0.468 em vez\n  de "
-          "A(wf) = 0.0614, e com a fase atrasada 0.133 rad",
-          ": aviso: a oscilação forçada (período 2.09) tem só 1.05 linhas por período, menos de 2\n  "
-          "uma a cada h = 2: o gráfico mostra uma oscilação falsa, mais lenta, de período 44.4,"})
+          "\n  com h·wf = 6, passado o transitório, as linhas oscilam com amplitude 0.468 "
+          "em vez\n  de A(wf) = 0.0614, e com a fase atrasada 0.133 rad",
+          ": aviso: a oscilação forçada (período 2.09) tem só 1.05 linhas por período, menos "
+          "de 2\n  uma a cada h = 2: o gráfico mostra uma oscilação falsa, mais lenta, de "
+          "período 44.4,"})
         EXPECT_NE(said.find(sentence), std::string::npos) << said;
     // After the transient the rows are Im(Y·e^(i·wf·t)) to their six digits.
     const Complex Y = osc::rk4_response(1, 0.25, 0.5, 3, 2);

@@ -76,7 +76,7 @@ TEST(Methods, EachAgainstItsClosedFormAndItsTextbookStep)
             EXPECT_NEAR(osc::energy_factor(method, z), expected.energy, 1e-14);
             double x = y.real();
             double v = y.imag();
-            method.step([&](double time, double p, double q) { return a(time, {p, q}); }, h, t, x, v);
+            method.step([&](double s, double p, double q) { return a(s, {p, q}); }, h, t, x, v);
             EXPECT_NEAR(std::abs(State(x, v) - expected.textbook), 0, 1e-14);
             const double limit = osc::stability_limit(method, 0);
             if (std::isnan(expected.limit)) EXPECT_TRUE(std::isnan(limit)) << limit;
@@ -90,7 +90,8 @@ TEST(Methods, EachAgainstItsClosedFormAndItsTextbookStep)
                 double p = 1;
                 double q = 0;
                 double time = 0;
-                for (int n = 0; n < (20 << k); ++n, time += step) method.step(free, step, time, p, q);
+                for (int n = 0; n < (20 << k); ++n, time += step)
+                    method.step(free, step, time, p, q);
                 error[k] = p - std::cos(1.0);
             }
             EXPECT_NEAR(std::log2(error[0] / error[1]), method.order, 0.1);

@@ -56,7 +56,8 @@ TEST(OscstudyMaths, PeriodFromArgR)
     const double by_hand = 2 * pi * 0.1 / std::atan2(z - z * z * z / 6, 1 - z * z / 2 + z * z * z * z / 24);
     const osc::Setup setup = setup_of(osc::Program::harmosc, {{"k", 25}, {"m", 1}, {"tf", 40}});
     EXPECT_NEAR(osc::method_period(osc::programs_method, setup.motion, 0.1), by_hand, 1e-12);
-    EXPECT_NEAR(osc::oscillation(osc::rows_of(setup, osc::programs_method), 0).period, by_hand, 1e-5);
+    EXPECT_NEAR(osc::oscillation(osc::rows_of(setup, osc::programs_method), 0).period, by_hand,
+                1e-5);
 }
 
 // |X|² = f²/((w0² - w²)² + 4β²w²): highest at wr² = w0² - 2β², half as high where
@@ -136,7 +137,8 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"periodo", "k=25", "m=1"}, 0, "é 1.2572 (16 passagens por zero), contra 2π/sqrt(w0² - β²) = 1.2566"},
         {{"--", "periodo", "k=25", "m=1"}, 0, "é 1.2572"},
         {{"ressonancia", "drivenosc"}, 0, "wr = sqrt(w0² - 2β²) = 0.935, com altura 1.033"},
-        {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0, "\nRK4               -1.387e-06     -1.387e-06        6.28319        2.82843\n"},
+        {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0,
+         "\nRK4               -1.387e-06     -1.387e-06        6.28319        2.82843\n"},
         {{"periodo", "rkstepper"}, 0, "regime estacionário"},
         {{}, 2, "falta a PERGUNTA"},
         {{"quanto"}, 2, "pergunta desconhecida 'quanto'"},

@@ -45,8 +45,8 @@ inline Verdict verdict(Complex lambda, double h, double steps)
 {
     const Long z = Long(h) * Long(lambda.real(), lambda.imag());
     const Long q = R(z) / std::exp(z);
-    const long double n =
-        z.real() < 0.0L ? std::min<long double>(steps, std::log(1.0L / osc::decayed) / -z.real()) : steps;
+    const long double decay = std::log(1.0L / osc::decayed) / -z.real();
+    const long double n = z.real() < 0.0L ? std::min<long double>(steps, decay) : steps;
     long double largest = 0.0L;
     Long power = 1.0L;
     for (long double k = 1.0L; k <= n; ++k) {

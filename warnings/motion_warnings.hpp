@@ -25,7 +25,7 @@ std::optional<DrivenFinding> driven_finding(const Motion &motion, double h, doub
 
 // Finds where rows every h up to t_end give fewer than ten rows a period of an oscillation
 // that they show: the free oscillation (β² < w0²) while it lasts a whole period before the run
-// ends or it decays (`decayed`), and the oscillation at wf (0 for none) once the run lasts a period.
+// ends or it has decayed, and the oscillation at wf (0 for none) once the run lasts a period.
 // Nothing where the step makes a free mode unstable (the step findings say so), for h <= 0
 // and values that are not finite.
 std::vector<SamplingFinding> sampling_findings(const Motion &motion, double h, double t_end);
