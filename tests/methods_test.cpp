@@ -20,8 +20,9 @@ namespace {
 // The entry of the table named `name`.
 const osc::Method &named(const std::string &name)
 {
-    const auto *const found = std::find_if(std::begin(osc::methods), std::end(osc::methods),
-                                    [&](const osc::Method &method) { return name == method.name; });
+    const auto *const found =
+        std::find_if(std::begin(osc::methods), std::end(osc::methods),
+                     [&](const osc::Method &method) { return name == method.name; });
     if (found != std::end(osc::methods)) return *found;
     ADD_FAILURE() << "no method named " << name;
     return osc::programs_method;
@@ -44,8 +45,8 @@ TEST(Methods, EachAgainstItsClosedFormAndItsTextbookStep)
         const double h = z / 2;
         const double t = 0.4;
         const State y(0.6, -0.9);
-        const double cromer_v = y.imag() + h * a(t, y);
         const double a0 = a(t, y);
+        const double cromer_v = y.imag() + h * a0;
         const double verlet_x = y.real() + h * y.imag() + h * h / 2 * a0;
         const State k1 = f(t, y);
         const State k2 = f(t + h / 2, y + h / 2 * k1);
@@ -76,7 +77,8 @@ TEST(Methods, EachAgainstItsClosedFormAndItsTextbookStep)
             EXPECT_NEAR(osc::energy_factor(method, z), expected.energy, 1e-14);
             double x = y.real();
             double v = y.imag();
-            method.step([&](double s, double p, double q) { return a(s, {p, q}); }, h, t, x, v);
+            method.step([&](double time, double p, double q) { return a(time, {p, q}); }, h, t, x,
+                        v);
             EXPECT_NEAR(std::abs(State(x, v) - expected.textbook), 0, 1e-14);
             const double limit = osc::stability_limit(method, 0);
             if (std::isnan(expected.limit)) EXPECT_TRUE(std::isnan(limit)) << limit;
