@@ -111,11 +111,7 @@ double stability_limit(const Method &method, double damping_ratio)
     return stable;
 }
 
-double energy_factor(const Method &method, double z)
-{
-    const Matrix m = amplification(method, z, 1.0, 0.0);
-    return m[0] * m[3] - m[1] * m[2];
-}
+double energy_factor(const Method &method, double z) { return 1.0 + method.energy_drift(z); }
 
 double turn(const Matrix &m)
 {
