@@ -3,48 +3,53 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 namespace osc {
 
 std::vector<Row> thin_time(const std::vector<Row> &rows)
 {
-    std::vector<Row> kept;
-    if (rows.empty()) return kept;
-    const double t0 = rows.front().t;
+    if (rows.empty()) return {};
     // The span of all times, which is the first's to the last's in a file of ours.
     const auto [earliest, latest] = std::minmax_element(
         rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.t < b.t; });
-    const double width = std::fabs((latest->t - earliest->t) / time_columns);
-    // The rows of the column being read: its first, and where x and v are lowest and highest.
-    std::size_t first = 0;
-    std::size_t x_low = 0;
-    std::size_t x_high = 0;
-    std::size_t v_low = 0;
-    std::size_t v_high = 0;
-    const auto close_column = [&](std::size_t last) {
-        std::size_t at[] = {first, x_low, x_high, v_low, v_high, last};
-        std::sort(std::begin(at), std::end(at));
-        for (std::size_t i = 0; i < std::size(at); ++i)
-            if (i == 0 || at[i] != at[i - 1]) kept.push_back(rows[at[i]]);
-    };
-    double column = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row &row = rows[i];
-        const double here = width > 0 ? std::trunc((row.t - t0) / width) : 0.0;
-        if (i == 0 || here != column) {
-            if (i > 0) close_column(i - 1);
-            column = here;
-            first = x_low = x_high = v_low = v_high = i;
-            continue;
-        }
-        if (row.x < rows[x_low].x) x_low = i;
-        else if (row.x > rows[x_high].x) x_high = i;
-        if (row.v < rows[v_low].v) v_low = i;
-        else if (row.v > rows[v_high].v) v_high = i;
+    TimeThinning thinning(rows.front().t, std::fabs((latest->t - earliest->t) / time_columns));
+    for (const Row &row : rows) thinning.take(row);
+    return thinning.rows();
+}
+
+void TimeThinning::take(const Row &row)
+{
+    const double here = width_ > 0 ? std::trunc((row.t - t0_) / width_) : 0.0;
+    const Kept now{taken_++, row};
+    if (now.at == 0 || here != column_) {
+        if (now.at > 0) close_column();
+        column_ = here;
+        first_ = last_ = x_low_ = x_high_ = v_low_ = v_high_ = now;
+        return;
     }
-    close_column(rows.size() - 1);
-    return kept;
+    last_ = now;
+    if (row.x < x_low_.row.x) x_low_ = now;
+    else if (row.x > x_high_.row.x) x_high_ = now;
+    if (row.v < v_low_.row.v) v_low_ = now;
+    else if (row.v > v_high_.row.v) v_high_ = now;
+}
+
+void TimeThinning::close_column()
+{
+    Kept at[] = {first_, x_low_, x_high_, v_low_, v_high_, last_};
+    std::sort(std::begin(at), std::end(at), [](const Kept &a, const Kept &b) { return a.at < b.at; });
+    for (std::size_t i = 0; i < std::size(at); ++i)
+        if (i == 0 || at[i].at != at[i - 1].at) kept_.push_back(at[i].row);
+}
+
+std::vector<Row> TimeThinning::rows()
+{
+    if (taken_ > 0) close_column();
+    taken_ = 0;
+    return std::move(kept_);
 }
 
 namespace {
