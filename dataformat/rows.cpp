@@ -83,6 +83,7 @@ bool RowsPart::take(std::string_view line)
         return false;
     }
     const Row row{values[count - 3], values[count - 2], values[count - 1]};
+    if (each) return each(row);
     if (std::isfinite(row.t) && std::isfinite(row.x) && std::isfinite(row.v)) rows.push_back(row);
     return true;
 }
@@ -182,7 +183,7 @@ void DataSource::read(off_t from, off_t to, RowsPart &part, off_t share, std::si
             part.fault = RowsFault::not_rows;
             return;
         }
-        if (!room_made && part.lines > 0) {
+        if (!room_made && part.lines > 0 && !part.each) {
             // As many rows as the lines so far foretell, and a quarter more; past what a vector
             // may hold (a sparse file of exabytes), what memory cannot give.
             const auto taken = static_cast<double>(from - begin) - static_cast<double>(text.size());

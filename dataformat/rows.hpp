@@ -8,6 +8,7 @@
 #include "programs/layout.hpp"
 
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -75,6 +76,9 @@ struct RowsPart {
     StepIndex index;        // of rows of four numbers
     RowsFault fault = RowsFault::none;
     int error = 0;
+    // When set, each row of numbers goes to it in place of `rows`, finite or not, and the
+    // reading stops where it returns false: the rows streamed, never held.
+    std::function<bool(const Row &)> each;
 
     // Takes one line, without its newline; false once the part is known to be no data.
     bool take(std::string_view line);
