@@ -69,6 +69,9 @@ CommandLine read_command_line(int argc, char **argv, std::initializer_list<Optio
                 problem(std::string("falta ") + option->what + " depois de " + option->name);
                 continue;
             }
+            if (*option->given)
+                problem(std::string(option->name) + " dado duas vezes: '" + escaped(*option->value) +
+                        "' e '" + escaped(argv[i + 1]) + "'");
             *option->value = argv[++i];
             if (option->given != nullptr) *option->given = true;
             if (option->value->empty())

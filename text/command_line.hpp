@@ -53,7 +53,8 @@ struct CommandLine {
 
 // Reads argv against `options`, setting what each was given. An argument that starts with "-"
 // and is no option is a problem, unless `numbers` and it is a negative number ("-1", "-.5").
-// A value that is missing or empty is a problem too.
+// A value that is missing or empty is a problem too, and so is an option with a value given
+// twice (which of the two was meant?).
 CommandLine read_command_line(int argc, char **argv, std::initializer_list<Option> options, bool numbers);
 
 // Answers a problem, help or version, in that order, as answer_arguments() does; -1 when the
