@@ -15,8 +15,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/before_run.hpp"
-#include "warnings/wording.hpp"
+#include "warnings/program_checks.hpp"
 
 #include <array>
 #include <cmath>
@@ -148,19 +147,7 @@ int main(int argc, char **argv) try {
         return osc::refuse_choice(program, answer, "1, 2 ou 3");
     const osc::Motion motion = osc::drivenosc::motion(selection, x0, v0);
 
-    // Rows are written only up to an end at or after t = 0, and then h > 0.
-    const double t_end = N * h >= 0.0 ? N * h : 0.0;
-    const osc::Plan plan{motion, {h, osc::whole_steps(h, t_end), osc::Step::chosen},
-                         t_end, true, true, true, data_files[selection - 1],
-                         N * h >= 0.0 ? std::floor(N) + 1.0 : 0.0, N, N * h};
-    const auto own = [&] {
-        if (N * h < 0.0)
-            osc::warn(program, "N·h = " + osc::text(N * h) +
-                                   " é negativo: nenhuma linha será escrita e os três "
-                                   "ficheiros de dados ficarão vazios");
-        if (const auto one = osc::one_row(N * h, h, N)) osc::warn(program, osc::sentence(*one));
-    };
-    if (!osc::check_before_run(program, plan, own)) return 1;
+    if (!osc::drivenosc_checks({program, true}, selection, motion, N, h)) return 1;
 
     const double gamma = motion.beta + motion.beta;
     return RungeKutta(x0, v0, motion.w0, gamma, h, N, motion.f, motion.wf, selection) ? 0 : 1;

@@ -15,8 +15,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/before_run.hpp"
-#include "warnings/wording.hpp"
+#include "warnings/program_checks.hpp"
 
 #include <cmath>
 #include <cstdlib>
@@ -86,45 +85,6 @@ bool RungeKutta(double x0, double v0, double w0, double gamma, double h, double 
         t = t + h;
     }
     return true;
-}
-
-// The step forms w0·w0 and β + β, which may pass the largest double where w0 and β do not:
-// only where both are finite can the modes of the equation be judged.
-bool judgeable(double w0, double gamma)
-{
-    return std::isfinite(w0 * w0) && std::isfinite(gamma + gamma);
-}
-
-// A run whose rows can show no motion, or none that a real spring could make, still runs,
-// but says so first.
-void warn_if_pointless(double k, double m, double b, double w0, double gamma, double tf)
-{
-    using osc::text;
-    const std::string nan_rows = "as posições e velocidades a partir da segunda linha serão nan";
-    if (m == 0.0)
-        osc::warn(program, "m = 0: w0 = sqrt(k/m) não é finito e " + nan_rows + " ou inf");
-    else if (k / m < 0.0)
-        osc::warn(program, "k/m = " + text(k / m) +
-                                  " é negativo: w0 = sqrt(k/m) não é um número e " + nan_rows);
-    else if (m < 0.0)
-        osc::warn(program, "a massa m = " + text(m) +
-                                  " é negativa: o movimento calculado não tem sentido físico");
-    // Damping takes energy away: a negative b gives it, and the motion grows (with m < 0,
-    // said above, nothing has a physical sense).
-    if (b < 0.0 && m > 0.0)
-        osc::warn(program, "a constante de amortecimento b = " + text(b) +
-                                  " é negativa\n  em vez de amortecer, faz o movimento "
-                                  "crescer, o que não tem sentido físico");
-    const bool defined = m != 0.0 && !(k / m < 0.0); // else said above
-    if (defined && (!std::isfinite(w0) || !std::isfinite(gamma)))
-        osc::warn(program, "w0 = " + text(w0) + " e β = " + text(gamma) +
-                                  " não são ambos finitos: " + nan_rows + " ou inf");
-    else if (defined && !judgeable(w0, gamma))
-        osc::warn(program, "w0² = " + text(w0 * w0) + " e 2β = " + text(gamma + gamma) +
-                                  " não são ambos finitos: " + nan_rows + " ou inf");
-    if (tf < 0.0)
-        osc::warn(program, "o instante final " + text(tf) + " é negativo: " + data_file +
-                                  " ficará vazio");
 }
 
 // Whether the dialogue is coloured: not where a non-empty NO_COLOR asks for no colour
@@ -214,19 +174,10 @@ int dialogue_and_run()
 
     const osc::Motion motion = selection == 1 ? osc::harmosc::simple_motion(k, m, x0, v0)
                                               : osc::harmosc::motion(k, m, b, x0, v0);
+    if (!osc::harmosc_checks({program, true}, motion, k, m, b, tf)) return 1;
+
     const double w0 = motion.w0;
     const double gamma = motion.beta;
-    const bool finite = judgeable(w0, gamma);
-    const osc::Plan plan{motion,
-                         {h, tf >= 0.0 ? osc::whole_steps(h, tf) : 0.0, osc::Step::fixed},
-                         tf, finite, finite && m > 0.0, false, data_file,
-                         std::floor(tf / h) + 1.0, 0.0, tf};
-    const auto own = [&] {
-        warn_if_pointless(k, m, b, w0, gamma, tf);
-        if (const auto one = osc::one_row(tf, h)) osc::warn(program, osc::sentence(*one));
-    };
-    if (!osc::check_before_run(program, plan, own)) return 1;
-
     return RungeKutta(x0, v0, w0, gamma, h, tf) ? 0 : 1;
 }
 

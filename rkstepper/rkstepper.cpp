@@ -15,7 +15,7 @@
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
 #include "text/reading.hpp"
-#include "warnings/before_run.hpp"
+#include "warnings/program_checks.hpp"
 
 #include <array>
 #include <cmath>
@@ -135,15 +135,7 @@ int main(int argc, char **argv) try {
         !reserve_table(table, N))
         return 1;
 
-    const double t_end = N * h;
-    const osc::Plan plan{osc::rkstepper::motion(x0, v0),
-                         {h, static_cast<double>(N), osc::Step::chosen_int},
-                         t_end, true, true, false, data_file, static_cast<double>(N), 0.0, t_end};
-    const auto own = [&] {
-        if (N == 0)
-            osc::warn(program, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
-    };
-    if (!osc::check_before_run(program, plan, own)) return 1;
+    if (!osc::rkstepper_checks({program, true}, osc::rkstepper::motion(x0, v0), N, h)) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;

@@ -12,7 +12,7 @@ namespace osc {
 bool check_before_run(const char *program, const Plan &plan, const std::function<void()> &own)
 {
     DiskFinding disk{DiskFinding::Kind::fits, 0.0, 0.0, 0.0};
-    if (plan.rows > 0.0) {
+    if (plan.writes && plan.rows > 0.0) {
         const double room = space_for(plan.file);
         disk = plan.index ? disk_finding(room, plan.rows, {plan.last_n, plan.last_t})
                           : disk_finding(room, plan.rows, {plan.last_t});

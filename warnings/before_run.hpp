@@ -21,6 +21,7 @@ struct Plan {
     const char *file;   // where the rows go
     double rows;        // how many, at most
     double last_n, last_t; // the bounds of the index (with `index`) and time columns
+    bool writes = true; // the rows go to `file`, whose disk is asked whether they fit
 };
 
 // Runs the checks; `own` says what the program has to say of its own parameters once the run
