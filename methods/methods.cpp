@@ -2,6 +2,8 @@
 
 #include "stepmath/bisect.hpp"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -115,9 +117,14 @@ double energy_factor(const Method &method, double z) { return 1.0 + method.energ
 
 double turn(const Matrix &m)
 {
-    const std::complex<double> lambda = eigenvalue(m, true);
-    return lambda.imag() == 0.0 ? std::numeric_limits<double>::quiet_NaN()
-                                : std::abs(std::arg(lambda));
+    // Eigenvalues apart by no more than the rounding of M's entries are a double root: at
+    // critical damping they would otherwise turn by a few 1e-8 rad a step.
+    const double half_trace = 0.5 * (m[0] + m[3]);
+    const double det = m[0] * m[3] - m[1] * m[2];
+    const double scale = std::max(half_trace * half_trace, std::fabs(det));
+    if (half_trace * half_trace - det >= -8.0 * DBL_EPSILON * scale)
+        return std::numeric_limits<double>::quiet_NaN();
+    return std::abs(std::arg(eigenvalue(m, true)));
 }
 
 } // namespace osc

@@ -77,7 +77,7 @@ double stability_limit(const Method &method, double damping_ratio);
 double energy_factor(const Method &method, double z);
 
 // The angle by which one step turns the computed oscillation, the argument of M's eigenvalue;
-// NaN where its eigenvalues are real.
+// NaN where its eigenvalues are real (or a double root to the rounding of M).
 double turn(const Matrix &m);
 
 } // namespace osc
