@@ -7,7 +7,7 @@
 // with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
-#include "dataformat/rows.hpp"
+#include "memory/memory.hpp"
 #include "methods/methods.hpp"
 #include "oscstudy/answers.hpp"
 #include "oscstudy_program.hpp"
@@ -16,14 +16,14 @@
 #include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
-#include "text/written_alike.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,30 +39,35 @@ const char *const usage_head =
     "Responde, contra o movimento exato, às perguntas de quem acabou de correr um dos\n"
     "programas: uma tabela curta com o exato ao lado do calculado e uma última linha que\n"
     "responde por palavras; com -o ou -t também uma figura, com as constantes no título.\n"
+    "Antes da resposta, na saída de erro, os avisos que o programa daria antes de correr.\n"
     "\n"
-    "PERGUNTA\n"
+    "PERGUNTA (com ou sem acentos)\n"
     "  erro         x - x exato e v - v exato ao longo da execução: o maior, quando, no fim,\n"
     "               e como cresce (o exato é tomado na soma dos h, como o programa a faz)\n"
     "  energia      E = (v² + w0²·x²)/2 contra a exata; E/E0 - 1 no fim e, sem força nem\n"
     "               amortecimento, o fator de um passo, 1 - z⁶/72 + z⁸/576 (z = h·w0)\n"
-    "  periodo      período e amplitude das linhas (passagens por zero, interpoladas) contra\n"
+    "  período      período e amplitude das linhas (passagens por zero, interpoladas) contra\n"
     "               2π/sqrt(w0² - β²) e o do método; com força, a amplitude e a fase do\n"
     "               regime estacionário contra as exatas e as da função de transferência\n"
-    "  ressonancia  a amplitude estacionária contra wf, de 0 a 3·w0 (ou de wmin a wmax):\n"
+    "  ressonância  a amplitude estacionária contra wf, de 0 a 3·w0 (ou de wmin a wmax):\n"
     "               exata, a do RK4 com o h da execução, e as frequências do programa medidas\n"
-    "               nas suas linhas; o pico, a largura a meia potência e Q\n";
+    "               nas suas linhas; o pico, a largura a meia potência, Q = wr/largura e w0/(2β)\n";
 
 // After the question metodos, which names the methods of their table.
 const char *const usage_tail =
     "\n"
     "PROGRAMA: harmosc (por omissão), drivenosc ou rkstepper, com o que cada um fixa (harmosc\n"
     "h = 0.1; drivenosc m = k = 1, λ = 0.5, F0 = 0.5; rkstepper também wf = 3) e os nomes do\n"
-    "que cada um pergunta ou lê, com estes valores por omissão:\n"
+    "que cada um pergunta ou lê, cada um dado uma vez, com estes valores por omissão:\n"
     "  harmosc    k=1 m=1 b=0 x0=1 v0=0 tf=10\n"
     "  drivenosc  x0=1 v0=0 N=2000 h=0.05 escolha=2   (escolha 1, 2, 3: wf = w0/3, w0, 3·w0)\n"
     "  rkstepper  x0=1 v0=0 N=1000 h=0.01\n"
-    "  ficheiro=F lê as linhas de F, um ficheiro de dados do programa, em vez de as calcular\n"
-    "             (erro, energia, periodo): os seis algarismos escritos limitam o que se vê\n"
+    "  ficheiro=F lê as linhas de F, um ficheiro de dados desta execução, em vez de as\n"
+    "             calcular (erro, energia, periodo): os seis algarismos escritos limitam o que\n"
+    "             se vê\n"
+    "  wmin=, wmax=  o intervalo de wf da ressonância, 0 <= wmin < wmax\n"
+    "Uma execução vai até 1e7 passos (métodos: 1e6, pois corre cada método também com h/2,\n"
+    "h/4 e h/8).\n"
     "\n"
     "  -o FIGURA.png   desenha a figura com o gnuplot; uma FIGURA que já existe só é\n"
     "                  substituída se for uma imagem PNG, e só quando a nova está completa\n"
@@ -71,8 +76,9 @@ const char *const usage_tail =
     "Nenhum ficheiro do diretório atual é escrito, além da FIGURA.\n"
     "\n"
     "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
-    "escrever ou o gnuplot falhou; 2 argumentos inválidos ou valores que o programa recusaria;\n"
-    "3 o gnuplot não está instalado (pacote gnuplot-nox).\n";
+    "escrever, o gnuplot falhou ou memória insuficiente; 2 argumentos inválidos, valores que o\n"
+    "programa recusaria ou uma execução sem linhas para estudar; 3 o gnuplot não está\n"
+    "instalado (pacote gnuplot-nox).\n";
 
 // The usage, with the methods named from their table and the line broken at spaces by 88
 // columns, under the question's column as the other questions are.
@@ -86,7 +92,7 @@ std::string usage()
             "maior h·w0 estável";
     const std::string indent(15, ' ');
     std::string text = usage_head;
-    std::string line = "  metodos      ";
+    std::string line = "  métodos      ";
     bool fresh = true;
     std::istringstream words(said);
     for (std::string word; words >> word; fresh = false) {
@@ -100,7 +106,10 @@ std::string usage()
     return text + line + "\n" + usage_tail;
 }
 
+// The questions, and the names with accents that a student may write them with.
 const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos"};
+const std::pair<const char *, const char *> accented[] = {
+    {"período", "periodo"}, {"ressonância", "ressonancia"}, {"métodos", "metodos"}};
 
 struct CommandLine {
     bool terminal = false, drawing = false;
@@ -121,6 +130,19 @@ bool program_named(const std::string &name, osc::Program &found)
     return false;
 }
 
+// What is wrong with `word`, which is no nome=valor, where `named` says whether a PROGRAMA
+// came right after the PERGUNTA.
+std::string not_a_setting(const std::string &word, bool named, osc::Program study_program)
+{
+    osc::Program other{};
+    const std::string quoted = "'" + osc::escaped(word) + "'";
+    if (!program_named(word, other)) return quoted + " não é um programa nem nome=valor";
+    if (named)
+        return quoted + ": o programa já é o " + osc::layout_of(study_program).program +
+               "; cada pergunta estuda um só";
+    return quoted + " vem depois de nome=valor: o PROGRAMA vem logo a seguir à PERGUNTA";
+}
+
 // Reads the command line into `line`, answering help and version as the other tools do; -1
 // when it holds, or the status to end with.
 int parse(int argc, char **argv, CommandLine &line)
@@ -133,16 +155,19 @@ int parse(int argc, char **argv, CommandLine &line)
     const std::vector<std::string> &words = read.operands;
     if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
     line.question = words[0];
+    for (const auto &[with, without] : accented)
+        if (line.question == with) line.question = without;
     const bool known = std::any_of(std::begin(questions), std::end(questions),
                                    [&](const char *question) { return line.question == question; });
     if (!known)
-        return bad_usage("pergunta desconhecida '" + osc::escaped(line.question) +
+        return bad_usage("pergunta desconhecida '" + osc::escaped(words[0]) +
                          "': esperado erro, energia, periodo, ressonancia ou metodos");
     std::size_t next = 1;
-    if (words.size() > 1 && program_named(words[1], line.study_program)) next = 2;
+    const bool named = words.size() > 1 && program_named(words[1], line.study_program);
+    if (named) next = 2;
     for (std::size_t i = next; i < words.size(); ++i) {
         if (words[i].find('=') == std::string::npos)
-            return bad_usage("'" + osc::escaped(words[i]) + "' não é um programa nem nome=valor");
+            return bad_usage(not_a_setting(words[i], named, line.study_program));
         line.settings.push_back(words[i]);
     }
     if (line.drawing && line.terminal) return bad_usage("-o e -t não se combinam");
@@ -152,18 +177,19 @@ int parse(int argc, char **argv, CommandLine &line)
 // What the settings give: the program's values, and what the study takes beside them.
 struct Settings {
     std::map<std::string, double> values;
-    std::string file;
+    std::vector<std::string> files; // the questions so far read one
     double low = NAN, high = NAN;
 };
 
 // Reads nome=valor with the program's names, each value one whole number as the program reads
-// it; -1 when they hold, or the status to end with, having said why.
+// it, each name once; -1 when they hold, or the status to end with, having said why.
 int read_settings(const CommandLine &line, Settings &settings)
 {
     const auto &names = osc::names_of(line.study_program);
     const std::string program_text = osc::layout_of(line.study_program).program;
     std::string known;
     for (const osc::Name &name : names) known += (known.empty() ? "" : ", ") + std::string(name.name);
+    std::map<std::string, std::string> given; // each name, as it was first given
     for (const std::string &setting : line.settings) {
         const std::string name = setting.substr(0, setting.find('='));
         const std::string value = setting.substr(setting.find('=') + 1);
@@ -180,8 +206,12 @@ int read_settings(const CommandLine &line, Settings &settings)
             return bad_usage(problem);
         }
         if (value.empty()) return bad_usage("falta o valor de " + name + " em '" + osc::escaped(setting) + "'");
+        if (const auto first = given.find(name); first != given.end())
+            return bad_usage(name + " dado duas vezes: '" + osc::escaped(first->second) + "' e '" +
+                             osc::escaped(setting) + "'");
+        given[name] = setting;
         if (file) {
-            settings.file = value;
+            settings.files.push_back(value);
             continue;
         }
         std::istringstream in(value);
@@ -202,47 +232,29 @@ int read_settings(const CommandLine &line, Settings &settings)
     return -1;
 }
 
-// The rows of a student's data file, each time the running sum of h as the program makes it;
-// "" or why the file is not one of the program's rows at that h.
-std::string rows_from_file(const osc::Setup &setup, const std::string &file, osc::Source &source)
+// Why the range of wf asked for draws no curve, or "".
+std::string range_problem(const osc::Setup &setup, const Settings &settings)
 {
-    osc::Columns columns{};
-    if (std::string why = osc::read_rows(file, source.rows, &columns); !why.empty()) return why;
-    const osc::Layout &layout = osc::layout_of(setup.program);
-    if (columns != layout.columns)
-        return std::string("tem linhas \"") + osc::column_names(columns) + "\", e as do " +
-               layout.program + " são \"" + osc::column_names(layout.columns) + "\"";
-    double t = setup.program == osc::Program::rkstepper ? setup.h : 0.0;
-    for (std::size_t i = 0; i < source.rows.size(); ++i, t = t + setup.h) {
-        if (!osc::written_alike(t, source.rows[i].t))
-            return osc::format("a linha %zu tem t = %s, e a soma dos passos de %s dá %s: não são as "
-                               "linhas desta execução", i + 1, osc::text(source.rows[i].t).c_str(),
-                               osc::text(setup.h).c_str(), osc::text(t).c_str());
-        source.rows[i].t = t;
-    }
-    // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
-    const osc::Row &first = source.rows.front();
-    if (setup.program != osc::Program::rkstepper &&
-        (!osc::written_alike(first.x, setup.motion.x0) || !osc::written_alike(first.v, setup.motion.v0)))
-        return "a primeira linha tem x = " + osc::text(first.x) + " e v = " + osc::text(first.v) +
-               ", e não x0 = " + osc::text(setup.motion.x0) + " e v0 = " + osc::text(setup.motion.v0) +
-               ": dê x0= e v0= da execução";
-    source.file = file;
+    const osc::Range range = osc::resonance_range(setup, settings.low, settings.high);
+    const std::string low = "wmin = " + osc::text(range.low) + (std::isnan(settings.low) ? " (por omissão)" : "");
+    const std::string high = "wmax = " + osc::text(range.high) +
+                             (std::isnan(settings.high) ? " (por omissão, 3·w0)" : "");
+    if (range.low < 0.0) return low + " é negativo: wf vai de 0 para cima";
+    if (!(range.low < range.high)) return low + " não é menor do que " + high;
     return "";
 }
 
 // The answer's figure, drawn by gnuplot: its bytes, or false having said why not. The title
 // goes as a datablock, data like the numbers.
-bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer &answer, int points,
-          std::string &out)
+bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer &answer, std::string &out)
 {
     std::vector<osc::Datablock> blocks = answer.blocks;
     blocks.push_back({"$title", answer.title + "\n"});
-    const osc::Figure figure =
-        osc::draw(gnuplot, osc::oscstudy_program,
-                  {{"question", answer.question}, {"text", line.terminal ? 1 : 0}, {"columns", 100},
-                   {"lines", 30}, {"points", points}},
-                  blocks, line.terminal ? osc::Kind::text : osc::Kind::png);
+    std::vector<osc::Setting> settings = answer.settings;
+    settings.insert(settings.end(), {{"question", answer.question}, {"text", line.terminal ? 1 : 0},
+                                     {"columns", 100}, {"lines", 30}});
+    const osc::Figure figure = osc::draw(gnuplot, osc::oscstudy_program, settings, blocks,
+                                         line.terminal ? osc::Kind::text : osc::Kind::png);
     if (!figure.why.empty()) {
         osc::refuse(program, osc::about(line.terminal ? "-t" : line.figure, figure.why));
         return false;
@@ -257,42 +269,44 @@ int run(int argc, char **argv)
     if (const int status = parse(argc, argv, line); status >= 0) return status;
     Settings settings;
     if (const int status = read_settings(line, settings); status >= 0) return status;
+    const std::string &q = line.question;
     osc::Setup setup;
-    if (const std::string why = osc::make_setup(line.study_program, settings.values, setup); !why.empty()) {
+    const double most = q == "metodos" ? osc::most_methods_steps : osc::most_study_steps;
+    if (const std::string why = osc::make_setup(line.study_program, settings.values, setup, most); !why.empty()) {
         osc::refuse(program, why);
         return 2;
     }
+    if (q != "ressonancia" && setup.rows == 0.0) {
+        osc::refuse(program, "esta execução não dá nenhuma linha: nada a estudar");
+        return 2;
+    }
+    if (q == "ressonancia")
+        if (const std::string why = range_problem(setup, settings); !why.empty()) return bad_usage(why);
     if (line.drawing && !osc::figure_replaceable(program, line.figure)) return 2;
     const std::string gnuplot = line.drawing || line.terminal ? osc::gnuplot_on_path(program) : "";
     if ((line.drawing || line.terminal) && gnuplot.empty()) return 3;
     osc::Replacement figure;
     if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
 
-    osc::Source source;
-    if (!settings.file.empty()) {
-        if (const std::string why = rows_from_file(setup, settings.file, source); !why.empty())
-            return osc::refuse(program, osc::about(settings.file, why));
-    } else if (line.question != "ressonancia" && line.question != "metodos") {
-        source.rows = osc::rows_of(setup, osc::programs_method);
-    }
-    if (source.rows.empty() && line.question != "ressonancia" && line.question != "metodos")
-        return osc::refuse(program, "a execução não dá nenhuma linha: nada a estudar");
-
-    const std::string &q = line.question;
-    const osc::Answer answer = q == "erro"          ? osc::answer_error(setup, source)
-                               : q == "energia"     ? osc::answer_energy(setup, source)
-                               : q == "periodo"     ? osc::answer_period(setup, source)
-                               : q == "ressonancia" ? osc::answer_resonance(setup, settings.low, settings.high)
-                                                    : osc::answer_methods(setup);
+    // What the program would say before its first step, said by this tool, which runs it
+    // without writing its data file.
+    osc::check_run(program, setup);
+    const osc::Source source{setup, settings.files.empty() ? "" : settings.files.front()};
+    osc::Answer answer;
+    std::string why;
+    if (q == "erro") why = osc::answer_error(source, answer);
+    else if (q == "energia") why = osc::answer_energy(source, answer);
+    else if (q == "periodo") why = osc::answer_period(source, answer);
+    else if (q == "ressonancia") answer = osc::answer_resonance(setup, settings.low, settings.high);
+    else answer = osc::answer_methods(setup);
+    if (!why.empty()) return osc::refuse(program, osc::about(source.file, why));
     errno = 0;
     std::cout << answer.text << std::flush;
     if (!std::cout) return osc::refuse_standard_output(program, errno);
     if (!line.drawing && !line.terminal) return 0;
 
-    const int points = q != "ressonancia" ? 0 : setup.program == osc::Program::drivenosc ? 3
-                       : setup.program == osc::Program::rkstepper ? 1 : 0;
     std::string out;
-    if (!draw(line, gnuplot, answer, points, out)) return 1;
+    if (!draw(line, gnuplot, answer, out)) return 1;
     if (line.terminal) {
         std::cout << out << std::flush;
         return std::cout ? 0 : osc::refuse_standard_output(program, errno);
@@ -302,9 +316,13 @@ int run(int argc, char **argv)
 
 } // namespace
 
-// A signal that ends the run ends gnuplot first and takes the figure's hidden file with it.
+// A signal that ends the run ends gnuplot first and takes the figure's hidden file with it;
+// memory that runs out ends it with one line, the hidden file going as the run unwinds.
 int main(int argc, char **argv)
-{
+try {
     osc::start_tool();
+    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
     return run(argc, argv);
+} catch (const std::bad_alloc &) {
+    return osc::out_of_memory(program);
 }

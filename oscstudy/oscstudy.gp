@@ -4,6 +4,11 @@
 #   $title    one line, the program and its constants
 #   text      1 to draw in the terminal (columns x lines), 0 for a PNG
 #   points    the number of measured points in $p (ressonancia)
+#   method_curve  1 where the method's curve exists, 0 where its rows never settle (ressonancia)
+#   logarithmic  1 where the errors have a log scale to go on, 0 where all are 0 (erro, metodos)
+#   rest      1 where E0 = 0, and E stands in place of E/E0 - 1 (energia, metodos)
+#   drawn     1 where $e (erro, energia) or $o (metodos) holds a finite point, drawn_energy
+#             where $E does (metodos); a panel without one is drawn empty, and says why
 #   $e        t |x - x_exact| |v - v_exact| (erro), or t E/E0-1 exact (energia)
 #   $x, $y    t x over the first and the last periods, $xe, $ye the exact x there (periodo);
 #             $x t x_exact (metodos)
@@ -20,19 +25,25 @@ set title $title[1] noenhanced
 set key top right noenhanced
 set grid
 
+# A panel with no finite point: its frame, and why it is empty.
+empty = "nada a desenhar: os números passaram o maior double"
+
 if (question eq "erro") {
-  set logscale y
-  set format y "%.0e"
+  if (logarithmic) { set logscale y; set format y "%.0e" }
   set xlabel "t"
   set ylabel "erro"
-  plot $e using 1:2 with lines lw 1.5 title "|x - x exato|", \
-       $e using 1:3 with lines lw 1.5 title "|v - v exato|"
+  if (drawn) {
+    plot $e using 1:2 with lines lw 1.5 title "|x - x exato|", \
+         $e using 1:3 with lines lw 1.5 title "|v - v exato|"
+  } else { set label 1 empty at graph 0.5, 0.5 center; plot [0:1] [0:1] NaN notitle }
 }
 if (question eq "energia") {
   set xlabel "t"
-  set ylabel "E/E0 - 1"
-  plot $e using 1:2 with lines lw 1.5 title "calculada", \
-       $e using 1:3 with lines lw 1.5 dashtype 2 title "exata"
+  set ylabel (rest ? "E" : "E/E0 - 1")
+  if (drawn) {
+    plot $e using 1:2 with lines lw 1.5 title "calculada", \
+         $e using 1:3 with lines lw 1.5 dashtype 2 title "exata"
+  } else { set label 1 empty at graph 0.5, 0.5 center; plot [0:1] [0:1] NaN notitle }
 }
 if (question eq "periodo") {
   # The first periods and the last, where the phase that the steps lose shows.
@@ -50,14 +61,17 @@ if (question eq "periodo") {
 if (question eq "ressonancia") {
   set xlabel "wf"
   set ylabel "amplitude estacionária"
-  if (points > 0) {
+  # The method's curve only where its rows settle; the measured points only where there are.
+  if (method_curve && points > 0) {
     plot $c using 1:2 with lines lw 2 title "exata |X|", \
          $c using 1:3 with lines lw 1.5 dashtype 2 title "RK4 |Y|", \
          $p using 1:2 with points pointtype 7 pointsize 1.5 title "medidos nas linhas"
-  } else {
+  }
+  if (method_curve && points == 0) {
     plot $c using 1:2 with lines lw 2 title "exata |X|", \
          $c using 1:3 with lines lw 1.5 dashtype 2 title "RK4 |Y|"
   }
+  if (!method_curve) { plot $c using 1:2 with lines lw 2 title "exata |X|" }
 }
 if (question eq "metodos") {
   methods = |$names|
@@ -68,23 +82,31 @@ if (question eq "metodos") {
     set size 0.5, 0.47
     set origin 0, 0.47
   }
-  set logscale xy
-  set format y "%.0e"
+  set logscale x
+  if (logarithmic) { set logscale y; set format y "%.0e" }
   set xlabel "h"
   set ylabel "|erro em x(T)|"
   set key bottom right
-  plot for [i = 1:methods] $o index (i - 1) using 1:2 with linespoints pointtype 7 linecolor i \
-         title $names[i], \
-       for [i = 1:methods] $o index (i - 1) using 1:3 with lines dashtype 2 linecolor i notitle
+  if (drawn) {
+    plot for [i = 1:methods] $o index (i - 1) using 1:2 with linespoints pointtype 7 linecolor i \
+           title $names[i], \
+         for [i = 1:methods] $o index (i - 1) using 1:3 with lines dashtype 2 linecolor i notitle
+  } else {
+    unset logscale
+    set label 1 empty at graph 0.5, 0.5 center
+    plot [0:1] [0:1] NaN notitle
+    unset label 1
+  }
   if (!text) {
     unset logscale
     set format y "%g"
     set xlabel "t"
-    set ylabel "E/E0 - 1"
+    set ylabel (rest ? "E" : "E/E0 - 1")
     set key top left
     set origin 0.5, 0.47
-    plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
-           title $names[i]
+    if (drawn_energy) {
+      plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i title $names[i]
+    } else { set label 1 empty at graph 0.5, 0.5 center; plot [0:1] [0:1] NaN notitle; unset label 1 }
     set size 1, 0.47
     set origin 0, 0
     set ylabel "x"

@@ -1,18 +1,18 @@
 #include "oscstudy/setup.hpp"
 
+#include "dataformat/rows.hpp"
 #include "programs/programs.hpp"
 #include "stepmath/time_grid.hpp"
+#include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
+#include "warnings/program_checks.hpp"
 
 #include <cmath>
 
 namespace osc {
 
 namespace {
-
-// The steps the study takes at most in one run, as a program would in a few seconds.
-constexpr double most_steps = 1e7;
 
 double value(const Setup &setup, const char *name) { return setup.values.at(name); }
 
@@ -23,9 +23,13 @@ std::string harmosc_setup(Setup &s)
     const double tf = value(s, "tf");
     if (!(m > 0.0) || !(k >= 0.0))
         return "k = " + text(k) + " e m = " + text(m) + ": o estudo precisa de m > 0 e k >= 0";
+    const Motion motion = harmosc::motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));
+    if (!judgeable(motion.w0, motion.beta))
+        return "w0 = sqrt(k/m) = " + text(motion.w0) + " e β = b/(2m) = " + text(motion.beta) +
+               ": o estudo precisa de w0² e 2β finitos";
     s.h = harmosc::h;
     if (tf >= stall_time(s.h)) return never_reached(tf, s.h);
-    s.motion = harmosc::motion(k, m, value(s, "b"), value(s, "x0"), value(s, "v0"));
+    s.motion = motion;
     const double w0 = s.motion.w0;
     const double gamma = s.motion.beta; // harmosc's γ, b/(m + m)
     s.acceleration = [w0, gamma](double, double x, double v) {
@@ -69,15 +73,43 @@ std::string rkstepper_setup(Setup &s)
     return "";
 }
 
-// The steps from t = 0 to the program's last row.
-double steps_of(const Setup &setup)
+// A count in full digits, as a student counts steps.
+std::string count_text(double count)
 {
-    if (setup.program == Program::rkstepper) return value(setup, "N");
-    // The steps the running sum takes before it passes the end: one fewer than the rows.
-    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * setup.h;
+    return count < 1e15 ? format("%.0f", count) : text(count);
+}
+
+// The steps from t = 0 to the program's last row, its rows and their first and last times,
+// as the running sum of h takes them; past twice `most` steps, the count is estimated and not
+// run.
+void count_rows(Setup &s, double most)
+{
+    const double h = s.h;
+    s.first_t = s.last_t = NAN;
+    if (s.program == Program::rkstepper) {
+        s.steps = s.rows = value(s, "N");
+        if (s.rows == 0.0 || s.rows > most) return;
+        double t = 0.0;
+        for (double i = 0; i < s.rows; ++i) t = t + h;
+        s.first_t = h;
+        s.last_t = t;
+        return;
+    }
+    const double end = s.program == Program::harmosc ? value(s, "tf") : value(s, "N") * h;
+    s.steps = s.rows = 0.0;
+    if (!(end >= 0.0)) return;
+    s.steps = whole_steps(h, end);
+    s.rows = s.steps + 1.0;
+    if (s.steps > 2.0 * most) return;
     double steps = -1.0;
-    for (double t = 0.0; end >= t && steps <= most_steps; t = t + setup.h) ++steps;
-    return steps < 0.0 ? 0.0 : steps;
+    double t = 0.0;
+    for (; end >= t; t = t + h) {
+        ++steps;
+        s.last_t = t;
+    }
+    s.steps = steps;
+    s.rows = steps + 1.0;
+    s.first_t = 0.0;
 }
 
 } // namespace
@@ -115,7 +147,8 @@ const std::vector<Name> &names_of(Program program)
     return rkstepper_names;
 }
 
-std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup)
+std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup,
+                       double most)
 {
     setup.program = program;
     setup.values.clear();
@@ -123,41 +156,97 @@ std::string make_setup(Program program, const std::map<std::string, double> &giv
         const auto found = given.find(name.name);
         setup.values[name.name] = found == given.end() ? name.fallback : found->second;
     }
+    setup.steps = setup.rows = 0.0;
+    setup.first_t = setup.last_t = NAN;
     std::string why = program == Program::harmosc     ? harmosc_setup(setup)
                       : program == Program::drivenosc ? drivenosc_setup(setup)
                                                       : rkstepper_setup(setup);
-    setup.steps = why.empty() ? steps_of(setup) : 0.0; // counted once: a running sum of up to 1e7
-    if (why.empty() && !(setup.steps <= most_steps))
-        why = "a análise vai até " + text(most_steps) + " passos, e esta execução dá " +
-              text(setup.steps);
-    return why;
+    if (!why.empty()) return why;
+    count_rows(setup, most);
+    if (setup.steps > most)
+        return "a análise vai até " + count_text(most) + " passos" +
+               (most < most_study_steps ? " (cada método corre também com h/2, h/4 e h/8)" : "") +
+               ", e esta execução dá " + count_text(setup.steps);
+    return "";
 }
 
-std::vector<Row> rows_of(const Setup &setup, const Method &method)
+void check_run(const char *speaker, const Setup &setup)
+{
+    const Speaker says{speaker, false};
+    const Motion &m = setup.motion;
+    const auto value_of = [&](const char *name) { return value(setup, name); };
+    switch (setup.program) {
+    case Program::harmosc:
+        harmosc_checks(says, m, value_of("k"), value_of("m"), value_of("b"), value_of("tf"));
+        return;
+    case Program::drivenosc:
+        drivenosc_checks(says, static_cast<int>(value_of("escolha")), m, value_of("N"), setup.h);
+        return;
+    case Program::rkstepper: break;
+    }
+    rkstepper_checks(says, m, static_cast<int>(value_of("N")), setup.h);
+}
+
+RunRows::RunRows(const Setup &setup, const Method &method)
+    : setup_(setup), method_(method), x_(setup.motion.x0), v_(setup.motion.v0)
+{
+}
+
+bool RunRows::next(Row &row)
 {
     // Each program's own loop: its end test, and its row before (harmosc, drivenosc) or after
-    // (rkstepper) the step.
-    const double h = setup.h;
-    double t = 0.0;
-    double x = setup.motion.x0;
-    double v = setup.motion.v0;
-    std::vector<Row> rows;
-    rows.reserve(static_cast<std::size_t>(setup.steps) + 1);
-    if (setup.program == Program::rkstepper) {
-        for (double i = 0; i < value(setup, "N"); ++i) {
-            method.step(setup.acceleration, h, t, x, v);
-            t = t + h;
-            rows.push_back({t, x, v});
-        }
-        return rows;
+    // (rkstepper) the step; a step is taken when the row after it is asked for.
+    if (taken_ >= setup_.rows) return false;
+    if (setup_.program == Program::rkstepper || taken_ > 0.0) {
+        method_.step(setup_.acceleration, setup_.h, t_, x_, v_);
+        t_ = t_ + setup_.h;
     }
-    const double end = setup.program == Program::harmosc ? value(setup, "tf") : value(setup, "N") * h;
-    while (end >= t) {
-        rows.push_back({t, x, v});
-        method.step(setup.acceleration, h, t, x, v);
-        t = t + h;
-    }
-    return rows;
+    row = {t_, x_, v_};
+    taken_ += 1.0;
+    return true;
+}
+
+std::string file_rows(const Setup &setup, const std::string &file,
+                      const std::function<void(const Row &)> &take)
+{
+    DataSource source;
+    if (std::string why = source.open(file); !why.empty()) return why;
+    const Layout &layout = layout_of(setup.program);
+    RunRows run(setup, programs_method);
+    std::string why;
+    double line = 0;
+    RowsPart part;
+    const std::string names = setup.program == Program::harmosc ? "tf" : "N e h";
+    part.each = [&](const Row &row) {
+        ++line;
+        Row computed{};
+        if (part.columns != layout.columns)
+            why = std::string("tem linhas \"") + column_names(part.columns) + "\", e as do " +
+                  layout.program + " são \"" + column_names(layout.columns) + "\"";
+        else if (!run.next(computed))
+            why = "tem mais linhas do que as " + count_text(setup.rows) + " desta execução: dê " +
+                  names + " da execução que o escreveu";
+        else if (!written_alike(computed.t, row.t))
+            why = format("a linha %.0f tem t = %s, e a soma dos passos de %s dá %s: não são as "
+                         "linhas desta execução", line, text(row.t).c_str(), text(setup.h).c_str(),
+                         text(computed.t).c_str());
+        // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
+        else if (line == 1 && setup.program != Program::rkstepper &&
+                 (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0)))
+            why = "a primeira linha tem x = " + text(row.x) + " e v = " + text(row.v) +
+                  ", e não x0 = " + text(setup.motion.x0) + " e v0 = " + text(setup.motion.v0) +
+                  ": dê x0= e v0= da execução";
+        if (!why.empty()) return false;
+        take({computed.t, row.x, row.v});
+        return true;
+    };
+    source.read(source.start(), -1, part);
+    if (!why.empty()) return why;
+    if (part.fault != RowsFault::none) return said({part.fault, part.error, part.columns});
+    if (line < setup.rows)
+        return "tem " + count_text(line) + " linhas, e esta execução dá " + count_text(setup.rows) +
+               ": dê " + names + " da execução que o escreveu";
+    return "";
 }
 
 std::string data_text(const Setup &setup, const std::vector<Row> &rows)

@@ -8,6 +8,7 @@
 #include "motion/motion.hpp"
 #include "programs/layout.hpp"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,15 +37,46 @@ struct Setup {
     Motion motion;
     Acceleration acceleration;
     double steps; // from t = 0 to the program's last row, as its running sum takes them
+    double rows;  // the rows of its data file
+    double first_t, last_t; // the times of its first and last rows (NaN: no row)
 };
 
-// The setup from the values given by name (the rest take their fallback); "" or why the program
-// would refuse them.
-std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup);
+// The most steps a study computes for one run: a question on its rows, and `metodos`, which
+// runs each method at h, h/2, h/4 and h/8 (15 times the steps).
+inline constexpr double most_study_steps = 1e7;
+inline constexpr double most_methods_steps = 1e6;
 
-// The rows of the program's data file, each time the running sum of h, in full precision; with
-// `method` in place of the program's step.
-std::vector<Row> rows_of(const Setup &setup, const Method &method);
+// The setup from the values given by name (the rest take their fallback), for a study of at
+// most `most` steps; "" or why it would refuse them, or why the study cannot take them.
+std::string make_setup(Program program, const std::map<std::string, double> &given, Setup &setup,
+                       double most = most_study_steps);
+
+// The program's pre-run checks on the run (warnings/program_checks.hpp), said by `speaker`
+// (which writes no data file).
+void check_run(const char *speaker, const Setup &setup);
+
+// One run as its program makes it, row by row, never held: each time the running sum of h, in
+// full precision; with `method` in place of the program's step. The rows a data file of the
+// run holds, in its order, so that a file's rows can be read in step with them.
+class RunRows {
+public:
+    RunRows(const Setup &setup, const Method &method);
+    // The next row; false after the last.
+    bool next(Row &row);
+
+private:
+    const Setup &setup_;
+    const Method &method_;
+    double t_ = 0.0, x_, v_;
+    double taken_ = 0.0; // rows given so far
+};
+
+// The rows of the data file `file`, each to `take` in order, read in step with the run's own
+// rows: each row's t must be written as the run's running sum of h writes it (and is taken as
+// that sum), the rows as many as the run's, the first (but rkstepper's) x0 and v0. "" or why
+// the file's rows are not those of the run.
+std::string file_rows(const Setup &setup, const std::string &file,
+                      const std::function<void(const Row &)> &take);
 
 // The rows as the program writes its data file: "t x v", or "n t x v" (n = t/h) for drivenosc.
 std::string data_text(const Setup &setup, const std::vector<Row> &rows);

@@ -1,19 +1,14 @@
 #include "oscstudy/study.hpp"
 
 #include "stepmath/bisect.hpp"
-#include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
-#include "stepmath/sampling.hpp"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 
 namespace osc {
 
 namespace {
-
-bool free_undamped(const Motion &m) { return m.beta == 0.0 && m.f == 0.0; }
 
 // The cubic through (0, x0) and (1, x1) with slopes dt·v0 and dt·v1, and its slope, at s.
 double hermite(const Row &a, const Row &b, double s)
@@ -40,246 +35,235 @@ double root(F f, double below, double above)
     return 0.5 * (below + above);
 }
 
-// The largest |value| over [from, to).
-double largest_in(const std::vector<double> &values, std::size_t from, std::size_t to)
-{
-    double largest = 0.0;
-    for (std::size_t i = from; i < to; ++i) largest = std::max(largest, std::fabs(values[i]));
-    return largest;
-}
+bool finite(const Row &r) { return std::isfinite(r.t) && std::isfinite(r.x) && std::isfinite(r.v); }
 
 } // namespace
 
-std::vector<Row> exact_rows(const Motion &motion, const std::vector<Row> &rows)
+std::vector<std::size_t> shown_rows(std::size_t count)
 {
-    const ExactMotion along = exact_motion(motion);
-    std::vector<Row> exact;
-    exact.reserve(rows.size());
-    for (const Row &r : rows) {
-        const State s = exact_state(along, r.t);
-        exact.push_back({r.t, s.x, s.v});
+    std::vector<std::size_t> shown;
+    const std::size_t most = 10;
+    for (std::size_t k = 0; count > 0 && k <= most; ++k) {
+        const std::size_t i = count <= most ? k : k * (count - 1) / most;
+        if (i >= count) break;
+        if (shown.empty() || shown.back() != i) shown.push_back(i);
     }
-    return exact;
+    return shown;
 }
 
-std::size_t largest_at(const std::vector<double> &values, std::size_t from)
+void Oscillation::take(const Row &b)
 {
-    std::size_t at = from;
-    for (std::size_t i = from; i < values.size(); ++i)
-        if (std::fabs(values[i]) > std::fabs(values[at])) at = i;
-    return at;
-}
-
-double growth(const std::vector<double> &errors)
-{
-    const std::size_t half = errors.size() / 2;
-    return largest_in(errors, half, errors.size()) / largest_in(errors, 0, half);
-}
-
-double predicted_largest_error(const Motion &motion, double h, double steps)
-{
-    if (!free_undamped(motion) || !(motion.w0 > 0.0)) return NAN;
-    const double amplitude = std::hypot(motion.x0, motion.v0 / motion.w0);
-    return amplitude * deviation({0.0, h * motion.w0}, steps).largest;
-}
-
-namespace {
-
-// The factor of a step on the energy of free undamped motion; NaN for other motion.
-double step_factor(const Setup &setup, const Method &method)
-{
-    const Motion &m = setup.motion;
-    return free_undamped(m) ? energy_factor(method, setup.h * m.w0) : NAN;
-}
-
-} // namespace
-
-std::vector<double> energy_errors(const Motion &motion, const std::vector<Row> &rows)
-{
-    const double start = energy(motion, motion.x0, motion.v0);
-    std::vector<double> errors;
-    errors.reserve(rows.size());
-    for (const Row &r : rows) errors.push_back(energy(motion, r.x, r.v) / start - 1);
-    return errors;
-}
-
-EnergyStudy energy_study(const Setup &setup, const Method &method, const std::vector<Row> &rows)
-{
-    const Motion &m = setup.motion;
-    EnergyStudy study{energy_errors(m, rows), {}, step_factor(setup, method)};
-    const double start = energy(m, m.x0, m.v0);
-    const ExactMotion along = exact_motion(m);
-    for (const Row &r : rows) {
-        const State exact = exact_state(along, r.t);
-        study.exact.push_back(energy(m, exact.x, exact.v) / start - 1);
+    if (ended_ || !finite(b)) {
+        ended_ = true;
+        return;
     }
-    return study;
-}
-
-Oscillation oscillation(const std::vector<Row> &rows, double from)
-{
-    Oscillation o;
-    double first = NAN;
-    double last = NAN;
-    for (std::size_t i = 1; i < rows.size(); ++i) {
-        const Row &a = rows[i - 1];
-        const Row &b = rows[i];
-        if (a.t < from) continue;
-        if ((a.x < 0.0) != (b.x < 0.0)) {
-            const double sign = a.x < 0.0 ? 1.0 : -1.0;
-            last = a.t + (b.t - a.t) * root([&](double s) { return sign * hermite(a, b, s); }, 0.0, 1.0);
-            if (o.crossings++ == 0) first = last;
-        }
-        if (a.v > 0.0 && b.v <= 0.0 && o.crossings > 0) {
-            const double s = root([&](double u) { return -hermite_slope(a, b, u); }, 0.0, 1.0);
-            o.last_peak = hermite(a, b, s);
-            o.last_peak_time = a.t + (b.t - a.t) * s;
-            if (std::isnan(o.first_peak)) {
-                o.first_peak = o.last_peak;
-                o.first_peak_time = o.last_peak_time;
-            }
+    const Row a = before_;
+    before_ = b;
+    const bool pair = started_ && a.t >= from_ && b.t != a.t;
+    started_ = true;
+    if (!pair) return;
+    if ((a.x < 0.0) != (b.x < 0.0)) {
+        const double sign = a.x < 0.0 ? 1.0 : -1.0;
+        last_crossing =
+            a.t + (b.t - a.t) * root([&](double s) { return sign * hermite(a, b, s); }, 0.0, 1.0);
+        if (crossings++ == 0) first_crossing = last_crossing;
+    }
+    if (a.v > 0.0 && b.v <= 0.0 && crossings > 0) {
+        const double s = root([&](double u) { return -hermite_slope(a, b, u); }, 0.0, 1.0);
+        last_peak = hermite(a, b, s);
+        last_peak_time = a.t + (b.t - a.t) * s;
+        if (std::isnan(first_peak)) {
+            first_peak = last_peak;
+            first_peak_time = last_peak_time;
         }
     }
-    // Zeros of e^(-β·t)·cos(w·t + φ) are half a period apart.
-    if (o.crossings > 1) o.period = 2 * (last - first) / static_cast<double>(o.crossings - 1);
-    return o;
 }
 
-double peak_of_motion(const Motion &m, double t)
+double Oscillation::period() const
 {
-    // v' = x'' = -w0²·x - 2β·v for free motion.
-    for (int i = 0; i < 8; ++i) {
-        const State s = exact_state(m, t);
-        t -= s.v / (-m.w0 * m.w0 * s.x - 2 * m.beta * s.v);
+    if (crossings < 2) return NAN;
+    return 2 * (last_crossing - first_crossing) / static_cast<double>(crossings - 1);
+}
+
+double exact_peak_time(const ExactMotion &exact, double t, double from, double to)
+{
+    // Samples close enough to see every turn of an oscillation of that span, then bisection
+    // between the two around each fall of the velocity through 0.
+    const int samples = 64;
+    const auto v = [&](double time) { return exact_state(exact, time).v; };
+    double nearest = NAN;
+    double before = from;
+    double v_before = v(from);
+    for (int i = 1; i <= samples; ++i) {
+        const double time = from + (to - from) * i / samples;
+        const double v_here = v(time);
+        if (v_before > 0.0 && v_here <= 0.0) {
+            double rising = before;
+            double falling = time;
+            bisect(rising, falling, [&](double s) { return v(s) <= 0.0; }, 100);
+            const double peak = 0.5 * (rising + falling);
+            if (std::isnan(nearest) || std::fabs(peak - t) < std::fabs(nearest - t)) nearest = peak;
+        }
+        before = time;
+        v_before = v_here;
     }
-    return exact_state(m, t).x;
+    return nearest;
 }
 
-double exact_period(const Motion &m) { return damped_period(m.w0, m.beta); }
-
-double method_period(const Method &method, const Motion &m, double h)
+void SteadyFit::take(const Row &r)
 {
-    return 2 * pi * h / turn(amplification(method, h, m.w0, m.beta));
+    if (r.t < from_) return;
+    if (!finite(r)) broken_ = true;
+    // x ≈ a·sin(wf·t) + b·cos(wf·t): the normal equations of least squares.
+    const double s = std::sin(wf_ * r.t);
+    const double c = std::cos(wf_ * r.t);
+    ss_ += s * s;
+    sc_ += s * c;
+    cc_ += c * c;
+    xs_ += r.x * s;
+    xc_ += r.x * c;
+    ++rows_;
 }
 
-std::complex<double> steady_fit(const std::vector<Row> &rows, double wf, double from)
+std::complex<double> SteadyFit::amplitude() const
 {
-    // x ≈ a·sin(wf·t) + b·cos(wf·t): the normal equations of least squares; C = a + i·b.
-    double ss = 0;
-    double sc = 0;
-    double cc = 0;
-    double xs = 0;
-    double xc = 0;
-    for (const Row &r : rows) {
-        if (r.t < from) continue;
-        const double s = std::sin(wf * r.t);
-        const double c = std::cos(wf * r.t);
-        ss += s * s;
-        sc += s * c;
-        cc += c * c;
-        xs += r.x * s;
-        xc += r.x * c;
+    const double det = ss_ * cc_ - sc_ * sc_;
+    // Rows all at one phase of wf (h a whole number of half periods) hold no oscillation.
+    if (broken_ || rows_ < 3 || !(det > 1e-9 * ss_ * cc_)) return {NAN, NAN};
+    return {(xs_ * cc_ - xc_ * sc_) / det, (xc_ * ss_ - xs_ * sc_) / det}; // C = a + i·b
+}
+
+double settling_time(const Motion &m, double h, double share)
+{
+    const std::vector<std::complex<double>> zs = step_modes(h, m.w0, m.beta);
+    if (!(h > 0.0) || zs.empty()) return INFINITY;
+    double rate = INFINITY; // the slowest decay, per unit of time
+    for (const std::complex<double> z : zs)
+        rate = std::min({rate, -z.real() / h, -rk4_log_gain(z) / h});
+    return rate > 0.0 ? std::log(1 / share) / rate : INFINITY;
+}
+
+ModeGrowth mode_growth(const Motion &m, double h, double steps)
+{
+    ModeGrowth g{};
+    g.log_growth = -HUGE_VAL;
+    for (const std::complex<double> z : step_modes(h, m.w0, m.beta)) {
+        // A mode that stays still is computed exactly, but counts in the growth: it stays.
+        g.log_growth = std::max({g.log_growth, rk4_log_gain(z), z.real()});
+        if (z == 0.0) continue;
+        g.modes = true;
+        if (rk4_unstable(z)) {
+            g.unstable = true;
+            g.stable_limit = rk4_stability_limit(z);
+            g.size = std::abs(z);
+        }
+        // Up to the horizon only: past it the mode has decayed, and its error with it.
+        const Deviation d = deviation(z, steps);
+        if (std::hypot(d.log_amplitude, d.phase) >= g.drift) {
+            g.drift = std::hypot(d.log_amplitude, d.phase);
+            g.log_amplitude = d.log_amplitude;
+            g.phase = d.phase;
+        }
     }
-    const double det = ss * cc - sc * sc;
-    return {(xs * cc - xc * sc) / det, (xc * ss - xs * sc) / det};
+    if (!g.modes) g.log_growth = 0.0;
+    return g;
 }
 
-double settling_time(const Motion &motion, double fraction)
+bool settles(const Motion &m, double h)
 {
-    return motion.beta > 0.0 ? std::log(1 / fraction) / motion.beta : INFINITY;
+    const std::vector<std::complex<double>> zs = step_modes(h, m.w0, m.beta);
+    return !zs.empty() && std::all_of(zs.begin(), zs.end(), [](std::complex<double> z) {
+        return rk4_log_gain(z) < 0.0;
+    });
 }
 
-Motion driven_at(const Motion &motion, double wf)
+CurvePeak exact_peak(const Motion &m)
 {
-    Motion driven = motion;
-    driven.wf = wf;
-    return driven;
-}
-
-std::complex<double> exact_response(const Motion &motion, double wf)
-{
-    return steady_amplitude(driven_at(motion, wf));
-}
-
-Curve resonance_curve(const Motion &m, double h, double low, double high, int points)
-{
-    Curve curve;
-    for (int i = 0; i < points; ++i) {
-        const double wf = low + (high - low) * i / (points - 1);
-        curve.wf.push_back(wf);
-        curve.exact.push_back(std::abs(exact_response(m, wf)));
-        curve.method.push_back(std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)));
-    }
-    return curve;
-}
-
-namespace {
-
-// The peak of `amplitude` near `guess`, by golden sections, and its half-power frequencies.
-template <typename A>
-Peak peak_near(A amplitude, double guess, double span)
-{
-    const double g = (std::sqrt(5.0) - 1) / 2;
-    double a = std::max(0.0, guess - span);
-    double b = guess + span;
-    for (int i = 0; i < 200; ++i) {
-        const double c = b - g * (b - a);
-        const double d = a + g * (b - a);
-        const bool left = amplitude(c) > amplitude(d);
-        (left ? b : a) = left ? d : c;
-    }
-    Peak p;
-    p.wf = 0.5 * (a + b);
-    p.height = amplitude(p.wf);
-    const double half = p.height / std::sqrt(2.0);
-    const auto below = [&](double w) { return amplitude(w) - half; };
-    // The half-power frequencies on each side; none below where the curve starts above it.
-    if (below(0.0) < 0.0) p.low = root(below, 0.0, p.wf);
-    double beyond = p.wf;
-    while (below(beyond) > 0.0 && beyond < 1e6 * (p.wf + 1)) beyond = 2 * beyond + 1;
-    p.high = root([&](double w) { return -below(w); }, p.wf, beyond);
+    const double wr2 = m.w0 * m.w0 - 2 * m.beta * m.beta;
+    if (!(m.beta > 0.0) || !(wr2 > 0.0)) return {};
+    const double spread = 2 * m.beta * std::sqrt(m.w0 * m.w0 - m.beta * m.beta);
+    CurvePeak p;
+    p.wf = std::sqrt(wr2);
+    p.height = m.f / spread;
+    if (wr2 - spread > 0.0) p.low = std::sqrt(wr2 - spread);
+    p.high = std::sqrt(wr2 + spread);
     return p;
 }
 
-} // namespace
-
-Peak exact_peak(const Motion &m)
+double falling_half_power(const Motion &m)
 {
-    const double square = m.w0 * m.w0 - 2 * m.beta * m.beta;
-    if (!(square > 0.0) || !(m.beta > 0.0)) return {};
-    return peak_near([&](double w) { return std::abs(exact_response(m, w)); },
-                     std::sqrt(square), 0.5 * m.w0);
+    const double c = m.w0 * m.w0 - 2 * m.beta * m.beta;
+    const double w04 = m.w0 * m.w0 * m.w0 * m.w0;
+    const double root = std::sqrt(c * c + w04);
+    // c + root, without cancellation where c < 0.
+    return std::sqrt(c >= 0.0 ? c + root : w04 / (root - c));
 }
 
-Peak method_peak(const Motion &m, double h, const Peak &exact)
+CurvePeak curve_peak(const std::function<double(double)> &amplitude, double low, double high,
+                     int samples, const std::vector<double> &seeds)
 {
-    if (std::isnan(exact.wf)) return {};
-    return peak_near([&](double w) { return std::abs(rk4_response(m.w0, m.beta, m.f, w, h)); },
-                     exact.wf, 0.5 * m.w0);
-}
-
-MethodStudy method_study(const Setup &setup, const Method &method)
-{
-    MethodStudy study{};
-    const double steps = setup.steps;
-    study.rows = rows_of(setup, method);
-    for (int k = 0; k < 4; ++k) {
-        const double h = setup.h / (1 << k);
-        // At h the run is the rows': the last of them is the state after `steps` steps.
-        const Row end = k == 0 && !study.rows.empty() ? study.rows.back()
-                                                      : advance(setup, method, h, steps * (1 << k));
-        const double error = end.x - exact_state(setup.motion, end.t).x;
-        // Double rounding, a few units a step, piles up over the steps.
-        const double rounding = DBL_EPSILON * std::max(1.0, std::fabs(end.x)) * steps * (1 << k);
-        study.runs.push_back({h, error, rounding});
+    const double step = (high - low) / (samples - 1);
+    const auto at = [&](int i) { return i == samples - 1 ? high : low + step * i; };
+    // The highest sample or seed, and the samples on either side of it.
+    double best = low;
+    double best_value = amplitude(low);
+    for (int i = 1; i < samples; ++i)
+        if (const double a = amplitude(at(i)); a > best_value) {
+            best = at(i);
+            best_value = a;
+        }
+    for (const double seed : seeds)
+        if (const double a = amplitude(seed); seed >= low && seed <= high && a > best_value) {
+            best = seed;
+            best_value = a;
+        }
+    CurvePeak p;
+    if (!std::isfinite(best_value)) return p;
+    double a = std::max(low, best - step);
+    double b = std::min(high, best + step);
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    for (int i = 0; i < 200 && b > a; ++i) {
+        const double c = b - g * (b - a);
+        const double d = a + g * (b - a);
+        if (amplitude(c) > amplitude(d)) b = d;
+        else a = c;
     }
-    study.verdict = judge(study.runs);
-    study.energy = energy_errors(setup.motion, study.rows);
-    // The factor a step, over the run's steps: rkstepper's rows hold no t = 0 row to subtract.
-    study.energy_predicted = std::pow(step_factor(setup, method), steps) - 1;
-    study.period = method_period(method, setup.motion, setup.h);
-    study.limit = stability_limit(method, 2 * setup.motion.beta / setup.motion.w0);
-    return study;
+    p.wf = 0.5 * (a + b);
+    p.height = std::max(amplitude(p.wf), best_value);
+    if (best_value > amplitude(p.wf)) p.wf = best;
+    const double half = p.height / std::sqrt(2.0);
+    const auto above = [&](double w) { return amplitude(w) - half; };
+    // Outward from the peak, sample by sample, to the first below half power.
+    for (double w = p.wf, next = w;; w = next) {
+        next = std::max(low, w - step);
+        if (above(next) < 0.0) {
+            p.low = root(above, next, w);
+            break;
+        }
+        if (next == low) break;
+    }
+    for (double w = p.wf, next = w;; w = next) {
+        next = std::min(high, w + step);
+        if (above(next) < 0.0) {
+            p.high = root(above, next, w);
+            break;
+        }
+        if (next == high) break;
+    }
+    return p;
+}
+
+std::vector<double> method_resonances(const Motion &m, double h, double low, double high)
+{
+    std::vector<double> found;
+    const std::vector<std::complex<double>> zs = step_modes(h, m.w0, m.beta);
+    if (zs.empty() || zs[0].imag() == 0.0 || !(h > 0.0)) return found;
+    const double turn = std::fabs(rk4_log_factor(zs[0]).imag()); // in [0, π]
+    const double whole = 2 * pi / h;
+    for (double k = std::floor(low / whole); k * whole <= high + whole && found.size() < 100; ++k)
+        for (const double wf : {k * whole + turn / h, k * whole - turn / h})
+            if (wf >= low && wf <= high) found.push_back(wf);
+    return found;
 }
 
 } // namespace osc

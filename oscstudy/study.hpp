@@ -1,95 +1,117 @@
-// The answers to a student's questions about a run, as numbers: the error against the exact
-// motion, the energy, the period and amplitude, the steady oscillation of driven motion, the
-// resonance curve and the five methods side by side. Sentences are oscstudy's own.
+// The maths of a student's questions about a run, as numbers: what one row after another shows
+// (zero crossings and peaks, the steady oscillation that fits them), the exact motion's own
+// peaks, what the step does to the free modes over the run, and the resonance curve's peak and
+// half-power points. Each search is bracketed inside the run or the range of wf shown.
+// Numbers only: the findings are oscstudy/questions.hpp's, the sentences oscstudy/wording.hpp's.
 #pragma once
 
-#include "order/verdict.hpp"
-#include "oscstudy/setup.hpp"
+#include "dataformat/rows.hpp"
+#include "motion/motion.hpp"
 
 #include <complex>
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace osc {
 
-// The exact motion at each row's time, the running sum of h.
-std::vector<Row> exact_rows(const Motion &motion, const std::vector<Row> &rows);
+// The rows a table shows of `count`: eleven spread over the run, the first and the last
+// included, by their place in it.
+std::vector<std::size_t> shown_rows(std::size_t count);
 
-// Where the largest |value| of a series is, the first largest.
-std::size_t largest_at(const std::vector<double> &values, std::size_t from = 0);
+// The oscillation the rows show from `from` on, row by row: the zero crossings of x and the
+// peaks after the first, each found on the cubic through two rows' x and v. Rows whose
+// numbers are not finite end it.
+class Oscillation {
+public:
+    explicit Oscillation(double from) : from_(from) {}
+    void take(const Row &row);
 
-// How an error grows: its largest size over the second half of the run against the first.
-double growth(const std::vector<double> &errors);
-
-// The largest |x - x_exact| the step's factor R(i·z) gives free undamped motion of amplitude
-// `amplitude` over `steps` steps; NaN for other motion.
-double predicted_largest_error(const Motion &motion, double h, double steps);
-
-// E/E0 - 1 of each row, and the exact one.
-struct EnergyStudy {
-    std::vector<double> computed, exact;
-    double factor; // the factor of a step on free undamped motion; NaN otherwise
-};
-EnergyStudy energy_study(const Setup &setup, const Method &method, const std::vector<Row> &rows);
-
-// E/E0 - 1 at each row.
-std::vector<double> energy_errors(const Motion &motion, const std::vector<Row> &rows);
-
-// The oscillation the rows show from `from` on: the zero crossings of x and the peaks after
-// the first, each found on the cubic through two rows' x and v.
-struct Oscillation {
     std::size_t crossings = 0;
-    double period = NAN;     // 2·(last crossing - first) / (crossings - 1)
-    double first_peak = NAN; // the first and last highest x
-    double first_peak_time = NAN;
-    double last_peak = NAN;
-    double last_peak_time = NAN;
+    double first_crossing = NAN, last_crossing = NAN;
+    double first_peak = NAN, first_peak_time = NAN; // the first and last highest x
+    double last_peak = NAN, last_peak_time = NAN;
+    // 2·(last crossing - first)/(crossings - 1), zeros of e^(-β·t)·cos(w·t + φ) being half a
+    // period apart; NaN for fewer than two crossings.
+    double period() const;
+
+private:
+    double from_;
+    bool started_ = false, ended_ = false;
+    Row before_{};
 };
-Oscillation oscillation(const std::vector<Row> &rows, double from);
 
-// The exact motion's highest x nearest `t`, where its velocity is 0, by Newton's steps.
-double peak_of_motion(const Motion &motion, double t);
+// The time of the exact motion's highest x nearest `t` (where its velocity goes from positive
+// to negative), searched between `from` and `to` only; NaN where it has none there.
+double exact_peak_time(const ExactMotion &exact, double t, double from, double to);
 
-// 2π/sqrt(w0² - β²), and the period that one step of `method` gives: 2π·h/arg(eigenvalue).
-double exact_period(const Motion &motion);
-double method_period(const Method &method, const Motion &motion, double h);
+// The oscillation at wf that fits the rows from `from` on in least squares,
+// x ≈ Im(C·e^(i·wf·t)), row by row.
+class SteadyFit {
+public:
+    SteadyFit(double wf, double from) : wf_(wf), from_(from) {}
+    void take(const Row &row);
+    // C; NaN where fewer than three finite rows, or rows that hold no oscillation at wf, fit.
+    std::complex<double> amplitude() const;
 
-// The oscillation at wf that fits the rows from `from` on in least squares: x ≈ Im(C·e^(i·wf·t)).
-std::complex<double> steady_fit(const std::vector<Row> &rows, double wf, double from);
-
-// When the free motion has fallen below `fraction` of its start: ln(1/fraction)/β.
-double settling_time(const Motion &motion, double fraction);
-
-// The motion driven at `wf` instead, and its steady amplitude X.
-Motion driven_at(const Motion &motion, double wf);
-std::complex<double> exact_response(const Motion &motion, double wf);
-
-// The resonance curve: |X(wf)| exact, |Y(wf)| of RK4 at h, `points` frequencies over [low, high].
-struct Curve {
-    std::vector<double> wf, exact, method;
+private:
+    double wf_, from_;
+    double ss_ = 0, sc_ = 0, cc_ = 0, xs_ = 0, xc_ = 0;
+    std::size_t rows_ = 0;
+    bool broken_ = false; // a row that is not finite came
 };
-Curve resonance_curve(const Motion &motion, double h, double low, double high, int points);
 
-// A peak of an amplitude curve: where and how high, and the half-power frequencies around it.
-struct Peak {
+// What the free motion's share of its start must fall below before the oscillation is taken
+// as steady: at 1e-5 the transient is under the six digits of the rows' amplitude.
+inline constexpr double settled_share = 1e-5;
+
+// When the free motion, exact and as the step h computes it, has fallen below `share` of its
+// start: infinite where either never falls (β <= 0, a step that keeps a mode from shrinking,
+// a run backward in time).
+double settling_time(const Motion &motion, double h, double share);
+
+// What the step h does to the free modes e^(λ·t) over `steps` steps, z = h·λ for each.
+struct ModeGrowth {
+    bool modes;            // there are modes to speak of (w0 or β is not 0)
+    double log_growth;     // per step, the largest of ln|R(z)| and Re z: the fastest growth of
+                           // the computed motion or the exact one (0 without modes)
+    bool unstable;         // a mode that does not grow is made to grow by the step
+    double stable_limit;   // h·|λ| at the stability limit on that mode's ray (unstable)
+    double size;           // h·|λ| of that mode
+    // The largest |n·ln(R(z)/e^z)|, amplitude and phase, n the steps up to the mode's decay to
+    // 1% (rk4.hpp's horizon_steps); and its parts, ln of the computed amplitude over the exact
+    // one and the phase ahead of the exact motion (if of Im z's sign).
+    double drift, log_amplitude, phase;
+};
+ModeGrowth mode_growth(const Motion &motion, double h, double steps);
+
+// Whether the step h makes every free mode shrink, so that the computed motion settles to a
+// steady oscillation at the driving frequency.
+bool settles(const Motion &motion, double h);
+
+// The peak of an amplitude curve, where and how high, and its half-power frequencies: NaN
+// for what it lacks.
+struct CurvePeak {
     double wf = NAN, height = NAN, low = NAN, high = NAN;
-    double width() const { return high - low; }
-    double q() const { return wf / width(); }
 };
-// wr = sqrt(w0² - 2β²) and |X(wr)|, half power where |X|² is half of it.
-Peak exact_peak(const Motion &motion);
-// The peak of RK4's |Y| at h, found from the exact one, `exact` (exact_peak).
-Peak method_peak(const Motion &motion, double h, const Peak &exact);
 
-// One method on the run: errors at the last row's time for h, h/2, h/4, h/8 with their
-// verdict, the energy at the end, its period and stability limit.
-struct MethodStudy {
-    std::vector<Run> runs;
-    Verdict verdict;
-    std::vector<Row> rows;
-    std::vector<double> energy; // E/E0 - 1 at each row
-    double energy_predicted;
-    double period, limit;
-};
-MethodStudy method_study(const Setup &setup, const Method &method);
+// |X| = f/sqrt((w0² - wf²)² + (2β·wf)²) at its peak wr = sqrt(w0² - 2β²), of height
+// f/(2β·sqrt(w0² - β²)), half as high in power at wf² = wr² ± 2β·sqrt(w0² - β²) (no lower one
+// where that is negative): closed forms, for β > 0 and w0² > 2β².
+CurvePeak exact_peak(const Motion &motion);
+
+// Where |X|² falls to half its value f²/w0⁴ at wf = 0, for a curve without a peak (β > 0,
+// w0² <= 2β², w0 > 0): wf² = w0² - 2β² + sqrt((w0² - 2β²)² + w0⁴).
+double falling_half_power(const Motion &motion);
+
+// The highest point of `amplitude` over [low, high]: the largest of `samples` evenly spread and
+// of `seeds` within the range, then golden sections between that sample's neighbours; its
+// half-power frequencies where the curve crosses them within the range, by bisection.
+CurvePeak curve_peak(const std::function<double(double)> &amplitude, double low, double high,
+                     int samples, const std::vector<double> &seeds);
+
+// The driving frequencies within [low, high] at which one step turns the method's free
+// oscillation as far as the force turns in a step (mod 2π): where its own resonance lies.
+std::vector<double> method_resonances(const Motion &motion, double h, double low, double high);
 
 } // namespace osc

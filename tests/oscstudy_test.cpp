@@ -1,12 +1,16 @@
 // oscstudy: its maths in-process against closed forms (crossings of a damped cosine, the period
 // from arg R, the resonance peak and its half-power points, |Y| against drivenosc's own rows,
-// the orders of the methods), the rows of each program byte for byte, and the command line.
+// the orders and energy factors of the methods), each answer's classification against the one
+// the exact motion and R(z) give, the rows of each program byte for byte, and the command line.
 
 #include "sandbox.hpp"
+#include "step_by_hand.hpp"
 
-#include "oscstudy/setup.hpp"
+#include "oscstudy/answers.hpp"
 #include "oscstudy/study.hpp"
+#include "oscstudy/wording.hpp"
 #include "stepmath/driven.hpp"
+#include "stepmath/rk4.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +30,14 @@ osc::Setup setup_of(osc::Program program, const std::map<std::string, double> &g
     return setup;
 }
 
+std::vector<osc::Row> rows_of(const osc::Setup &setup)
+{
+    std::vector<osc::Row> rows;
+    osc::RunRows run(setup, osc::programs_method);
+    for (osc::Row r{}; run.next(r);) rows.push_back(r);
+    return rows;
+}
+
 // Rows every h of e^(-β·t)·cos(w·t), with its velocity, whose zeros are π/w apart.
 TEST(OscstudyMaths, CrossingsAndPeaksOfAKnownOscillation)
 {
@@ -33,14 +45,14 @@ TEST(OscstudyMaths, CrossingsAndPeaksOfAKnownOscillation)
         double beta, w, h;
     } cases[] = {{0, 5, 0.1}, {0.3, 0.95, 0.1}, {0.05, 2, 0.02}};
     for (const auto &c : cases) {
-        std::vector<osc::Row> rows;
+        osc::Oscillation o(0.0);
         for (int i = 0; i <= 2000; ++i) {
             const double t = i * c.h;
             const double e = std::exp(-c.beta * t);
-            rows.push_back({t, e * std::cos(c.w * t), -e * (c.beta * std::cos(c.w * t) + c.w * std::sin(c.w * t))});
+            o.take({t, e * std::cos(c.w * t), -e * (c.beta * std::cos(c.w * t) + c.w * std::sin(c.w * t))});
         }
-        const osc::Oscillation o = osc::oscillation(rows, 0.0);
-        EXPECT_NEAR(o.period, 2 * pi / c.w, 1e-4 * c.h) << c.w;
+        o.take({2001 * c.h, NAN, 0}); // a row that is not finite ends the oscillation
+        EXPECT_NEAR(o.period(), 2 * pi / c.w, 1e-4 * c.h) << c.w;
         // The first peak after the first zero, at tan(w·t) = -β/w in the second half-turn, within
         // the cubic's own error, (h·w)⁴/384 of the amplitude.
         const double t = (2 * pi - std::atan(c.beta / c.w)) / c.w;
@@ -49,36 +61,38 @@ TEST(OscstudyMaths, CrossingsAndPeaksOfAKnownOscillation)
     }
 }
 
-// The period of the computed motion is 2π·h/arg R(i·z): 1.25723441 at h = 0.1, w0 = 5.
-TEST(OscstudyMaths, PeriodFromArgR)
-{
-    const double z = 0.5;
-    const double by_hand = 2 * pi * 0.1 / std::atan2(z - z * z * z / 6, 1 - z * z / 2 + z * z * z * z / 24);
-    const osc::Setup setup = setup_of(osc::Program::harmosc, {{"k", 25}, {"m", 1}, {"tf", 40}});
-    EXPECT_NEAR(osc::method_period(osc::programs_method, setup.motion, 0.1), by_hand, 1e-12);
-    EXPECT_NEAR(osc::oscillation(osc::rows_of(setup, osc::programs_method), 0).period, by_hand,
-                1e-5);
-}
-
 // |X|² = f²/((w0² - w²)² + 4β²w²): highest at wr² = w0² - 2β², half as high where
-// (w0² - u)² + 4β²u = 2·4β²(w0² - β²), u = w², a quadratic in u.
+// (w0² - u)² + 4β²u = 2·4β²(w0² - β²), u = w², a quadratic in u; none below the peak where its
+// smaller root is negative (β = 0.5). The search over a curve finds the same; a curve without
+// a peak (w0² <= 2β²) is at half power where |X|² = f²/(2·w0⁴).
 TEST(OscstudyMaths, ResonancePeakAndHalfPower)
 {
-    for (const double beta : {0.25, 0.1}) {
+    for (const double beta : {0.25, 0.1, 0.5, 0.8}) {
         const osc::Motion m{1, beta, 0.5, 0, 0, 0};
+        const auto amplitude = [&](double w) { return std::abs(osc::steady_amplitude({1, beta, 0.5, w, 0, 0})); };
+        if (2 * beta * beta >= 1) {
+            const double w = osc::falling_half_power(m);
+            EXPECT_NEAR(amplitude(w), 0.5 / std::sqrt(2.0), 1e-12) << beta;
+            EXPECT_TRUE(std::isnan(osc::exact_peak(m).wf)) << beta;
+            continue;
+        }
         const double b2 = beta * beta;
         const double centre = 1 - 2 * b2;
         const double spread = std::sqrt(centre * centre - 1 + 8 * b2 * (1 - b2));
-        const osc::Peak p = osc::exact_peak(m);
-        EXPECT_NEAR(p.wf, std::sqrt(centre), 1e-7);
-        EXPECT_NEAR(p.height, 0.5 / (2 * beta * std::sqrt(1 - b2)), 1e-12);
-        EXPECT_NEAR(p.low, std::sqrt(centre - spread), 1e-9);
-        EXPECT_NEAR(p.high, std::sqrt(centre + spread), 1e-9);
+        const double low = centre > spread ? std::sqrt(centre - spread) : NAN;
+        for (const osc::CurvePeak &p : {osc::exact_peak(m), osc::curve_peak(amplitude, 0, 3, 400, {})}) {
+            EXPECT_NEAR(p.wf, std::sqrt(centre), 1e-7) << beta;
+            EXPECT_NEAR(p.height, 0.5 / (2 * beta * std::sqrt(1 - b2)), 1e-12) << beta;
+            if (std::isnan(low)) EXPECT_TRUE(std::isnan(p.low)) << beta;
+            else EXPECT_NEAR(p.low, low, 1e-9) << beta;
+            EXPECT_NEAR(p.high, std::sqrt(centre + spread), 1e-9) << beta;
+        }
     }
 }
 
 // Each program's rows, as oscstudy makes them and prints them with six digits, are its data
-// file byte for byte; and drivenosc's steady rows fit the method's Y within what six digits show.
+// file byte for byte, and read back in step with the run they are its rows; drivenosc's steady
+// rows fit the method's Y within what six digits show.
 TEST(OscstudyRows, EqualTheProgramsDataFiles)
 {
     const struct {
@@ -98,88 +112,319 @@ TEST(OscstudyRows, EqualTheProgramsDataFiles)
         if (c.parameter_file != nullptr) box.write(c.parameter_file, c.parameters);
         ASSERT_EQ(box.run(c.binary, c.input).status, 0) << c.binary;
         const osc::Setup setup = setup_of(c.program, c.given);
-        const std::vector<osc::Row> rows = osc::rows_of(setup, osc::programs_method);
+        const std::vector<osc::Row> rows = rows_of(setup);
         EXPECT_EQ(osc::data_text(setup, rows), box.read(c.data_file)) << c.binary;
+        std::vector<osc::Row> printed;
+        EXPECT_EQ(osc::file_rows(setup, box.path(c.data_file), [&](const osc::Row &r) { printed.push_back(r); }), "");
+        ASSERT_EQ(printed.size(), rows.size()) << c.binary;
+        EXPECT_EQ(printed.back().t, rows.back().t) << c.binary; // the running sum, bit for bit
         if (c.program == osc::Program::harmosc) continue;
         const osc::Motion &m = setup.motion;
-        std::vector<osc::Row> printed;
-        for (const std::string &line : lines_of(box.read(c.data_file))) {
-            const auto f = fields_of(line);
-            printed.push_back({rows[printed.size()].t, std::stod(f[f.size() - 2]), std::stod(f.back())});
-        }
-        const double from = osc::settling_time(m, 1e-5);
-        EXPECT_NEAR(std::abs(osc::steady_fit(printed, m.wf, from)),
-                    std::abs(osc::rk4_response(m.w0, m.beta, m.f, m.wf, setup.h)), 1e-5) << c.binary;
+        osc::SteadyFit fit(m.wf, std::log(1e5) / m.beta);
+        for (const osc::Row &r : printed) fit.take(r);
+        EXPECT_NEAR(std::abs(fit.amplitude()), std::abs(osc::rk4_response(m.w0, m.beta, m.f, m.wf, setup.h)), 1e-5)
+            << c.binary;
     }
 }
 
-// On x'' = -x from (1, 0) to T = 10, each method gives a settled order near its own.
-TEST(OscstudyMaths, ObservedOrders)
+// On x'' = -x from (1, 0) to T = 10 (100 steps), the methods give settled orders near their
+// own, and E/E0 - 1 at the end is what their factor a step, det M, raised to the 100 steps
+// gives; Euler-Cromer's and Verlet's det M is 1, and their energy oscillates.
+TEST(OscstudyMaths, ObservedOrdersAndEnergyFactors)
 {
-    const osc::Setup setup = setup_of(osc::Program::harmosc, {});
-    for (const osc::Method &method : osc::methods) {
-        const osc::MethodStudy s = osc::method_study(setup, method);
-        EXPECT_EQ(s.verdict.outcome, osc::Outcome::settled) << method.name;
-        EXPECT_NEAR(s.verdict.order, method.order, 0.1) << method.name;
+    const long double z = 0.1; // h·w0 as the run has it, in long double: no digit of 1 - z⁶/72 lost
+    const long double factors[] = {1 + z * z, 1, 1 + std::pow(z, 4) / 4, 1,
+                                   1 - std::pow(z, 6) / 72 + std::pow(z, 8) / 576};
+    const osc::MethodsFinding found = osc::find_methods(setup_of(osc::Program::harmosc, {}));
+    ASSERT_EQ(found.methods.size(), std::size(factors));
+    for (std::size_t i = 0; i < found.methods.size(); ++i) {
+        const osc::MethodFinding &s = found.methods[i];
+        SCOPED_TRACE(s.method->name);
+        EXPECT_EQ(s.verdict.outcome, osc::Outcome::settled);
+        EXPECT_NEAR(s.verdict.order, s.method->order, 0.1);
+        EXPECT_EQ(s.area_kept, factors[i] == 1);
+        if (factors[i] == 1) continue;
+        const double predicted = static_cast<double>(std::pow(factors[i], 100.0L) - 1);
+        EXPECT_NEAR(s.energy_predicted.value, predicted, 1e-9 * std::fabs(predicted));
+        EXPECT_NEAR(s.energy_end.value, predicted, 1e-6 * std::fabs(predicted)); // normal M
     }
 }
 
-// The command line: the answers of the cases, and every refusal with its status.
+// What the test works out for a run: the modes z = h·λ of the exact motion, each with R(z) by
+// hand; the rows by a plain RK4 step, and their error against the exact motion in the run's
+// first and second halves.
+struct Expected {
+    double log_growth = -HUGE_VAL; // the largest ln|R(z)| and Re z
+    bool unstable = false;         // |R(z)| > 1 for a mode that does not grow
+    double drift = 0;              // the largest |ln(R/e^z)| over the steps up to each horizon
+    double ratio = NAN;            // the rows' largest error, second half over first
+};
+
+Expected expect(const osc::Setup &s)
+{
+    const osc::Motion &m = s.motion;
+    Expected e;
+    for (const std::complex<double> lambda : by_hand::modes(m.w0, m.beta)) {
+        const by_hand::Verdict v = by_hand::verdict(lambda, s.h, s.steps);
+        const by_hand::Long z = by_hand::Long(s.h) * by_hand::Long(lambda.real(), lambda.imag());
+        e.log_growth = std::max({e.log_growth, static_cast<double>(std::log(std::abs(by_hand::R(z)))),
+                                 static_cast<double>(z.real())});
+        e.unstable = e.unstable || v.unstable;
+        e.drift = std::max(e.drift, std::hypot(v.log_amplitude, v.phase));
+    }
+    using State = std::complex<double>; // x + i·v
+    const auto slope = [&](double t, State y) {
+        return State(y.imag(), -m.w0 * m.w0 * y.real() - 2 * m.beta * y.imag() + m.f * std::sin(m.wf * t));
+    };
+    State y(m.x0, m.v0);
+    double t = 0;
+    double halves[2] = {0, 0};
+    const bool after = s.program == osc::Program::rkstepper; // its rows follow the step
+    for (double n = 0; n < s.rows; ++n) {
+        if (after || n > 0) {
+            const State k1 = slope(t, y), k2 = slope(t + s.h / 2, y + s.h / 2 * k1);
+            const State k3 = slope(t + s.h / 2, y + s.h / 2 * k2), k4 = slope(t + s.h, y + s.h * k3);
+            y += s.h / 6 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+            t += s.h;
+        }
+        double &half = halves[n < std::floor(s.rows / 2) ? 0 : 1];
+        half = std::max(half, std::fabs(y.real() - osc::exact_state(m, t).x));
+    }
+    e.ratio = halves[1] / halves[0];
+    return e;
+}
+
+// Each regime at each class of step, for each question: the finding's classification against
+// the one above, and the last line only for the classification it names. The error grows by
+// its factor where the step or the physics grows by at least 2 over the run; else as the rows
+// show it: nearly linearly (by 1.5 or more between halves, the drift still under 0.5), less,
+// not at all, dying out with damped free motion or, driven, settling on |Y - X| once the
+// transient has fallen by e² (e-folds of the largest growth).
+TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
+{
+    using Growth = osc::ErrorFinding::Growth;
+    using Energy = osc::EnergyFinding::Kind;
+    using P = osc::Program;
+    const struct {
+        const char *regime;
+        P program;
+        std::map<std::string, double> given;
+    } cases[] = {
+        {"undamped, small step", P::harmosc, {{"k", 25}, {"tf", 20}}},
+        {"undamped, near the limit", P::harmosc, {{"k", 790}, {"tf", 100}}},
+        {"undamped, past the limit", P::harmosc, {{"k", 810}, {"tf", 100}}},
+        {"underdamped", P::harmosc, {{"k", 4}, {"b", 0.4}, {"tf", 30}}},
+        {"underdamped, near the limit", P::harmosc, {{"k", 700}, {"b", 1}}},
+        {"critical", P::harmosc, {{"b", 2}}},
+        {"overdamped", P::harmosc, {{"b", 10}}},
+        {"overdamped, fast mode past the limit", P::harmosc, {{"b", 60}}},
+        {"negative damping", P::harmosc, {{"b", -0.1}, {"tf", 50}}},
+        {"at rest", P::harmosc, {{"x0", 0}}},
+        {"no spring", P::harmosc, {{"k", 0}, {"v0", 1}}},
+        {"driven at resonance", P::drivenosc, {}},
+        {"driven near", P::drivenosc, {{"escolha", 1}}},
+        {"driven far", P::drivenosc, {{"escolha", 3}}},
+        {"from rest, with a force", P::drivenosc, {{"x0", 0}}},
+        {"driven, past the limit", P::drivenosc, {{"h", 3}, {"N", 40}}},
+        {"driven, near the limit", P::rkstepper, {{"h", 2.8}, {"N", 200}}},
+        {"driven, short", P::rkstepper, {{"N", 100}}},
+        {"driven, negative step", P::rkstepper, {{"h", -0.01}}},
+    };
+    const char *const growth_says[] = {"exatamente", "arredondamento", "perto de linearmente",
+                                       "menos do que linearmente", "não cresce", "|Y - X|",
+                                       "apaga-se", "exponencialmente"};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.regime);
+        const osc::Setup setup = setup_of(c.program, c.given);
+        const osc::Motion &m = setup.motion;
+        const Expected e = expect(setup);
+        const bool driven = m.f != 0;
+        const bool at_rest = m.x0 == 0 && m.v0 == 0 && !driven;
+        const double n = setup.steps;
+        Growth growth = Growth::bounded;
+        if (at_rest || (m.w0 == 0 && m.beta == 0)) growth = Growth::exact;
+        else if (e.log_growth > 0 && e.log_growth * n >= std::log(2.0)) growth = Growth::exponential;
+        else if (e.ratio > 1.1) growth = e.drift <= 0.5 && e.ratio >= 1.5 ? Growth::linear : Growth::slowing;
+        else if (driven && e.log_growth * n <= -2) growth = Growth::steady;
+        else if (!driven && e.log_growth < 0 && e.ratio < 1) growth = Growth::decaying;
+        osc::ErrorFinding error;
+        ASSERT_EQ(osc::find_error({setup, ""}, error), "");
+        EXPECT_EQ(error.growth, growth) << e.ratio << " " << e.drift << " " << e.log_growth * n;
+        if (growth != Growth::exact) {
+            EXPECT_NEAR(error.ratio.value, e.ratio, 1e-6 * e.ratio);
+        }
+        EXPECT_NE(osc::error_text(setup, error, "").find(at_rest ? "nada se move" : growth_says[static_cast<int>(growth)]),
+                  std::string::npos);
+        if (growth == Growth::exponential) {
+            EXPECT_NEAR(error.factor, std::exp(e.log_growth), 1e-12);
+            EXPECT_NEAR(error.measured.value, error.factor, 0.03 * error.factor); // the rows agree
+        }
+        // A prediction one step off shows: max|(R/e^z)^k - 1|, k up to the steps, times A, the
+        // last k's while the phase has not gone half a turn off.
+        const by_hand::Verdict undamped = by_hand::verdict({0, m.w0}, setup.h, n);
+        if (!driven && m.beta == 0 && m.w0 > 0 && std::fabs(undamped.phase) < pi) {
+            EXPECT_NEAR(error.predicted.value,
+                        std::hypot(m.x0, m.v0 / m.w0) * undamped.largest,
+                        1e-9 * error.predicted.value);
+        }
+
+        const long double R0 = std::norm(by_hand::R({0, setup.h * m.w0})); // |R|², undamped
+        Energy energy = Energy::forced;
+        if (driven) energy = e.unstable || setup.h < 0 ? Energy::growing : Energy::forced;
+        else if (at_rest || (m.w0 == 0 && m.beta == 0)) energy = Energy::kept;
+        else if (m.beta == 0) energy = R0 < 1 ? Energy::drifting : Energy::growing;
+        else energy = m.beta > 0 && !e.unstable ? Energy::decaying : Energy::growing;
+        osc::EnergyFinding found;
+        ASSERT_EQ(osc::find_energy({setup, ""}, found), "");
+        EXPECT_EQ(found.kind, energy);
+        const char *const energy_says[] = {"conserva", "perde-a", "decai", "cresce", "troca energia"};
+        EXPECT_NE(osc::energy_text(setup, found, "").find(at_rest ? "nada se move" : energy_says[static_cast<int>(energy)]),
+                  std::string::npos);
+        if (energy == Energy::drifting) {
+            EXPECT_NEAR(found.predicted.value, static_cast<double>(std::pow(R0, n) - 1),
+                        1e-9 * std::fabs(found.predicted.value));
+        }
+        if (driven) continue;
+
+        osc::PeriodFinding period;
+        ASSERT_EQ(osc::find_period({setup, ""}, period), "");
+        const bool oscillates = !at_rest && m.beta * m.beta < m.w0 * m.w0;
+        EXPECT_EQ(period.kind == osc::PeriodFinding::Kind::defined, oscillates);
+        if (oscillates) {
+            const std::complex<double> z = setup.h * by_hand::modes(m.w0, m.beta)[0];
+            EXPECT_NEAR(period.method.value, 2 * pi * setup.h / std::abs(std::arg(by_hand::R(z))), 1e-12);
+        }
+        EXPECT_NE(osc::period_text(setup, period, "").find(oscillates ? "o período das linhas" : "não oscila"),
+                  std::string::npos);
+    }
+}
+
+// The steady oscillation is fitted from the time the transient has fallen below 1e-5, exact
+// and computed, ln(1e5)/rate at the slower rate of the two, β and -ln|R(z)|/h; once a period of
+// the force fits after it; else from half the run, said unsettled. The resonance of motion
+// that does not settle has no method's curve, and Q is given both ways.
+TEST(OscstudyFindings, SteadyFitAndResonanceWhereTheyExist)
+{
+    const by_hand::Long z = 0.05L * by_hand::Long(-0.25, std::sqrt(1 - 0.0625));
+    const double rate = std::min(0.25, static_cast<double>(-std::log(std::abs(by_hand::R(z)))) / 0.05);
+    const struct {
+        osc::Program program;
+        std::map<std::string, double> given;
+        osc::SteadyFinding::Kind kind;
+        double from;
+    } fits[] = {
+        {osc::Program::drivenosc, {}, osc::SteadyFinding::Kind::settled, std::log(1e5) / rate},
+        {osc::Program::rkstepper, {}, osc::SteadyFinding::Kind::unsettled, 0.5 * (0.01 + 10)},
+        {osc::Program::drivenosc, {{"h", 3}, {"N", 40}}, osc::SteadyFinding::Kind::never, NAN},
+    };
+    for (const auto &f : fits) {
+        osc::SteadyFinding found;
+        ASSERT_EQ(osc::find_steady({setup_of(f.program, f.given), ""}, found), "");
+        EXPECT_EQ(found.kind, f.kind);
+        if (!std::isnan(f.from)) {
+            EXPECT_NEAR(found.from, f.from, 1e-9);
+        }
+    }
+    using K = osc::PeakFinding::Kind;
+    const struct {
+        std::map<std::string, double> given;
+        K exact, method;
+        double low, high; // of wf
+    } curves[] = {
+        {{{"b", 0.5}}, K::peak, K::peak, NAN, NAN},
+        {{{"b", 2}}, K::falls, K::falls, NAN, NAN},
+        {{}, K::no_damping, K::peak, NAN, NAN}, // the method's own damping gives it one
+        {{{"b", -0.2}}, K::never_settles, K::never_settles, NAN, NAN},
+        {{{"k", 900}, {"b", 0.5}}, K::peak, K::never_settles, NAN, NAN},
+        {{{"b", 0.5}}, K::peak, K::rises, 0, 0.5},
+    };
+    for (const auto &c : curves) {
+        const osc::Setup setup = setup_of(osc::Program::harmosc, c.given);
+        const osc::ResonanceFinding r = osc::find_resonance(setup, c.low, c.high);
+        EXPECT_EQ(r.exact.kind, c.exact);
+        EXPECT_EQ(r.method.kind, c.method);
+        // Q = w0/(2β) = sqrt(k/m)/(b/m), m = 1
+        if (c.exact == K::peak) {
+            EXPECT_NEAR(r.textbook_q.value, std::sqrt(setup.values.at("k")) / 0.5, 1e-12);
+        }
+    }
+    // At a large step the method's peak is where its curve is highest over the whole range.
+    const osc::Setup large = setup_of(osc::Program::drivenosc, {{"h", 1.5}});
+    const osc::ResonanceFinding r = osc::find_resonance(large, NAN, NAN);
+    for (double wf = 0; wf <= 3; wf += 1e-3)
+        EXPECT_GE(r.method.height.value * (1 + 1e-12), std::abs(osc::rk4_response(1, 0.25, 0.5, wf, 1.5))) << wf;
+}
+
+// The command line: the answers of the cases, the program's warnings before them, and
+// every refusal with its status.
 TEST(OscstudyCommandLine, AnswersAndRefusals)
 {
     const struct {
         std::vector<std::string> arguments;
         int status;
-        const char *said; // on standard output for status 0, on standard error otherwise
+        const char *out, *err; // said on each; "" for nothing on standard error
     } cases[] = {
-        {{"erro", "harmosc", "k=25", "m=1", "x0=1", "v0=0", "tf=20"}, 0, "maior |x - x exato|: 0.0509 em t = 19.9"},
-        {{"energia", "k=1", "m=1", "x0=1", "v0=0", "tf=628.32"}, 0, "E/E0 - 1 = -8.72e-05 ao fim de 6283 passos"},
-        {{"periodo", "k=25", "m=1"}, 0, "é 1.2572 (16 passagens por zero), contra 2π/sqrt(w0² - β²) = 1.2566"},
-        {{"--", "periodo", "k=25", "m=1"}, 0, "é 1.2572"},
-        {{"ressonancia", "drivenosc"}, 0, "wr = sqrt(w0² - 2β²) = 0.935, com altura 1.033"},
-        {{"metodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0,
-         "\nRK4               -1.387e-06     -1.387e-06        6.28319        2.82843\n"},
-        {{"periodo", "rkstepper"}, 0, "regime estacionário"},
-        {{}, 2, "falta a PERGUNTA"},
-        {{"quanto"}, 2, "pergunta desconhecida 'quanto'"},
-        {{"erro", "z=1"}, 2, "o harmosc não lê 'z': conhece k, m, b, x0, v0, tf, ficheiro"},
-        {{"erro", "k="}, 2, "falta o valor de k"},
-        {{"erro", "k=-1"}, 2, "oscstudy: k = -1 e m = 1: o estudo precisa de m > 0 e k >= 0\n"},
-        {{"erro", "k=1,5"}, 2, "use ponto decimal"},
-        {{"erro", "tf=1e300"}, 2, "o instante final 1e+300 nunca é atingido"},
-        {{"erro", "drivenosc", "escolha=4"}, 2, "esperado 1, 2 ou 3"},
-        {{"erro", "rkstepper", "N=-5"}, 2, "o número de passos N = -5 é negativo"},
-        {{"erro", "rkstepper", "N=2.5"}, 2, "não serve para N"},
-        {{"metodos", "ficheiro=a"}, 2, "não lê 'ficheiro'"},
-        {{"erro", "-o", "a.png", "-t"}, 2, "-o e -t não se combinam"},
-        {{"erro", "ficheiro=nenhum.dat"}, 1, "nenhum.dat"},
-        {{"--version"}, 0, "oscstudy " OSC_VERSION "\n"},
+        {{"erro", "harmosc", "k=25", "m=1", "x0=1", "v0=0", "tf=20"}, 0, "maior |x - x exato|: 0.0509 em t = 19.9",
+         "oscstudy: aviso: a posição afasta-se 5.1% da exata"},
+        {{"energia", "k=1", "m=1", "x0=1", "v0=0", "tf=628.32"}, 0, "E/E0 - 1 = -8.72e-05 ao fim de 6283 passos", ""},
+        {{"período", "k=25", "m=1"}, 0, "é 1.2572 (16 passagens por zero), contra 2π/sqrt(w0² - β²) = 1.2566", "aviso"},
+        {{"--", "periodo", "k=25", "m=1"}, 0, "é 1.2572", "aviso"},
+        {{"ressonância", "drivenosc"}, 0, "wr = sqrt(w0² - 2β²) = 0.935, com altura 1.033", ""},
+        {{"métodos", "k=1", "m=1", "x0=1", "v0=0", "tf=10"}, 0, "estável nenhum, 2, nenhum, 2, 2.82843\n", ""},
+        {{"energia", "drivenosc", "x0=0", "v0=0"}, 0, "no fim, t = 100: E = 0.5, exata 0.5", ""},
+        {{"erro", "rkstepper", "N=40", "h=3"}, 0, "cresce exponencialmente", "passo instável"},
+        {{}, 2, "", "falta a PERGUNTA"},
+        {{"quanto"}, 2, "", "pergunta desconhecida 'quanto'"},
+        {{"erro", "z=1"}, 2, "", "o harmosc não lê 'z': conhece k, m, b, x0, v0, tf, ficheiro"},
+        {{"erro", "k="}, 2, "", "falta o valor de k"},
+        {{"erro", "k=1", "k=4"}, 2, "", "k dado duas vezes: 'k=1' e 'k=4'"},
+        {{"erro", "-o", "a.png", "-o", "b.png"}, 2, "", "-o dado duas vezes: 'a.png' e 'b.png'"},
+        {{"erro", "drivenosc", "harmosc"}, 2, "", "'harmosc': o programa já é o drivenosc"},
+        {{"erro", "k=-1"}, 2, "", "oscstudy: k = -1 e m = 1: o estudo precisa de m > 0 e k >= 0\n"},
+        {{"erro", "k=1,5"}, 2, "", "use ponto decimal"},
+        {{"erro", "tf=1e300"}, 2, "", "o instante final 1e+300 nunca é atingido"},
+        {{"erro", "rkstepper", "N=1000000000", "h=1e-9"}, 2, "", "até 10000000 passos, e esta execução dá 1000000000"},
+        {{"erro", "tf=-1"}, 2, "", "não dá nenhuma linha"},
+        {{"ressonancia", "drivenosc", "wmin=3", "wmax=1"}, 2, "", "wmin = 3 não é menor do que wmax = 1"},
+        {{"erro", "drivenosc", "escolha=4"}, 2, "", "esperado 1, 2 ou 3"},
+        {{"erro", "rkstepper", "N=-5"}, 2, "", "o número de passos N = -5 é negativo"},
+        {{"erro", "rkstepper", "N=2.5"}, 2, "", "não serve para N"},
+        {{"metodos", "ficheiro=a"}, 2, "", "não lê 'ficheiro'"},
+        {{"erro", "-o", "a.png", "-t"}, 2, "", "-o e -t não se combinam"},
+        {{"erro", "ficheiro=nenhum.dat"}, 1, "", "nenhum.dat"},
+        {{"--version"}, 0, "oscstudy " OSC_VERSION "\n", ""},
     };
     for (const auto &c : cases) {
         Sandbox box;
         std::vector<std::string> command{OSCSTUDY};
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         const RunResult run = box.run_command(command);
-        EXPECT_EQ(run.status, c.status) << c.said << "\n" << run.err;
-        EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.said), std::string::npos)
-            << c.said << "\n" << run.out << run.err;
-        EXPECT_EQ(c.status == 0, run.err.empty()) << run.err;
+        EXPECT_EQ(run.status, c.status) << c.out << c.err << "\n" << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << c.out << "\n" << run.out;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.err << "\n" << run.err;
+        EXPECT_EQ(*c.err == '\0', run.err.empty()) << run.err;
+        for (const std::string &line : lines_of(run.out))
+            for (const std::string &field : fields_of(line))
+                EXPECT_TRUE(field.find("nan") == std::string::npos && field.find("inf") == std::string::npos) << line;
     }
 }
 
-// A student's file is read with the running sum of h, and six digits are said to limit it;
-// a figure is the one file written.
+// A student's file is read in step with the run, and six digits are said to limit it; a file
+// of another length is refused with both counts; a figure is the one file written, also of a
+// motion at rest.
 TEST(OscstudyCommandLine, StudentsFileAndFigure)
 {
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "1\n25 1\n1 0\n20\n").status, 0);
-    const RunResult file = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
+    const RunResult file = box.run_command({OSCSTUDY, "erro", "k=25", "tf=20", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(file.status, 0) << file.err;
     EXPECT_NE(file.out.find("maior |x - x exato|: 0.0509"), std::string::npos) << file.out;
     EXPECT_NE(file.out.find("com seis algarismos"), std::string::npos) << file.out;
+    const RunResult shorter = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(shorter.err.find("tem mais linhas do que as 101 desta execução"), std::string::npos) << shorter.err;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
-    const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
+    const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "tf=20", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(start.err.find("a primeira linha tem x = 1 e v = 0, e não x0 = 2"), std::string::npos) << start.err;
     REQUIRE_GNUPLOT();
     for (const std::string question : {"erro", "energia", "periodo", "ressonancia", "metodos"}) {
@@ -189,6 +434,8 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
                             std::filesystem::directory_iterator()), 6);
+    const RunResult rest = box.run_command({OSCSTUDY, "energia", "drivenosc", "x0=0", "v0=0", "-t"});
+    EXPECT_EQ(rest.status, 0) << rest.err;
 }
 
 } // namespace

@@ -1,0 +1,213 @@
+// What each question finds, as numbers and a classification, before a word is written:
+// oscstudy/questions.hpp finds them, oscstudy/wording.hpp alone says them. A quantity that does
+// not exist is a Value without one, and says why.
+#pragma once
+
+#include "dataformat/rows.hpp"
+#include "methods/methods.hpp"
+#include "order/verdict.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace osc {
+
+// Why a quantity of an answer does not exist.
+enum class Absent {
+    none,              // it does
+    overflow,          // the rows have passed the largest double: inf and nan
+    energy_at_rest,    // E0 = 0, so E/E0 - 1 means nothing
+    not_free_undamped, // the energy factor of a step belongs to free undamped motion only
+    no_oscillation,    // the motion does not oscillate
+    few_crossings,     // the rows cross zero fewer than twice
+    no_peak,           // the rows have no highest x after their first zero
+    exact_no_peak,     // the exact motion has no highest x near it within the run
+    never_settles,     // the rows never settle to a steady oscillation
+    no_fit,            // too few rows after the transient to fit an oscillation to
+    no_rows,           // the run gives no row
+    no_damping,        // without damping the steady amplitude is infinite at wf = w0
+    no_peak_falls,     // the curve falls from wf = 0: it has no peak
+    no_lower_half,     // the curve is above half power already at wf = 0
+    outside_range,     // not within the range of wf shown
+    no_spring,         // w0 = 0
+    always_grows,      // a stability limit: the method makes the motion grow at every step
+};
+
+// A number of an answer, or why there is none.
+struct Value {
+    double value = NAN;
+    Absent absent = Absent::none;
+};
+inline Value of(double value) { return {value, Absent::none}; }
+inline Value missing(Absent why) { return {NAN, why}; }
+// The value where it is finite, or missing for `why`.
+inline Value finite_or(double value, Absent why)
+{
+    return std::isfinite(value) ? of(value) : missing(why);
+}
+
+// The rows and what the study read them from: computed, or a data file's six digits.
+struct RowsRead {
+    std::size_t count = 0;
+    bool from_file = false;
+    double overflow_t = NAN; // the first row whose numbers are not finite
+    double typical = 0.0;    // the largest |x| of the finite rows, for the six digits' rounding
+};
+
+// How the error x - x_exact grows along the run.
+struct ErrorFinding {
+    enum class Growth {
+        exact,       // none but rounding: the method is exact on this motion (at rest, x0 + v0·t)
+        rounding,    // a file's rows: what shows is the rounding of their six digits
+        linear,      // it grows: the drift of each step adds up, still small
+        slowing,     // it grows, less than linearly (the drift saturating, where it is large)
+        bounded,     // it does not grow (the drift saturated, where it is large)
+        steady,      // driven: the transient has died out, the steady difference |Y - X| is left
+        decaying,    // the error dies out with the damped motion
+        exponential, // it grows by a factor a step
+    } growth;
+    enum class Cause { unstable_step, physics_grows, backward } cause; // exponential
+    bool at_rest;      // exact: nothing moves
+    bool driven;
+    double factor;     // exponential: e^(largest growth a step), the method's or the physics'
+    double step_size;  // unstable_step: h·|λ| and the method's limit on its ray
+    double limit;
+    Value measured;    // exponential: the factor a step the rows show
+    Value ratio;       // the largest |x - x_exact| of the second half over the first's
+    double drift, log_amplitude, phase; // |n·ln(R/e^z)| over the run, and its two parts
+    bool saturated;    // the drift is no longer small: e^(n·δ) - 1 grows slower than n·δ
+    struct Shown {
+        double t, x, exact;
+        Value dx, dv;
+    };
+    std::vector<Shown> shown;
+    Value largest_x, largest_v;
+    double largest_x_t = NAN, largest_v_t = NAN;
+    double last_t = NAN;
+    Value last_x, last_v;
+    Value predicted;   // free undamped: A·max|(R/e^z)^k - 1|, k up to the steps
+    Value steady_gap;  // driven: |Y - X|
+    double rounding = 0.0;
+    RowsRead rows;
+    std::vector<Row> envelope; // (t, largest |x - x_exact|, largest |v - v_exact|) of stretches
+};
+
+// How the energy E = (v² + w0²·x²)/2 goes along the run.
+struct EnergyFinding {
+    enum class Kind {
+        kept,     // it stays: at rest, or no spring and no damping (E = v²/2, computed exactly)
+        drifting, // free undamped: each step multiplies it by the method's factor, below 1
+        decaying, // the damping takes it away, computed and exact alike
+        growing,  // it grows: the step, the physics or a run backward in time
+        forced,   // the force gives and takes it
+    } kind;
+    enum class Cause { unstable_step, negative_damping, backward } cause; // growing
+    double start;     // E0
+    double z;         // h·w0
+    Value factor;     // free undamped: 1 + the method's energy drift
+    Value predicted;  // factor^steps - 1
+    bool agrees;      // the rows' E/E0 - 1 at the end is the predicted one, within the tolerance
+    double step_gain; // growing by the step: |R|² a step of the mode that grows
+    double steps;
+    struct Shown {
+        double t;
+        Value e, exact, rel, rel_exact;
+    };
+    std::vector<Shown> shown;
+    double end_t = NAN;
+    Value end_rel, end_rel_exact, end_e, end_exact;
+    Value apart; // the largest |E - E_exact| over the rows, as a share of E0 (or, with E0 = 0,
+                 // of the largest exact E)
+    double rounding = 0.0;
+    RowsRead rows;
+    std::vector<Row> series; // (t, computed, exact): E/E0 - 1, or E where E0 = 0
+};
+
+// x against t over the first and the last three periods, where the phase that the steps lose
+// shows (the whole run in both where it is shorter than six): the rows, thinned.
+struct MotionWindows {
+    double span = 0.0, first_from = 0.0, last_from = 0.0;
+    std::vector<Row> first, last;
+};
+
+// The period and the peaks of free motion.
+struct PeriodFinding {
+    enum class Kind { defined, absent } kind;
+    enum class Why { critical, overdamped, at_rest, no_spring } why; // absent
+    Value measured, exact, method;
+    std::size_t crossings = 0;
+    bool agrees;         // measured within the tolerance of the method's own
+    double rows_per_period; // a step's turn of the method, in rows a period
+    Value first_peak, first_peak_exact, last_peak, last_peak_exact;
+    double first_peak_t = NAN, last_peak_t = NAN;
+    double rounding = 0.0;
+    RowsRead rows;
+    MotionWindows windows;
+};
+
+// The steady oscillation of driven motion, once the transient is over.
+struct SteadyFinding {
+    enum class Kind { settled, unsettled, never } kind;
+    bool backward;        // never: the run goes backward in time, where the transient grows
+    double from;          // the rows fitted: t >= from
+    Value amplitude, phase, period; // from the rows
+    double exact_amplitude, exact_phase, forced_period;
+    Value method_amplitude, method_phase;
+    double rounding = 0.0;
+    RowsRead rows;
+    MotionWindows windows;
+};
+
+// A peak of a resonance curve.
+struct PeakFinding {
+    enum class Kind {
+        peak,          // a peak within (exact: anywhere)
+        falls,         // the curve falls from wf = 0 (from the range's start, for the method's)
+        rises,         // the method's highest point is the range's end: the peak lies beyond
+        no_damping,    // exact: no finite peak
+        no_spring,     // exact: w0 = 0, infinite at wf = 0
+        never_settles, // the motion never settles to it (β < 0, an unstable step)
+    } kind;
+    Value wf, height, low, high, width, q;
+};
+
+// A frequency the program drives at, measured from its own rows.
+struct MeasuredPoint {
+    double wf;
+    Value measured, method, exact, gap;
+};
+
+struct ResonanceFinding {
+    bool per_unit_force;   // harmosc: no force, the curve for f = 1
+    double h, low, high;   // the range of wf shown
+    double start;          // A(0) = f/w0², where the curve falls from wf = 0
+    double falling_half;   // the half-power frequency of a falling curve
+    Value textbook_q;      // w0/(2β)
+    PeakFinding exact, method;
+    std::vector<MeasuredPoint> points;
+    Value furthest;        // the largest |measured - method|
+    bool short_runs;       // a run ended before its transient fell below settled_share
+    std::vector<double> wf, exact_curve, method_curve; // the curves, NaN where none
+};
+
+// One method on the run.
+struct MethodFinding {
+    const Method *method;
+    std::vector<Run> runs; // errors in x at the last row's time, at h, h/2, h/4, h/8
+    Verdict verdict;
+    Value energy_end;      // E/E0 - 1 at the last row
+    bool area_kept;        // its energy drift is 0: the energy oscillates
+    Value energy_predicted;
+    Value period, limit;
+    std::vector<Row> series; // (t, x, E/E0 - 1), thinned
+};
+
+struct MethodsFinding {
+    std::vector<MethodFinding> methods;
+    double exact_period_value; // infinite where the motion does not oscillate
+    double h_w0;
+    std::vector<Row> exact; // (t, x_exact, 0), thinned
+};
+
+} // namespace osc

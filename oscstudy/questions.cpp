@@ -1,0 +1,639 @@
+#include "oscstudy/questions.hpp"
+
+#include "oscstudy/study.hpp"
+#include "stepmath/driven.hpp"
+#include "stepmath/rk4.hpp"
+#include "stepmath/sampling.hpp"
+#include "thinning/thinning.hpp"
+#include "warnings/run_error.hpp"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace osc {
+
+namespace {
+
+// The growth over the run, e^(n·ρ), from which the error is said to grow by its factor a step:
+// from doubling on, the factor shows against the steps' drift adding up.
+constexpr double shown_growth = 2.0;
+
+// The error grows when its largest in the run's second half passes the first half's by more
+// than a tenth (written with two digits, 1.1 at least).
+constexpr double growing_ratio = 1.1;
+
+// Growing from 0 linearly, the error's largest in the second half is twice the first half's:
+// from 1.5 on it grows nearly linearly.
+constexpr double linear_ratio = 1.5;
+
+// Up to this drift over the run, |n·ln(R/e^z)| (e-folds and radians), e^(n·δ) - 1 grows nearly
+// as n·δ; past it, the error saturates.
+constexpr double linear_drift = 0.5;
+
+// The decay over the run, n·ρ in e-folds, past which the transient of driven motion is gone:
+// e^-2, by then the steady difference |Y - X| is what the error is.
+constexpr double shown_decay = 2.0;
+
+// The stretches of rows whose largest errors the error's figure draws: a log scale shows their
+// envelope, the errors swinging through zero every half period.
+constexpr std::size_t envelope_stretches = 1000;
+
+bool finite(const Row &r) { return std::isfinite(r.t) && std::isfinite(r.x) && std::isfinite(r.v); }
+
+bool driven(const Motion &m) { return m.f != 0.0 && m.wf != 0.0; }
+
+// The motion driven at `wf` instead.
+Motion driven_at(const Motion &motion, double wf)
+{
+    Motion driven = motion;
+    driven.wf = wf;
+    return driven;
+}
+
+// Reads the rows of `source` into `take`, counting them as `read` says.
+std::string each_row(const Source &source, RowsRead &read, const std::function<void(const Row &)> &take)
+{
+    read = {};
+    read.from_file = !source.file.empty();
+    const auto count = [&](const Row &r) {
+        if (!finite(r) && std::isnan(read.overflow_t)) read.overflow_t = r.t;
+        if (finite(r)) read.typical = std::max(read.typical, std::fabs(r.x));
+        ++read.count;
+        take(r);
+    };
+    if (read.from_file) return file_rows(source.setup, source.file, count);
+    RunRows run(source.setup, programs_method);
+    for (Row r{}; run.next(r);) count(r);
+    return "";
+}
+
+// The shown rows of a run of `count`, each handed over once when its turn comes.
+class Shown {
+public:
+    explicit Shown(std::size_t count) : at_(shown_rows(count)) {}
+    // Whether row `i` (taken in order) is one shown.
+    bool operator()(std::size_t i)
+    {
+        if (next_ >= at_.size() || at_[next_] != i) return false;
+        ++next_;
+        return true;
+    }
+
+private:
+    std::vector<std::size_t> at_;
+    std::size_t next_ = 0;
+};
+
+// The thinning of a run's rows against time, over the span of its first and last rows.
+TimeThinning thinning_of(const Setup &setup)
+{
+    const double span = setup.last_t - setup.first_t;
+    return TimeThinning(setup.first_t, std::isfinite(span) ? std::fabs(span / time_columns) : 0.0);
+}
+
+// The largest value of a stretch of rows, and where it is.
+struct Largest {
+    double value = 0.0;
+    std::size_t at = 0;
+};
+
+// The factor a step that takes the largest of the first half of `stretches` to the largest of
+// the second, over the stretches before the first that is not finite.
+Value measured_factor(const std::vector<Largest> &stretches)
+{
+    std::size_t finite_count = 0;
+    while (finite_count < stretches.size() && std::isfinite(stretches[finite_count].value))
+        ++finite_count;
+    Largest first;
+    Largest second;
+    for (std::size_t i = 0; i < finite_count; ++i) {
+        Largest &half = i < finite_count / 2 ? first : second;
+        if (stretches[i].value >= half.value) half = stretches[i];
+    }
+    if (!(second.at > first.at && first.value > 0.0)) return missing(Absent::overflow);
+    return finite_or(std::pow(second.value / first.value, 1.0 / static_cast<double>(second.at - first.at)),
+                     Absent::overflow);
+}
+
+// The error's classification: from what the step does to the modes over the run where the
+// step or the physics makes it grow by a factor, else from how the rows' error grows.
+void classify(const Setup &setup, ErrorFinding &found)
+{
+    using Growth = ErrorFinding::Growth;
+    const Motion &m = setup.motion;
+    const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
+    found.driven = driven(m);
+    found.drift = g.drift;
+    found.saturated = g.drift > linear_drift;
+    found.log_amplitude = g.log_amplitude;
+    found.phase = g.phase;
+    found.at_rest = at_rest(m);
+    const bool grows = found.ratio.absent == Absent::none && found.ratio.value > growing_ratio;
+    if (found.at_rest || (!g.modes && !found.driven)) {
+        found.growth = Growth::exact;
+    } else if (found.rows.from_file && found.largest_x.value <= 2 * found.rounding) {
+        found.growth = Growth::rounding;
+    } else if (g.log_growth > 0.0 && g.log_growth * setup.steps >= std::log(shown_growth)) {
+        found.growth = Growth::exponential;
+        found.factor = std::exp(g.log_growth);
+        found.cause = g.unstable      ? ErrorFinding::Cause::unstable_step
+                      : setup.h < 0.0 ? ErrorFinding::Cause::backward
+                                      : ErrorFinding::Cause::physics_grows;
+        found.step_size = g.size;
+        found.limit = g.stable_limit;
+    } else if (grows) {
+        found.growth = !found.saturated && found.ratio.value >= linear_ratio ? Growth::linear
+                                                                            : Growth::slowing;
+    } else if (found.driven && g.log_growth * setup.steps <= -shown_decay) {
+        found.growth = Growth::steady;
+    } else if (!found.driven && g.log_growth < 0.0 && found.ratio.value < 1.0) {
+        found.growth = Growth::decaying;
+    } else {
+        found.growth = Growth::bounded;
+    }
+}
+
+} // namespace
+
+std::string find_error(const Source &source, ErrorFinding &found)
+{
+    const Setup &setup = source.setup;
+    const Motion &m = setup.motion;
+    const ExactMotion exact = exact_motion(m);
+    const auto count = static_cast<std::size_t>(setup.rows);
+    const std::size_t stretch = count / envelope_stretches + 1;
+    found = {};
+    Shown shown(count);
+    std::vector<Largest> stretches;
+    double halves[2] = {0.0, 0.0}; // the largest |x - x_exact| of each half, infinite past a double
+    std::size_t i = 0;
+    const auto take = [&](const Row &r) {
+        const State e = exact_state(exact, r.t);
+        const double dx = r.x - e.x;
+        const double dv = r.v - e.v;
+        if (shown(i))
+            found.shown.push_back({r.t, r.x, e.x, finite_or(dx, Absent::overflow),
+                                   finite_or(dv, Absent::overflow)});
+        if (i % stretch == 0) {
+            found.envelope.push_back({r.t, NAN, NAN});
+            stretches.push_back({});
+        }
+        // Those that are not finite have no place in a figure.
+        const auto size = [](double e) { return std::isfinite(e) ? std::fabs(e) : NAN; };
+        found.envelope.back().x = std::fmax(found.envelope.back().x, size(dx));
+        found.envelope.back().v = std::fmax(found.envelope.back().v, size(dv));
+        double &half = halves[i < count / 2 ? 0 : 1];
+        half = std::isfinite(dx) ? std::max(half, std::fabs(dx)) : INFINITY;
+        Largest &here = stretches.back();
+        if (!std::isfinite(dx)) here.value = INFINITY;
+        else if (std::fabs(dx) > here.value && std::isfinite(here.value)) here = {std::fabs(dx), i};
+        if (std::isfinite(dx) && !(std::fabs(dx) <= found.largest_x.value)) {
+            found.largest_x = of(std::fabs(dx));
+            found.largest_x_t = r.t;
+        }
+        if (std::isfinite(dv) && !(std::fabs(dv) <= found.largest_v.value)) {
+            found.largest_v = of(std::fabs(dv));
+            found.largest_v_t = r.t;
+        }
+        found.last_t = r.t;
+        found.last_x = finite_or(dx, Absent::overflow);
+        found.last_v = finite_or(dv, Absent::overflow);
+        ++i;
+    };
+    if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
+    if (std::isnan(found.largest_x.value)) found.largest_x = missing(Absent::overflow);
+    if (std::isnan(found.largest_v.value)) found.largest_v = missing(Absent::overflow);
+    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
+    found.ratio = finite_or(halves[1] / halves[0], Absent::overflow);
+    found.measured = measured_factor(stretches);
+    classify(setup, found);
+    found.predicted = missing(Absent::not_free_undamped);
+    if (m.beta == 0.0 && !driven(m) && m.w0 > 0.0) {
+        const double amplitude = std::hypot(m.x0, m.v0 / m.w0);
+        found.predicted = finite_or(
+            amplitude * deviation({0.0, setup.h * m.w0}, setup.steps).largest, Absent::overflow);
+    }
+    found.steady_gap = missing(Absent::never_settles);
+    if (driven(m) && settles(m, setup.h))
+        found.steady_gap =
+            of(std::abs(rk4_response(m.w0, m.beta, m.f, m.wf, setup.h) - steady_amplitude(m)));
+    return "";
+}
+
+std::string find_energy(const Source &source, EnergyFinding &found)
+{
+    using Kind = EnergyFinding::Kind;
+    using Cause = EnergyFinding::Cause;
+    const Setup &setup = source.setup;
+    const Motion &m = setup.motion;
+    const ExactMotion exact = exact_motion(m);
+    found = {};
+    found.start = energy(m, m.x0, m.v0);
+    found.steps = setup.steps;
+    found.z = setup.h * m.w0;
+    const bool at_rest_start = found.start == 0.0;
+    const auto relative = [&](double e) {
+        return at_rest_start ? missing(Absent::energy_at_rest)
+                             : finite_or(e / found.start - 1.0, Absent::overflow);
+    };
+    Shown shown(static_cast<std::size_t>(setup.rows));
+    TimeThinning series = thinning_of(setup);
+    double apart = 0.0;
+    double largest_exact = 0.0;
+    std::size_t i = 0;
+    const auto take = [&](const Row &r) {
+        const State s = exact_state(exact, r.t);
+        // Each energy from its own state, never E0·(1 + E/E0 - 1): no digit below E0's is lost.
+        const double e = energy(m, r.x, r.v);
+        const double e_exact = energy(m, s.x, s.v);
+        const Value rel = relative(e);
+        const Value rel_exact = relative(e_exact);
+        if (shown(i++))
+            found.shown.push_back({r.t, finite_or(e, Absent::overflow),
+                                   finite_or(e_exact, Absent::overflow), rel, rel_exact});
+        if (std::isfinite(e - e_exact)) apart = std::max(apart, std::fabs(e - e_exact));
+        if (std::isfinite(e_exact)) largest_exact = std::max(largest_exact, e_exact);
+        found.end_t = r.t;
+        found.end_e = finite_or(e, Absent::overflow);
+        found.end_exact = finite_or(e_exact, Absent::overflow);
+        found.end_rel = rel;
+        found.end_rel_exact = rel_exact;
+        if (at_rest_start && std::isfinite(e) && std::isfinite(e_exact)) series.take({r.t, e, e_exact});
+        else if (!at_rest_start && std::isfinite(rel.value) && std::isfinite(rel_exact.value))
+            series.take({r.t, rel.value, rel_exact.value});
+    };
+    if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
+    found.series = series.rows();
+    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
+    const double scale = at_rest_start ? largest_exact : found.start;
+    found.apart = scale > 0.0 ? finite_or(apart / scale, Absent::overflow) : of(0.0);
+
+    found.factor = found.predicted = missing(Absent::not_free_undamped);
+    const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
+    const auto growing = [&](Cause cause) {
+        found.kind = Kind::growing;
+        found.cause = cause;
+        found.step_gain = std::exp(2 * g.log_growth);
+    };
+    if (driven(m)) {
+        if (g.unstable) growing(Cause::unstable_step);
+        else if (setup.h < 0.0) growing(Cause::backward);
+        else found.kind = Kind::forced;
+    } else if (at_rest_start) {
+        found.kind = Kind::kept;
+    } else if (m.beta == 0.0) {
+        // The factor a step from the method's polynomial, raised to the steps in logarithms:
+        // no digit of a factor near 1 is lost to rounding.
+        const double drift = programs_method.energy_drift(found.z);
+        found.factor = of(1.0 + drift);
+        found.predicted = finite_or(std::expm1(setup.steps * std::log1p(drift)), Absent::overflow);
+        found.agrees = std::fabs(found.end_rel.value - found.predicted.value) <=
+                       tolerance * std::fabs(found.predicted.value);
+        if (drift == 0.0) found.kind = Kind::kept;
+        else if (drift < 0.0) found.kind = Kind::drifting;
+        else growing(Cause::unstable_step);
+    } else if (g.unstable) {
+        growing(Cause::unstable_step);
+    } else {
+        if (m.beta > 0.0) found.kind = Kind::decaying;
+        else growing(Cause::negative_damping);
+    }
+    return "";
+}
+
+namespace {
+
+// The rows of the first and the last three periods, as they come.
+class Windows {
+public:
+    Windows(const Setup &setup, double period)
+    {
+        const double start = setup.first_t;
+        const double end = setup.last_t;
+        const bool long_run = std::isfinite(period) && 6 * period < end - start;
+        w_.span = long_run ? 3 * period : end - start;
+        w_.first_from = start;
+        w_.last_from = end - w_.span;
+        const double width = std::fabs(w_.span / time_columns);
+        first_.emplace(w_.first_from, width);
+        last_.emplace(w_.last_from, width);
+    }
+    void take(const Row &r)
+    {
+        if (!finite(r)) return;
+        if (r.t >= w_.first_from && r.t <= w_.first_from + w_.span) first_->take(r);
+        if (r.t >= w_.last_from && r.t <= w_.last_from + w_.span) last_->take(r);
+    }
+    MotionWindows done()
+    {
+        w_.first = first_->rows();
+        w_.last = last_->rows();
+        return w_;
+    }
+
+private:
+    MotionWindows w_;
+    std::optional<TimeThinning> first_, last_;
+};
+
+} // namespace
+
+std::string find_period(const Source &source, PeriodFinding &found)
+{
+    using Why = PeriodFinding::Why;
+    const Setup &setup = source.setup;
+    const Motion &m = setup.motion;
+    const ExactMotion exact = exact_motion(m);
+    found = {};
+    const std::vector<std::complex<double>> zs = step_modes(setup.h, m.w0, m.beta);
+    const bool oscillates = !at_rest(m) && !zs.empty() && zs[0].imag() != 0.0;
+    const double period = damped_period(m.w0, m.beta);
+    found.kind = oscillates ? PeriodFinding::Kind::defined : PeriodFinding::Kind::absent;
+    const bool double_root = zs.size() == 1 && zs[0].imag() == 0.0;
+    found.why = at_rest(m) ? Why::at_rest : m.w0 == 0.0 ? Why::no_spring
+                : double_root ? Why::critical : Why::overdamped;
+    Oscillation o(setup.first_t);
+    Windows windows(setup, oscillates ? period : INFINITY);
+    const auto take = [&](const Row &r) {
+        o.take(r);
+        windows.take(r);
+    };
+    if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
+    found.windows = windows.done();
+    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
+    found.crossings = o.crossings;
+    found.measured = finite_or(o.period(), Absent::few_crossings);
+    found.exact = found.method = missing(Absent::no_oscillation);
+    if (oscillates) {
+        const double turn = std::fabs(rk4_log_factor(zs[0]).imag());
+        found.exact = of(period);
+        found.method = finite_or(2 * pi * std::fabs(setup.h) / turn, Absent::no_oscillation);
+        found.rows_per_period = 2 * pi / turn;
+        found.agrees = std::fabs(found.measured.value / found.method.value - 1) <= tolerance;
+    }
+    // The exact motion's peak nearest each of the rows', within three quarters of a period.
+    const double span = oscillates ? 0.75 * period : setup.last_t - setup.first_t;
+    const auto peak = [&](double value, double t, Value &computed, Value &exact_x) {
+        computed = finite_or(value, Absent::no_peak);
+        exact_x = missing(Absent::no_peak);
+        if (std::isnan(value)) return;
+        const double at = exact_peak_time(exact, t, std::max(setup.first_t, t - span),
+                                          std::min(setup.last_t, t + span));
+        exact_x = std::isnan(at) ? missing(Absent::exact_no_peak) : of(exact_state(exact, at).x);
+    };
+    found.first_peak_t = o.first_peak_time;
+    found.last_peak_t = o.last_peak_time;
+    peak(o.first_peak, o.first_peak_time, found.first_peak, found.first_peak_exact);
+    peak(o.last_peak, o.last_peak_time, found.last_peak, found.last_peak_exact);
+    return "";
+}
+
+std::string find_steady(const Source &source, SteadyFinding &found)
+{
+    using Kind = SteadyFinding::Kind;
+    const Setup &setup = source.setup;
+    const Motion &m = setup.motion;
+    found = {};
+    found.forced_period = 2 * pi / m.wf;
+    const std::complex<double> X = steady_amplitude(m);
+    found.exact_amplitude = std::abs(X);
+    found.exact_phase = std::arg(X);
+    // The steady oscillation, once the free motion is below settled_share of its start, over a
+    // period of the force at least; else over the run's second half, the transient still there.
+    const double settled = settling_time(m, setup.h, settled_share);
+    found.backward = setup.h < 0.0;
+    found.kind = !settles(m, setup.h)                                  ? Kind::never
+                 : settled + found.forced_period <= setup.last_t       ? Kind::settled
+                                                                       : Kind::unsettled;
+    found.from = found.kind == Kind::settled ? settled
+                                             : setup.first_t + 0.5 * (setup.last_t - setup.first_t);
+    SteadyFit fit(m.wf, found.from);
+    Oscillation o(found.from);
+    Windows windows(setup, found.forced_period);
+    const auto take = [&](const Row &r) {
+        fit.take(r);
+        o.take(r);
+        windows.take(r);
+    };
+    if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
+    found.windows = windows.done();
+    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
+    found.amplitude = found.phase = found.period = found.method_amplitude = found.method_phase =
+        missing(Absent::never_settles);
+    if (found.kind == Kind::never) return "";
+    const std::complex<double> C = fit.amplitude();
+    found.amplitude = finite_or(std::abs(C), Absent::no_fit);
+    found.phase = finite_or(std::arg(C), Absent::no_fit);
+    found.period = finite_or(o.period(), Absent::few_crossings);
+    const std::complex<double> Y = rk4_response(m.w0, m.beta, m.f, m.wf, setup.h);
+    found.method_amplitude = of(std::abs(Y));
+    found.method_phase = of(std::arg(Y));
+    return "";
+}
+
+namespace {
+
+// The exact curve's peak, its width and Q.
+PeakFinding exact_resonance(const Motion &m, ResonanceFinding &r)
+{
+    using Kind = PeakFinding::Kind;
+    PeakFinding p;
+    const Value none = missing(m.beta < 0.0      ? Absent::never_settles
+                               : m.w0 == 0.0     ? Absent::no_spring
+                               : m.beta == 0.0   ? Absent::no_damping
+                                                 : Absent::no_peak_falls);
+    p.wf = p.height = p.low = p.high = p.width = p.q = none;
+    const CurvePeak peak = exact_peak(m);
+    p.kind = m.beta < 0.0    ? Kind::never_settles
+             : m.w0 == 0.0   ? Kind::no_spring
+             : m.beta == 0.0 ? Kind::no_damping
+             : std::isnan(peak.wf) ? Kind::falls : Kind::peak;
+    if (p.kind == Kind::falls) {
+        r.start = m.f / (m.w0 * m.w0);
+        r.falling_half = falling_half_power(m);
+    }
+    if (p.kind != Kind::peak) return p;
+    p.wf = of(peak.wf);
+    p.height = of(peak.height);
+    p.high = of(peak.high);
+    p.low = finite_or(peak.low, Absent::no_lower_half);
+    p.width = finite_or(peak.high - peak.low, Absent::no_lower_half);
+    p.q = finite_or(peak.wf / (peak.high - peak.low), Absent::no_lower_half);
+    return p;
+}
+
+// The method's curve's highest point within [low, high], searched over all of it.
+PeakFinding method_resonance(const Motion &m, double h, double low, double high)
+{
+    using Kind = PeakFinding::Kind;
+    PeakFinding p;
+    p.wf = p.height = p.low = p.high = p.width = p.q = missing(Absent::never_settles);
+    p.kind = Kind::never_settles;
+    if (!settles(m, h)) return p;
+    const auto amplitude = [&](double wf) { return std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)); };
+    const CurvePeak peak = curve_peak(amplitude, low, high, 400, method_resonances(m, h, low, high));
+    // A highest point at an end of the range is no peak: the curve falls from there, or rises
+    // beyond it.
+    const double edge = 1e-9 * (high - low);
+    p.kind = peak.wf <= low + edge ? Kind::falls : peak.wf >= high - edge ? Kind::rises : Kind::peak;
+    // Falling from wf = 0 it has no peak; from a later start, its peak may lie before it.
+    const Value none = missing(p.kind == Kind::falls && low == 0.0 ? Absent::no_peak_falls
+                                                                   : Absent::outside_range);
+    p.wf = p.height = p.low = p.high = p.width = p.q = none;
+    if (p.kind != Kind::peak) return p;
+    p.wf = of(peak.wf);
+    p.height = finite_or(peak.height, Absent::overflow);
+    p.low = finite_or(peak.low, low == 0.0 ? Absent::no_lower_half : Absent::outside_range);
+    p.high = finite_or(peak.high, Absent::outside_range);
+    const double width = peak.high - peak.low;
+    p.width = p.low.absent != Absent::none ? p.low
+              : p.high.absent != Absent::none ? p.high
+                                              : of(width);
+    p.q = p.width.absent != Absent::none ? p.width : of(peak.wf / width);
+    return p;
+}
+
+// A frequency the program drives at, measured on its own run from the steady rows.
+MeasuredPoint measured_point(const Setup &run, const Motion &m, ResonanceFinding &r)
+{
+    const double wf = run.motion.wf;
+    MeasuredPoint point{wf, {}, {}, of(std::abs(steady_amplitude(driven_at(m, wf)))), {}};
+    point.method = settles(m, run.h) ? of(std::abs(rk4_response(m.w0, m.beta, m.f, wf, run.h)))
+                                     : missing(Absent::never_settles);
+    point.measured = point.gap = missing(Absent::never_settles);
+    if (run.rows == 0.0) point.measured = point.gap = missing(Absent::no_rows);
+    if (point.method.absent != Absent::none || run.rows == 0.0) return point;
+    const double settled = settling_time(run.motion, run.h, settled_share);
+    const double from = std::min(settled, run.first_t + 0.5 * (run.last_t - run.first_t));
+    r.short_runs = r.short_runs || settled > from;
+    SteadyFit fit(wf, from);
+    RunRows rows(run, programs_method);
+    for (Row row{}; rows.next(row);) fit.take(row);
+    point.measured = finite_or(std::abs(fit.amplitude()), Absent::no_fit);
+    point.gap = finite_or(point.measured.value - point.method.value, Absent::no_fit);
+    return point;
+}
+
+} // namespace
+
+Range resonance_range(const Setup &setup, double low, double high)
+{
+    const double w0 = setup.motion.w0;
+    return {std::isnan(low) ? 0.0 : low, !std::isnan(high) ? high : w0 > 0.0 ? 3 * w0 : 3.0};
+}
+
+ResonanceFinding find_resonance(const Setup &setup, double low, double high)
+{
+    ResonanceFinding r{};
+    Motion m = setup.motion;
+    r.per_unit_force = !driven(m);
+    if (r.per_unit_force) m.f = 1.0;
+    r.h = setup.h;
+    const Range range = resonance_range(setup, low, high);
+    r.low = range.low;
+    r.high = range.high;
+    r.exact = exact_resonance(m, r);
+    r.method = method_resonance(m, setup.h, r.low, r.high);
+    r.textbook_q = m.beta > 0.0 && m.w0 > 0.0 ? of(m.w0 / (2 * m.beta))
+                   : missing(m.beta < 0.0 ? Absent::never_settles
+                             : m.w0 == 0.0 ? Absent::no_spring : Absent::no_damping);
+    const bool method_curve = settles(m, setup.h);
+    for (int i = 0; i < 400; ++i) {
+        const double wf = i == 399 ? r.high : r.low + (r.high - r.low) * i / 399;
+        r.wf.push_back(wf);
+        r.exact_curve.push_back(std::abs(steady_amplitude(driven_at(m, wf))));
+        r.method_curve.push_back(method_curve ? std::abs(rk4_response(m.w0, m.beta, m.f, wf, setup.h))
+                                              : NAN);
+    }
+    // The frequencies the program drives at, each from its own run's steady rows.
+    if (setup.program == Program::harmosc) return r;
+    const std::vector<double> choices =
+        setup.program == Program::drivenosc ? std::vector<double>{1, 2, 3} : std::vector<double>{0};
+    double furthest = 0.0;
+    for (const double choice : choices) {
+        Setup run = setup;
+        std::map<std::string, double> values = setup.values;
+        if (choice != 0) values["escolha"] = choice;
+        if (!make_setup(setup.program, values, run).empty()) continue;
+        r.points.push_back(measured_point(run, m, r));
+        if (r.points.back().gap.absent == Absent::none)
+            furthest = std::max(furthest, std::fabs(r.points.back().gap.value));
+    }
+    r.furthest = std::any_of(r.points.begin(), r.points.end(),
+                             [](const MeasuredPoint &p) { return p.gap.absent == Absent::none; })
+                     ? of(furthest)
+                     : missing(Absent::never_settles);
+    return r;
+}
+
+namespace {
+
+// One method on the run: its rows (the first run), then the runs at h/2, h/4 and h/8 to the
+// same end, for the observed order.
+MethodFinding study_method(const Setup &setup, const Method &method, const ExactMotion &exact,
+                           TimeThinning *exact_rows)
+{
+    const Motion &m = setup.motion;
+    MethodFinding found{};
+    found.method = &method;
+    const double start = energy(m, m.x0, m.v0);
+    TimeThinning series = thinning_of(setup);
+    Row last{0.0, m.x0, m.v0};
+    double energy_end = NAN;
+    RunRows rows(setup, method);
+    for (Row r{}; rows.next(r);) {
+        last = r;
+        const double e = energy(m, r.x, r.v);
+        energy_end = e / start - 1;
+        // E itself where E0 = 0, as the energy question draws it.
+        const double drawn = start == 0.0 ? e : energy_end;
+        if (finite(r) && std::isfinite(drawn)) series.take({r.t, r.x, drawn});
+        if (exact_rows != nullptr) exact_rows->take({r.t, exact_state(exact, r.t).x, 0.0});
+    }
+    found.series = series.rows();
+    const double steps = setup.steps;
+    for (int k = 0; k < 4; ++k) {
+        const double h = setup.h / (1 << k);
+        const Row end = k == 0 ? last : advance(setup, method, h, steps * (1 << k));
+        const double error = end.x - exact_state(exact, end.t).x;
+        // Double rounding, a few units a step, piles up over the steps.
+        const double rounding = DBL_EPSILON * std::max(1.0, std::fabs(end.x)) * steps * (1 << k);
+        found.runs.push_back({h, std::isfinite(error) ? error : NAN, rounding});
+    }
+    found.verdict = judge(found.runs);
+    found.energy_end = start == 0.0 ? missing(Absent::energy_at_rest)
+                                    : finite_or(energy_end, Absent::overflow);
+    const double z = setup.h * m.w0;
+    const double drift = method.energy_drift(z);
+    found.area_kept = drift == 0.0;
+    found.energy_predicted = start == 0.0 ? missing(Absent::energy_at_rest)
+                             : m.beta != 0.0 || driven(m) ? missing(Absent::not_free_undamped)
+                             : finite_or(std::expm1(steps * std::log1p(drift)), Absent::overflow);
+    found.period = finite_or(2 * pi * std::fabs(setup.h) / turn(amplification(method, setup.h, m.w0, m.beta)),
+                             Absent::no_oscillation);
+    found.limit = m.w0 > 0.0 ? finite_or(stability_limit(method, 2 * m.beta / m.w0), Absent::always_grows)
+                             : missing(Absent::no_spring);
+    return found;
+}
+
+} // namespace
+
+MethodsFinding find_methods(const Setup &setup)
+{
+    const Motion &m = setup.motion;
+    const ExactMotion exact = exact_motion(m);
+    MethodsFinding found{};
+    found.exact_period_value = damped_period(m.w0, m.beta);
+    found.h_w0 = setup.h * m.w0;
+    TimeThinning exact_rows = thinning_of(setup);
+    for (const Method &method : methods)
+        found.methods.push_back(study_method(setup, method, exact, found.methods.empty() ? &exact_rows : nullptr));
+    found.exact = exact_rows.rows();
+    return found;
+}
+
+} // namespace osc

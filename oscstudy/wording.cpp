@@ -1,0 +1,492 @@
+#include "oscstudy/wording.hpp"
+
+#include "motion/motion.hpp"
+#include "stepmath/rk4.hpp"
+#include "text/format.hpp"
+#include "text/messages.hpp"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
+namespace osc {
+
+namespace {
+
+std::string g(double value, int digits = 6) { return format("%.*g", digits, value); }
+
+// Why a quantity does not exist, as the line under a table says it.
+const char *why(Absent absent)
+{
+    switch (absent) {
+    case Absent::none:
+    case Absent::always_grows: return "";
+    case Absent::overflow: return "o número passa o maior double, 1.79769e+308 (as linhas ficam inf ou nan)";
+    case Absent::energy_at_rest: return "E0 = 0, e E/E0 - 1 não tem sentido: compare-se E com a exata";
+    case Absent::not_free_undamped:
+        return "o fator de um passo só dá a energia sem força nem amortecimento";
+    case Absent::no_oscillation: return "o movimento não oscila";
+    case Absent::few_crossings: return "as linhas passam por zero menos de duas vezes";
+    case Absent::no_peak: return "as linhas não têm um pico de x depois da primeira passagem por zero";
+    case Absent::exact_no_peak:
+        return "o movimento exato não tem um pico de x perto desse, dentro da execução";
+    case Absent::never_settles: return "as linhas nunca chegam a um regime estacionário";
+    case Absent::no_fit: return "depois do transitório não há linhas que bastem para ajustar uma oscilação";
+    case Absent::no_rows: return "a execução não dá nenhuma linha";
+    case Absent::no_damping: return "sem amortecimento a amplitude é infinita em wf = w0: não há pico finito";
+    case Absent::no_peak_falls: return "a curva cai desde wf = 0: não tem pico";
+    case Absent::no_lower_half:
+        return "a curva já está acima de meia potência em wf = 0: não há meia potência abaixo do pico, "
+               "nem largura";
+    case Absent::outside_range: return "fica fora do intervalo de wf mostrado";
+    case Absent::no_spring: return "sem mola, w0 = 0";
+    }
+    return "";
+}
+
+// The words of one answer: its numbers, and the reasons of those that do not exist, each said
+// once under the table.
+class Words {
+public:
+    // A value in `pattern` (one double), or the word for its absence.
+    std::string operator()(const Value &v, const char *pattern = "%.6g")
+    {
+        const Absent absent = v.absent == Absent::none && !std::isfinite(v.value) ? Absent::overflow
+                                                                                  : v.absent;
+        if (absent == Absent::none) return format(pattern, v.value);
+        if (absent == Absent::always_grows) return "nenhum";
+        if (std::find(reasons_.begin(), reasons_.end(), absent) == reasons_.end())
+            reasons_.push_back(absent);
+        return "não existe";
+    }
+    std::string notes() const
+    {
+        std::string text;
+        for (const Absent absent : reasons_) text += std::string("não existe: ") + why(absent) + "\n";
+        return text;
+    }
+
+private:
+    std::vector<Absent> reasons_;
+};
+
+// A line of a table: the first cell to the left in `first` columns, the others to the right in
+// `width` each, one space apart.
+std::string line(std::size_t first, std::size_t width, const std::vector<std::string> &cells)
+{
+    std::string text;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::size_t room = i == 0 ? first : width;
+        const std::string pad(room > columns(cells[i]) ? room - columns(cells[i]) : 0, ' ');
+        text += i == 0 ? cells[i] + pad : " " + pad + cells[i];
+    }
+    return text + "\n";
+}
+
+// The line for rows read from a file: six digits hide what is below their rounding.
+std::string six_digits(const std::string &file, double rounding, double typical)
+{
+    if (file.empty()) return "";
+    return format("as linhas vêm de %s, com seis algarismos: o que estiver abaixo de %.2g "
+                  "(meia unidade do sexto algarismo de %s) não se vê\n",
+                  escaped(file).c_str(), rounding, g(typical).c_str());
+}
+
+// "(200 linhas)" after the title.
+std::string counted(const Setup &setup, const RowsRead &rows)
+{
+    return title_of(setup) + format(" (%zu linhas)", rows.count);
+}
+
+// From which row on the numbers are inf and nan, where they are.
+std::string overflow_clause(const RowsRead &rows)
+{
+    if (std::isnan(rows.overflow_t)) return "";
+    return "; a partir de t = " + g(rows.overflow_t) + " as linhas passam o maior double e são inf ou nan";
+}
+
+// How far ahead or behind, and how large, the computed oscillation ends against the exact one.
+std::string drifted(double phase, double log_amplitude)
+{
+    std::vector<std::string> parts;
+    if (std::fabs(phase) > pi)
+        parts.push_back("a fase calculada ficou mais de meia volta fora da exata");
+    else if (std::fabs(phase) > tolerance)
+        parts.push_back("a fase calculada vai " + g(std::fabs(phase), 3) + " rad " +
+                        (phase < 0.0 ? "atrasada" : "adiantada"));
+    if (std::fabs(std::expm1(log_amplitude)) > tolerance)
+        parts.push_back("a amplitude calculada é " + g(std::exp(log_amplitude), 3) + " vezes a exata");
+    std::string text;
+    for (const std::string &part : parts) text += (text.empty() ? "" : " e ") + part;
+    return text;
+}
+
+// Why the error no longer grows linearly, where the drift has saturated.
+std::string saturated(const ErrorFinding &f)
+{
+    if (!f.saturated) return "";
+    return ": os desvios dos passos somados já não são pequenos (" +
+           drifted(f.phase, f.log_amplitude) +
+           "), e o erro não passa da soma das amplitudes calculada e exata";
+}
+
+} // namespace
+
+std::string title_of(const Setup &setup)
+{
+    std::string title = std::string(layout_of(setup.program).program) + ":";
+    const char *separator = " ";
+    for (const Name &name : names_of(setup.program)) {
+        title += separator + std::string(name.name) + " = " + g(setup.values.at(name.name));
+        separator = ", ";
+    }
+    if (setup.program == Program::harmosc) title += "; h = " + g(setup.h);
+    if (setup.motion.f != 0.0) title += " (wf = " + g(setup.motion.wf) + ")";
+    return title;
+}
+
+std::string error_text(const Setup &setup, const ErrorFinding &f, const std::string &file)
+{
+    using Growth = ErrorFinding::Growth;
+    Words say;
+    std::string table = counted(setup, f.rows) + "\n";
+    table += line(12, 14, {"t", "x", "x exato", "x - x exato", "v - v exato"});
+    for (const ErrorFinding::Shown &r : f.shown)
+        table += line(12, 14, {g(r.t), g(r.x), g(r.exact), say(r.dx, "%.3g"), say(r.dv, "%.3g")});
+    std::string text = "maior |x - x exato|: " + say(f.largest_x, "%.3g");
+    if (!std::isnan(f.largest_x_t)) text += " em t = " + g(f.largest_x_t);
+    if (f.predicted.absent == Absent::none)
+        text += " (o fator de um passo, R(i·h·w0), prevê " + say(f.predicted, "%.3g") + ")";
+    text += "\nmaior |v - v exato|: " + say(f.largest_v, "%.3g");
+    if (!std::isnan(f.largest_v_t)) text += " em t = " + g(f.largest_v_t);
+    text += "\nna última linha, t = " + g(f.last_t) + ": x - x exato = " + say(f.last_x, "%.3g") +
+            ", v - v exato = " + say(f.last_v, "%.3g") + "\n";
+    text += six_digits(file, f.rounding, f.rows.typical);
+    const std::string ratio = f.ratio.absent == Absent::none ? say(f.ratio, "%.2g") : "";
+    switch (f.growth) {
+    case Growth::exact:
+        text += f.at_rest ? "resposta: nada se move: x = 0 em todas as linhas, a exata e a "
+                            "calculada, e o erro é 0\n"
+                          : "resposta: sem mola nem amortecimento o movimento é x = x0 + v0·t, que o "
+                            "RK4 dá exatamente: o erro que fica é o arredondamento das contas\n";
+        break;
+    case Growth::rounding:
+        text += "resposta: o erro que se vê, " + say(f.largest_x, "%.2g") +
+                ", é o arredondamento dos seis algarismos escritos e não o do método: estas linhas "
+                "não mostram mais; o oscstudy sem ficheiro= calcula-o em precisão dupla\n";
+        break;
+    case Growth::linear:
+        text += "resposta: o erro cresce com t, perto de linearmente" +
+                (ratio.empty() ? std::string()
+                               : " (na segunda metade da execução chega a " + ratio +
+                                     " vezes o maior da primeira)") +
+                ": cada passo desvia a fase e a amplitude um pouco, e os desvios somam-se\n";
+        break;
+    case Growth::slowing:
+        text += "resposta: o erro cresce com t, menos do que linearmente (na segunda metade da "
+                "execução chega a " + ratio + " vezes o maior da primeira)" + saturated(f) + "\n";
+        break;
+    case Growth::bounded:
+        text += "resposta: o erro não cresce com t" +
+                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
+                                                     " vezes o maior da primeira)") +
+                saturated(f) + "\n";
+        break;
+    case Growth::steady:
+        text += "resposta: o erro fica limitado" +
+                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
+                                                     " vezes o maior da primeira)") +
+                ": o transitório decai e fica a diferença entre o regime estacionário calculado e "
+                "o exato, |Y - X| = " + say(f.steady_gap, "%.2g") + "\n";
+        break;
+    case Growth::decaying:
+        text += "resposta: o erro fica limitado" +
+                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
+                                                     " vezes o maior da primeira)") +
+                " e apaga-se com o próprio movimento amortecido\n";
+        break;
+    case Growth::exponential: {
+        const std::string cause =
+            f.cause == ErrorFinding::Cause::unstable_step
+                ? "o passo é instável: com h·|λ| = " + g(f.step_size, 3) +
+                      " passa o limite do método, " + g(f.limit, 3) +
+                      ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
+            : f.cause == ErrorFinding::Cause::backward
+                ? "a simulação corre para trás no tempo, onde o amortecimento faz crescer o movimento, "
+                  "e o erro com ele"
+                : "com b < 0 o movimento cresce, e o erro com ele";
+        text += "resposta: o erro cresce exponencialmente, por um fator de " + g(f.factor, 3) +
+                " a cada passo (" + cause + ")" +
+                (f.measured.absent == Absent::none
+                     ? "; nas linhas, " + say(f.measured, "%.3g") + " por passo"
+                     : std::string()) +
+                overflow_clause(f.rows) + "\n";
+        break;
+    }
+    }
+    return table + say.notes() + text;
+}
+
+std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::string &file)
+{
+    using Kind = EnergyFinding::Kind;
+    using Cause = EnergyFinding::Cause;
+    Words say;
+    std::string table = counted(setup, f.rows) + "; E = (v² + w0²·x²)/2, E0 = " + g(f.start) + "\n";
+    table += line(12, 14, {"t", "E", "E exata", "E/E0 - 1", "exato"});
+    for (const EnergyFinding::Shown &r : f.shown)
+        table += line(12, 14, {g(r.t), say(r.e), say(r.exact), say(r.rel), say(r.rel_exact)});
+    const bool rest = f.start == 0.0;
+    std::string text = "no fim, t = " + g(f.end_t) + ": " +
+                       (rest ? "E = " + say(f.end_e, "%.3g") + ", exata " + say(f.end_exact, "%.3g")
+                             : "E/E0 - 1 = " + say(f.end_rel, "%.3g") + ", exato " +
+                                   say(f.end_rel_exact, "%.3g")) +
+                       "\n";
+    text += six_digits(file, f.rounding, f.rows.typical);
+    const std::string steps = g(f.steps);
+    if (f.factor.absent == Absent::none)
+        text += "fator de um passo, com z = h·w0 = " + g(f.z) + ": 1 - z⁶/72 + z⁸/576 = " +
+                say(f.factor, "%.12g") + "; elevado a " + steps + " passos dá E/E0 - 1 = " +
+                say(f.predicted, "%.3g") + "\n";
+    const std::string share = say(f.apart, "%.2g") + (rest ? " da maior E exata" : " de E0");
+    // Within the tolerance the computed energy follows the exact one; beyond it, it strays.
+    const std::string apart = f.apart.value <= tolerance ? "segue a exata a menos de " + share
+                                                         : "afasta-se da exata até " + share;
+    switch (f.kind) {
+    case Kind::kept:
+        text += rest ? "resposta: nada se move: E = 0 em todas as linhas, a calculada e a exata\n"
+                     : "resposta: sem mola nem amortecimento E = v²/2 e v não muda, o que o RK4 dá "
+                       "exatamente: a energia conserva-se; a calculada " + apart + "\n";
+        break;
+    case Kind::drifting:
+        text += std::string("resposta: o RK4 não conserva a energia, perde-a") +
+                (std::fabs(f.end_rel.value) <= tolerance ? " devagar" : "") + ": E/E0 - 1 = " +
+                say(f.end_rel, "%.3g") + " ao fim de " + steps + " passos, " +
+                (f.agrees ? "o que o fator por passo prevê (" : "e o fator por passo prevê (") +
+                say(f.predicted, "%.3g") + ")\n";
+        break;
+    case Kind::decaying:
+        text += std::string("resposta: a energia decai com o amortecimento") +
+                (setup.motion.beta < setup.motion.w0
+                     ? ", exatamente como e^(-2β·t) vezes uma oscilação"
+                     : "") +
+                "; a calculada " + apart + "\n";
+        break;
+    case Kind::growing:
+        text += f.cause == Cause::unstable_step
+                    ? "resposta: a energia cresce sem limite: o passo é instável e multiplica-a por " +
+                          g(f.step_gain, 3) + " a cada passo, seja qual for a física; E/E0 - 1 = " +
+                          say(rest ? f.end_e : f.end_rel, "%.3g") + " no fim" +
+                          overflow_clause(f.rows) + "\n"
+                : f.cause == Cause::backward
+                    ? "resposta: para trás no tempo o amortecimento faz crescer o movimento, e a "
+                      "energia com ele; a calculada " + apart + overflow_clause(f.rows) + "\n"
+                    : "resposta: a energia cresce: com b < 0 o amortecimento dá energia em vez de a "
+                      "tirar, como na exata; a calculada " + apart + overflow_clause(f.rows) + "\n";
+        break;
+    case Kind::forced:
+        text += "resposta: a força troca energia com o oscilador e E não se conserva; a calculada " +
+                apart + "\n";
+        break;
+    }
+    return table + say.notes() + text;
+}
+
+std::string period_text(const Setup &setup, const PeriodFinding &f, const std::string &file)
+{
+    using Why = PeriodFinding::Why;
+    Words say;
+    std::string table = counted(setup, f.rows) + "\n";
+    table += line(30, 14, {"", "calculado", "exato", "método (arg R)"});
+    table += line(30, 14, {"período", say(f.measured), say(f.exact), say(f.method)});
+    const auto peak_label = [](const char *which, double t) {
+        return std::string(which) + " pico de x" + (std::isnan(t) ? "" : ", t = " + g(t, 4));
+    };
+    table += line(30, 14, {peak_label("primeiro", f.first_peak_t), say(f.first_peak), say(f.first_peak_exact)});
+    table += line(30, 14, {peak_label("último", f.last_peak_t), say(f.last_peak), say(f.last_peak_exact)});
+    std::string text = six_digits(file, f.rounding, f.rows.typical);
+    const Motion &m = setup.motion;
+    if (f.kind == PeriodFinding::Kind::absent) {
+        const std::string how =
+            f.why == Why::at_rest     ? "x0 = v0 = 0 e nada se move"
+            : f.why == Why::no_spring ? "sem mola (k = 0) x não volta a 0"
+            : f.why == Why::critical
+                ? "com β = w0 = " + g(m.w0) + " (amortecimento crítico) x volta a 0 sem oscilar"
+                : "com β = " + g(m.beta) + " > w0 = " + g(m.w0) +
+                      " (sobreamortecido) x volta a 0 sem oscilar";
+        text += "resposta: o movimento não oscila: " + how +
+                "; não há período, nem exato nem do método\n";
+    } else if (f.measured.absent != Absent::none) {
+        text += format("resposta: as linhas passam por zero %zu vezes, e um período mede-se entre "
+                       "duas passagens pelo menos: aumente tf; o exato é 2π/sqrt(w0² - β²) = %.5g e "
+                       "o do método 2π·h/arg R = %.5g\n",
+                       f.crossings, f.exact.value, f.method.value);
+    } else if (f.agrees) {
+        text += format("resposta: o período das linhas é %.5g (%zu passagens por zero), contra "
+                       "2π/sqrt(w0² - β²) = %.5g; a diferença é a do próprio método, "
+                       "2π·h/arg R = %.5g\n",
+                       f.measured.value, f.crossings, f.exact.value, f.method.value);
+    } else {
+        text += format("resposta: o período das linhas é %.5g (%zu passagens por zero), contra "
+                       "2π/sqrt(w0² - β²) = %.5g; o do próprio método, 2π·h/arg R = %.5g, não "
+                       "coincide com o das linhas a menos de %s: cada passo roda a oscilação de "
+                       "1/%.3g de volta\n",
+                       f.measured.value, f.crossings, f.exact.value, f.method.value,
+                       format("%g%%", 100 * tolerance).c_str(), f.rows_per_period);
+    }
+    return table + say.notes() + text;
+}
+
+std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::string &file)
+{
+    using Kind = SteadyFinding::Kind;
+    Words say;
+    std::string table = counted(setup, f.rows) + "\n";
+    table += f.kind == Kind::never ? "as linhas nunca chegam a um regime estacionário\n"
+                                   : "regime estacionário, das linhas com t >= " + g(f.from, 4) + "\n";
+    table += line(20, 12, {"", "calculado", "exato (X)", "método (Y)"});
+    table += line(20, 12, {"amplitude", say(f.amplitude), g(f.exact_amplitude), say(f.method_amplitude)});
+    table += line(20, 12, {"fase (rad)", say(f.phase), g(f.exact_phase), say(f.method_phase)});
+    table += line(20, 12, {"período", say(f.period), g(f.forced_period)});
+    std::string text = six_digits(file, f.rounding, f.rows.typical);
+    text += format("resposta: a força impõe o seu período, 2π/wf = %.5g; ", f.forced_period);
+    if (f.kind == Kind::never) {
+        text += format("a amplitude estacionária exata é %.5g, mas as linhas nunca chegam lá: %s\n",
+                       f.exact_amplitude,
+                       f.backward ? "para trás no tempo o transitório cresce em vez de decair"
+                                  : "o passo é instável e faz crescer o transitório em vez de o "
+                                    "amortecer");
+    } else if (f.amplitude.absent != Absent::none) {
+        text += format("a amplitude estacionária exata é %.5g (e %.5g da função de transferência do "
+                       "método), que estas linhas não medem\n",
+                       f.exact_amplitude, f.method_amplitude.value);
+    } else {
+        text += format("a amplitude estacionária é %.5g contra %.5g exata (e %.5g da função de "
+                       "transferência do método)%s\n",
+                       f.amplitude.value, f.exact_amplitude, f.method_amplitude.value,
+                       f.kind == Kind::settled ? ""
+                                               : "; o transitório ainda não acabou: aumente N para "
+                                                 "o ver sumir");
+    }
+    return table + say.notes() + text;
+}
+
+std::string resonance_text(const Setup &setup, const ResonanceFinding &r)
+{
+    using Kind = PeakFinding::Kind;
+    Words say;
+    std::string table = title_of(setup) + "\n";
+    if (r.per_unit_force) table += "sem força no harmosc: a curva é a amplitude por unidade de força (f = 1)\n";
+    table += line(24, 14, {"", "exato", "RK4, h = " + g(r.h)});
+    table += line(24, 14, {"pico wr", say(r.exact.wf), say(r.method.wf)});
+    table += line(24, 14, {"altura", say(r.exact.height), say(r.method.height)});
+    table += line(24, 14, {"largura a meia potência", say(r.exact.width), say(r.method.width)});
+    table += line(24, 14, {"Q = wr/largura", say(r.exact.q), say(r.method.q)});
+    table += line(24, 14, {"Q = w0/(2β)", say(r.textbook_q)});
+    if (!r.points.empty()) {
+        table += line(12, 16, {"wf", "medido", "método", "exato", "medido - método"});
+        for (const MeasuredPoint &p : r.points)
+            table += line(12, 16, {g(p.wf), say(p.measured), say(p.method), say(p.exact), say(p.gap, "%.2g")});
+    }
+    const std::string h = g(r.h);
+    std::string text = "resposta: ";
+    const PeakFinding &e = r.exact;
+    switch (e.kind) {
+    case Kind::peak:
+        text += format("o pico está em wr = sqrt(w0² - 2β²) = %.3f, com altura %.4g", e.wf.value,
+                       e.height.value);
+        text += e.width.absent == Absent::none
+                    ? format(", largura %.3g e Q = wr/largura = %.3g", e.width.value, e.q.value)
+                    : std::string("; a curva já está acima de meia potência em wf = 0, e não há "
+                                  "largura nem Q = wr/largura");
+        text += format("; o Q dos livros, w0/(2β), é %.3g", r.textbook_q.value);
+        break;
+    case Kind::falls:
+        text += format("com w0² <= 2β² a curva não tem pico: cai desde wf = 0, onde vale f/w0² = "
+                       "%.4g, e passa a meia potência em wf = %.3g",
+                       r.start, r.falling_half);
+        break;
+    case Kind::no_damping:
+        text += "sem amortecimento a amplitude cresce sem limite em wf = w0: não há pico finito";
+        break;
+    case Kind::no_spring:
+        text += "sem mola (w0 = 0) a amplitude é infinita em wf = 0 e cai com wf: não há pico";
+        break;
+    case Kind::rises:
+    case Kind::never_settles:
+        text += "com b < 0 o movimento cresce e nunca chega a um regime estacionário: a curva |X| é a "
+                "da solução particular, que as linhas nunca mostram";
+        break;
+    }
+    const PeakFinding &c = r.method;
+    const std::string range = "no intervalo de wf mostrado, de " + g(r.low) + " a " + g(r.high);
+    switch (c.kind) {
+    case Kind::peak:
+        text += format(e.kind == Kind::peak ? "; o RK4 com h = %s põe-no em %.3f com altura %.4g"
+                                            : "; a curva do RK4 com h = %s tem um pico em %.3f com altura %.4g",
+                       h.c_str(), c.wf.value, c.height.value);
+        if (e.kind == Kind::no_damping) text += ", do amortecimento do próprio método (|R| < 1)";
+        break;
+    case Kind::falls:
+        text += "; " + range + ", a curva do RK4 com h = " + h + " é mais alta no início e cai";
+        break;
+    case Kind::rises:
+        text += "; " + range + ", a curva do RK4 com h = " + h + " sobe até ao fim: o seu pico fica para lá";
+        break;
+    case Kind::no_damping:
+    case Kind::no_spring:
+    case Kind::never_settles:
+        text += "; com h = " + h + " o RK4 não faz decair o transitório, e as suas linhas nunca chegam "
+                "a um regime estacionário: não tem curva";
+        break;
+    }
+    if (!r.points.empty())
+        text += r.furthest.absent == Absent::none
+                    ? format("; os pontos medidos ficam a %.1e da curva do método%s", r.furthest.value,
+                             r.short_runs ? ", com o transitório ainda nas linhas: aumente N para o "
+                                            "ver sumir"
+                                          : "")
+                    : std::string("; as linhas do programa não dão pontos a medir");
+    return table + say.notes() + text + "\n";
+}
+
+std::string methods_text(const Setup &setup, const MethodsFinding &f)
+{
+    Words say;
+    std::string table = title_of(setup) + "\n";
+    table += line(13, 11, {"erro em x(T)", "h = " + g(setup.h), "h/2", "h/4", "h/8", "ordem", "nominal"});
+    std::string orders;
+    std::string nominal;
+    std::string limits;
+    std::string second = line(13, 14, {"", "E/E0 - 1 fim", "fator^passos", "período", "h·w0 estável"});
+    for (const MethodFinding &m : f.methods) {
+        const Verdict &v = m.verdict;
+        const std::string order = v.outcome == Outcome::settled       ? format("%.2f", v.order)
+                                  : v.outcome == Outcome::unsettled   ? format("%.2f?", v.order)
+                                  : v.outcome == Outcome::sign_change ? "sinal"
+                                                                      : "nenhuma";
+        std::vector<std::string> cells{m.method->name};
+        for (const Run &run : m.runs) cells.push_back(say(finite_or(run.error, Absent::overflow), "%.3e"));
+        cells.push_back(order);
+        cells.push_back(std::to_string(m.method->order));
+        table += line(13, 11, cells);
+        const std::string limit = say(m.limit);
+        // A step that keeps the area of the phase plane keeps the energy bounded, oscillating.
+        const std::string predicted = m.area_kept && m.energy_predicted.absent != Absent::not_free_undamped &&
+                                              m.energy_predicted.absent != Absent::energy_at_rest
+                                          ? "oscila"
+                                          : say(m.energy_predicted, "%.3e");
+        second += line(13, 14, {m.method->name, say(m.energy_end, "%.3e"), predicted, say(m.period), limit});
+        orders += (orders.empty() ? "" : ", ") + order;
+        nominal += (nominal.empty() ? "" : ", ") + std::to_string(m.method->order);
+        limits += (limits.empty() ? "" : ", ") + limit;
+    }
+    std::string text = "exato: período " + say(finite_or(f.exact_period_value, Absent::no_oscillation)) +
+                       "; h·w0 = " + g(f.h_w0) + "\n";
+    text += "resposta: ordens observadas " + orders + " (nominais " + nominal + "); h·w0 máximo estável " +
+            limits + "\n";
+    return table + second + say.notes() + text;
+}
+
+} // namespace osc
