@@ -6,6 +6,7 @@
 #include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"
+#include "text/written_alike.hpp"
 #include "warnings/program_checks.hpp"
 
 #include <cmath>
