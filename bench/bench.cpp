@@ -1,7 +1,8 @@
 // Two small tools for bench/run.
 //
 //   bench run STDIN PROGRAM [ARG...]  runs PROGRAM in the current directory with STDIN as its
-//                                input and prints "seconds peak_rss_kib" for the whole process.
+//                                input and prints "seconds peak_rss_kib cpu_seconds" for the whole
+//                                process (cpu: user and system, children included).
 //   bench floor ROWS LENGTH FILE writes ROWS rows of LENGTH bytes (newline included) to FILE,
 //                                one write() per row: the cost of flushing every row, with no
 //                                arithmetic and no formatting.
@@ -34,7 +35,10 @@ int run(const char *input, char **command)
     wait4(pid, &status, 0, &usage);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%.4f %ld\n", seconds, usage.ru_maxrss);
+    const auto time_of = [](const timeval &t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children); // gnuplot, for a figure, and the run itself
+    std::printf("%.4f %ld %.4f\n", seconds, usage.ru_maxrss, time_of(children.ru_utime) + time_of(children.ru_stime));
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
 
