@@ -126,7 +126,7 @@ std::string answer_period(const Source &source, Answer &answer)
     const bool driven = setup.motion.f != 0.0;
     PeriodFinding free;
     SteadyFinding steady;
-    const std::string why = driven ? find_steady(source, steady) : find_period(source, free);
+    std::string why = driven ? find_steady(source, steady) : find_period(source, free);
     if (!why.empty()) return why;
     answer = begun(setup, "periodo");
     answer.text = driven ? steady_text(setup, steady, source.file) : period_text(setup, free, source.file);

@@ -51,8 +51,9 @@ std::vector<std::size_t> shown_rows(std::size_t count)
     return shown;
 }
 
-void Oscillation::take(const Row &b)
+void Oscillation::take(const Row &row)
 {
+    const Row &b = row;
     if (ended_ || !finite(b)) {
         ended_ = true;
         return;

@@ -16,11 +16,11 @@ std::string title_of(const Setup &setup);
 
 // Each answer's text: the table and the lines under it. `file` names the data file the rows
 // were read from ("" for none).
-std::string error_text(const Setup &setup, const ErrorFinding &found, const std::string &file);
-std::string energy_text(const Setup &setup, const EnergyFinding &found, const std::string &file);
-std::string period_text(const Setup &setup, const PeriodFinding &found, const std::string &file);
-std::string steady_text(const Setup &setup, const SteadyFinding &found, const std::string &file);
-std::string resonance_text(const Setup &setup, const ResonanceFinding &found);
-std::string methods_text(const Setup &setup, const MethodsFinding &found);
+std::string error_text(const Setup &setup, const ErrorFinding &f, const std::string &file);
+std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::string &file);
+std::string period_text(const Setup &setup, const PeriodFinding &f, const std::string &file);
+std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::string &file);
+std::string resonance_text(const Setup &setup, const ResonanceFinding &r);
+std::string methods_text(const Setup &setup, const MethodsFinding &f);
 
 } // namespace osc

@@ -182,8 +182,10 @@ Expected expect(const osc::Setup &s)
     const bool after = s.program == osc::Program::rkstepper; // its rows follow the step
     for (double n = 0; n < s.rows; ++n) {
         if (after || n > 0) {
-            const State k1 = slope(t, y), k2 = slope(t + s.h / 2, y + s.h / 2 * k1);
-            const State k3 = slope(t + s.h / 2, y + s.h / 2 * k2), k4 = slope(t + s.h, y + s.h * k3);
+            const State k1 = slope(t, y);
+            const State k2 = slope(t + s.h / 2, y + s.h / 2 * k1);
+            const State k3 = slope(t + s.h / 2, y + s.h / 2 * k2);
+            const State k4 = slope(t + s.h, y + s.h * k3);
             y += s.h / 6 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
             t += s.h;
         }
