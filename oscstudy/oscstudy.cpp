@@ -51,7 +51,8 @@ const char *const usage_head =
     "               regime estacionário contra as exatas e as da função de transferência\n"
     "  ressonância  a amplitude estacionária contra wf, de 0 a 3·w0 (ou de wmin a wmax):\n"
     "               exata, a do RK4 com o h da execução, e as frequências do programa medidas\n"
-    "               nas suas linhas; o pico, a largura a meia potência, Q = wr/largura e w0/(2β)\n";
+    "               nas suas linhas; o pico, a largura a meia potência e Q, como wr/largura\n"
+    "               e como w0/(2β)\n";
 
 // After the question metodos, which names the methods of their table.
 const char *const usage_tail =
