@@ -42,8 +42,6 @@ constexpr double shown_decay = 2.0;
 // envelope, the errors swinging through zero every half period.
 constexpr std::size_t envelope_stretches = 1000;
 
-bool finite(const Row &r) { return std::isfinite(r.t) && std::isfinite(r.x) && std::isfinite(r.v); }
-
 bool driven(const Motion &m) { return m.f != 0.0 && m.wf != 0.0; }
 
 // The motion driven at `wf` instead.

@@ -35,9 +35,9 @@ double root(F f, double below, double above)
     return 0.5 * (below + above);
 }
 
-bool finite(const Row &r) { return std::isfinite(r.t) && std::isfinite(r.x) && std::isfinite(r.v); }
-
 } // namespace
+
+bool finite(const Row &row) { return std::isfinite(row.t) && std::isfinite(row.x) && std::isfinite(row.v); }
 
 std::vector<std::size_t> shown_rows(std::size_t count)
 {

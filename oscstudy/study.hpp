@@ -15,6 +15,9 @@
 
 namespace osc {
 
+// Whether a row's numbers are all finite: past the largest double they are not.
+bool finite(const Row &row);
+
 // The rows a table shows of `count`: eleven spread over the run, the first and the last
 // included, by their place in it.
 std::vector<std::size_t> shown_rows(std::size_t count);

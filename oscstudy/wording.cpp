@@ -163,7 +163,11 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     text += "\nna última linha, t = " + g(f.last_t) + ": x - x exato = " + say(f.last_x, "%.3g") +
             ", v - v exato = " + say(f.last_v, "%.3g") + "\n";
     text += six_digits(file, f.rounding, f.rows.typical);
+    // The rows' own measure of it: their largest error, second half against first.
     const std::string ratio = f.ratio.absent == Absent::none ? say(f.ratio, "%.2g") : "";
+    const std::string halves = ratio.empty() ? "" : " (na segunda metade é " + ratio + " vezes o maior da primeira)";
+    const std::string grows_to =
+        ratio.empty() ? "" : " (na segunda metade da execução chega a " + ratio + " vezes o maior da primeira)";
     switch (f.growth) {
     case Growth::exact:
         text += f.at_rest ? "resposta: nada se move: x = 0 em todas as linhas, a exata e a "
@@ -177,34 +181,21 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
                 "não mostram mais; o oscstudy sem ficheiro= calcula-o em precisão dupla\n";
         break;
     case Growth::linear:
-        text += "resposta: o erro cresce com t, perto de linearmente" +
-                (ratio.empty() ? std::string()
-                               : " (na segunda metade da execução chega a " + ratio +
-                                     " vezes o maior da primeira)") +
+        text += "resposta: o erro cresce com t, perto de linearmente" + grows_to +
                 ": cada passo desvia a fase e a amplitude um pouco, e os desvios somam-se\n";
         break;
     case Growth::slowing:
-        text += "resposta: o erro cresce com t, menos do que linearmente (na segunda metade da "
-                "execução chega a " + ratio + " vezes o maior da primeira)" + saturated(f) + "\n";
+        text += "resposta: o erro cresce com t, menos do que linearmente" + grows_to + saturated(f) + "\n";
         break;
     case Growth::bounded:
-        text += "resposta: o erro não cresce com t" +
-                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
-                                                     " vezes o maior da primeira)") +
-                saturated(f) + "\n";
+        text += "resposta: o erro não cresce com t" + halves + saturated(f) + "\n";
         break;
     case Growth::steady:
-        text += "resposta: o erro fica limitado" +
-                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
-                                                     " vezes o maior da primeira)") +
-                ": o transitório decai e fica a diferença entre o regime estacionário calculado e "
+        text += "resposta: o erro fica limitado" + halves + ": o transitório decai e fica a diferença entre o regime estacionário calculado e "
                 "o exato, |Y - X| = " + say(f.steady_gap, "%.2g") + "\n";
         break;
     case Growth::decaying:
-        text += "resposta: o erro fica limitado" +
-                (ratio.empty() ? std::string() : " (na segunda metade é " + ratio +
-                                                     " vezes o maior da primeira)") +
-                " e apaga-se com o próprio movimento amortecido\n";
+        text += "resposta: o erro fica limitado" + halves + " e apaga-se com o próprio movimento amortecido\n";
         break;
     case Growth::exponential: {
         const std::string cause =
