@@ -125,7 +125,8 @@ struct EnergyFinding {
 };
 
 // x against t over the first and the last three periods, where the phase that the steps lose
-// shows (the whole run in both where it is shorter than six): the rows, thinned.
+// shows (the whole run in both where it is shorter than six): the rows, thinned. Each window
+// runs from its earlier time over `span`.
 struct MotionWindows {
     double span = 0.0, first_from = 0.0, last_from = 0.0;
     std::vector<Row> first, last;

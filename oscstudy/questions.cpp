@@ -310,12 +310,13 @@ class Windows {
 public:
     Windows(const Setup &setup, double period)
     {
+        // Each window from its earlier time, also where the run goes backward in time.
         const double start = setup.first_t;
         const double end = setup.last_t;
-        const bool long_run = std::isfinite(period) && 6 * period < end - start;
-        w_.span = long_run ? 3 * period : end - start;
-        w_.first_from = start;
-        w_.last_from = end - w_.span;
+        const double length = std::fabs(end - start);
+        w_.span = std::isfinite(period) && 6 * period < length ? 3 * period : length;
+        w_.first_from = end >= start ? start : start - w_.span;
+        w_.last_from = end >= start ? end - w_.span : end;
         const double width = std::fabs(w_.span / time_columns);
         first_.emplace(w_.first_from, width);
         last_.emplace(w_.last_from, width);
