@@ -2,6 +2,7 @@
 
 #include "text/messages.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -53,6 +54,7 @@ CommandLine read_command_line(int argc, char **argv, std::initializer_list<Optio
     const auto problem = [&](const std::string &what) {
         if (line.problem.empty()) line.problem = what;
     };
+    std::vector<const Option *> valued; // the options with a value given so far
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const Option *option = nullptr;
@@ -69,9 +71,10 @@ CommandLine read_command_line(int argc, char **argv, std::initializer_list<Optio
                 problem(std::string("falta ") + option->what + " depois de " + option->name);
                 continue;
             }
-            if (*option->given)
+            if (std::find(valued.begin(), valued.end(), option) != valued.end())
                 problem(std::string(option->name) + " dado duas vezes: '" + escaped(*option->value) +
                         "' e '" + escaped(argv[i + 1]) + "'");
+            valued.push_back(option);
             *option->value = argv[++i];
             if (option->given != nullptr) *option->given = true;
             if (option->value->empty())
