@@ -70,7 +70,7 @@ struct ErrorFinding {
     enum class Cause { unstable_step, physics_grows, backward } cause; // exponential
     bool at_rest;      // exact: nothing moves
     bool driven;
-    double factor;     // exponential: e^(largest growth a step), the method's or the physics'
+    double log_factor; // exponential: the largest growth a step, ln, the method's or the physics'
     double step_size;  // unstable_step: h·|λ| and the method's limit on its ray
     double limit;
     Value measured;    // exponential: the factor a step the rows show
@@ -108,7 +108,7 @@ struct EnergyFinding {
     Value factor;     // free undamped: 1 + the method's energy drift
     Value predicted;  // factor^steps - 1
     bool agrees;      // the rows' E/E0 - 1 at the end is the predicted one, within the tolerance
-    double step_gain; // growing by the step: |R|² a step of the mode that grows
+    double log_step_gain; // growing by the step: ln |R|² a step of the mode that grows
     double steps;
     struct Shown {
         double t;

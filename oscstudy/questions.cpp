@@ -137,7 +137,7 @@ void classify(const Setup &setup, ErrorFinding &found)
         found.growth = Growth::rounding;
     } else if (g.log_growth > 0.0 && g.log_growth * setup.steps >= std::log(shown_growth)) {
         found.growth = Growth::exponential;
-        found.factor = std::exp(g.log_growth);
+        found.log_factor = g.log_growth;
         found.cause = g.unstable      ? ErrorFinding::Cause::unstable_step
                       : setup.h < 0.0 ? ErrorFinding::Cause::backward
                                       : ErrorFinding::Cause::physics_grows;
@@ -275,7 +275,7 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     const auto growing = [&](Cause cause) {
         found.kind = Kind::growing;
         found.cause = cause;
-        found.step_gain = std::exp(2 * g.log_growth);
+        found.log_step_gain = 2 * g.log_growth;
     };
     if (driven(m)) {
         if (g.unstable) growing(Cause::unstable_step);

@@ -106,6 +106,15 @@ std::string overflow_clause(const RowsRead &rows)
     return "; a partir de t = " + g(rows.overflow_t) + " as linhas passam o maior double e são inf ou nan";
 }
 
+// e^log_value in three significant digits, or as a power of ten beyond the largest double.
+std::string exp_text(double log_value)
+{
+    const double value = std::exp(log_value);
+    const double decimal = log_value / std::log(10.0);
+    if (std::isfinite(value)) return g(value, 3);
+    return "10^" + (std::fabs(decimal) < 1e15 ? format("%.0f", decimal) : g(decimal, 3));
+}
+
 // How far ahead or behind, and how large, the computed oscillation ends against the exact one.
 std::string drifted(double phase, double log_amplitude)
 {
@@ -153,7 +162,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     std::string table = counted(setup, f.rows) + "\n";
     table += line(12, 14, {"t", "x", "x exato", "x - x exato", "v - v exato"});
     for (const ErrorFinding::Shown &r : f.shown)
-        table += line(12, 14, {g(r.t), g(r.x), g(r.exact), say(r.dx, "%.3g"), say(r.dv, "%.3g")});
+        table += line(12, 14, {g(r.t), g(r.x), say(of(r.exact)), say(r.dx, "%.3g"), say(r.dv, "%.3g")});
     std::string text = "maior |x - x exato|: " + say(f.largest_x, "%.3g");
     if (!std::isnan(f.largest_x_t)) text += " em t = " + g(f.largest_x_t);
     if (f.predicted.absent == Absent::none)
@@ -200,14 +209,14 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     case Growth::exponential: {
         const std::string cause =
             f.cause == ErrorFinding::Cause::unstable_step
-                ? "o passo é instável: com h·|λ| = " + g(f.step_size, 3) +
+                ? "o passo é instável: com h·|λ| = " + say(of(f.step_size), "%.3g") +
                       " passa o limite do método, " + g(f.limit, 3) +
                       ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
             : f.cause == ErrorFinding::Cause::backward
                 ? "a simulação corre para trás no tempo, onde o amortecimento faz crescer o movimento, "
                   "e o erro com ele"
                 : "com b < 0 o movimento cresce, e o erro com ele";
-        text += "resposta: o erro cresce exponencialmente, por um fator de " + g(f.factor, 3) +
+        text += "resposta: o erro cresce exponencialmente, por um fator de " + exp_text(f.log_factor) +
                 " a cada passo (" + cause + ")" +
                 (f.measured.absent == Absent::none
                      ? "; nas linhas, " + say(f.measured, "%.3g") + " por passo"
@@ -224,7 +233,7 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
     using Kind = EnergyFinding::Kind;
     using Cause = EnergyFinding::Cause;
     Words say;
-    std::string table = counted(setup, f.rows) + "; E = (v² + w0²·x²)/2, E0 = " + g(f.start) + "\n";
+    std::string table = counted(setup, f.rows) + "; E = (v² + w0²·x²)/2, E0 = " + say(of(f.start)) + "\n";
     table += line(12, 14, {"t", "E", "E exata", "E/E0 - 1", "exato"});
     for (const EnergyFinding::Shown &r : f.shown)
         table += line(12, 14, {g(r.t), say(r.e), say(r.exact), say(r.rel), say(r.rel_exact)});
@@ -240,6 +249,7 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
         text += "fator de um passo, com z = h·w0 = " + g(f.z) + ": 1 - z⁶/72 + z⁸/576 = " +
                 say(f.factor, "%.12g") + "; elevado a " + steps + " passos dá E/E0 - 1 = " +
                 say(f.predicted, "%.3g") + "\n";
+    const Value &end = rest ? f.end_e : f.end_rel;
     const std::string share = say(f.apart, "%.2g") + (rest ? " da maior E exata" : " de E0");
     // Within the tolerance the computed energy follows the exact one; beyond it, it strays.
     const std::string apart = f.apart.value <= tolerance ? "segue a exata a menos de " + share
@@ -267,8 +277,9 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
     case Kind::growing:
         text += f.cause == Cause::unstable_step
                     ? "resposta: a energia cresce sem limite: o passo é instável e multiplica-a por " +
-                          g(f.step_gain, 3) + " a cada passo, seja qual for a física; E/E0 - 1 = " +
-                          say(rest ? f.end_e : f.end_rel, "%.3g") + " no fim" +
+                          exp_text(f.log_step_gain) + " a cada passo, seja qual for a física; " +
+                          (end.absent == Absent::none ? "E/E0 - 1 = " + say(end, "%.3g") + " no fim"
+                                                      : std::string("no fim já passou o maior double")) +
                           overflow_clause(f.rows) + "\n"
                 : f.cause == Cause::backward
                     ? "resposta: para trás no tempo o amortecimento faz crescer o movimento, e a "
@@ -310,21 +321,23 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
                 "; não há período, nem exato nem do método\n";
     } else if (f.measured.absent != Absent::none) {
         text += format("resposta: as linhas passam por zero %zu vezes, e um período mede-se entre "
-                       "duas passagens pelo menos: aumente tf; o exato é 2π/sqrt(w0² - β²) = %.5g e "
-                       "o do método 2π·h/arg R = %.5g\n",
-                       f.crossings, f.exact.value, f.method.value);
+                       "duas passagens pelo menos: aumente tf; o exato é 2π/sqrt(w0² - β²) = %s e "
+                       "o do método 2π·h/arg R = %s\n",
+                       f.crossings, say(f.exact, "%.5g").c_str(), say(f.method, "%.5g").c_str());
     } else if (f.agrees) {
-        text += format("resposta: o período das linhas é %.5g (%zu passagens por zero), contra "
-                       "2π/sqrt(w0² - β²) = %.5g; a diferença é a do próprio método, "
-                       "2π·h/arg R = %.5g\n",
-                       f.measured.value, f.crossings, f.exact.value, f.method.value);
+        text += format("resposta: o período das linhas é %s (%zu passagens por zero), contra "
+                       "2π/sqrt(w0² - β²) = %s; a diferença é a do próprio método, "
+                       "2π·h/arg R = %s\n",
+                       say(f.measured, "%.5g").c_str(), f.crossings, say(f.exact, "%.5g").c_str(),
+                       say(f.method, "%.5g").c_str());
     } else {
-        text += format("resposta: o período das linhas é %.5g (%zu passagens por zero), contra "
-                       "2π/sqrt(w0² - β²) = %.5g; o do próprio método, 2π·h/arg R = %.5g, não "
+        text += format("resposta: o período das linhas é %s (%zu passagens por zero), contra "
+                       "2π/sqrt(w0² - β²) = %s; o do próprio método, 2π·h/arg R = %s, não "
                        "coincide com o das linhas a menos de %s: cada passo roda a oscilação de "
-                       "1/%.3g de volta\n",
-                       f.measured.value, f.crossings, f.exact.value, f.method.value,
-                       format("%g%%", 100 * tolerance).c_str(), f.rows_per_period);
+                       "1/%s de volta\n",
+                       say(f.measured, "%.5g").c_str(), f.crossings, say(f.exact, "%.5g").c_str(),
+                       say(f.method, "%.5g").c_str(), format("%g%%", 100 * tolerance).c_str(),
+                       say(of(f.rows_per_period), "%.3g").c_str());
     }
     return table + say.notes() + text;
 }
@@ -337,25 +350,26 @@ std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::s
     table += f.kind == Kind::never ? "as linhas nunca chegam a um regime estacionário\n"
                                    : "regime estacionário, das linhas com t >= " + g(f.from, 4) + "\n";
     table += line(20, 12, {"", "calculado", "exato (X)", "método (Y)"});
-    table += line(20, 12, {"amplitude", say(f.amplitude), g(f.exact_amplitude), say(f.method_amplitude)});
-    table += line(20, 12, {"fase (rad)", say(f.phase), g(f.exact_phase), say(f.method_phase)});
+    table += line(20, 12, {"amplitude", say(f.amplitude), say(of(f.exact_amplitude)), say(f.method_amplitude)});
+    table += line(20, 12, {"fase (rad)", say(f.phase), say(of(f.exact_phase)), say(f.method_phase)});
     table += line(20, 12, {"período", say(f.period), g(f.forced_period)});
     std::string text = six_digits(file, f.rounding, f.rows.typical);
     text += format("resposta: a força impõe o seu período, 2π/wf = %.5g; ", f.forced_period);
     if (f.kind == Kind::never) {
-        text += format("a amplitude estacionária exata é %.5g, mas as linhas nunca chegam lá: %s\n",
-                       f.exact_amplitude,
+        text += format("a amplitude estacionária exata é %s, mas as linhas nunca chegam lá: %s\n",
+                       say(of(f.exact_amplitude), "%.5g").c_str(),
                        f.backward ? "para trás no tempo o transitório cresce em vez de decair"
                                   : "o passo é instável e faz crescer o transitório em vez de o "
                                     "amortecer");
     } else if (f.amplitude.absent != Absent::none) {
-        text += format("a amplitude estacionária exata é %.5g (e %.5g da função de transferência do "
+        text += format("a amplitude estacionária exata é %s (e %s da função de transferência do "
                        "método), que estas linhas não medem\n",
-                       f.exact_amplitude, f.method_amplitude.value);
+                       say(of(f.exact_amplitude), "%.5g").c_str(), say(f.method_amplitude, "%.5g").c_str());
     } else {
-        text += format("a amplitude estacionária é %.5g contra %.5g exata (e %.5g da função de "
+        text += format("a amplitude estacionária é %s contra %s exata (e %s da função de "
                        "transferência do método)%s\n",
-                       f.amplitude.value, f.exact_amplitude, f.method_amplitude.value,
+                       say(f.amplitude, "%.5g").c_str(), say(of(f.exact_amplitude), "%.5g").c_str(),
+                       say(f.method_amplitude, "%.5g").c_str(),
                        f.kind == Kind::settled ? ""
                                                : "; o transitório ainda não acabou: aumente N para "
                                                  "o ver sumir");
@@ -385,18 +399,18 @@ std::string resonance_text(const Setup &setup, const ResonanceFinding &r)
     const PeakFinding &e = r.exact;
     switch (e.kind) {
     case Kind::peak:
-        text += format("o pico está em wr = sqrt(w0² - 2β²) = %.3f, com altura %.4g", e.wf.value,
-                       e.height.value);
+        text += "o pico está em wr = sqrt(w0² - 2β²) = " + say(e.wf, "%.3f") + ", com altura " +
+                say(e.height, "%.4g");
         text += e.width.absent == Absent::none
-                    ? format(", largura %.3g e Q = wr/largura = %.3g", e.width.value, e.q.value)
+                    ? ", largura " + say(e.width, "%.3g") + " e Q = wr/largura = " + say(e.q, "%.3g")
                     : std::string("; a curva já está acima de meia potência em wf = 0, e não há "
                                   "largura nem Q = wr/largura");
-        text += format("; o Q dos livros, w0/(2β), é %.3g", r.textbook_q.value);
+        text += "; o Q dos livros, w0/(2β), é " + say(r.textbook_q, "%.3g");
         break;
     case Kind::falls:
-        text += format("com w0² <= 2β² a curva não tem pico: cai desde wf = 0, onde vale f/w0² = "
-                       "%.4g, e passa a meia potência em wf = %.3g",
-                       r.start, r.falling_half);
+        text += "com w0² <= 2β² a curva não tem pico: cai desde wf = 0, onde vale f/w0² = " +
+                say(of(r.start), "%.4g") + ", e passa a meia potência em wf = " +
+                say(of(r.falling_half), "%.3g");
         break;
     case Kind::no_damping:
         text += "sem amortecimento a amplitude cresce sem limite em wf = w0: não há pico finito";
@@ -414,9 +428,9 @@ std::string resonance_text(const Setup &setup, const ResonanceFinding &r)
     const std::string range = "no intervalo de wf mostrado, de " + g(r.low) + " a " + g(r.high);
     switch (c.kind) {
     case Kind::peak:
-        text += format(e.kind == Kind::peak ? "; o RK4 com h = %s põe-no em %.3f com altura %.4g"
-                                            : "; a curva do RK4 com h = %s tem um pico em %.3f com altura %.4g",
-                       h.c_str(), c.wf.value, c.height.value);
+        text += (e.kind == Kind::peak ? "; o RK4 com h = " + h + " põe-no em "
+                                      : "; a curva do RK4 com h = " + h + " tem um pico em ") +
+                say(c.wf, "%.3f") + " com altura " + say(c.height, "%.4g");
         if (e.kind == Kind::no_damping) text += ", do amortecimento do próprio método (|R| < 1)";
         break;
     case Kind::falls:
