@@ -91,6 +91,9 @@ struct ErrorFinding {
     double rounding = 0.0;
     RowsRead rows;
     std::vector<Row> envelope; // (t, largest |x - x_exact|, largest |v - v_exact|) of stretches
+    // Free undamped: A·max|(R/e^z)^j - 1|, j up to the step of each stretch's time, as
+    // `predicted` is at the run's end; empty elsewhere.
+    std::vector<double> predicted_envelope;
 };
 
 // How the energy E = (v² + w0²·x²)/2 goes along the run.
@@ -121,14 +124,22 @@ struct EnergyFinding {
                  // of the largest exact E)
     double rounding = 0.0;
     RowsRead rows;
-    std::vector<Row> series; // (t, computed, exact): E/E0 - 1, or E where E0 = 0
+    // E spans decades (decaying, growing): drawn as E/E0 on a log scale, not as E/E0 - 1.
+    bool logarithmic;
+    std::vector<Row> series;  // (t, computed, exact): E/E0 or E/E0 - 1, or E where E0 = 0
+    std::vector<Row> apart_series; // (t, computed - exact, e^(-2β·t)): in E0 (E where E0 = 0);
+                                   // the envelope where the energy decays as it (else NaN)
 };
 
 // x against t over the first and the last three periods, where the phase that the steps lose
-// shows (the whole run in both where it is shorter than six): the rows, thinned. Each window
-// runs from its earlier time over `span`.
+// shows, or over the whole run in one window where it is shorter than six. Each window runs
+// from its earlier time over `span`, and holds every `stride`-th of its rows, at most about
+// most_dots: dots a student can tell apart, on the exact line they do not hide.
+inline constexpr std::size_t most_dots = 60;
 struct MotionWindows {
+    bool two = false; // first and last; else `first` is the whole run
     double span = 0.0, first_from = 0.0, last_from = 0.0;
+    std::size_t stride = 1;
     std::vector<Row> first, last;
 };
 
@@ -155,6 +166,7 @@ struct SteadyFinding {
     Value amplitude, phase, period; // from the rows
     double exact_amplitude, exact_phase, forced_period;
     Value method_amplitude, method_phase;
+    double last_peak = NAN, last_peak_t = NAN; // the last highest x of the steady rows
     double rounding = 0.0;
     RowsRead rows;
     MotionWindows windows;
@@ -177,6 +189,7 @@ struct PeakFinding {
 struct MeasuredPoint {
     double wf;
     Value measured, method, exact, gap;
+    Value phase; // of the measured oscillation, as arg X
 };
 
 struct ResonanceFinding {
@@ -190,6 +203,7 @@ struct ResonanceFinding {
     Value furthest;        // the largest |measured - method|
     bool short_runs;       // a run ended before its transient fell below settled_share
     std::vector<double> wf, exact_curve, method_curve; // the curves, NaN where none
+    std::vector<double> exact_phase, method_phase;     // arg X and arg Y, NaN where none
 };
 
 // One method on the run.
@@ -201,7 +215,8 @@ struct MethodFinding {
     bool area_kept;        // its energy drift is 0: the energy oscillates
     Value energy_predicted;
     Value period, limit;
-    std::vector<Row> series; // (t, x, E/E0 - 1), thinned
+    std::vector<Row> series; // (t, x, E/E0 - 1), thinned (E where E0 = 0)
+    std::vector<double> x_error; // |x - x_exact| at each row of the series
 };
 
 struct MethodsFinding {

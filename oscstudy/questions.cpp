@@ -12,7 +12,6 @@
 #include <cmath>
 #include <functional>
 #include <map>
-#include <optional>
 
 namespace osc {
 
@@ -212,8 +211,14 @@ std::string find_error(const Source &source, ErrorFinding &found)
     found.predicted = missing(Absent::not_free_undamped);
     if (m.beta == 0.0 && !driven(m) && m.w0 > 0.0) {
         const double amplitude = std::hypot(m.x0, m.v0 / m.w0);
-        found.predicted = finite_or(
-            amplitude * deviation({0.0, setup.h * m.w0}, setup.steps).largest, Absent::overflow);
+        const auto predicted = [&](double steps) {
+            return amplitude * deviation({0.0, setup.h * m.w0}, steps).largest;
+        };
+        found.predicted = finite_or(predicted(setup.steps), Absent::overflow);
+        // Each stretch begins on row j·stretch, the steps of the first row after it.
+        const double first_step = std::round(setup.first_t / setup.h);
+        for (std::size_t j = 0; j < found.envelope.size(); ++j)
+            found.predicted_envelope.push_back(predicted(first_step + static_cast<double>(j * stretch)));
     }
     found.steady_gap = missing(Absent::never_settles);
     if (driven(m) && settles(m, setup.h))
@@ -222,10 +227,50 @@ std::string find_error(const Source &source, ErrorFinding &found)
     return "";
 }
 
-std::string find_energy(const Source &source, EnergyFinding &found)
+namespace {
+
+// The energy's classification, from what the step does to the modes (the rows' end E/E0 - 1
+// is held against the predicted one once they are read).
+void classify(const Setup &setup, EnergyFinding &found)
 {
     using Kind = EnergyFinding::Kind;
     using Cause = EnergyFinding::Cause;
+    const Motion &m = setup.motion;
+    found.factor = found.predicted = missing(Absent::not_free_undamped);
+    const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
+    const auto growing = [&](Cause cause) {
+        found.kind = Kind::growing;
+        found.cause = cause;
+        found.log_step_gain = 2 * g.log_growth;
+    };
+    if (driven(m)) {
+        if (g.unstable) growing(Cause::unstable_step);
+        else if (setup.h < 0.0) growing(Cause::backward);
+        else found.kind = Kind::forced;
+    } else if (found.start == 0.0) {
+        found.kind = Kind::kept;
+    } else if (m.beta == 0.0) {
+        // The factor a step from the method's polynomial, raised to the steps in logarithms:
+        // no digit of a factor near 1 is lost to rounding.
+        const double drift = programs_method.energy_drift(found.z);
+        found.factor = of(1.0 + drift);
+        found.predicted = finite_or(std::expm1(setup.steps * std::log1p(drift)), Absent::overflow);
+        if (drift == 0.0) found.kind = Kind::kept;
+        else if (drift < 0.0) found.kind = Kind::drifting;
+        else growing(Cause::unstable_step);
+    } else if (g.unstable) {
+        growing(Cause::unstable_step);
+    } else {
+        if (m.beta > 0.0) found.kind = Kind::decaying;
+        else growing(Cause::negative_damping);
+    }
+    found.logarithmic = found.kind == Kind::decaying || found.kind == Kind::growing;
+}
+
+} // namespace
+
+std::string find_energy(const Source &source, EnergyFinding &found)
+{
     const Setup &setup = source.setup;
     const Motion &m = setup.motion;
     const ExactMotion exact = exact_motion(m);
@@ -233,13 +278,19 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     found.start = energy(m, m.x0, m.v0);
     found.steps = setup.steps;
     found.z = setup.h * m.w0;
+    classify(setup, found);
     const bool at_rest_start = found.start == 0.0;
     const auto relative = [&](double e) {
         return at_rest_start ? missing(Absent::energy_at_rest)
                              : finite_or(e / found.start - 1.0, Absent::overflow);
     };
+    // What the figure draws: E itself where E0 = 0, else E/E0 on a log scale or E/E0 - 1.
+    const double unit = at_rest_start ? 1.0 : found.start;
+    const double shift = at_rest_start || found.logarithmic ? 0.0 : 1.0;
+    const bool envelope = found.kind == EnergyFinding::Kind::decaying && m.beta < m.w0;
     Shown shown(static_cast<std::size_t>(setup.rows));
     TimeThinning series = thinning_of(setup);
+    TimeThinning apart_series = thinning_of(setup);
     double apart = 0.0;
     double largest_exact = 0.0;
     std::size_t i = 0;
@@ -260,52 +311,29 @@ std::string find_energy(const Source &source, EnergyFinding &found)
         found.end_exact = finite_or(e_exact, Absent::overflow);
         found.end_rel = rel;
         found.end_rel_exact = rel_exact;
-        if (at_rest_start && std::isfinite(e) && std::isfinite(e_exact)) series.take({r.t, e, e_exact});
-        else if (!at_rest_start && std::isfinite(rel.value) && std::isfinite(rel_exact.value))
-            series.take({r.t, rel.value, rel_exact.value});
+        const Row drawn{r.t, e / unit - shift, e_exact / unit - shift};
+        if (finite(drawn)) {
+            series.take(drawn);
+            apart_series.take({r.t, (e - e_exact) / unit, envelope ? std::exp(-2 * m.beta * r.t) : 0.0});
+        }
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
     found.series = series.rows();
+    found.apart_series = apart_series.rows();
+    if (!envelope)
+        for (Row &r : found.apart_series) r.v = NAN;
     found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     const double scale = at_rest_start ? largest_exact : found.start;
     found.apart = scale > 0.0 ? finite_or(apart / scale, Absent::overflow) : of(0.0);
-
-    found.factor = found.predicted = missing(Absent::not_free_undamped);
-    const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
-    const auto growing = [&](Cause cause) {
-        found.kind = Kind::growing;
-        found.cause = cause;
-        found.log_step_gain = 2 * g.log_growth;
-    };
-    if (driven(m)) {
-        if (g.unstable) growing(Cause::unstable_step);
-        else if (setup.h < 0.0) growing(Cause::backward);
-        else found.kind = Kind::forced;
-    } else if (at_rest_start) {
-        found.kind = Kind::kept;
-    } else if (m.beta == 0.0) {
-        // The factor a step from the method's polynomial, raised to the steps in logarithms:
-        // no digit of a factor near 1 is lost to rounding.
-        const double drift = programs_method.energy_drift(found.z);
-        found.factor = of(1.0 + drift);
-        found.predicted = finite_or(std::expm1(setup.steps * std::log1p(drift)), Absent::overflow);
-        found.agrees = std::fabs(found.end_rel.value - found.predicted.value) <=
-                       tolerance * std::fabs(found.predicted.value);
-        if (drift == 0.0) found.kind = Kind::kept;
-        else if (drift < 0.0) found.kind = Kind::drifting;
-        else growing(Cause::unstable_step);
-    } else if (g.unstable) {
-        growing(Cause::unstable_step);
-    } else {
-        if (m.beta > 0.0) found.kind = Kind::decaying;
-        else growing(Cause::negative_damping);
-    }
+    found.agrees = std::fabs(found.end_rel.value - found.predicted.value) <=
+                   tolerance * std::fabs(found.predicted.value);
     return "";
 }
 
 namespace {
 
-// The rows of the first and the last three periods, as they come.
+// The rows of the first and the last three periods, as they come; of the whole run where it
+// is shorter than six.
 class Windows {
 public:
     Windows(const Setup &setup, double period)
@@ -314,29 +342,32 @@ public:
         const double start = setup.first_t;
         const double end = setup.last_t;
         const double length = std::fabs(end - start);
-        w_.span = std::isfinite(period) && 6 * period < length ? 3 * period : length;
+        w_.two = std::isfinite(period) && 6 * period < length;
+        w_.span = w_.two ? 3 * period : length;
         w_.first_from = end >= start ? start : start - w_.span;
         w_.last_from = end >= start ? end - w_.span : end;
-        const double width = std::fabs(w_.span / time_columns);
-        first_.emplace(w_.first_from, width);
-        last_.emplace(w_.last_from, width);
+        const double rows = w_.span / std::fabs(setup.h) + 1;
+        if (std::isfinite(rows) && rows > static_cast<double>(most_dots))
+            w_.stride = static_cast<std::size_t>(std::ceil(rows / static_cast<double>(most_dots)));
     }
     void take(const Row &r)
     {
         if (!finite(r)) return;
-        if (r.t >= w_.first_from && r.t <= w_.first_from + w_.span) first_->take(r);
-        if (r.t >= w_.last_from && r.t <= w_.last_from + w_.span) last_->take(r);
+        keep(r, w_.first_from, first_, w_.first);
+        if (w_.two) keep(r, w_.last_from, last_, w_.last);
     }
-    MotionWindows done()
-    {
-        w_.first = first_->rows();
-        w_.last = last_->rows();
-        return w_;
-    }
+    MotionWindows done() { return std::move(w_); }
 
 private:
+    // Every stride-th row from the window's first on.
+    void keep(const Row &r, double from, std::size_t &seen, std::vector<Row> &rows) const
+    {
+        if (r.t < from || r.t > from + w_.span) return;
+        if (seen++ % w_.stride == 0) rows.push_back(r);
+    }
+
     MotionWindows w_;
-    std::optional<TimeThinning> first_, last_;
+    std::size_t first_ = 0, last_ = 0; // the rows each window has seen
 };
 
 } // namespace
@@ -420,6 +451,8 @@ std::string find_steady(const Source &source, SteadyFinding &found)
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
     found.windows = windows.done();
+    found.last_peak = o.last_peak;
+    found.last_peak_t = o.last_peak_time;
     found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     found.amplitude = found.phase = found.period = found.method_amplitude = found.method_phase =
         missing(Absent::never_settles);
@@ -500,11 +533,11 @@ PeakFinding method_resonance(const Motion &m, double h, double low, double high)
 MeasuredPoint measured_point(const Setup &run, const Motion &m, ResonanceFinding &r)
 {
     const double wf = run.motion.wf;
-    MeasuredPoint point{wf, {}, {}, of(std::abs(steady_amplitude(driven_at(m, wf)))), {}};
+    MeasuredPoint point{wf, {}, {}, of(std::abs(steady_amplitude(driven_at(m, wf)))), {}, {}};
     point.method = settles(m, run.h) ? of(std::abs(rk4_response(m.w0, m.beta, m.f, wf, run.h)))
                                      : missing(Absent::never_settles);
-    point.measured = point.gap = missing(Absent::never_settles);
-    if (run.rows == 0.0) point.measured = point.gap = missing(Absent::no_rows);
+    point.measured = point.gap = point.phase = missing(Absent::never_settles);
+    if (run.rows == 0.0) point.measured = point.gap = point.phase = missing(Absent::no_rows);
     if (point.method.absent != Absent::none || run.rows == 0.0) return point;
     const double settled = settling_time(run.motion, run.h, settled_share);
     const double from = std::min(settled, run.first_t + 0.5 * (run.last_t - run.first_t));
@@ -513,6 +546,7 @@ MeasuredPoint measured_point(const Setup &run, const Motion &m, ResonanceFinding
     RunRows rows(run, programs_method);
     for (Row row{}; rows.next(row);) fit.take(row);
     point.measured = finite_or(std::abs(fit.amplitude()), Absent::no_fit);
+    point.phase = finite_or(std::arg(fit.amplitude()), Absent::no_fit);
     point.gap = finite_or(point.measured.value - point.method.value, Absent::no_fit);
     return point;
 }
@@ -541,12 +575,23 @@ ResonanceFinding find_resonance(const Setup &setup, double low, double high)
                    : missing(m.beta < 0.0 ? Absent::never_settles
                              : m.w0 == 0.0 ? Absent::no_spring : Absent::no_damping);
     const bool method_curve = settles(m, setup.h);
-    for (int i = 0; i < 400; ++i) {
-        const double wf = i == 399 ? r.high : r.low + (r.high - r.low) * i / 399;
+    // 400 frequencies evenly, and the peaks, where the curves reach their marks.
+    std::vector<double> grid;
+    grid.reserve(402);
+    for (int i = 0; i < 400; ++i) grid.push_back(i == 399 ? r.high : r.low + (r.high - r.low) * i / 399);
+    for (const PeakFinding *peak : {&r.exact, &r.method})
+        if (peak->wf.absent == Absent::none && peak->wf.value > r.low && peak->wf.value < r.high)
+            grid.push_back(peak->wf.value);
+    std::sort(grid.begin(), grid.end());
+    for (const double wf : grid) {
+        const std::complex<double> X = steady_amplitude(driven_at(m, wf));
+        const std::complex<double> Y = method_curve ? rk4_response(m.w0, m.beta, m.f, wf, setup.h)
+                                                    : std::complex<double>(NAN, NAN);
         r.wf.push_back(wf);
-        r.exact_curve.push_back(std::abs(steady_amplitude(driven_at(m, wf))));
-        r.method_curve.push_back(method_curve ? std::abs(rk4_response(m.w0, m.beta, m.f, wf, setup.h))
-                                              : NAN);
+        r.exact_curve.push_back(std::abs(X));
+        r.method_curve.push_back(std::abs(Y));
+        r.exact_phase.push_back(std::arg(X));
+        r.method_phase.push_back(std::arg(Y));
     }
     // The frequencies the program drives at, each from its own run's steady rows.
     if (setup.program == Program::harmosc) return r;
@@ -594,6 +639,7 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
         if (exact_rows != nullptr) exact_rows->take({r.t, exact_state(exact, r.t).x, 0.0});
     }
     found.series = series.rows();
+    for (const Row &r : found.series) found.x_error.push_back(std::fabs(r.x - exact_state(exact, r.t).x));
     const double steps = setup.steps;
     for (int k = 0; k < 4; ++k) {
         const double h = setup.h / (1 << k);
