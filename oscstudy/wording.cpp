@@ -140,6 +140,24 @@ std::string saturated(const ErrorFinding &f)
            "), e o erro não passa da soma das amplitudes calculada e exata";
 }
 
+// The step past the method's limit, as the error's answer and its figure say it.
+std::string past_limit(const ErrorFinding &f)
+{
+    return "o passo é instável: com h·|λ| = " + g(f.step_size, 3) + " passa o limite do método, " +
+           g(f.limit, 3);
+}
+
+// The energy multiplied by an unstable step.
+std::string energy_gain(const EnergyFinding &f)
+{
+    return "o passo é instável e multiplica-a por " + exp_text(f.log_step_gain) + " a cada passo";
+}
+
+const char *const growing_transient = "o passo é instável e faz crescer o transitório em vez de o amortecer";
+
+// A line of a figure's words.
+Caption caption(const char *name, const std::string &line) { return {name, line}; }
+
 } // namespace
 
 std::string title_of(const Setup &setup)
@@ -209,9 +227,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     case Growth::exponential: {
         const std::string cause =
             f.cause == ErrorFinding::Cause::unstable_step
-                ? "o passo é instável: com h·|λ| = " + say(of(f.step_size), "%.3g") +
-                      " passa o limite do método, " + g(f.limit, 3) +
-                      ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
+                ? past_limit(f) + ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
             : f.cause == ErrorFinding::Cause::backward
                 ? "a simulação corre para trás no tempo, onde o amortecimento faz crescer o movimento, "
                   "e o erro com ele"
@@ -276,8 +292,7 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
         break;
     case Kind::growing:
         text += f.cause == Cause::unstable_step
-                    ? "resposta: a energia cresce sem limite: o passo é instável e multiplica-a por " +
-                          exp_text(f.log_step_gain) + " a cada passo, seja qual for a física; " +
+                    ? "resposta: a energia cresce sem limite: " + energy_gain(f) + ", seja qual for a física; " +
                           (end.absent == Absent::none ? "E/E0 - 1 = " + say(end, "%.3g") + " no fim"
                                                       : std::string("no fim já passou o maior double")) +
                           overflow_clause(f.rows) + "\n"
@@ -359,8 +374,7 @@ std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::s
         text += format("a amplitude estacionária exata é %s, mas as linhas nunca chegam lá: %s\n",
                        say(of(f.exact_amplitude), "%.5g").c_str(),
                        f.backward ? "para trás no tempo o transitório cresce em vez de decair"
-                                  : "o passo é instável e faz crescer o transitório em vez de o "
-                                    "amortecer");
+                                  : growing_transient);
     } else if (f.amplitude.absent != Absent::none) {
         text += format("a amplitude estacionária exata é %s (e %s da função de transferência do "
                        "método), que estas linhas não medem\n",
@@ -492,6 +506,83 @@ std::string methods_text(const Setup &setup, const MethodsFinding &f)
     text += "resposta: ordens observadas " + orders + " (nominais " + nominal + "); h·w0 máximo estável " +
             limits + "\n";
     return table + second + say.notes() + text;
+}
+
+namespace {
+
+// Where the windows of x against t run, and how many of their rows the dots are.
+std::vector<Caption> window_captions(const MotionWindows &w, const char *periods)
+{
+    const auto from_to = [&](double from) { return "t de " + g(from, 4) + " a " + g(from + w.span, 4); };
+    const std::string dots = w.stride == 1 ? "x calculado (as linhas)"
+                                           : format("x calculado (uma em cada %zu linhas)", w.stride);
+    if (!w.two) return {caption("first_title", "toda a execução: " + from_to(w.first_from)), caption("dots_key", dots)};
+    return {caption("first_title", std::string("os 3 primeiros ") + periods + ": " + from_to(w.first_from)),
+            caption("last_title", std::string("os 3 últimos ") + periods + ": " + from_to(w.last_from)),
+            caption("dots_key", dots)};
+}
+
+} // namespace
+
+std::vector<Caption> error_captions(const ErrorFinding &f)
+{
+    Words say;
+    const bool unstable = f.growth == ErrorFinding::Growth::exponential &&
+                          f.cause == ErrorFinding::Cause::unstable_step;
+    return {caption("predicted_key", "previsto pelo fator de um passo: " + say(f.predicted, "%.3g") + " no fim"),
+            caption("gap_key", "|Y - X| = " + say(f.steady_gap, "%.2g") + ", o que fica no regime estacionário"),
+            caption("note", unstable ? past_limit(f) + "; o erro cresce " + exp_text(f.log_factor) +
+                                           " vezes a cada passo"
+                                     : "")};
+}
+
+std::vector<Caption> energy_captions(const EnergyFinding &f)
+{
+    const bool unstable = f.kind == EnergyFinding::Kind::growing &&
+                          f.cause == EnergyFinding::Cause::unstable_step;
+    return {caption("note", unstable ? "a energia cresce: " + energy_gain(f) : "")};
+}
+
+std::vector<Caption> period_captions(const PeriodFinding &f)
+{
+    Words say;
+    std::vector<Caption> words = window_captions(f.windows, "períodos");
+    words.push_back(caption("period_key", "período medido: " + say(f.measured, "%.5g") + " (exato " +
+                                              say(f.exact, "%.5g") + ")"));
+    // Why no period is marked.
+    words.push_back(caption("note", f.kind == PeriodFinding::Kind::absent ? "o movimento não oscila: não há período"
+                                    : f.measured.absent != Absent::none
+                                        ? std::string("não há período medido: ") + why(f.measured.absent)
+                                        : ""));
+    return words;
+}
+
+std::vector<Caption> steady_captions(const SteadyFinding &f)
+{
+    Words say;
+    std::vector<Caption> words = window_captions(f.windows, "períodos da força");
+    words.push_back(caption("period_key", "período medido: " + say(f.period, "%.5g") + " (o da força, 2π/wf = " +
+                                              g(f.forced_period, 5) + ")"));
+    words.push_back(caption("amplitude_key", "amplitude estacionária medida: " + say(f.amplitude, "%.5g") +
+                                                 " (exata " + g(f.exact_amplitude, 5) + ")"));
+    words.push_back(caption("note", f.kind == SteadyFinding::Kind::never && !f.backward
+                                        ? std::string(growing_transient) + ": não há regime estacionário"
+                                        : ""));
+    return words;
+}
+
+std::vector<Caption> resonance_captions(const ResonanceFinding &r)
+{
+    Words say;
+    const PeakFinding &e = r.exact;
+    const PeakFinding &c = r.method;
+    const bool no_curve = c.kind == PeakFinding::Kind::never_settles;
+    return {caption("peak_key", "pico exato: wr = " + say(e.wf, "%.3f") + ", altura " + say(e.height, "%.4g")),
+            caption("method_peak_key", "pico do RK4: wf = " + say(c.wf, "%.3f") + ", altura " + say(c.height, "%.4g")),
+            caption("width_key", "largura a meia potência: " + say(e.width, "%.3g") + " (Q = " + say(e.q, "%.3g") + ")"),
+            caption("note", no_curve ? "sem a curva do RK4: com h = " + g(r.h) +
+                                           " as suas linhas nunca chegam a um regime estacionário"
+                                     : "")};
 }
 
 } // namespace osc

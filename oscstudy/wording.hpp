@@ -8,6 +8,7 @@
 #include "oscstudy/setup.hpp"
 
 #include <string>
+#include <vector>
 
 namespace osc {
 
@@ -22,5 +23,20 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
 std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::string &file);
 std::string resonance_text(const Setup &setup, const ResonanceFinding &r);
 std::string methods_text(const Setup &setup, const MethodsFinding &f);
+
+// A line of the words a figure shows, under its name in the gnuplot program.
+struct Caption {
+    const char *name;
+    std::string line;
+};
+
+// The words of each answer's figure: the keys of its marks, with their numbers, the titles of
+// its panels, and "note", said under the first panel's title: where the answer says the step
+// is unstable, the same words ("" elsewhere).
+std::vector<Caption> error_captions(const ErrorFinding &f);
+std::vector<Caption> energy_captions(const EnergyFinding &f);
+std::vector<Caption> period_captions(const PeriodFinding &f);
+std::vector<Caption> steady_captions(const SteadyFinding &f);
+std::vector<Caption> resonance_captions(const ResonanceFinding &r);
 
 } // namespace osc
