@@ -10,13 +10,15 @@ namespace osc {
 
 namespace {
 
+using Curves = std::vector<std::vector<double>>;
+
 // A number as gnuplot reads it; "NaN", a point it leaves out, for one that is not finite.
 std::string number(double value) { return std::isfinite(value) ? format("%.9g", value) : "NaN"; }
 
 // The rows of `columns` as gnuplot reads them. A line of many points is cut into runs of two
 // segments, each starting on the row that ended the one before: cairo strokes a run as one
-// shape, in a time that grows faster than its points.
-std::string rows_text(const std::vector<std::vector<double>> &columns)
+// shape, in a time that grows faster than its points. Points drawn apart are not (`apart`).
+std::string rows_text(const Curves &columns, bool apart = false)
 {
     std::string text;
     const auto row = [&](std::size_t i) {
@@ -25,7 +27,7 @@ std::string rows_text(const std::vector<std::vector<double>> &columns)
     };
     for (std::size_t i = 0; !columns.empty() && i < columns[0].size(); ++i) {
         row(i);
-        if (i % 2 == 0 && i > 0 && i + 1 < columns[0].size()) {
+        if (!apart && i % 2 == 0 && i > 0 && i + 1 < columns[0].size()) {
             text += '\n';
             row(i);
         }
@@ -35,15 +37,12 @@ std::string rows_text(const std::vector<std::vector<double>> &columns)
 
 // A datablock of gnuplot's: $name, its rows, and its end.
 Datablock block(const char *name, const std::string &rows) { return {std::string("$") + name, rows}; }
-Datablock block(const char *name, const std::vector<std::vector<double>> &columns)
-{
-    return block(name, rows_text(columns));
-}
+Datablock block(const char *name, const Curves &columns) { return block(name, rows_text(columns)); }
 
 // Rows (t, a, b) as columns.
-std::vector<std::vector<double>> columns_of(const std::vector<Row> &rows)
+Curves columns_of(const std::vector<Row> &rows)
 {
-    std::vector<std::vector<double>> columns(3);
+    Curves columns(3);
     for (const Row &r : rows) {
         columns[0].push_back(r.t);
         columns[1].push_back(r.x);
@@ -52,27 +51,72 @@ std::vector<std::vector<double>> columns_of(const std::vector<Row> &rows)
     return columns;
 }
 
-// Whether a value of columns 2 and on is finite, and above 0 (for a log scale to show).
-bool any_finite(const std::vector<Row> &rows, bool positive)
+// What a panel can draw of the columns after the first (t, h or wf): anything (a finite
+// value), and on a log scale (a value above 0).
+struct Drawable {
+    bool any = false, logarithmic = false;
+};
+Drawable drawable(const Curves &columns)
 {
-    const auto shown = [&](double value) { return std::isfinite(value) && (!positive || value > 0.0); };
-    return std::any_of(rows.begin(), rows.end(), [&](const Row &r) { return shown(r.x) || shown(r.v); });
+    Drawable d;
+    for (std::size_t c = 1; c < columns.size(); ++c)
+        for (const double value : columns[c]) {
+            d.any = d.any || std::isfinite(value);
+            d.logarithmic = d.logarithmic || (std::isfinite(value) && value > 0.0);
+        }
+    return d;
 }
 
-Answer begun(const Setup &setup, const char *question)
+bool any_finite(const std::vector<double> &values)
+{
+    return std::any_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+// On a log scale values of 0 and below have no place; values of 0 everywhere are drawn as
+// they are, on a linear one.
+void for_log_scale(Curves &columns)
+{
+    for (std::size_t c = 1; c < columns.size(); ++c)
+        for (double &value : columns[c])
+            if (!(value > 0.0)) value = NAN;
+}
+
+// Puts the columns on a log scale where it is `wanted` and they hold a value for it: whether
+// they are.
+bool log_scaled(Curves &columns, bool wanted = true)
+{
+    const bool logarithmic = wanted && drawable(columns).logarithmic;
+    if (logarithmic) for_log_scale(columns);
+    return logarithmic;
+}
+
+// Whether a Value of a finding exists, for the figure: 1 or 0.
+int exists(const Value &value) { return value.absent == Absent::none && std::isfinite(value.value) ? 1 : 0; }
+
+Answer begun(const Setup &setup, const char *question, const std::vector<Caption> &captions)
 {
     Answer answer;
     answer.title = title_of(setup);
     answer.question = question;
+    for (const Caption &c : captions) answer.blocks.push_back(block(c.name, c.line + "\n"));
     return answer;
 }
 
-// x against t over the first and the last periods, and the exact motion drawn smooth through
-// 500 times of its own in each.
+// A mark across [from, to] at `height`, and at -height after it where `both`.
+Datablock level(const char *name, double from, double to, double height, bool both)
+{
+    std::string rows = number(from) + " " + number(height) + "\n" + number(to) + " " + number(height) + "\n";
+    if (both) rows += "\n" + number(from) + " " + number(-height) + "\n" + number(to) + " " + number(-height) + "\n";
+    return block(name, rows);
+}
+
+// x against t in each window: the rows, as dots, and the exact motion drawn smooth through 500
+// times of its own; and the window's range.
 void motion_blocks(const Motion &m, const MotionWindows &w, Answer &answer)
 {
     const ExactMotion exact = exact_motion(m);
     for (const bool first : {true, false}) {
+        if (!first && !w.two) break;
         const double from = first ? w.first_from : w.last_from;
         std::vector<double> t;
         std::vector<double> x;
@@ -81,9 +125,41 @@ void motion_blocks(const Motion &m, const MotionWindows &w, Answer &answer)
             x.push_back(exact_state(exact, t.back()).x);
         }
         const auto columns = columns_of(first ? w.first : w.last);
-        answer.blocks.push_back(block(first ? "x" : "y", {columns[0], columns[1]}));
+        answer.blocks.push_back(block(first ? "x" : "y", rows_text({columns[0], columns[1]}, true)));
         answer.blocks.push_back(block(first ? "xe" : "ye", {t, x}));
+        answer.settings.emplace_back(first ? "first_from" : "last_from", from);
+        answer.settings.emplace_back(first ? "first_to" : "last_to", from + w.span);
     }
+    answer.settings.emplace_back("two", w.two ? 1 : 0);
+}
+
+// The period measured, from the peak at `t` one period on (or back, where `back`), in the
+// window `name`.
+void period_mark(const char *name, double t, double peak, const Value &period, bool back, Answer &answer)
+{
+    const bool shown = exists(period) == 1 && std::isfinite(t) && std::isfinite(peak);
+    answer.settings.emplace_back(name, shown ? 1 : 0);
+    if (!shown) return;
+    const double other = back ? t - period.value : t + period.value;
+    answer.blocks.push_back(level(name, std::min(t, other), std::max(t, other), peak, false));
+}
+
+} // namespace
+
+namespace {
+
+// The finding of a question on the source's rows, and the answer begun with its words; "" or
+// why the data file is not the run's rows.
+template <typename Finding>
+std::string answered(const Source &source, const char *question, Finding &found, Answer &answer,
+                     std::string (*find)(const Source &, Finding &),
+                     std::string (*text)(const Setup &, const Finding &, const std::string &),
+                     std::vector<Caption> (*captions)(const Finding &))
+{
+    if (std::string why = find(source, found); !why.empty()) return why;
+    answer = begun(source.setup, question, captions(found));
+    answer.text = text(source.setup, found, source.file);
+    return "";
 }
 
 } // namespace
@@ -91,32 +167,43 @@ void motion_blocks(const Motion &m, const MotionWindows &w, Answer &answer)
 std::string answer_error(const Source &source, Answer &answer)
 {
     ErrorFinding found;
-    if (std::string why = find_error(source, found); !why.empty()) return why;
-    answer = begun(source.setup, "erro");
-    answer.text = error_text(source.setup, found, source.file);
-    // On a log scale errors of 0 have no place; errors of 0 everywhere are drawn as they are.
-    std::vector<Row> envelope = found.envelope;
-    const bool logarithmic = any_finite(envelope, true);
-    if (logarithmic)
-        for (Row &r : envelope) {
-            if (r.x == 0.0) r.x = NAN;
-            if (r.v == 0.0) r.v = NAN;
-        }
-    answer.blocks.push_back(block("e", columns_of(envelope)));
+    if (std::string why = answered(source, "erro", found, answer, find_error, error_text, error_captions);
+        !why.empty())
+        return why;
+    Curves columns = columns_of(found.envelope);
+    const bool predicted = !found.predicted_envelope.empty();
+    columns.push_back(predicted ? found.predicted_envelope : std::vector<double>(found.envelope.size(), NAN));
+    const bool logarithmic = log_scaled(columns);
+    answer.blocks.push_back(block("e", columns));
     answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
-    answer.settings.emplace_back("drawn", any_finite(envelope, false) ? 1 : 0);
+    answer.settings.emplace_back("drawn", any_finite(columns[1]) || any_finite(columns[2]) ? 1 : 0);
+    answer.settings.emplace_back("predicted", any_finite(columns[3]) ? 1 : 0);
+    answer.settings.emplace_back("steady", exists(found.steady_gap));
+    answer.settings.emplace_back("gap", exists(found.steady_gap) == 1 ? found.steady_gap.value : 0.0);
     return "";
 }
 
 std::string answer_energy(const Source &source, Answer &answer)
 {
     EnergyFinding found;
-    if (std::string why = find_energy(source, found); !why.empty()) return why;
-    answer = begun(source.setup, "energia");
-    answer.text = energy_text(source.setup, found, source.file);
-    answer.blocks.push_back(block("e", columns_of(found.series)));
+    if (std::string why = answered(source, "energia", found, answer, find_energy, energy_text, energy_captions);
+        !why.empty())
+        return why;
+    Curves energy = columns_of(found.series);
+    const bool logarithmic = log_scaled(energy, found.logarithmic);
+    answer.blocks.push_back(block("e", energy));
+    // Their difference on the same scale: its size, where the energy spans decades.
+    Curves apart = columns_of(found.apart_series);
+    if (logarithmic) {
+        for (double &d : apart[1]) d = std::fabs(d);
+        for_log_scale(apart);
+    }
+    answer.blocks.push_back(block("d", apart));
+    answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
     answer.settings.emplace_back("rest", found.start == 0.0 ? 1 : 0);
     answer.settings.emplace_back("drawn", found.series.empty() ? 0 : 1);
+    answer.settings.emplace_back("envelope", any_finite(apart[2]) ? 1 : 0);
+    answer.settings.emplace_back("apart", any_finite(apart[1]) ? 1 : 0);
     return "";
 }
 
@@ -128,65 +215,126 @@ std::string answer_period(const Source &source, Answer &answer)
     SteadyFinding steady;
     std::string why = driven ? find_steady(source, steady) : find_period(source, free);
     if (!why.empty()) return why;
-    answer = begun(setup, "periodo");
+    answer = begun(setup, "periodo", driven ? steady_captions(steady) : period_captions(free));
     answer.text = driven ? steady_text(setup, steady, source.file) : period_text(setup, free, source.file);
-    motion_blocks(setup.motion, driven ? steady.windows : free.windows, answer);
+    const MotionWindows &w = driven ? steady.windows : free.windows;
+    motion_blocks(setup.motion, w, answer);
+    // The period from the first peak on, in the first window, and back from the last peak, in
+    // the last; driven, in the last window only, where the motion is steady.
+    period_mark("first_period", driven ? NAN : free.first_peak_t, free.first_peak.value, free.measured, false,
+                answer);
+    const double last_t = driven ? steady.last_peak_t : free.last_peak_t;
+    const double last = driven ? steady.last_peak : free.last_peak.value;
+    period_mark("last_period", last_t, last, driven ? steady.period : free.measured, true, answer);
+    // The steady amplitude, ±A across the steady rows of the last window.
+    const int amplitude = driven ? exists(steady.amplitude) : 0;
+    answer.settings.emplace_back("amplitude", amplitude);
+    if (amplitude == 1) {
+        const double from = w.two ? w.last_from : w.first_from;
+        answer.blocks.push_back(level("amplitude", std::max(from, steady.from), from + w.span,
+                                      steady.amplitude.value, true));
+    }
     return "";
 }
 
 Answer answer_resonance(const Setup &setup, double low, double high)
 {
     const ResonanceFinding found = find_resonance(setup, low, high);
-    Answer answer = begun(setup, "ressonancia");
+    Answer answer = begun(setup, "ressonancia", resonance_captions(found));
     answer.text = resonance_text(setup, found);
     std::vector<double> wf;
     std::vector<double> measured;
+    std::vector<double> phase;
     for (const MeasuredPoint &p : found.points)
         if (p.measured.absent == Absent::none) {
             wf.push_back(p.wf);
             measured.push_back(p.measured.value);
+            phase.push_back(p.phase.value);
         }
-    answer.blocks = {block("c", {found.wf, found.exact_curve, found.method_curve}),
-                     block("p", {wf, measured})};
+    // Curves that span more than three decades (a peak without damping) on a log scale.
+    double lowest = INFINITY;
+    double top = 0.0;
+    for (const std::vector<double> *curve : {&found.exact_curve, &found.method_curve})
+        for (const double a : *curve)
+            if (std::isfinite(a) && a > 0.0) {
+                lowest = std::min(lowest, a);
+                top = std::max(top, a);
+            }
+    const bool logarithmic = top > 1e3 * lowest;
+    answer.blocks.push_back(block("c", {found.wf, found.exact_curve, found.method_curve, found.exact_phase,
+                                        found.method_phase}));
+    answer.blocks.push_back(block("p", rows_text({wf, measured, phase}, true)));
+    const PeakFinding &e = found.exact;
+    const PeakFinding &c = found.method;
+    answer.blocks.push_back(block("peak", number(e.wf.value) + " " + number(e.height.value) + "\n"));
+    answer.blocks.push_back(block("method_peak", number(c.wf.value) + " " + number(c.height.value) + "\n"));
+    answer.blocks.push_back(level("width", e.low.value, e.high.value, e.height.value / std::sqrt(2.0), false));
     answer.settings.emplace_back("points", static_cast<int>(wf.size()));
-    answer.settings.emplace_back("method_curve", found.method.kind == PeakFinding::Kind::never_settles ? 0 : 1);
+    answer.settings.emplace_back("method_curve", c.kind == PeakFinding::Kind::never_settles ? 0 : 1);
+    answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
+    answer.settings.emplace_back("peak", exists(e.wf));
+    answer.settings.emplace_back("method_peak", exists(c.wf) * exists(c.height));
+    answer.settings.emplace_back("width", exists(e.width));
     return answer;
 }
 
 Answer answer_methods(const Setup &setup)
 {
     const MethodsFinding found = find_methods(setup);
-    Answer answer = begun(setup, "metodos");
+    Answer answer = begun(setup, "metodos", {{"note", ""}});
     answer.text = methods_text(setup, found);
+    const Motion &m = setup.motion;
     std::string errors;
-    std::string energy_rows;
     std::string motion_rows;
     std::string names; // one a line, for the figure's keys
-    std::vector<Row> sizes; // every error drawn, for the scale
-    bool energy_drawn = false;
-    for (const MethodFinding &m : found.methods) {
-        names += std::string(m.method->name) + "\n";
-        // Beside each error, the line of the method's nominal slope through the smallest step's.
-        const Run &anchor = m.runs.back();
-        for (const Run &run : m.runs) {
-            const double reference = std::fabs(anchor.error) * std::pow(run.h / anchor.h, m.method->order);
-            errors += number(run.h) + " " + number(std::fabs(run.error)) + " " + number(reference) + "\n";
-            sizes.push_back({run.h, std::fabs(run.error), reference});
+    Curves sizes(3);  // every error drawn, for the scale
+    // |E/E0 - 1| (E where E0 = 0) and |x - x_exact| against t, for log scales.
+    std::vector<Curves> energies;
+    std::vector<Curves> deviations;
+    for (const MethodFinding &method : found.methods) {
+        names += std::string(method.method->name) + "\n";
+        // Beside each error, the line of the method's nominal slope through the smallest step's,
+        // and the order that labels it.
+        const Run &anchor = method.runs.back();
+        for (const Run &run : method.runs) {
+            const double reference = std::fabs(anchor.error) * std::pow(run.h / anchor.h, method.method->order);
+            errors += number(run.h) + " " + number(std::fabs(run.error)) + " " + number(reference) + " " +
+                      std::to_string(method.method->order) + "\n";
+            sizes[1].push_back(std::fabs(run.error));
+            sizes[2].push_back(reference);
         }
         errors += "\n\n";
-        energy_drawn = energy_drawn || !m.series.empty();
-        const auto columns = columns_of(m.series);
-        // One gnuplot index per method, in the table's order.
-        energy_rows += rows_text({columns[0], columns[2]}) + "\n\n";
-        motion_rows += rows_text({columns[0], columns[1]}) + "\n\n";
+        const Curves series = columns_of(method.series);
+        motion_rows += rows_text({series[0], series[1]}) + "\n\n";
+        energies.push_back({series[0], {}});
+        for (const double e : series[2]) energies.back()[1].push_back(std::fabs(e));
+        deviations.push_back({series[0], method.x_error});
     }
+    // One gnuplot index per method, in the table's order, each scale as its values allow.
+    const auto indices = [&](const char *name, const char *drawn, std::vector<Curves> &all) {
+        Drawable d;
+        for (const Curves &columns : all) {
+            d.any = d.any || drawable(columns).any;
+            d.logarithmic = d.logarithmic || drawable(columns).logarithmic;
+        }
+        std::string rows;
+        for (Curves &columns : all) {
+            if (d.logarithmic) for_log_scale(columns);
+            rows += rows_text(columns) + "\n\n";
+        }
+        answer.blocks.push_back(block(name, rows));
+        answer.settings.emplace_back(drawn, d.any ? 1 : 0);
+        answer.settings.emplace_back((std::string(drawn) + "_log").c_str(), d.logarithmic ? 1 : 0);
+    };
+    indices("E", "drawn_energy", energies);
+    indices("D", "drawn_error", deviations);
     const auto exact = columns_of(found.exact);
-    answer.blocks = {block("o", errors), block("E", energy_rows), block("X", motion_rows),
-                     block("x", {exact[0], exact[1]}), block("names", names)};
-    answer.settings.emplace_back("logarithmic", any_finite(sizes, true) ? 1 : 0);
-    answer.settings.emplace_back("drawn", any_finite(sizes, false) ? 1 : 0);
-    answer.settings.emplace_back("drawn_energy", energy_drawn ? 1 : 0);
-    const Motion &m = setup.motion;
+    for (Datablock b : {block("o", errors), block("X", motion_rows), block("x", {exact[0], exact[1]}),
+                        block("names", names)})
+        answer.blocks.push_back(std::move(b));
+    const Drawable d = drawable(sizes);
+    answer.settings.emplace_back("logarithmic", d.logarithmic ? 1 : 0);
+    answer.settings.emplace_back("drawn", d.any ? 1 : 0);
     answer.settings.emplace_back("rest", energy(m, m.x0, m.v0) == 0.0 ? 1 : 0);
     return answer;
 }

@@ -34,6 +34,7 @@ const char *const program = "oscstudy";
 
 const char *const usage_head =
     "uso: oscstudy PERGUNTA [PROGRAMA] [nome=valor ...] [-o FIGURA.png | -t]\n"
+    "              [--tabela TABELA]\n"
     "     oscstudy -h | --help | --version\n"
     "\n"
     "Responde, contra o movimento exato, às perguntas de quem acabou de correr um dos\n"
@@ -73,8 +74,12 @@ const char *const usage_tail =
     "  -o FIGURA.png   desenha a figura com o gnuplot; uma FIGURA que já existe só é\n"
     "                  substituída se for uma imagem PNG, e só quando a nova está completa\n"
     "  -t              desenha a figura no terminal (100x30)\n"
+    "  --tabela TABELA em vez de desenhar, escreve em TABELA os pontos que cada curva da figura\n"
+    "                  desenharia (a de -t, com -t), tal como o gnuplot os recebe, e depois\n"
+    "                  dos de cada painel o título, a nota e os eixos com os seus limites; uma\n"
+    "                  TABELA que já existe só é substituída se for uma tabela\n"
     "\n"
-    "Nenhum ficheiro do diretório atual é escrito, além da FIGURA.\n"
+    "Nenhum ficheiro do diretório atual é escrito, além da FIGURA ou da TABELA.\n"
     "\n"
     "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
     "escrever, o gnuplot falhou ou memória insuficiente; 2 argumentos inválidos, valores que o\n"
@@ -113,8 +118,8 @@ const std::pair<const char *, const char *> accented[] = {
     {"período", "periodo"}, {"ressonância", "ressonancia"}, {"métodos", "metodos"}};
 
 struct CommandLine {
-    bool terminal = false, drawing = false;
-    std::string figure, question;
+    bool terminal = false, drawing = false, tabulating = false;
+    std::string figure, question, table;
     osc::Program study_program = osc::Program::harmosc;
     std::vector<std::string> settings; // nome=valor
 };
@@ -149,7 +154,10 @@ std::string not_a_setting(const std::string &word, bool named, osc::Program stud
 int parse(int argc, char **argv, CommandLine &line)
 {
     const osc::CommandLine read = osc::read_command_line(
-        argc, argv, {{"-o", &line.drawing, &line.figure, "o nome da figura"}, {"-t", &line.terminal}},
+        argc, argv,
+        {{"-o", &line.drawing, &line.figure, "o nome da figura"},
+         {"-t", &line.terminal},
+         {"--tabela", &line.tabulating, &line.table, "o nome da tabela"}},
         false);
     if (const int answered = osc::answer_command_line(read, program, usage()); answered >= 0)
         return answered;
@@ -245,19 +253,19 @@ std::string range_problem(const osc::Setup &setup, const Settings &settings)
     return "";
 }
 
-// The answer's figure, drawn by gnuplot: its bytes, or false having said why not. The title
-// goes as a datablock, data like the numbers.
+// The answer's figure, drawn by gnuplot (or its tables): its bytes, or false having said why
+// not. The title goes as a datablock, data like the numbers.
 bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer &answer, std::string &out)
 {
     std::vector<osc::Datablock> blocks = answer.blocks;
     blocks.push_back({"$title", answer.title + "\n"});
     std::vector<osc::Setting> settings = answer.settings;
     settings.insert(settings.end(), {{"question", answer.question}, {"text", line.terminal ? 1 : 0},
-                                     {"columns", 100}, {"lines", 30}});
-    const osc::Figure figure = osc::draw(gnuplot, osc::oscstudy_program, settings, blocks,
-                                         line.terminal ? osc::Kind::text : osc::Kind::png);
+                                     {"tables", line.tabulating ? 1 : 0}, {"columns", 100}, {"lines", 30}});
+    const osc::Kind kind = line.tabulating ? osc::Kind::table : line.terminal ? osc::Kind::text : osc::Kind::png;
+    const osc::Figure figure = osc::draw(gnuplot, osc::oscstudy_program, settings, blocks, kind);
     if (!figure.why.empty()) {
-        osc::refuse(program, osc::about(line.terminal ? "-t" : line.figure, figure.why));
+        osc::refuse(program, osc::about(line.tabulating ? line.table : line.terminal ? "-t" : line.figure, figure.why));
         return false;
     }
     out = figure.bytes;
@@ -283,11 +291,15 @@ int run(int argc, char **argv)
     }
     if (q == "ressonancia")
         if (const std::string why = range_problem(setup, settings); !why.empty()) return bad_usage(why);
-    if (line.drawing && !osc::figure_replaceable(program, line.figure)) return 2;
-    const std::string gnuplot = line.drawing || line.terminal ? osc::gnuplot_on_path(program) : "";
-    if ((line.drawing || line.terminal) && gnuplot.empty()) return 3;
+    // Tables are written in place of the figure.
+    const bool figure_file = line.drawing && !line.tabulating;
+    const bool drawn = line.drawing || line.terminal || line.tabulating;
+    if (figure_file && !osc::figure_replaceable(program, line.figure)) return 2;
+    if (line.tabulating && !osc::tables_replaceable(program, line.table)) return 2;
+    const std::string gnuplot = drawn ? osc::gnuplot_on_path(program) : "";
+    if (drawn && gnuplot.empty()) return 3;
     osc::Replacement figure;
-    if (line.drawing && !osc::open_beside(program, figure, line.figure)) return 1;
+    if (figure_file && !osc::open_beside(program, figure, line.figure)) return 1;
 
     // What the program would say before its first step, said by this tool, which runs it
     // without writing its data file.
@@ -304,10 +316,11 @@ int run(int argc, char **argv)
     errno = 0;
     std::cout << answer.text << std::flush;
     if (!std::cout) return osc::refuse_standard_output(program, errno);
-    if (!line.drawing && !line.terminal) return 0;
+    if (!drawn) return 0;
 
     std::string out;
     if (!draw(line, gnuplot, answer, out)) return 1;
+    if (line.tabulating) return osc::write_tables(program, line.table, out) ? 0 : 1;
     if (line.terminal) {
         std::cout << out << std::flush;
         return std::cout ? 0 : osc::refuse_standard_output(program, errno);
