@@ -461,4 +461,134 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_EQ(rest.status, 0) << rest.err;
 }
 
+// Each figure answers its question without the text, as its tables (--tabela) show it: each
+// panel's title and log scale, the marks present and absent, and their numbers against the
+// closed forms: cos 5t and its period 2π/5; drivenosc's |X| = f/|w0² - w² + 2iβw| (w0 = 1,
+// β = 0.25, f = 0.5), its phase, peak and half-power points; e^(-2βt); the step's factor
+// raised to the steps; the dots one row in `stride` of h apart.
+TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
+{
+    REQUIRE_GNUPLOT();
+    using Curves = std::vector<Curve>;
+    const auto X = [](double w) { return 0.5 / std::complex<double>(1 - w * w, 0.5 * w); };
+    const auto get = [](const Curves &curves, const std::string &key) {
+        const auto c = std::find_if(curves.begin(), curves.end(), [&](const Curve &c) { return c.key.rfind(key, 0) == 0; });
+        return c == curves.end() ? Curve{} : *c;
+    };
+    // Each defined point of the curve on f, within what nine digits of x and y leave.
+    const auto near = [](const Curve &c, const std::function<double(double)> &f, double within) {
+        EXPECT_FALSE(c.points.empty()) << c.key;
+        for (std::size_t i = 0; i < c.points.size(); ++i)
+            if (c.marks[i] != "u") EXPECT_NEAR(c.points[i].second, f(c.points[i].first), within) << c.key << " at " << c.points[i].first;
+    };
+    // A mark of the period: two points at one height, `period` apart.
+    const auto lasts = [](const Curve &c, double period) {
+        ASSERT_EQ(c.points.size(), 2u) << c.key;
+        EXPECT_NEAR(c.points[1].first - c.points[0].first, period, 1e-3 * period) << c.key;
+    };
+    // The dots: every stride-th row, at most 61 in a window.
+    const auto dots = [&](const Curves &curves, double step) {
+        const Curve c = get(curves, "x calculado");
+        EXPECT_LE(c.points.size(), 61u);
+        for (std::size_t i = 1; i < c.points.size(); ++i)
+            EXPECT_NEAR(c.points[i].first - c.points[i - 1].first, step, 1e-9);
+    };
+    const struct {
+        std::vector<std::string> arguments;
+        std::vector<std::string> panels; // a piece of each one's title; "log " first where y is
+        std::vector<std::string> keys, absent;
+        const char *note;
+        std::function<void(const Curves &)> numbers;
+    } cases[] = {
+        {{"periodo", "k=25", "tf=20"}, {"primeiros períodos: t de 0 a 3.77", "últimos períodos: t de 16.13 a 19.9"},
+         {"x exato", "x calculado (as linhas)", "período medido"}, {}, "", [&](const Curves &c) {
+             near(get(c, "x exato"), [](double t) { return std::cos(5 * t); }, 1e-7);
+             dots(c, 0.1);
+             lasts(c[2], 2 * pi / 5);
+             lasts(c[5], 2 * pi / 5);
+         }},
+        {{"periodo", "tf=20"}, {"toda a execução: t de 0 a 19.9"}, {"x calculado (uma em cada 4 linhas)"}, {}, "",
+         [&](const Curves &c) { dots(c, 0.4); }},
+        {{"periodo", "b=10"}, {"toda a execução"}, {}, {"período medido"}, "não oscila", nullptr},
+        {{"periodo", "drivenosc", "escolha=1"}, {"toda a execução: t de 0 a 100"},
+         {"x calculado (uma em cada 34 linhas)", "período medido", "amplitude estacionária"}, {}, "",
+         [&](const Curves &c) {
+             dots(c, 34 * 0.05);
+             lasts(get(c, "período medido"), 6 * pi);
+             const Curve level = get(c, "amplitude");
+             for (const Point &p : level.points) EXPECT_NEAR(std::fabs(p.second), std::abs(X(1.0 / 3)), 1e-5);
+         }},
+        {{"periodo", "drivenosc", "h=3", "N=40"}, {"primeiros", "últimos"}, {}, {"período medido", "amplitude"},
+         "o passo é instável", nullptr},
+        {{"energia", "k=4", "b=0.4", "tf=30"}, {"log a energia", "log a diferença"}, {"calculada", "exata", "e^(-2β·t)"},
+         {}, "", [&](const Curves &c) { near(get(c, "e^"), [](double t) { return std::exp(-0.4 * t); }, 1e-8); }},
+        {{"energia", "tf=628.32"}, {"a energia", "a diferença"}, {"calculada"}, {"e^"}, "", [&](const Curves &c) {
+             const double factor = 1 - std::pow(0.1, 6) / 72 + std::pow(0.1, 8) / 576;
+             EXPECT_NEAR(c[0].points.back().second, std::pow(factor, 6283) - 1, 1e-3 * 8.72e-5);
+         }},
+        {{"energia", "harmosc", "k=810", "tf=100"}, {"log a energia", "log a diferença"}, {}, {}, "o passo é instável",
+         nullptr},
+        {{"erro", "k=25", "tf=20"}, {"log o erro"}, {"|x - x exato|", "|v - v exato|", "previsto"}, {}, "",
+         [&](const Curves &c) {
+             near(get(c, "previsto"), [](double t) { return by_hand::verdict({0, 5}, 0.1, std::round(t / 0.1)).largest; }, 1e-6);
+         }},
+        {{"erro", "drivenosc"}, {"log o erro"}, {"|Y - X|"}, {"previsto"}, "", nullptr},
+        {{"erro", "rkstepper", "N=40", "h=3"}, {"log o erro"}, {}, {"previsto", "|Y - X|"}, "o passo é instável", nullptr},
+        {{"ressonancia", "drivenosc"}, {"a amplitude", "a fase"}, {"exata |X|", "RK4 |Y|", "largura", "pico exato"}, {}, "",
+         [&](const Curves &c) {
+             const double wr = std::sqrt(0.875);
+             const double top = std::abs(X(wr));
+             const Point peak = get(c, "pico exato").points.at(0);
+             EXPECT_NEAR(peak.first, wr, 1e-8);
+             EXPECT_NEAR(peak.second, top, 1e-8);
+             const Curve width = get(c, "largura");
+             ASSERT_EQ(width.points.size(), 2u);
+             near(width, [&](double) { return top / std::sqrt(2.0); }, 1e-8);
+             for (const Point &p : width.points) EXPECT_NEAR(std::abs(X(p.first)), top / std::sqrt(2.0), 1e-8);
+             EXPECT_NEAR(width.points[0].first, std::sqrt(0.875 - 0.5 * std::sqrt(0.9375)), 1e-8);
+             near(get(c, "exata, arg X"), [&](double w) { return std::arg(X(w)); }, 1e-7);
+             near(get(c, "medidas"), [&](double w) { return std::arg(X(w)); }, 1e-3);
+         }},
+        {{"ressonancia"}, {"log a amplitude", "a fase"}, {"pico do RK4"}, {"pico exato", "largura"}, "",
+         [&](const Curves &c) {
+             const Curve method = get(c, "RK4 |Y|");
+             const double highest = std::max_element(method.points.begin(), method.points.end(),
+                                                     [](Point a, Point b) { return a.second < b.second; })->second;
+             EXPECT_EQ(get(c, "pico do RK4").points.at(0).second, highest);
+         }},
+        {{"ressonancia", "drivenosc", "h=3", "N=40"}, {"a amplitude", "a fase"}, {"exata |X|"}, {"RK4", "medid"},
+         "sem a curva do RK4", nullptr},
+        {{"metodos"}, {"log o erro em x(T)", "log o afastamento da energia", "x(t)", "log o erro de x(t)"}, {"RK4"}, {}, "",
+         [&](const Curves &c) {
+             std::vector<std::string> orders;
+             for (const osc::Method &m : osc::methods) orders.push_back("\"h^" + std::to_string(m.order) + "\"");
+             std::vector<std::string> labels;
+             for (const Curve &curve : c)
+                 if (curve.marks.size() == 1 && curve.marks[0][0] == '"') labels.push_back(curve.marks[0]);
+             EXPECT_EQ(labels, orders);
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+        Sandbox box;
+        std::vector<std::string> command{OSCSTUDY, "--tabela", "tabela"};
+        command.insert(command.end(), c.arguments.begin(), c.arguments.end());
+        ASSERT_EQ(box.run_command(command).status, 0);
+        const std::string table = box.read("tabela");
+        const auto panels = panels_of(table);
+        ASSERT_EQ(panels.size(), c.panels.size()) << table;
+        for (std::size_t i = 0; i < panels.size(); ++i) {
+            const bool log = c.panels[i].rfind("log ", 0) == 0;
+            EXPECT_NE(panels[i].at("painel").find(c.panels[i].substr(log ? 4 : 0)), std::string::npos) << panels[i].at("painel");
+            EXPECT_EQ(panels[i].at("eixo y").find("(log)") != std::string::npos, log) << panels[i].at("eixo y");
+        }
+        EXPECT_EQ(panels[0].count("nota") == 1 && panels[0].at("nota").find(c.note) != std::string::npos,
+                  *c.note != '\0');
+        const Curves curves = keyed_curves_of(table);
+        for (const std::string &key : c.keys) EXPECT_FALSE(get(curves, key).points.empty()) << key;
+        for (const std::string &key : c.absent) EXPECT_TRUE(get(curves, key).key.empty()) << key;
+        if (c.numbers) c.numbers(curves);
+    }
+}
+
 } // namespace

@@ -314,16 +314,28 @@ std::string changes(const Snapshot &before, const Snapshot &after)
     return changed;
 }
 
-std::vector<std::vector<Point>> curves_of(const std::string &table)
+std::vector<Curve> keyed_curves_of(const std::string &table)
 {
-    std::vector<std::vector<Point>> curves;
+    const std::string key = "# Curve title: \"";
+    std::vector<Curve> curves;
     for (const std::string &line : lines_of(table)) {
         if (line.rfind("# Curve ", 0) == 0 && line.size() > 8 && std::isdigit(line[8]) != 0)
             curves.emplace_back();
+        if (line.rfind(key, 0) == 0 && !curves.empty())
+            curves.back().key = line.substr(key.size(), line.size() - key.size() - 1);
         const auto fields = fields_of(line);
-        if (fields.size() == 3 && fields[0][0] != '#' && !curves.empty())
-            curves.back().emplace_back(std::stod(fields[0]), std::stod(fields[1]));
+        if (fields.size() == 3 && fields[0][0] != '#' && !curves.empty()) {
+            curves.back().points.emplace_back(std::stod(fields[0]), std::stod(fields[1]));
+            curves.back().marks.push_back(fields[2]);
+        }
     }
+    return curves;
+}
+
+std::vector<std::vector<Point>> curves_of(const std::string &table)
+{
+    std::vector<std::vector<Point>> curves;
+    for (Curve &curve : keyed_curves_of(table)) curves.push_back(std::move(curve.points));
     return curves;
 }
 

@@ -85,6 +85,15 @@ using Point = std::pair<double, double>;
 // of n" heads each; an undefined point (type u) is a point with a y of nan.
 std::vector<std::vector<Point>> curves_of(const std::string &table);
 
+// The same with each curve's key ("" for none) and the third field of each point: its type,
+// or the text of a label.
+struct Curve {
+    std::string key;
+    std::vector<Point> points;
+    std::vector<std::string> marks;
+};
+std::vector<Curve> keyed_curves_of(const std::string &table);
+
 // What a tool's table says of each panel beside its points, "# KEY: VALUE" lines from
 // "# painel:" on.
 std::vector<std::map<std::string, std::string>> panels_of(const std::string &table);
