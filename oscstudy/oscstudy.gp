@@ -201,7 +201,7 @@ if (question eq "metodos") {
     ptitle = (rest ? "a energia E de cada método" : "o afastamento da energia, |E/E0 - 1|, de cada método")
     xl = "t"; yl = (rest ? "E" : "|E/E0 - 1|"); xlog = 0; ylog = drawn_energy_log
     set autoscale xfix
-      drawing = 'plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
+    drawing = 'plot for [i = 1:methods] $E index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
                  title $names[i]'
     if (!drawn_energy) { drawing = empty }
     eval draw
@@ -215,7 +215,7 @@ if (question eq "metodos") {
     set origin 0.5, 0
     ptitle = "o erro de x(t) de cada método, |x - x exato|"
     yl = "|x - x exato|"; ylog = drawn_error_log
-      drawing = 'plot for [i = 1:methods] $D index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
+    drawing = 'plot for [i = 1:methods] $D index (i - 1) using 1:2 with lines lw 1.5 linecolor i \
                  title $names[i]'
     if (!drawn_error) { drawing = empty }
     eval draw

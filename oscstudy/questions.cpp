@@ -314,14 +314,13 @@ std::string find_energy(const Source &source, EnergyFinding &found)
         const Row drawn{r.t, e / unit - shift, e_exact / unit - shift};
         if (finite(drawn)) {
             series.take(drawn);
-            apart_series.take({r.t, (e - e_exact) / unit, envelope ? std::exp(-2 * m.beta * r.t) : 0.0});
+            apart_series.take({r.t, (e - e_exact) / unit, 0.0});
         }
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
     found.series = series.rows();
     found.apart_series = apart_series.rows();
-    if (!envelope)
-        for (Row &r : found.apart_series) r.v = NAN;
+    for (Row &r : found.apart_series) r.v = envelope ? std::exp(-2 * m.beta * r.t) : NAN;
     found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     const double scale = at_rest_start ? largest_exact : found.start;
     found.apart = scale > 0.0 ? finite_or(apart / scale, Absent::overflow) : of(0.0);
