@@ -212,6 +212,30 @@ std::string DataSource::finite_rows(std::vector<Row> &rows, Columns *columns) co
     return said(finding);
 }
 
+int DataSource::each_line(const std::function<bool(std::string_view, bool)> &take) const
+{
+    const std::size_t most = longest_line + 1; // what shows that a line is longer than any row
+    std::string buffer(std::size_t{1} << 16U, '\0');
+    std::size_t held = 0; // the bytes of a line that the read before cut
+    for (off_t at = start_;;) {
+        const ssize_t got = ::pread(fd_, &buffer[held], buffer.size() - held, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        at += got;
+        const std::string_view text(buffer.data(), held + static_cast<std::size_t>(got));
+        std::size_t begin = 0;
+        for (std::size_t end; (end = text.find('\n', begin)) != std::string_view::npos; begin = end + 1)
+            if (!take(text.substr(begin, std::min(end - begin, most)), true)) return 0;
+        const std::string_view rest = text.substr(begin);
+        if (got == 0 || rest.size() >= most) {
+            if (!rest.empty()) take(rest.substr(0, most), false);
+            return 0;
+        }
+        std::memmove(buffer.data(), rest.data(), rest.size());
+        held = rest.size();
+    }
+}
+
 std::string read_rows(const std::string &file, std::vector<Row> &rows, Columns *columns)
 {
     DataSource source;

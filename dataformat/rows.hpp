@@ -118,6 +118,12 @@ public:
     // `columns` if given; why it cannot be drawn, or "" when it can (two finite rows at least).
     std::string finite_rows(std::vector<Row> &rows, Columns *columns = nullptr) const;
 
+    // Each line from start() on, without its newline, to `take` with whether a newline ended
+    // it, in order, until `take` returns false. A line longer than longest_line, which is no
+    // row, comes cut to one character more, for `take` to stop at. The errno of a read that
+    // failed, or 0.
+    int each_line(const std::function<bool(std::string_view line, bool ended)> &take) const;
+
 private:
     int fd_ = -1;
     off_t start_ = 0;
