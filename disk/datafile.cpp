@@ -183,6 +183,18 @@ int DataFile::open_once(const char *file)
     return 0;
 }
 
+bool being_written(const std::string &file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat status {};
+    // A reader's shared lock is refused while a writer holds the exclusive one.
+    const bool held = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                      ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // and with it the shared lock, if it was taken
+    return held;
+}
+
 void DataFile::close_file()
 {
     if (fd_ < 0) return;

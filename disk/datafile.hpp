@@ -22,6 +22,11 @@ namespace osc {
 // Says why not.
 bool data_files_usable(const char *program, std::initializer_list<const char *> files);
 
+// Whether one of our runs holds `file` locked, writing it now: from the moment a run opens its
+// data files until it ends, so that rows read from it now may be cut. A file that cannot be
+// opened, or a file system without locks, is not.
+bool being_written(const std::string &file);
+
 // One data file of a run, open for writing from open() until the object goes away.
 class DataFile {
 public:
