@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +25,9 @@ namespace osc {
 namespace {
 
 std::atomic<pid_t> running{0};
+std::atomic<bool> running_group{false}; // the running program leads a process group of its own
+
+using Clock = std::chrono::steady_clock;
 
 bool executable(const std::string &file)
 {
@@ -134,13 +140,37 @@ struct Failure {
     ::_exit(127);
 }
 
+// In the child: the soft and hard limit of `resource` lowered to `value`, if it is lower.
+void lower_limit(int resource, unsigned long long value)
+{
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0) return;
+    const auto bound = static_cast<rlim_t>(value);
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < bound) return;
+    limit.rlim_cur = limit.rlim_max = bound;
+    ::setrlimit(resource, &limit);
+}
+
+// In the child: a group of its own and the bounds of `limits`, with no core file.
+void bound(const Limits &limits)
+{
+    if (!limits.any()) return;
+    ::setpgid(0, 0);
+    lower_limit(RLIMIT_CORE, 0);
+    if (limits.seconds > 0) lower_limit(RLIMIT_CPU, static_cast<unsigned long long>(std::ceil(limits.seconds)) + 1);
+    if (limits.address_space > 0) lower_limit(RLIMIT_AS, limits.address_space);
+    if (limits.file_size > 0) lower_limit(RLIMIT_FSIZE, limits.file_size);
+}
+
 // In the child, which may only make async-signal-safe calls: becomes the program, with `in`,
-// `out` and `err` as its standard input, output and error, in `directory` (when one is given).
+// `out` and `err` as its standard input, output and error, in `directory` (when one is given),
+// within `limits`.
 [[noreturn]] void become(int in, int out, int err, int report, const std::string &directory,
-                         char *const argv[], char *const envp[])
+                         char *const argv[], char *const envp[], const Limits &limits)
 {
     if (::dup2(in, STDIN_FILENO) < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
         fail_in_child(report, false);
+    bound(limits);
     // The caller may ignore SIGPIPE and SIGXFSZ, and an ignored signal stays ignored across exec.
     std::signal(SIGPIPE, SIG_DFL);
     std::signal(SIGXFSZ, SIG_DFL);
@@ -172,17 +202,28 @@ bool drain(int fd, std::string &into, std::size_t bound)
     return into.size() <= bound;
 }
 
+// The milliseconds left until `deadline` for poll(), -1 (no end) when it is unset.
+int left_ms(Clock::time_point deadline)
+{
+    if (deadline == Clock::time_point{}) return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 1000000));
+}
+
 // Writes `input` to `in` while reading `out` and `err` until both end, so that a program that
 // writes much while it reads never waits on this one (a closed descriptor is left out). What
-// it writes past its bound ends the reading; true then.
-bool exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
-              Descriptor &err, std::string &from_err)
+// it writes past its bound, or the deadline, ends the reading; `overflowed` or `late` then.
+void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
+              Descriptor &err, std::string &from_err, Clock::time_point deadline, bool &overflowed,
+              bool &late)
 {
     if (in.fd >= 0) ::fcntl(in.fd, F_SETFL, O_NONBLOCK);
-    bool overflowed = false;
-    while (!overflowed && (out.fd >= 0 || err.fd >= 0)) {
+    while (!overflowed && !late && (out.fd >= 0 || err.fd >= 0)) {
         pollfd watched[3] = {{out.fd, POLLIN, 0}, {err.fd, POLLIN, 0}, {in.fd, POLLOUT, 0}};
-        if (::poll(watched, 3, -1) < 0) {
+        const int ready = ::poll(watched, 3, left_ms(deadline));
+        // A program that keeps writing a little is late all the same.
+        late = left_ms(deadline) == 0;
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -200,7 +241,23 @@ bool exchange(Descriptor &in, std::string_view input, Descriptor &out, std::stri
     err.close();
     from_out.resize(std::min(from_out.size(), kept_out));
     from_err.resize(std::min(from_err.size(), kept_said));
-    return overflowed;
+}
+
+// Waits for `child` to end, up to `deadline` if one is set; `late` when it had to be ended then.
+int wait_for(pid_t child, bool group, Clock::time_point deadline, bool &late)
+{
+    int status = 0;
+    for (;;) {
+        const pid_t got = ::waitpid(child, &status, deadline == Clock::time_point{} ? 0 : WNOHANG);
+        if (got == child || (got < 0 && errno != EINTR)) return status;
+        if (got == 0 && left_ms(deadline) == 0) {
+            late = true;
+            ::kill(group ? -child : child, SIGKILL);
+            deadline = {};
+        } else if (got == 0) {
+            ::poll(nullptr, 0, std::min(left_ms(deadline), 10));
+        }
+    }
 }
 
 // The handlers that were there before end_child_on_signals(), handed on to.
@@ -252,10 +309,11 @@ std::string gnuplot_on_path(const char *caller)
 
 Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, Output output, std::string_view input,
-                     const std::vector<std::string> &environment)
+                     const std::vector<std::string> &environment, const Limits &limits)
 {
     Finished finished;
     finished.directory = directory;
+    finished.seconds = limits.seconds;
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
     for (const std::string &argument : arguments) argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
@@ -284,8 +342,16 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
                               : output == Output::merged ? errors.write.fd
                                                          : nothing.fd;
         become(input.empty() ? nothing.fd : in.read.fd, output_to, errors.write.fd, report.write.fd,
-               directory, argv.data(), envp.data());
+               directory, argv.data(), envp.data(), limits);
     }
+    // Set from both sides, so that the group is there whichever runs first.
+    const bool group = limits.any();
+    if (group) ::setpgid(child, child);
+    const Clock::time_point deadline =
+        limits.seconds > 0 ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                std::chrono::duration<double>(limits.seconds))
+                           : Clock::time_point{};
+    running_group.store(group);
     running.store(child);
     in.read.close();
     out.write.close();
@@ -295,11 +361,12 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
         finished.start = failure.entering ? Start::no_directory : Start::no_program;
         finished.error = failure.error;
     }
-    finished.overflowed = exchange(in.write, input, out.read, finished.out, errors.read, finished.said);
-    if (finished.overflowed) ::kill(child, SIGKILL);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    exchange(in.write, input, out.read, finished.out, errors.read, finished.said, deadline,
+             finished.overflowed, finished.timed_out);
+    if (finished.overflowed || finished.timed_out) ::kill(group ? -child : child, SIGKILL);
+    const int status = wait_for(child, group, deadline, finished.timed_out);
+    // What it started and left running ends with it.
+    if (group) ::kill(-child, SIGKILL);
     running.store(0);
     if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) finished.signal = WTERMSIG(status);
@@ -322,6 +389,7 @@ std::string why_failed(const Finished &run, const std::string &name)
         return name + " escreveu mais de " + std::to_string((said_over ? kept_said : kept_out) >> 20U) +
                " MiB sem acabar; começou por " + quoted(said_over ? run.said : run.out);
     }
+    if (run.timed_out) return name + " não acabou em " + text(run.seconds) + " s";
     if (run.signal != 0) return name + " foi terminado pelo sinal " + std::to_string(run.signal);
     return run.status == 0 ? "" : name + " falhou";
 }
@@ -339,7 +407,7 @@ void end_running_program()
 {
     const pid_t child = running.load();
     if (child <= 0) return;
-    ::kill(child, SIGKILL);
+    ::kill(running_group.load() ? -child : child, SIGKILL);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

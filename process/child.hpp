@@ -33,6 +33,17 @@ inline constexpr std::size_t kept_out = std::size_t{1} << 30U;
 // How far a program got towards running: what was missing, when it did not start.
 enum class Start { done, no_pipes, no_process, no_directory, no_program };
 
+// Bounds on a program that is not ours, a student's: the time it may take (wall clock, and
+// its processor time a second more), the memory it may map and the size of any file it
+// writes; 0 leaves one unbounded. A bounded program runs in a process group of its own, which
+// is ended with it, so that nothing it started is left running; it leaves no core file.
+struct Limits {
+    double seconds = 0;
+    unsigned long long address_space = 0;
+    unsigned long long file_size = 0;
+    bool any() const { return seconds > 0 || address_space > 0 || file_size > 0; }
+};
+
 struct Finished {
     int status = -1;         // the exit status, or -1 when the process did not exit
     int signal = 0;          // the signal that ended it, 0 if none
@@ -42,6 +53,8 @@ struct Finished {
     int error = 0;           // the errno of the step that kept it from starting
     std::string directory;   // where it was to run
     bool overflowed = false; // it wrote more than it is kept of it, and was ended
+    bool timed_out = false;  // it ran past its time, and was ended
+    double seconds = 0;      // that time, when it had one
 };
 
 // Runs `program` with `arguments` in `directory` (this process's own when empty) and waits for
@@ -50,14 +63,14 @@ struct Finished {
 // (kept_out for its standard output). `environment` holds "NAME=value" entries set for it over
 // this process's own. A program that cannot be started, for want of a pipe, a process, its
 // directory or its file, says so in `start`. One that stops reading its input early does
-// not end this process: its status says what happened.
+// not end this process: its status says what happened. `limits` bound it.
 Finished run_program(const std::string &program, const std::vector<std::string> &arguments,
                      const std::string &directory, Output output, std::string_view input = {},
-                     const std::vector<std::string> &environment = {});
+                     const std::vector<std::string> &environment = {}, const Limits &limits = {});
 
 // Why a run of `name` (as the user knows it: "o gnuplot") gave nothing to use, or "" when it
 // exited with status 0 within its bound: it did not start, was ended by a signal, wrote too
-// much (with the words so far, escaped), or failed.
+// much (with the words so far, escaped), ran past its time, or failed.
 std::string why_failed(const Finished &run, const std::string &name);
 
 // Installs, for the signals that end a run from outside (SIGINT, SIGTERM, SIGHUP), a handler
