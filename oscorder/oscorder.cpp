@@ -13,6 +13,7 @@
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "process/child.hpp"
+#include "process/stepper_run.hpp"
 #include "process/work_directory.hpp"
 #include "programs/rkstepper.hpp"
 #include "stepmath/rk4.hpp"
@@ -207,12 +208,12 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
     const std::string parameters = task.x0 + " " + task.v0 + " " +
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
-    if (const std::string why = work.write(parameter_file, parameters); !why.empty()) {
+    osc::Finished run;
+    if (const std::string why = osc::run_stepper(work, rkstepper, parameters, {}, run); !why.empty()) {
         refuse("não é possível escrever " + std::string(parameter_file) +
                " no diretório temporário " + osc::about(work.path(), why));
         return false;
     }
-    const osc::Finished run = osc::run_program(rkstepper, {}, work.path(), osc::Output::merged);
     // What rkstepper said is shown only when its run gives no measurement, each line escaped.
     const auto fail = [&](const std::string &why) {
         refuse(why);
