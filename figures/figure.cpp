@@ -107,10 +107,21 @@ bool place(const char *caller, Replacement &beside, const std::string &target, c
 
 std::string why_table_not_replaceable(const char *file)
 {
+    // gnuplot begins a table with an empty line, then the head of its first curve.
+    return why_table_not_replaceable(file, "\n# Curve ", "uma tabela de pontos do gnuplot");
+}
+
+std::string why_table_not_replaceable(const char *file, std::string_view signature, const char *kind)
+{
     struct stat status {};
     if (::stat(file, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) return "";
-    // gnuplot begins a table with an empty line, then the head of its first curve.
-    return why_not_replaceable(file, "\n# Curve ", "uma tabela de pontos do gnuplot");
+    return why_not_replaceable(file, signature, kind);
+}
+
+bool table_replaceable(const char *caller, const std::string &file, std::string_view signature,
+                       const char *kind)
+{
+    return replaceable(caller, file, why_table_not_replaceable(file.c_str(), signature, kind));
 }
 
 bool write_tables(const char *caller, const std::string &file, const std::string &tables)

@@ -7,6 +7,7 @@
 #include "disk/replace.hpp"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace osc {
@@ -66,6 +67,13 @@ bool write_tables(const char *caller, const std::string &file, const std::string
 // the name is free, holds tables, or is no regular file (/dev/stdout, a pipe), which is
 // written into.
 std::string why_table_not_replaceable(const char *file);
+
+// The same for a table of another `kind`, known by its first bytes, `signature`.
+std::string why_table_not_replaceable(const char *file, std::string_view signature, const char *kind);
+
+// Whether such a table may take the place of `file`; when not, says why first.
+bool table_replaceable(const char *caller, const std::string &file, std::string_view signature,
+                       const char *kind);
 
 // Opens `beside` on `target`, before the drawing, so that a directory that takes no file is
 // known first; false having said why, as place() does.
