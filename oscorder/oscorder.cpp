@@ -418,8 +418,7 @@ int run(int argc, char **argv)
     if (rkstepper.empty()) rkstepper = osc::on_path("rkstepper");
     if (rkstepper.empty()) return refuse("rkstepper não encontrado (nem ao lado do oscorder nem no PATH)");
 
-    const char *const tmpdir = std::getenv("TMPDIR");
-    const std::string base = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+    const std::string base = osc::temporary_base();
     osc::WorkDirectory work;
     if (const std::string why = work.create(base, program, {parameter_file, data_file}); !why.empty())
         return refuse("não é possível criar um diretório temporário em " + osc::about(base, why));

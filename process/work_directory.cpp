@@ -20,6 +20,12 @@ char pending_names[1024];
 
 } // namespace
 
+std::string temporary_base()
+{
+    const char *const tmpdir = std::getenv("TMPDIR");
+    return tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+}
+
 WorkDirectory::~WorkDirectory()
 {
     if (path_.empty()) return;

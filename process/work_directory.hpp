@@ -11,6 +11,9 @@ namespace osc {
 // only async-signal-safe calls.
 void remove_work_directory_now();
 
+// Where temporary directories go: $TMPDIR, or /tmp where it is unset or empty.
+std::string temporary_base();
+
 class WorkDirectory {
 public:
     WorkDirectory() = default;
