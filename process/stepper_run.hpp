@@ -11,8 +11,8 @@
 namespace osc {
 
 // What a student's program may take in one run: ten seconds, where ours takes milliseconds; a
-// gigabyte of memory; a data file of 256 MiB, thousands of times its rows at the runs' sizes.
-inline constexpr Limits student_limits{10, 1ULL << 30U, 256ULL << 20U};
+// gigabyte of memory; files of a mebibyte and four times the most that `rows` rows can take.
+Limits student_limits(double rows);
 
 // Writes `parameters` to the parameter file in `work`, removes a data file left by a run
 // before, and runs `program` there, its output merged and kept, within `limits`. Why the
