@@ -10,6 +10,8 @@
 #include "memory/memory.hpp"
 #include "methods/methods.hpp"
 #include "oscstudy/answers.hpp"
+#include "oscstudy/verify.hpp"
+#include "oscstudy/wording.hpp"
 #include "oscstudy_program.hpp"
 #include "process/child.hpp"
 #include "text/command_line.hpp"
@@ -35,6 +37,7 @@ const char *const program = "oscstudy";
 const char *const usage_head =
     "uso: oscstudy PERGUNTA [PROGRAMA] [nome=valor ...] [-o FIGURA.png | -t]\n"
     "              [--tabela TABELA]\n"
+    "     oscstudy verificar [PROGRAMA] [nome=valor ...] ficheiro=F... [--csv CSV]\n"
     "     oscstudy -h | --help | --version\n"
     "\n"
     "Responde, contra o movimento exato, às perguntas de quem acabou de correr um dos\n"
@@ -57,6 +60,13 @@ const char *const usage_head =
 
 // After the question metodos, which names the methods of their table.
 const char *const usage_tail =
+    "  verificar    o trabalho de um aluno ou de uma turma: em cada ficheiro (ficheiro=, uma\n"
+    "               ou mais vezes, ou uma pasta) ou execução de um programa do aluno\n"
+    "               (programa=), se as linhas são as do RK4 com estas constantes, a seis\n"
+    "               algarismos, ou as de outro método ou de um engano comum no RK4, a\n"
+    "               primeira linha que se afasta do RK4, o maior erro contra o exato e, sem\n"
+    "               força, o w0 e o β que as linhas implicam; a ordem observada onde há\n"
+    "               ficheiros em h, h/2, h/4, ... até ao mesmo fim; uma linha cada e um resumo\n"
     "\n"
     "PROGRAMA: harmosc (por omissão), drivenosc ou rkstepper, com o que cada um fixa (harmosc\n"
     "h = 0.1; drivenosc m = k = 1, λ = 0.5, F0 = 0.5; rkstepper também wf = 3) e os nomes do\n"
@@ -68,6 +78,17 @@ const char *const usage_tail =
     "             calcular (erro, energia, periodo): os seis algarismos escritos limitam o que\n"
     "             se vê\n"
     "  wmin=, wmax=  o intervalo de wf da ressonância, 0 <= wmin < wmax\n"
+    "Em verificar, o passo e o fim vêm dos tempos de cada ficheiro, e x0 e v0 da primeira\n"
+    "linha quando é a de t = 0, onde não se dão; a escolha do drivenosc, do nome do ficheiro.\n"
+    "Lê cabeçalhos, comentários com #, colunas separadas por espaços, tabulações ou\n"
+    "vírgulas, fins de linha CRLF e linhas t x v, n t x v ou t x v E.\n"
+    "  ficheiro=F    (verificar) um ficheiro, ou uma pasta: os seus ficheiros e, à parte, os\n"
+    "                de cada pasta dentro dela; a ordem mede-se dentro de cada grupo\n"
+    "  programa=P    (verificar) um programa que, como o rkstepper, lê x0 v0 N h de\n"
+    "                parametros_sistema.txt e escreve RK_generico_1b.txt: corre com h, h/2,\n"
+    "                h/4 e h/8 (por omissão h = 1, N = 10) numa pasta temporária sua, com\n"
+    "                limites de tempo (tempo=S, por omissão 10 s), de memória (1 GiB) e de\n"
+    "                ficheiros (1 MiB e 4 vezes o que as suas linhas ocupam); nada fica dele\n"
     "Uma execução vai até 1e7 passos (métodos: 1e6, pois corre cada método também com h/2,\n"
     "h/4 e h/8).\n"
     "\n"
@@ -78,13 +99,18 @@ const char *const usage_tail =
     "                  desenharia (a de -t, com -t), tal como o gnuplot os recebe, e depois\n"
     "                  dos de cada painel o título, a nota e os eixos com os seus limites; uma\n"
     "                  TABELA que já existe só é substituída se for uma tabela\n"
+    "  --csv CSV       (verificar) escreve também em CSV uma linha por ficheiro ou execução:\n"
+    "                  ficheiro, veredicto, método, h, maior erro, ordem; um CSV que já existe\n"
+    "                  só é substituído se for uma destas tabelas\n"
     "\n"
-    "Nenhum ficheiro do diretório atual é escrito, além da FIGURA ou da TABELA.\n"
+    "Nenhum ficheiro do diretório atual é escrito, além da FIGURA, da TABELA e do CSV.\n"
     "\n"
     "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
     "escrever, o gnuplot falhou ou memória insuficiente; 2 argumentos inválidos, valores que o\n"
     "programa recusaria ou uma execução sem linhas para estudar; 3 o gnuplot não está\n"
-    "instalado (pacote gnuplot-nox).\n";
+    "instalado (pacote gnuplot-nox). verificar: 0 todos os ficheiros e execuções passam;\n"
+    "1 algum não passa, foi recusado ou o programa falhou, ou o CSV não se pôde escrever;\n"
+    "2 argumentos inválidos, ou um CSV que existe e não é uma destas tabelas.\n";
 
 // The usage, with the methods named from their table and the line broken at spaces by 88
 // columns, under the question's column as the other questions are.
@@ -113,13 +139,13 @@ std::string usage()
 }
 
 // The questions, and the names with accents that a student may write them with.
-const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos"};
+const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos", "verificar"};
 const std::pair<const char *, const char *> accented[] = {
     {"período", "periodo"}, {"ressonância", "ressonancia"}, {"métodos", "metodos"}};
 
 struct CommandLine {
     bool terminal = false, drawing = false, tabulating = false;
-    std::string figure, question, table;
+    std::string figure, question, table, csv;
     osc::Program study_program = osc::Program::harmosc;
     std::vector<std::string> settings; // nome=valor
 };
@@ -157,12 +183,14 @@ int parse(int argc, char **argv, CommandLine &line)
         argc, argv,
         {{"-o", &line.drawing, &line.figure, "o nome da figura"},
          {"-t", &line.terminal},
-         {"--tabela", &line.tabulating, &line.table, "o nome da tabela"}},
+         {"--tabela", &line.tabulating, &line.table, "o nome da tabela"},
+         {"--csv", nullptr, &line.csv, "o nome da tabela CSV"}},
         false);
     if (const int answered = osc::answer_command_line(read, program, usage()); answered >= 0)
         return answered;
     const std::vector<std::string> &words = read.operands;
-    if (words.empty()) return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia ou metodos");
+    if (words.empty())
+        return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia, metodos ou verificar");
     line.question = words[0];
     for (const auto &[with, without] : accented)
         if (line.question == with) line.question = without;
@@ -170,24 +198,36 @@ int parse(int argc, char **argv, CommandLine &line)
                                    [&](const char *question) { return line.question == question; });
     if (!known)
         return bad_usage("pergunta desconhecida '" + osc::escaped(words[0]) +
-                         "': esperado erro, energia, periodo, ressonancia ou metodos");
+                         "': esperado erro, energia, periodo, ressonancia, metodos ou verificar");
     std::size_t next = 1;
     const bool named = words.size() > 1 && program_named(words[1], line.study_program);
     if (named) next = 2;
+    // A student's program does rkstepper's work: its equation is rkstepper's.
+    const auto program_given = [](const std::string &word) { return word.rfind("programa=", 0) == 0; };
+    if (!named && line.question == "verificar" && std::any_of(words.begin(), words.end(), program_given))
+        line.study_program = osc::Program::rkstepper;
+    if (line.study_program != osc::Program::rkstepper && std::any_of(words.begin(), words.end(), program_given))
+        return bad_usage("programa= corre um programa que faz o que o rkstepper faz: verifica-se "
+                         "contra o rkstepper");
     for (std::size_t i = next; i < words.size(); ++i) {
         if (words[i].find('=') == std::string::npos)
             return bad_usage(not_a_setting(words[i], named, line.study_program));
         line.settings.push_back(words[i]);
     }
     if (line.drawing && line.terminal) return bad_usage("-o e -t não se combinam");
+    const bool verifying = line.question == "verificar";
+    if (verifying && (line.drawing || line.terminal)) return bad_usage("verificar não desenha figura");
+    if (verifying && line.tabulating) return bad_usage("verificar não desenha figura: a sua tabela é --csv");
+    if (!verifying && !line.csv.empty()) return bad_usage("--csv é de verificar");
     return -1;
 }
 
 // What the settings give: the program's values, and what the study takes beside them.
 struct Settings {
     std::map<std::string, double> values;
-    std::vector<std::string> files; // the questions so far read one
-    double low = NAN, high = NAN;
+    std::vector<std::string> files; // one, but for verificar
+    std::string student_program;    // verificar
+    double low = NAN, high = NAN, seconds = 0;
 };
 
 // Reads nome=valor with the program's names, each value one whole number as the program reads
@@ -206,21 +246,25 @@ int read_settings(const CommandLine &line, Settings &settings)
         for (const osc::Name &n : names) ours = ours || name == n.name;
         const bool range = line.question == "ressonancia" && (name == "wmin" || name == "wmax");
         const bool file = name == "ficheiro" && line.question != "ressonancia" && line.question != "metodos";
-        if (!ours && !range && !file)
+        const bool verifying = line.question == "verificar";
+        const bool checks = verifying && (name == "programa" || name == "tempo");
+        if (!ours && !range && !file && !checks)
         {
             std::string problem = "o " + program_text + " não lê '" + osc::escaped(name) + "': conhece ";
             problem += known;
             if (line.question == "ressonancia") problem += ", wmin, wmax";
+            else if (verifying) problem += ", ficheiro, programa, tempo";
             else if (line.question != "metodos") problem += ", ficheiro";
             return bad_usage(problem);
         }
         if (value.empty()) return bad_usage("falta o valor de " + name + " em '" + osc::escaped(setting) + "'");
-        if (const auto first = given.find(name); first != given.end())
+        // verificar takes many files: a class's.
+        if (const auto first = given.find(name); first != given.end() && !(verifying && file))
             return bad_usage(name + " dado duas vezes: '" + osc::escaped(first->second) + "' e '" +
                              osc::escaped(setting) + "'");
         given[name] = setting;
-        if (file) {
-            settings.files.push_back(value);
+        if (file || name == "programa") {
+            (file ? settings.files.emplace_back() : settings.student_program) = value;
             continue;
         }
         std::istringstream in(value);
@@ -235,8 +279,12 @@ int read_settings(const CommandLine &line, Settings &settings)
             return 2;
         }
         if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
-        (name == "wmin" ? settings.low : name == "wmax" ? settings.high : settings.values[name]) =
-            whole ? integer : number;
+        if (name == "tempo" && !(number > 0.0))
+            return bad_usage("tempo = " + osc::escaped(value) + ": o limite de uma execução é positivo");
+        (name == "wmin"    ? settings.low
+         : name == "wmax"  ? settings.high
+         : name == "tempo" ? settings.seconds
+                           : settings.values[name]) = whole ? integer : number;
     }
     return -1;
 }
@@ -272,6 +320,28 @@ bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer
     return true;
 }
 
+// verificar: the files and runs judged, said, and tabled; the status says whether all passed.
+int verify(const CommandLine &line, const Settings &settings)
+{
+    const osc::VerifyRequest request{line.study_program, settings.values, settings.files,
+                                     settings.student_program, settings.seconds};
+    if (request.paths.empty() && request.student_program.empty())
+        return bad_usage("verificar precisa de ficheiro=F (um ficheiro ou uma pasta) ou de programa=P");
+    const char *const kind = "uma tabela do oscstudy verificar";
+    if (!line.csv.empty() && !osc::table_replaceable(program, line.csv, osc::verify_csv_head, kind))
+        return 2;
+    osc::VerifyFinding found;
+    if (const std::string why = osc::verify(request, found); !why.empty()) {
+        osc::refuse(program, why);
+        return 2;
+    }
+    errno = 0;
+    std::cout << osc::verify_text(request.program, request.given, found) << std::flush;
+    if (!std::cout) return osc::refuse_standard_output(program, errno);
+    if (!line.csv.empty() && !osc::write_tables(program, line.csv, osc::verify_csv(found))) return 1;
+    return found.passed() == found.items.size() ? 0 : 1;
+}
+
 int run(int argc, char **argv)
 {
     CommandLine line;
@@ -279,6 +349,7 @@ int run(int argc, char **argv)
     Settings settings;
     if (const int status = read_settings(line, settings); status >= 0) return status;
     const std::string &q = line.question;
+    if (q == "verificar") return verify(line, settings);
     osc::Setup setup;
     const double most = q == "metodos" ? osc::most_methods_steps : osc::most_study_steps;
     if (const std::string why = osc::make_setup(line.study_program, settings.values, setup, most); !why.empty()) {

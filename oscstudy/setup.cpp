@@ -125,6 +125,15 @@ const Layout &layout_of(Program program)
     return rkstepper::layout;
 }
 
+int choice_of_file(const std::string &path)
+{
+    const std::string name = path.substr(path.rfind('/') + 1);
+    const auto &files = drivenosc::layout.files;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (files[i] != nullptr && name == files[i]) return static_cast<int>(i) + 1;
+    return 0;
+}
+
 const std::vector<Name> &names_of(Program program)
 {
     // The program's names in its order, each with the study's value for it.

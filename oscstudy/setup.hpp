@@ -29,6 +29,10 @@ struct Name {
 // The names of `program`, in the order it reads them.
 const std::vector<Name> &names_of(Program program);
 
+// drivenosc's escolha for a data file of the name that drivenosc gives its file at that
+// escolha (1 for Kutta_1a_w0_3.dat, 2, 3), in any folder; 0 for any other name.
+int choice_of_file(const std::string &path);
+
 // One run as its program makes it.
 struct Setup {
     Program program;

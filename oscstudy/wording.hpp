@@ -7,6 +7,7 @@
 #include "oscstudy/findings.hpp"
 #include "oscstudy/setup.hpp"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,15 @@ std::vector<Caption> energy_captions(const EnergyFinding &f);
 std::vector<Caption> period_captions(const PeriodFinding &f);
 std::vector<Caption> steady_captions(const SteadyFinding &f);
 std::vector<Caption> resonance_captions(const ResonanceFinding &r);
+
+// verificar (wording_check.cpp): the constants the files were judged against, one line per
+// file or run, the orders of the ladders of steps and a summary.
+std::string verify_text(Program program, const std::map<std::string, double> &given,
+                        const VerifyFinding &f);
+// The same as a table for a spreadsheet (CSV), one row per file or run: name, verdict, the
+// methods matched, the step, the largest |x - x exato| and the order where measured.
+std::string verify_csv(const VerifyFinding &f);
+// The first line of that table, by which a file that holds one is known.
+extern const char verify_csv_head[];
 
 } // namespace osc
