@@ -22,7 +22,7 @@ bool agrees(double written, double computed, double slack)
     return gap <= rounding_of(size) * (1 + 1e-9) + slack;
 }
 
-Identification::Identification(const Grid &grid)
+Identification::Identification(const Stepping &grid)
     : grid_(grid), steppers_(catalogue().size(),
                              {0.0, grid.x0, grid.v0, 0.0, 0.0, std::fabs(grid.x0), std::fabs(grid.v0)}),
       departures_(catalogue().size()), alive_(catalogue().size())

@@ -25,7 +25,7 @@ bool agrees(double written, double computed, double slack);
 
 // The rows a file is read against: the equation from x0, v0 at t = 0, the step, and whether
 // the first row is the state at t = 0 or the one after the first step.
-struct Grid {
+struct Stepping {
     Acceleration acceleration;
     double x0, v0;
     double h;
@@ -45,7 +45,7 @@ struct Departure {
 // Every entry of the catalogue stepped alongside the rows, each until its first departure.
 class Identification {
 public:
-    explicit Identification(const Grid &grid);
+    explicit Identification(const Stepping &grid);
     // The file's next row, at `line`.
     void take(const Row &row, std::size_t line);
     // Each entry's departure, in the catalogue's order.
@@ -59,7 +59,7 @@ private:
         double steps;
         double scale_t, scale_x, scale_v; // the largest |t|, |x|, |v| so far, for the slack
     };
-    Grid grid_;
+    Stepping grid_;
     std::vector<Stepper> steppers_;
     std::vector<Departure> departures_;
     std::size_t alive_;
