@@ -228,6 +228,30 @@ struct MethodsFinding {
     std::vector<Row> exact; // (t, x_exact, 0), thinned
 };
 
+// Why the rows of a data file given to a question are not those of the run it studies, if
+// they are not: found as they are read, in step with the run's own.
+struct FileFault {
+    enum class Kind {
+        none,
+        shape,         // no data file of the program's (the reader's finding in `shape`)
+        being_written, // one of our runs holds it locked
+        columns,       // other columns than the program's (`columns`)
+        more_rows,     // more rows than the run's
+        fewer_rows,    // fewer rows than the run's (`rows`)
+        time,          // a row's t is not the running sum's
+        start,         // the first row is not x0 and v0
+        departs,       // a row's x or v is not the run's to six digits
+        not_finite,    // a row holds nan or inf
+    } kind = Kind::none;
+    RowsFinding shape;
+    Columns columns = Columns::t_x_v;
+    double line = 0, rows = 0; // the row at fault, counted from 1; the file's rows
+    int column = 0;            // 0 t, 1 x, 2 v
+    Row held{}, computed{};    // the row at fault, in the file and in the run
+    FileCheck cause;           // time, departs: the file judged against the catalogue
+    int choice = 0;            // drivenosc: another escolha whose RK4 gives the file's rows
+};
+
 // One file a student handed in, or one run of a student's program, judged.
 struct Checked {
     std::string name;      // the file as given, or the program's

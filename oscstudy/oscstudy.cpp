@@ -352,10 +352,17 @@ int run(int argc, char **argv)
     if (q == "verificar") return verify(line, settings);
     osc::Setup setup;
     const double most = q == "metodos" ? osc::most_methods_steps : osc::most_study_steps;
-    if (const std::string why = osc::make_setup(line.study_program, settings.values, setup, most); !why.empty()) {
+    // What a data file fixes and was not given is taken from it, never from a default.
+    std::map<std::string, double> values = settings.values;
+    const std::map<std::string, double> taken =
+        settings.files.empty() ? std::map<std::string, double>{}
+                               : osc::values_of_file(line.study_program, settings.files.front(), values);
+    values.insert(taken.begin(), taken.end());
+    if (const std::string why = osc::make_setup(line.study_program, values, setup, most); !why.empty()) {
         osc::refuse(program, why);
         return 2;
     }
+    for (const auto &name : taken) setup.from_file.push_back(name.first);
     if (q != "ressonancia" && setup.rows == 0.0) {
         osc::refuse(program, "esta execução não dá nenhuma linha: nada a estudar");
         return 2;

@@ -1,6 +1,11 @@
 #include "oscstudy/setup.hpp"
 
+#include "checking/judge.hpp"
 #include "dataformat/rows.hpp"
+#include "dataformat/student_rows.hpp"
+#include "disk/datafile.hpp"
+#include "oscstudy/study.hpp"
+#include "oscstudy/wording.hpp"
 #include "programs/programs.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/format.hpp"
@@ -216,46 +221,122 @@ bool RunRows::next(Row &row)
     return true;
 }
 
+std::map<std::string, double> values_of_file(Program program, const std::string &file,
+                                             const std::map<std::string, double> &given)
+{
+    std::map<std::string, double> taken;
+    StudentFile reader;
+    const StudentShape shape = reader.survey(file);
+    double h = NAN;
+    bool from_start = true;
+    if (shape.fault != ShapeFault::none || step_of(shape, h, from_start) != TimeFault::none) return taken;
+    const auto take = [&](const char *name, double value) {
+        if (given.count(name) == 0) taken[name] = value;
+    };
+    if (from_start && program != Program::rkstepper) {
+        take("x0", shape.first.x);
+        take("v0", shape.first.v);
+    }
+    const double steps = shape.rows - (from_start ? 1 : 0);
+    const double step = program == Program::harmosc ? harmosc::h : given.count("h") != 0 ? given.at("h") : h;
+    double last = 0.0; // the running sum at the last row
+    for (double i = 0; i < steps; ++i) last = last + step;
+    switch (program) {
+    case Program::harmosc: take("tf", last); break;
+    case Program::rkstepper:
+        take("h", h);
+        take("N", shape.rows);
+        break;
+    case Program::drivenosc:
+        take("h", h);
+        if (const int choice = choice_of_file(file); choice != 0) take("escolha", choice);
+        // It writes while t <= N·h: half a step more where the running sum ends past steps·h.
+        take("N", last <= steps * step ? steps : steps + 0.5);
+        break;
+    }
+    return taken;
+}
+
+namespace {
+
+// drivenosc's other escolha whose RK4 rows `file` holds, or 0.
+int other_choice(const Setup &setup, const std::string &file)
+{
+    for (int choice = 1; choice <= 3; ++choice) {
+        std::map<std::string, double> values = setup.values;
+        values["escolha"] = choice;
+        Setup other;
+        if (choice == static_cast<int>(setup.values.at("escolha")) || !make_setup(setup.program, values, other).empty())
+            continue;
+        if (check_file(file, {other.acceleration, other.motion, true}).judgement == Judgement::rk4) return choice;
+    }
+    return 0;
+}
+
+} // namespace
+
 std::string file_rows(const Setup &setup, const std::string &file,
                       const std::function<void(const Row &)> &take)
 {
+    FileFault fault;
+    const auto refused = [&](FileFault::Kind kind) {
+        fault.kind = kind;
+        // A step or a row that is not the run's: what the rows are, against the catalogue.
+        if (kind == FileFault::Kind::time || kind == FileFault::Kind::departs) {
+            fault.cause = check_file(file, {setup.acceleration, setup.motion, true});
+            if (setup.program == Program::drivenosc) fault.choice = other_choice(setup, file);
+        }
+        return file_fault_text(setup, fault);
+    };
+    if (being_written(file)) return refused(FileFault::Kind::being_written);
     DataSource source;
     if (std::string why = source.open(file); !why.empty()) return why;
     const Layout &layout = layout_of(setup.program);
     RunRows run(setup, programs_method);
-    std::string why;
-    double line = 0;
     RowsPart part;
-    const std::string names = setup.program == Program::harmosc ? "tf" : "N e h";
+    double scale_x = std::fabs(setup.motion.x0);
+    double scale_v = std::fabs(setup.motion.v0);
     part.each = [&](const Row &row) {
-        ++line;
+        using Kind = FileFault::Kind;
         Row computed{};
-        if (part.columns != layout.columns)
-            why = std::string("tem linhas \"") + column_names(part.columns) + "\", e as do " +
-                  layout.program + " são \"" + column_names(layout.columns) + "\"";
-        else if (!run.next(computed))
-            why = "tem mais linhas do que as " + count_text(setup.rows) + " desta execução: dê " +
-                  names + " da execução que o escreveu";
-        else if (!written_alike(computed.t, row.t))
-            why = format("a linha %.0f tem t = %s, e a soma dos passos de %s dá %s: não são as "
-                         "linhas desta execução", line, text(row.t).c_str(), text(setup.h).c_str(),
-                         text(computed.t).c_str());
-        // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
-        else if (line == 1 && setup.program != Program::rkstepper &&
-                 (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0)))
-            why = "a primeira linha tem x = " + text(row.x) + " e v = " + text(row.v) +
-                  ", e não x0 = " + text(setup.motion.x0) + " e v0 = " + text(setup.motion.v0) +
-                  ": dê x0= e v0= da execução";
-        if (!why.empty()) return false;
+        fault.line += 1;
+        fault.held = row;
+        if (part.columns != layout.columns) {
+            fault.columns = part.columns;
+            fault.kind = Kind::columns;
+        } else if (!run.next(computed)) {
+            fault.kind = Kind::more_rows;
+        }
+        fault.computed = computed;
+        scale_x = std::max(scale_x, std::fabs(computed.x));
+        scale_v = std::max(scale_v, std::fabs(computed.v));
+        const double drift = order_rounding * fault.line;
+        if (fault.kind != Kind::none) {
+        } else if (!written_alike(computed.t, row.t)) {
+            fault.kind = Kind::time;
+        } else if (!finite(row)) {
+            fault.kind = Kind::not_finite;
+        } else if (fault.line == 1 && setup.program != Program::rkstepper &&
+                   (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0))) {
+            fault.kind = Kind::start;
+        } else if (!agrees(row.x, computed.x, drift * scale_x) || !agrees(row.v, computed.v, drift * scale_v)) {
+            fault.column = agrees(row.x, computed.x, drift * scale_x) ? 2 : 1;
+            fault.kind = Kind::departs;
+        }
+        if (fault.kind != Kind::none) return false;
         take({computed.t, row.x, row.v});
         return true;
     };
     source.read(source.start(), -1, part);
-    if (!why.empty()) return why;
-    if (part.fault != RowsFault::none) return said({part.fault, part.error, part.columns});
-    if (line < setup.rows)
-        return "tem " + count_text(line) + " linhas, e esta execução dá " + count_text(setup.rows) +
-               ": dê " + names + " da execução que o escreveu";
+    if (fault.kind != FileFault::Kind::none) return refused(fault.kind);
+    if (part.fault != RowsFault::none) {
+        fault.shape = {part.fault, part.error, part.columns};
+        return refused(FileFault::Kind::shape);
+    }
+    fault.rows = fault.line;
+    if (fault.line < setup.rows) return refused(FileFault::Kind::fewer_rows);
+    // A run that began writing it while it was read.
+    if (being_written(file)) return refused(FileFault::Kind::being_written);
     return "";
 }
 

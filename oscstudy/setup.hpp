@@ -43,6 +43,7 @@ struct Setup {
     double steps; // from t = 0 to the program's last row, as its running sum takes them
     double rows;  // the rows of its data file
     double first_t, last_t; // the times of its first and last rows (NaN: no row)
+    std::vector<std::string> from_file; // the names whose values a data file gave
 };
 
 // The most steps a study computes for one run: a question on its rows, and `metodos`, which
@@ -75,10 +76,16 @@ private:
     double taken_ = 0.0; // rows given so far
 };
 
+// The values of the names not `given` that the data file `file` fixes for `program`, as far
+// as its rows show them: drivenosc's and rkstepper's h and N, harmosc's tf, x0 and v0 from a
+// first row at t = 0, drivenosc's escolha from the file's name.
+std::map<std::string, double> values_of_file(Program program, const std::string &file,
+                                             const std::map<std::string, double> &given);
+
 // The rows of the data file `file`, each to `take` in order, read in step with the run's own
 // rows: each row's t must be written as the run's running sum of h writes it (and is taken as
-// that sum), the rows as many as the run's, the first (but rkstepper's) x0 and v0. "" or why
-// the file's rows are not those of the run.
+// that sum), its x and v as the run's to six digits, the rows as many as the run's and none
+// being written now. "" or why the file's rows are not those of the run.
 std::string file_rows(const Setup &setup, const std::string &file,
                       const std::function<void(const Row &)> &take);
 

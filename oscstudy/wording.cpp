@@ -169,6 +169,11 @@ std::string title_of(const Setup &setup)
         separator = ", ";
     }
     if (setup.program == Program::harmosc) title += "; h = " + g(setup.h);
+    std::string taken;
+    for (const Name &name : names_of(setup.program))
+        if (std::find(setup.from_file.begin(), setup.from_file.end(), name.name) != setup.from_file.end())
+            taken += (taken.empty() ? "" : ", ") + std::string(name.name);
+    if (!taken.empty()) title += "; do ficheiro: " + taken;
     if (setup.motion.f != 0.0) title += " (wf = " + g(setup.motion.wf) + ")";
     return title;
 }

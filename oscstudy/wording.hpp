@@ -40,6 +40,10 @@ std::vector<Caption> period_captions(const PeriodFinding &f);
 std::vector<Caption> steady_captions(const SteadyFinding &f);
 std::vector<Caption> resonance_captions(const ResonanceFinding &r);
 
+// Why a data file's rows are not those of the run (wording_check.cpp): the fault, and what
+// the rows are instead, as far as the catalogue tells.
+std::string file_fault_text(const Setup &setup, const FileFault &f);
+
 // verificar (wording_check.cpp): the constants the files were judged against, one line per
 // file or run, the orders of the ladders of steps and a summary.
 std::string verify_text(Program program, const std::map<std::string, double> &given,

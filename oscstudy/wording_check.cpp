@@ -266,7 +266,79 @@ std::string cell(const std::string &text)
     return quoted + "\"";
 }
 
+// The names a question takes of a run, for a refusal to ask for them.
+std::string names_text(Program program)
+{
+    std::string text;
+    const std::vector<Name> &names = names_of(program);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += std::string(i == 0 ? "" : i + 1 < names.size() ? ", " : " e ") + names[i].name;
+    return text;
+}
+
+// What rows that are not the run's are, from their judgement against the catalogue.
+std::string cause_text(const Setup &setup, const FileCheck &c)
+{
+    const std::string names = "dê " + names_text(setup.program) + " da execução que o escreveu";
+    switch (c.judgement) {
+    case Judgement::other_entries:
+        return "são as linhas de " + matched_names(c) + ", não as do RK4 dos programas";
+    case Judgement::other_constants: return "são de outras constantes: " + constants_text(c, setup.motion);
+    case Judgement::cut: return "a última linha está cortada";
+    case Judgement::rk4: return "são as linhas do RK4 com outro início ou outro passo: " + names;
+    case Judgement::none: return "nenhum método do catálogo dá estas linhas com estas constantes: " + names;
+    default: break;
+    }
+    return "não são as linhas desta execução: " + names;
+}
+
 } // namespace
+
+std::string file_fault_text(const Setup &setup, const FileFault &f)
+{
+    using Kind = FileFault::Kind;
+    const Layout &layout = layout_of(setup.program);
+    const std::string names = "dê " + names_text(setup.program) + " da execução que o escreveu";
+    const char *const columns[] = {"t", "x", "v"};
+    const double held[] = {f.held.t, f.held.x, f.held.v};
+    const double computed[] = {f.computed.t, f.computed.x, f.computed.v};
+    switch (f.kind) {
+    case Kind::none: break;
+    case Kind::shape: return said(f.shape);
+    case Kind::being_written: return "um dos programas está a escrevê-lo agora, e faltam-lhe linhas: espere que acabe";
+    case Kind::columns:
+        return std::string("tem linhas \"") + column_names(f.columns) + "\", e as do " + layout.program + " são \"" +
+               column_names(layout.columns) + "\"";
+    case Kind::more_rows: return format("tem mais linhas do que as %.0f desta execução: ", setup.rows) + names;
+    case Kind::fewer_rows:
+        return format("tem %.0f linhas, e esta execução dá %.0f: está cortado, ou é de outra execução (",
+                      f.rows, setup.rows) + names + ")";
+    case Kind::time: {
+        std::string said = format("a linha %.0f tem t = %s, e a soma dos passos de %s dá %s: não são as "
+                                  "linhas desta execução", f.line, text(f.held.t).c_str(), text(setup.h).c_str(),
+                                  text(f.computed.t).c_str());
+        const double h = f.cause.h;
+        if (!std::isfinite(h) || h == setup.h) return said;
+        said += "; o passo do ficheiro é " + g(h);
+        return said + (setup.program == Program::harmosc
+                           ? ", e o harmosc escreve sempre com h = 0.1: o oscstudy verificar lê qualquer passo"
+                           : ": dê h=" + g(h));
+    }
+    case Kind::start:
+        return "a primeira linha tem x = " + text(f.held.x) + " e v = " + text(f.held.v) + ", e não x0 = " +
+               text(setup.motion.x0) + " e v0 = " + text(setup.motion.v0) + ": dê x0= e v0= da execução";
+    case Kind::not_finite:
+        return format("a linha %.0f não tem só números finitos: as linhas passaram o maior double, e daí "
+                      "em diante não há erro a medir; a pergunta sem ficheiro= diz porquê", f.line);
+    case Kind::departs:
+        return format("a linha %.0f tem %s = %s, e esta execução dá ", f.line, columns[f.column],
+                      text(held[f.column]).c_str()) +
+               number(computed[f.column]) + " (diferença " + g(held[f.column] - computed[f.column], 3) +
+               "): " + (f.choice != 0 ? format("são as linhas da escolha %d: dê escolha=%d", f.choice, f.choice)
+                                      : cause_text(setup, f.cause));
+    }
+    return "";
+}
 
 std::string verify_text(Program program, const std::map<std::string, double> &given, const VerifyFinding &f)
 {

@@ -432,9 +432,9 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
     }
 }
 
-// A student's file is read in step with the run, and six digits are said to limit it; a file
-// of another length is refused with both counts; a figure is the one file written, also of a
-// motion at rest.
+// A student's file is read in step with the run, and six digits are said to limit it; what it
+// fixes and is not given comes from it; a file of another length is refused with both counts;
+// a figure is the one file written, also of a motion at rest.
 TEST(OscstudyCommandLine, StudentsFileAndFigure)
 {
     Sandbox box;
@@ -443,8 +443,11 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_EQ(file.status, 0) << file.err;
     EXPECT_NE(file.out.find("maior |x - x exato|: 0.0509"), std::string::npos) << file.out;
     EXPECT_NE(file.out.find("com seis algarismos"), std::string::npos) << file.out;
-    const RunResult shorter = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
+    const RunResult shorter = box.run_command({OSCSTUDY, "erro", "k=25", "tf=10", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(shorter.err.find("tem mais linhas do que as 101 desta execução"), std::string::npos) << shorter.err;
+    const RunResult taken = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(taken.out.find("tf = 19.9; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"), std::string::npos)
+        << taken.out;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
     const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "tf=20", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
