@@ -9,6 +9,7 @@
 #include "oscstudy/answers.hpp"
 #include "oscstudy/study.hpp"
 #include "oscstudy/wording.hpp"
+#include "oscstudy/wording.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 
@@ -448,6 +449,13 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     const RunResult taken = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(taken.out.find("tf = 19.9; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"), std::string::npos)
         << taken.out;
+    const RunResult other = box.run_command({OSCSTUDY, "erro", "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(other.err.find("são de outras constantes: lidas como RK4, implicam w0 = 5 e β = 0"),
+              std::string::npos) << other.err;
+    // flock(1) holds the file as a run of ours that writes it does.
+    const RunResult held = box.run_command({"/usr/bin/flock", "Oscilador_Kutta.dat", OSCSTUDY, "erro", "k=25",
+                                            "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(held.err.find("está a escrevê-lo agora"), std::string::npos) << held.err;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
     const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "tf=20", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
@@ -591,6 +599,55 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
         for (const std::string &key : c.keys) EXPECT_FALSE(get(curves, key).points.empty()) << key;
         for (const std::string &key : c.absent) EXPECT_TRUE(get(curves, key).key.empty()) << key;
         if (c.numbers) c.numbers(curves);
+    }
+}
+
+// verificar's wiring: a class's folder, its table and statuses; a student's program run at
+// four steps, one that hangs and one that writes without end, leaving nothing behind.
+TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
+{
+    Sandbox box;
+    ASSERT_EQ(box.run(HARMOSC, "2\n4 1 0.4\n1 0\n2\n").status, 0);
+    std::filesystem::create_directories(box.path("turma"));
+    std::filesystem::create_directories(box.path("tmp"));
+    std::filesystem::rename(box.path("Oscilador_Kutta.dat"), box.path("turma/ana.dat"));
+    box.write("turma/bruno.dat", "0 1 0\n0.1 1 -0.4\n0.2 0.96 -0.784\n"); // Euler, by hand
+    box.write("turma/carla.dat", "0;1;0\n");
+    const auto program = [&](const char *name, const std::string &body) {
+        box.write(name, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(box.path(name), std::filesystem::perms::owner_all);
+        return "programa=./" + std::string(name);
+    };
+    const std::string harmosc = "verificar harmosc k=4 m=1 b=0.4 ficheiro=";
+    const struct {
+        std::string arguments;
+        int status;
+        const char *out;
+        const char *table; // the CSV's rows after its head
+    } cases[] = {
+        {harmosc + "turma --csv t.csv", 1, "resumo: 3 itens: 1 passa, 1 de outro método, 1 recusado",
+         "\"turma/ana.dat\",\"passa\",\"RK4, "},
+        {harmosc + "turma/ana.dat", 0, "turma/ana.dat: passa: h = 0.1, 20 linhas", nullptr},
+        {harmosc + "turma/bruno.dat", 1, "as linhas de Euler, não as do RK4: a linha 2 tem x = 1", nullptr},
+        {"verificar " + program("rk", std::string("exec ") + RKSTEPPER), 0,
+         "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr},
+        {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr},
+        {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim", nullptr},
+        {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(), OSCSTUDY};
+        for (const std::string &word : fields_of(c.arguments)) command.push_back(word);
+        const RunResult run = box.run_command(command);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.out << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+        EXPECT_TRUE(std::filesystem::is_empty(box.path("tmp"))) << c.arguments;
+        if (c.table == nullptr) continue;
+        const std::vector<std::string> rows = lines_of(box.read("t.csv"));
+        ASSERT_EQ(rows.size(), 4U);
+        EXPECT_EQ(rows[0] + "\n", osc::verify_csv_head);
+        EXPECT_EQ(rows[1].rfind(c.table, 0), 0U) << rows[1];
+        EXPECT_EQ(rows[3], "\"turma/carla.dat\",\"recusado\",\"\",,,");
     }
 }
 

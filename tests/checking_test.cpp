@@ -1,0 +1,218 @@
+// A student's rows checked in-process: each method and slip of the catalogue, stepped here by
+// its textbook definition on y' = f(t, y), y = x + i·v, and written with six digits, is named
+// for what it is (or, where this equation cannot tell it from others, with them); rows of
+// other constants give theirs back; and the shapes of files students write are read or
+// refused at their line.
+
+#include "checking/judge.hpp"
+#include "sandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <complex>
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace student_rows {
+
+using State = std::complex<double>;
+using Field = std::function<State(double, State)>; // y' = f(t, y)
+using Step = std::function<State(const Field &, double t, State y, double h)>;
+
+enum class Slip { none, k4_at_half, k3_from_k1, k2_whole_step, equal_weights, time_ahead, x_by_new_v };
+
+// y moved by c·k; with the slip, x moved along the new v instead of along k's slope of x.
+State moved(State y, double c, State k, bool by_new_v)
+{
+    const State to = y + c * k;
+    return by_new_v ? State(y.real() + c * to.imag(), to.imag()) : to;
+}
+
+State rk4(const Field &f, double t, State y, double h, Slip slip)
+{
+    const bool new_v = slip == Slip::x_by_new_v;
+    if (slip == Slip::time_ahead) t += h;
+    const State k1 = f(t, y);
+    const State k2 = f(t + h / 2, moved(y, slip == Slip::k2_whole_step ? h : h / 2, k1, new_v));
+    const State k3 = f(t + h / 2, moved(y, h / 2, slip == Slip::k3_from_k1 ? k1 : k2, new_v));
+    const State k4 = f(slip == Slip::k4_at_half ? t + h / 2 : t + h, moved(y, h, k3, new_v));
+    if (slip == Slip::equal_weights) return y + h / 4 * (k1 + k2 + k3 + k4);
+    return y + h / 6 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+}
+
+Step slipped(Slip slip)
+{
+    return [slip](const Field &f, double t, State y, double h) { return rk4(f, t, y, h, slip); };
+}
+
+// The other methods, as a textbook writes them.
+State euler(const Field &f, double t, State y, double h) { return y + h * f(t, y); }
+State euler_cromer(const Field &f, double t, State y, double h)
+{
+    const double v = y.imag() + h * f(t, y).imag();
+    return {y.real() + h * v, v};
+}
+State midpoint(const Field &f, double t, State y, double h) { return y + h * f(t + h / 2, y + h / 2 * f(t, y)); }
+State verlet(const Field &f, double t, State y, double h)
+{
+    const double a0 = f(t, y).imag();
+    const double x = y.real() + h * y.imag() + h * h / 2 * a0;
+    return {x, y.imag() + h / 2 * (a0 + f(t + h, {x, y.imag() + h * a0}).imag())};
+}
+
+// x'' = -w0²·x - 2β·x' + f·sin(wf·t), as osc::Motion gives it.
+struct Equation {
+    osc::Motion motion;
+    Field field() const
+    {
+        const osc::Motion m = motion;
+        return [m](double t, State y) {
+            return State(y.imag(), -m.w0 * m.w0 * y.real() - 2 * m.beta * y.imag() + m.f * std::sin(m.wf * t));
+        };
+    }
+    osc::Equation given() const
+    {
+        const Field f = field();
+        return {[f](double t, double x, double v) { return f(t, {x, v}).imag(); }, motion, true};
+    }
+};
+
+// Rows from t = 0 every h, each "t x v" as printf's %g writes them; time i·h where `multiples`.
+std::string rows_of(const Equation &e, const Step &step, double h, int steps, bool multiples = false)
+{
+    std::string text;
+    double t = 0;
+    State y(e.motion.x0, e.motion.v0);
+    char row[96];
+    for (int i = 0; i <= steps; ++i) {
+        text.append(row, static_cast<std::size_t>(std::snprintf(row, sizeof row, "%g %g %g\n", t, y.real(), y.imag())));
+        y = step(e.field(), t, y, h);
+        t = multiples ? (i + 1) * h : t + h;
+    }
+    return text;
+}
+
+std::set<std::string> matched(const osc::FileCheck &check)
+{
+    std::set<std::string> names;
+    for (const std::size_t i : check.matched()) names.insert(osc::catalogue()[i].method.name);
+    return names;
+}
+
+const Equation driven{{2, 0.15, 0.7, 1.3, 1, 0}};
+const Equation free_motion{{2, 0.2, 0, 0, 1, 0}};
+
+TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
+{
+    const std::string rk4_name = osc::programs_method.name;
+    const std::string by_i_h = "RK4 com t = i·h";
+    const struct {
+        const Equation &equation;
+        Step step;
+        bool multiples;
+        std::set<std::string> names; // what rows of this step are, as far as the equation tells
+    } cases[] = {
+        {driven, euler, false, {"Euler"}},
+        {driven, euler_cromer, false, {"Euler-Cromer"}},
+        {driven, midpoint, false, {"ponto médio"}},
+        {driven, verlet, false, {"Verlet"}},
+        // Time i·h moves t by rounding alone: its rows are RK4's to six digits.
+        {driven, slipped(Slip::none), false, {rk4_name, by_i_h}},
+        {driven, slipped(Slip::none), true, {rk4_name, by_i_h}},
+        {driven, slipped(Slip::k4_at_half), false, {"RK4 com k4 em t + h/2"}},
+        {driven, slipped(Slip::k3_from_k1), false, {"RK4 com k3 tirado de k1"}},
+        {driven, slipped(Slip::k2_whole_step), false, {"RK4 com k2 a um passo inteiro"}},
+        {driven, slipped(Slip::equal_weights), false, {"RK4 com pesos 1-1-1-1"}},
+        {driven, slipped(Slip::time_ahead), false, {"RK4 com t avançado antes dos estágios"}},
+        {driven, slipped(Slip::x_by_new_v), false, {"RK4 com o x dos estágios tirado do v novo"}},
+        // Without a force a stage's time cannot show.
+        {free_motion, slipped(Slip::none), false,
+         {rk4_name, by_i_h, "RK4 com k4 em t + h/2", "RK4 com t avançado antes dos estágios"}},
+    };
+    Sandbox box;
+    const std::string file = box.path("aluno.dat").string();
+    for (const auto &c : cases) {
+        box.write("aluno.dat", rows_of(c.equation, c.step, 0.05, 400, c.multiples));
+        const osc::FileCheck check = osc::check_file(file, c.equation.given());
+        SCOPED_TRACE(*c.names.begin());
+        EXPECT_EQ(matched(check), c.names);
+        EXPECT_EQ(check.h, 0.05);
+        EXPECT_EQ(check.judgement, c.names.count(rk4_name) != 0 ? osc::Judgement::rk4 : osc::Judgement::other_entries);
+    }
+}
+
+// RK4's rows of w0 = 2, β = 0.2 read as if w0 = 1, β = 0: the map they follow gives theirs.
+TEST(Checking, RowsOfOtherConstantsGiveTheirOwn)
+{
+    Sandbox box;
+    box.write("k4.dat", rows_of(free_motion, slipped(Slip::none), 0.1, 200));
+    osc::Equation k1 = Equation{{1, 0, 0, 0, 1, 0}}.given();
+    k1.start_given = false;
+    const osc::FileCheck check = osc::check_file(box.path("k4.dat").string(), k1);
+    EXPECT_EQ(check.judgement, osc::Judgement::other_constants);
+    EXPECT_NEAR(check.implied.w0, 2, 1e-5);
+    EXPECT_NEAR(check.implied.beta, 0.2, 1e-5);
+    EXPECT_TRUE(check.start_from_file);
+    EXPECT_EQ(check.from_rk4().line, 2U); // the first row is x0, v0 itself
+}
+
+TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
+{
+    const std::string rows = rows_of(driven, slipped(Slip::none), 0.05, 40);
+    const auto each_line = [&](const std::function<std::string(std::size_t, const std::string &)> &line) {
+        std::string text;
+        std::size_t i = 0;
+        for (const std::string &row : lines_of(rows)) text += line(i++, row);
+        return text;
+    };
+    const auto replaced = [](const std::string &text, char from, const char *to) {
+        std::string out;
+        for (const char c : text) out += c == from ? std::string(to) : std::string(1, c);
+        return out;
+    };
+    using osc::ShapeFault;
+    const struct {
+        const char *what;
+        std::string text;
+        ShapeFault fault;
+        std::size_t line; // at fault
+    } cases[] = {
+        {"a header", "t x v\n" + rows, ShapeFault::none, 0},
+        {"commas", "t,x,v\n" + replaced(rows, ' ', ","), ShapeFault::none, 0},
+        {"tabs", replaced(rows, ' ', "\t"), ShapeFault::none, 0},
+        {"CRLF", replaced(rows, '\n', "\r\n"), ShapeFault::none, 0},
+        {"comments", "# RK4\n" + rows + "# fim\n", ShapeFault::none, 0},
+        {"n t x v", each_line([](std::size_t i, const std::string &row) { return std::to_string(i) + " " + row + "\n"; }),
+         ShapeFault::none, 0},
+        {"t x v E", each_line([](std::size_t, const std::string &row) { return row + " 0.5\n"; }), ShapeFault::none, 0},
+        {"semicolons", "0;1;0\n", ShapeFault::semicolons, 1},
+        {"decimal commas", "t x v\n0,1,0\n0,05,0,99,-0,1\n", ShapeFault::column_count, 3},
+        {"text among rows", rows + "fim\n", ShapeFault::text_in_rows, 42},
+        {"a fourth number", "0 1 0\n0.05 1 0 7\n", ShapeFault::count_changes, 2},
+        {"one row", "0 1 0\n", ShapeFault::one_row, 0},
+    };
+    Sandbox box;
+    const std::string file = box.path("aluno.txt").string();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        box.write("aluno.txt", c.text);
+        const osc::FileCheck check = osc::check_file(file, driven.given());
+        EXPECT_EQ(check.shape.fault, c.fault);
+        EXPECT_EQ(check.shape.line, c.line);
+        EXPECT_EQ(check.judgement, c.fault == ShapeFault::none ? osc::Judgement::rk4 : osc::Judgement::unreadable);
+    }
+    // Cut short in its last line, or held by one of our runs that is writing it.
+    box.write("aluno.txt", rows.substr(0, rows.size() - 3));
+    EXPECT_EQ(osc::check_file(file, driven.given()).judgement, osc::Judgement::cut);
+    const int held = ::open(file.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(osc::check_file(file, driven.given()).judgement, osc::Judgement::being_written);
+    ::close(held);
+}
+
+} // namespace student_rows
