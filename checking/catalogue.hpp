@@ -33,7 +33,8 @@ struct Written {
 
 // The textbook's: stages at t, t + h/2, t + h/2 and t + h, each from the one before, by half
 // a step, half a step and a whole one; weights 1-2-2-1 over 6.
-inline constexpr Written textbook{{0, 0.5, 0.5, 1}, {0, 0.5, 0.5, 1}, {0, 0, 1, 2}, {1, 2, 2, 1}, 6, false};
+inline constexpr Written textbook{
+    {0, 0.5, 0.5, 1}, {0, 0.5, 0.5, 1}, {0, 0, 1, 2}, {1, 2, 2, 1}, 6, false};
 
 // One step as `written` says.
 template <const Written &written>
@@ -59,13 +60,25 @@ void written_step(const Acceleration &a, double h, double t, double &x, double &
     v = v + h * dv / written.sum;
 }
 
-// The slips, each the textbook with one thing otherwise.
-inline constexpr Written k4_at_half{{0, 0.5, 0.5, 0.5}, textbook.by, textbook.from, textbook.weight, 6, false};
-inline constexpr Written k3_from_k1{textbook.at, textbook.by, {0, 0, 0, 2}, textbook.weight, 6, false};
-inline constexpr Written k2_whole_step{textbook.at, {0, 1, 0.5, 1}, textbook.from, textbook.weight, 6, false};
-inline constexpr Written equal_weights{textbook.at, textbook.by, textbook.from, {1, 1, 1, 1}, 4, false};
-inline constexpr Written time_ahead{{1, 1.5, 1.5, 2}, textbook.by, textbook.from, textbook.weight, 6, false};
-inline constexpr Written x_by_new_v{textbook.at, textbook.by, textbook.from, textbook.weight, 6, true};
+// The textbook with the one thing `slip` writes otherwise.
+template <typename Slip>
+constexpr Written slipped(Slip slip)
+{
+    Written written = textbook;
+    slip(written);
+    return written;
+}
+
+// The slips.
+inline constexpr Written k4_at_half = slipped([](Written &w) { w.at[3] = 0.5; });
+inline constexpr Written k3_from_k1 = slipped([](Written &w) { w.from[2] = 0; });
+inline constexpr Written k2_whole_step = slipped([](Written &w) { w.by[1] = 1; });
+inline constexpr Written equal_weights = slipped([](Written &w) {
+    w.weight = {1, 1, 1, 1};
+    w.sum = 4;
+});
+inline constexpr Written time_ahead = slipped([](Written &w) { w.at = {1, 1.5, 1.5, 2}; });
+inline constexpr Written x_by_new_v = slipped([](Written &w) { w.x_by_new_v = true; });
 
 // Every entry: the methods of methods/ in their order, then the slips. The programs' RK4 is
 // the entry whose method is programs_method.

@@ -23,8 +23,8 @@ bool agrees(double written, double computed, double slack)
 }
 
 Identification::Identification(const Stepping &grid)
-    : grid_(grid), steppers_(catalogue().size(),
-                             {0.0, grid.x0, grid.v0, 0.0, 0.0, std::fabs(grid.x0), std::fabs(grid.v0)}),
+    : grid_(grid), steppers_(catalogue().size(), {0.0, grid.x0, grid.v0, 0.0, 0.0,
+                                                  std::fabs(grid.x0), std::fabs(grid.v0)}),
       departures_(catalogue().size()), alive_(catalogue().size())
 {
 }
@@ -82,7 +82,8 @@ void MapFit::take(const Row &row)
 {
     const Row s = last_;
     last_ = row;
-    if (!(std::isfinite(s.x) && std::isfinite(s.v) && std::isfinite(row.x) && std::isfinite(row.v))) return;
+    if (!(std::isfinite(s.x) && std::isfinite(s.v) && std::isfinite(row.x) && std::isfinite(row.v)))
+        return;
     xx_ += s.x * s.x;
     xv_ += s.x * s.v;
     vv_ += s.v * s.v;

@@ -97,7 +97,7 @@ public:
 
 private:
     Row last_{NAN, NAN, NAN};
-    double xx_ = 0, xv_ = 0, vv_ = 0;   // Σ s·sᵀ
+    double xx_ = 0, xv_ = 0, vv_ = 0;          // Σ s·sᵀ
     double nx_ = 0, nv_ = 0, mx_ = 0, mv_ = 0; // Σ s'·sᵀ: x'x, x'v, v'x, v'v
 };
 

@@ -28,7 +28,10 @@ const Departure &FileCheck::from_rk4() const
 
 namespace {
 
-bool finite(const Row &row) { return std::isfinite(row.t) && std::isfinite(row.x) && std::isfinite(row.v); }
+bool finite(const Row &row)
+{
+    return std::isfinite(row.t) && std::isfinite(row.x) && std::isfinite(row.v);
+}
 
 // Whether the running sum of `h` from 0 writes the times of the first, second and last rows as
 // the file does, the first row `first` steps on.
@@ -38,7 +41,9 @@ bool gives_times(const StudentShape &shape, double h, double first)
     double t = 0.0;
     for (double k = 0; k <= last; ++k, t = t + h) {
         const bool shown = k == first || k == first + 1 || k == last;
-        const double written = k == first ? shape.first.t : k == last ? shape.last.t : shape.second.t;
+        const double written = k == first  ? shape.first.t
+                               : k == last ? shape.last.t
+                                           : shape.second.t;
         if (shown && !agrees(written, t, order_rounding * (k + 1) * std::fabs(t))) return false;
     }
     return true;
@@ -49,7 +54,8 @@ bool gives_times(const StudentShape &shape, double h, double first)
 bool other_constants(const Constants &implied, const Motion &motion)
 {
     if (!(std::isfinite(implied.w0) && std::isfinite(implied.beta))) return false;
-    const double scale = std::max({motion.w0, std::fabs(motion.beta), implied.w0, std::fabs(implied.beta)});
+    const double scale =
+        std::max({motion.w0, std::fabs(motion.beta), implied.w0, std::fabs(implied.beta)});
     return std::fabs(implied.w0 - motion.w0) > tolerance * scale ||
            std::fabs(implied.beta - motion.beta) > tolerance * scale;
 }
@@ -60,7 +66,8 @@ Judgement judgement_of(const FileCheck &check, const Motion &motion)
     if (!rk4.departed()) return Judgement::rk4;
     if (!check.shape.ended && rk4.line == check.shape.last_line) return Judgement::cut;
     if (!check.matched().empty()) return Judgement::other_entries;
-    if (check.free_motion && other_constants(check.implied, motion)) return Judgement::other_constants;
+    if (check.free_motion && other_constants(check.implied, motion))
+        return Judgement::other_constants;
     return Judgement::none;
 }
 
@@ -68,7 +75,8 @@ Judgement judgement_of(const FileCheck &check, const Motion &motion)
 
 TimeFault step_of(const StudentShape &shape, double &h, bool &from_start)
 {
-    if (!std::isfinite(shape.first.t) || !std::isfinite(shape.second.t) || !std::isfinite(shape.last.t))
+    if (!std::isfinite(shape.first.t) || !std::isfinite(shape.second.t) ||
+        !std::isfinite(shape.last.t))
         return TimeFault::not_finite;
     from_start = agrees(shape.first.t, 0.0, 0.0);
     const double first = from_start ? 0.0 : 1.0;
@@ -111,7 +119,8 @@ FileCheck check_file(const std::string &file, const Equation &equation)
     check.x0 = motion.x0;
     check.v0 = motion.v0;
     check.free_motion = motion.f == 0.0;
-    Identification identification({equation.acceleration, motion.x0, motion.v0, check.h, check.from_start});
+    Identification identification(
+        {equation.acceleration, motion.x0, motion.v0, check.h, check.from_start});
     ExactErrors exact(motion, check.h, check.from_start);
     MapFit fit;
     const bool read = reader.rows(check.shape, [&](const Row &row, std::size_t line) {
@@ -137,9 +146,11 @@ std::vector<Ladder> ladders(const std::vector<FileCheck> &checks)
     std::map<std::string, std::vector<std::size_t>> by_end;
     for (std::size_t i = 0; i < checks.size(); ++i) {
         const FileCheck &c = checks[i];
-        const bool judged = c.judgement != Judgement::unreadable && c.judgement != Judgement::being_written &&
+        const bool judged = c.judgement != Judgement::unreadable &&
+                            c.judgement != Judgement::being_written &&
                             c.judgement != Judgement::times;
-        if (judged && std::isfinite(c.error.end)) by_end[format("%.6g", c.shape.last.t)].push_back(i);
+        if (judged && std::isfinite(c.error.end))
+            by_end[format("%.6g", c.shape.last.t)].push_back(i);
     }
     std::vector<Ladder> found;
     for (auto &[end, files] : by_end) {
@@ -147,14 +158,17 @@ std::vector<Ladder> ladders(const std::vector<FileCheck> &checks)
             return std::fabs(checks[a].h) > std::fabs(checks[b].h);
         });
         // Two files at one step are two students', or two tries: no ladder can be told then.
-        const auto same_step = [&](std::size_t a, std::size_t b) { return checks[a].h == checks[b].h; };
+        const auto same_step = [&](std::size_t a, std::size_t b) {
+            return checks[a].h == checks[b].h;
+        };
         if (std::adjacent_find(files.begin(), files.end(), same_step) != files.end()) continue;
         Ladder ladder;
         const auto close = [&] {
             if (ladder.files.size() >= 2) {
                 std::vector<Run> runs;
                 for (const std::size_t i : ladder.files)
-                    runs.push_back({checks[i].h, checks[i].error.end, rounding_of(checks[i].error.end_x)});
+                    runs.push_back(
+                        {checks[i].h, checks[i].error.end, rounding_of(checks[i].error.end_x)});
                 ladder.verdict = judge(runs);
                 found.push_back(ladder);
             }

@@ -32,28 +32,28 @@ enum class TimeFault {
 };
 
 enum class Judgement {
-    unreadable,    // the shape's fault
-    being_written, // one of our runs holds it locked
-    times,         // the time fault
-    rk4,           // the programs' RK4, every row to six digits (maybe others as well)
-    cut,           // RK4's rows up to the last line, which is cut short
-    other_entries, // one or more entries of the catalogue, not RK4
+    unreadable,      // the shape's fault
+    being_written,   // one of our runs holds it locked
+    times,           // the time fault
+    rk4,             // the programs' RK4, every row to six digits (maybe others as well)
+    cut,             // RK4's rows up to the last line, which is cut short
+    other_entries,   // one or more entries of the catalogue, not RK4
     other_constants, // free motion whose fitted map, read as RK4's, has other w0 or β
-    none,          // no entry, and no other constants to tell
+    none,            // no entry, and no other constants to tell
 };
 
 struct FileCheck {
     std::string file;
     StudentShape shape;
     TimeFault time_fault = TimeFault::none;
-    double h = NAN;          // the step, the shortest decimal whose running sum gives the times
-    bool from_start = true;  // the first row is the state at t = 0
+    double h = NAN;         // the step, the shortest decimal whose running sum gives the times
+    bool from_start = true; // the first row is the state at t = 0
     double x0 = NAN, v0 = NAN;
-    bool start_from_file = false; // x0 and v0 from the first row
+    bool start_from_file = false;      // x0 and v0 from the first row
     std::vector<Departure> departures; // each entry's, in the catalogue's order
     ExactError error;
     bool free_motion = false;
-    Constants implied;       // free motion: the fitted map's, as RK4's
+    Constants implied; // free motion: the fitted map's, as RK4's
     Judgement judgement = Judgement::unreadable;
 
     // The entries every row agrees with, in the catalogue's order.

@@ -41,7 +41,8 @@ Line read_line(std::string_view line, StudentShape &shape)
     read.count = row_numbers(spaced, values, counted);
     if (read.count < 0) {
         std::replace(spaced.begin(), spaced.end(), ';', ' ');
-        const bool separated = line.find(';') != std::string_view::npos && row_numbers(spaced, values, counted) > 1;
+        const bool separated =
+            line.find(';') != std::string_view::npos && row_numbers(spaced, values, counted) > 1;
         return {separated ? Line::semicolons : Line::text};
     }
     if (read.count == 0) return {};
@@ -101,7 +102,8 @@ StudentShape StudentFile::survey(const std::string &file)
         if (line.count != shape.expected) return fault(ShapeFault::count_changes, text);
         if (shape.rows == 1) std::copy(line.values, line.values + 4, second);
         std::copy(line.values, line.values + 4, last);
-        if (line.count == 4 && counts_steps) counts_steps = index.take(line.values[0], line.values[1]);
+        if (line.count == 4 && counts_steps)
+            counts_steps = index.take(line.values[0], line.values[1]);
         shape.last_line = number;
         ++shape.rows;
         return true;
@@ -136,7 +138,8 @@ bool StudentFile::rows(StudentShape &shape,
     const auto each = [&](std::string_view text, bool) {
         ++number;
         const Line line = read_line(text, again);
-        if (line.kind != Line::numbers) return line.kind != Line::semicolons && text.size() <= longest_line;
+        if (line.kind != Line::numbers)
+            return line.kind != Line::semicolons && text.size() <= longest_line;
         if (line.count != shape.expected) return false;
         last = row_in(line.values, shape.columns);
         ++rows;
@@ -147,8 +150,8 @@ bool StudentFile::rows(StudentShape &shape,
     if (stopped) return true;
     // The same rows, as far as their count and the last of them tell.
     const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
-    if (error == 0 && rows == shape.rows && same(last.t, shape.last.t) && same(last.x, shape.last.x) &&
-        same(last.v, shape.last.v))
+    if (error == 0 && rows == shape.rows && same(last.t, shape.last.t) &&
+        same(last.x, shape.last.x) && same(last.v, shape.last.v))
         return true;
     shape.fault = error != 0 ? ShapeFault::unreadable : ShapeFault::changed;
     shape.error = error;

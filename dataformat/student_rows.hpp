@@ -33,17 +33,17 @@ enum class ShapeFault {
 
 struct StudentShape {
     ShapeFault fault = ShapeFault::none;
-    std::string why;        // of `unopened`
-    int error = 0;          // of `unreadable`
-    std::size_t line = 0;   // the line at fault, from 1
-    std::string text;       // that line as the file holds it
-    int count = 0;          // the numbers on it
-    int expected = 0;       // those of the first row
+    std::string why;      // of `unopened`
+    int error = 0;        // of `unreadable`
+    std::size_t line = 0; // the line at fault, from 1
+    std::string text;     // that line as the file holds it
+    int count = 0;        // the numbers on it
+    int expected = 0;     // those of the first row
 
     StudentColumns columns = StudentColumns::t_x_v;
     std::size_t text_lines = 0; // header and comment lines
     bool commas = false, tabs = false, crlf = false;
-    bool ended = true;       // the last line ends in a newline
+    bool ended = true; // the last line ends in a newline
     double rows = 0;
     std::size_t first_line = 0, last_line = 0; // the lines of the first and last rows
     Row first{}, second{}, last{};             // rows as written, NaN and inf as they come
@@ -57,7 +57,8 @@ public:
     // Reads the rows of a file that survey() found sound again, each with its line to `take`,
     // until `take` returns false; false, the fault `changed` in `shape`, when they are not the
     // rows surveyed.
-    bool rows(StudentShape &shape, const std::function<bool(const Row &, std::size_t line)> &take) const;
+    bool rows(StudentShape &shape,
+              const std::function<bool(const Row &, std::size_t line)> &take) const;
 
 private:
     DataSource source_;

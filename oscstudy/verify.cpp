@@ -16,9 +16,10 @@ namespace osc {
 
 std::size_t VerifyFinding::passed() const
 {
-    return static_cast<std::size_t>(std::count_if(items.begin(), items.end(), [](const Checked &item) {
-        return item.ran_well && item.check.judgement == Judgement::rk4;
-    }));
+    return static_cast<std::size_t>(
+        std::count_if(items.begin(), items.end(), [](const Checked &item) {
+            return item.ran_well && item.check.judgement == Judgement::rk4;
+        }));
 }
 
 namespace {
@@ -34,7 +35,9 @@ void collect(const fs::path &folder, std::vector<std::vector<std::string>> &grou
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         if (it->path().filename().string().front() == '.') continue;
-        (it->is_directory(error) ? folders : files).push_back(it->path());
+        // A link to a folder is not followed: it may lead back up.
+        const bool folder = it->is_directory(error) && !it->is_symlink(error);
+        (folder ? folders : files).push_back(it->path());
     }
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
@@ -45,7 +48,8 @@ void collect(const fs::path &folder, std::vector<std::vector<std::string>> &grou
 
 // The run of the program for `values`, as make_setup gives it, with drivenosc's escolha taken
 // from a file's name where none is given.
-std::string setup_for(const VerifyRequest &request, const std::string &file, Setup &setup, Checked &item)
+std::string setup_for(const VerifyRequest &request, const std::string &file, Setup &setup,
+                      Checked &item)
 {
     std::map<std::string, double> values = request.given;
     if (request.program == Program::drivenosc && values.count("escolha") == 0) {
@@ -54,7 +58,8 @@ std::string setup_for(const VerifyRequest &request, const std::string &file, Set
         if (item.choice_named) values["escolha"] = item.choice;
     }
     std::string why = make_setup(request.program, values, setup);
-    if (request.program == Program::drivenosc) item.choice = static_cast<int>(setup.values.at("escolha"));
+    if (request.program == Program::drivenosc)
+        item.choice = static_cast<int>(setup.values.at("escolha"));
     return why;
 }
 
@@ -66,7 +71,8 @@ bool start_given(const VerifyRequest &request)
 // What the bounds let a run of a student's program do, and whether it did only that.
 bool ran_well(const Finished &run)
 {
-    return run.start == Start::done && !run.overflowed && !run.timed_out && run.signal == 0 && run.status == 0;
+    return run.start == Start::done && !run.overflowed && !run.timed_out && run.signal == 0 &&
+           run.status == 0;
 }
 
 // The runs of a student's program at h, h/2, h/4 and h/8, each judged, until one goes wrong.
@@ -75,10 +81,12 @@ std::string run_program(const VerifyRequest &request, VerifyFinding &found, std:
     std::error_code error;
     const std::string program = fs::absolute(request.student_program, error).string();
     if (error || ::access(program.c_str(), X_OK) != 0 || fs::is_directory(program, error))
-        return "programa=" + escaped(request.student_program) + ": não é um programa que se possa executar";
+        return "programa=" + escaped(request.student_program) +
+               ": não é um programa que se possa executar";
     const Layout &layout = rkstepper::layout;
     WorkDirectory work;
-    if (std::string why = work.create(temporary_base(), "oscstudy", {layout.parameters, layout.files[0]});
+    if (std::string why =
+            work.create(temporary_base(), "oscstudy", {layout.parameters, layout.files[0]});
         !why.empty())
         return "não é possível criar um diretório temporário em " + about(temporary_base(), why);
     std::map<std::string, double> values = request.given;
@@ -93,16 +101,18 @@ std::string run_program(const VerifyRequest &request, VerifyFinding &found, std:
         item.name = request.student_program;
         item.group = group;
         Setup setup;
-        if (std::string why = make_setup(Program::rkstepper, run_values, setup); !why.empty()) return why;
+        if (std::string why = make_setup(Program::rkstepper, run_values, setup); !why.empty())
+            return why;
         item.run_h = setup.h;
         Limits limits = student_limits(setup.rows);
         if (request.seconds > 0) limits.seconds = request.seconds;
         item.file_bound = limits.file_size;
-        const std::string parameters = format("%.17g %.17g %.0f %.17g\n", setup.motion.x0, setup.motion.v0,
-                                              setup.values.at("N"), setup.h);
-        if (std::string why = run_stepper(work, program, parameters, limits, item.finished); !why.empty())
-            return "não é possível escrever " + std::string(layout.parameters) + " no diretório temporário " +
-                   about(work.path(), why);
+        const std::string parameters = format("%.17g %.17g %.0f %.17g\n", setup.motion.x0,
+                                              setup.motion.v0, setup.values.at("N"), setup.h);
+        if (std::string why = run_stepper(work, program, parameters, limits, item.finished);
+            !why.empty())
+            return "não é possível escrever " + std::string(layout.parameters) +
+                   " no diretório temporário " + about(work.path(), why);
         // A program that writes its file without end stops at the bound on a file's size,
         // whether the signal ends it or a shell in between says so in its status.
         std::error_code unknown;
@@ -110,7 +120,8 @@ std::string run_program(const VerifyRequest &request, VerifyFinding &found, std:
         item.file_full = !unknown && size >= limits.file_size;
         item.ran_well = ran_well(item.finished) && !item.file_full;
         if (item.ran_well)
-            item.check = check_file(work.file(layout.files[0]), {setup.acceleration, setup.motion, true});
+            item.check =
+                check_file(work.file(layout.files[0]), {setup.acceleration, setup.motion, true});
         found.items.push_back(item);
         if (!item.ran_well) break;
     }
@@ -163,6 +174,8 @@ std::string verify(const VerifyRequest &request, VerifyFinding &found)
             item.check = check_file(file, {setup.acceleration, setup.motion, start_given(request)});
             found.items.push_back(item);
         }
+    if (found.items.empty() && request.student_program.empty())
+        return "não há nenhum ficheiro a verificar em " + escaped(request.paths.front(), 120);
     found.program_given = !request.student_program.empty();
     found.program = request.student_program;
     if (found.program_given)

@@ -23,7 +23,8 @@ std::string g(double value, int digits = 6) { return format("%.*g", digits, valu
 // A number an answer gives, or what it is when not finite.
 std::string number(double value, int digits = 6)
 {
-    return std::isfinite(value) ? g(value, digits) : "um número que passa o maior double (inf ou nan)";
+    return std::isfinite(value) ? g(value, digits)
+                                : "um número que passa o maior double (inf ou nan)";
 }
 
 // A file or a run as the lines name it: user's text made safe, a long path whole.
@@ -67,7 +68,9 @@ std::string matched_names(const FileCheck &check)
     const std::vector<std::size_t> matched = check.matched();
     std::string text;
     for (std::size_t i = 0; i < matched.size(); ++i)
-        text += std::string(i == 0 ? "" : i + 1 < matched.size() ? ", " : " ou ") +
+        text += std::string(i == 0                   ? ""
+                            : i + 1 < matched.size() ? ", "
+                                                     : " ou ") +
                 catalogue()[matched[i]].method.name;
     return text;
 }
@@ -99,12 +102,15 @@ std::string shape_text(const StudentShape &s)
         return at + " separa os números com ';': separe-os com espaços, tabulações ou vírgulas";
     case ShapeFault::column_count:
         return at + format(" tem %d números, e cada linha tem t x v, n t x v ou t x v E", s.count) +
-               (s.commas ? "; com vírgulas entre as colunas, os decimais escrevem-se com ponto (0.5)"
-                         : "");
+               (s.commas
+                    ? "; com vírgulas entre as colunas, os decimais escrevem-se com ponto (0.5)"
+                    : "");
     case ShapeFault::count_changes:
-        return at + format(" tem %d números, e a primeira linha de números tem %d", s.count, s.expected);
+        return at +
+               format(" tem %d números, e a primeira linha de números tem %d", s.count, s.expected);
     case ShapeFault::too_long:
-        return format("a linha %zu é mais longa do que qualquer linha de números: não é texto", s.line);
+        return format("a linha %zu é mais longa do que qualquer linha de números: não é texto",
+                      s.line);
     case ShapeFault::changed: return "as linhas mudaram enquanto eram lidas: está a ser escrito";
     }
     return "";
@@ -116,7 +122,8 @@ std::string times_text(const FileCheck &c)
     const StudentShape &s = c.shape;
     switch (c.time_fault) {
     case TimeFault::none: break;
-    case TimeFault::not_finite: return "o t da primeira, da segunda ou da última linha não é um número finito";
+    case TimeFault::not_finite:
+        return "o t da primeira, da segunda ou da última linha não é um número finito";
     case TimeFault::start:
         return "a primeira linha tem t = " + text(s.first.t) +
                ": os tempos começam em 0, ou num passo quando a linha de t = 0 não se escreve";
@@ -132,8 +139,10 @@ std::string departure_text(const Departure &d)
 {
     const char *const columns[] = {"t", "x", "v"};
     std::string said = format("a linha %zu tem %s = %s, e o RK4 dá ", d.line, columns[d.column],
-                              text(d.held).c_str()) + number(d.computed);
-    if (std::isfinite(d.held - d.computed)) said += " (diferença " + g(d.held - d.computed, 3) + ")";
+                              text(d.held).c_str()) +
+                       number(d.computed);
+    if (std::isfinite(d.held - d.computed))
+        said += " (diferença " + g(d.held - d.computed, 3) + ")";
     return said;
 }
 
@@ -144,8 +153,8 @@ std::string constants_text(const FileCheck &c, const Motion &given)
     if (!(std::isfinite(k.w0) && std::isfinite(k.beta))) return "";
     const auto beta = [](double b, double w0) { return std::fabs(b) < 1e-4 * w0 ? 0.0 : b; };
     return "lidas como RK4, implicam w0 = " + g(k.w0, 4) + " e β = " + g(beta(k.beta, k.w0), 3) +
-           " (k/m = " + g(k.w0 * k.w0, 4) + ", b/m = " + g(2 * beta(k.beta, k.w0), 3) + "), e não w0 = " +
-           g(given.w0, 4) + " e β = " + g(given.beta, 3);
+           " (k/m = " + g(k.w0 * k.w0, 4) + ", b/m = " + g(2 * beta(k.beta, k.w0), 3) +
+           "), e não w0 = " + g(given.w0, 4) + " e β = " + g(given.beta, 3);
 }
 
 // What a run of a student's program did wrong.
@@ -154,15 +163,19 @@ std::string run_text(const Checked &item)
     const Finished &run = item.finished;
     if (run.start != Start::done) return why_failed(run, "o programa");
     if (run.timed_out || run.signal == SIGXCPU)
-        return "não acabou em " + g(run.seconds) + " s (parado, ou num ciclo sem fim), e foi terminado";
+        return "não acabou em " + g(run.seconds) +
+               " s (parado, ou num ciclo sem fim), e foi terminado";
     if (run.overflowed)
-        return format("escreveu mais de %zu MiB no terminal sem acabar, e foi terminado; começou por ",
-                      kept_said >> 20U) + quoted(run.said.substr(0, run.said.find('\n')));
+        return format(
+                   "escreveu mais de %zu MiB no terminal sem acabar, e foi terminado; começou por ",
+                   kept_said >> 20U) +
+               quoted(run.said.substr(0, run.said.find('\n')));
     if (item.file_full || run.signal == SIGXFSZ)
-        return format("escreveu sem fim: o %s chegou a %.3g MiB, e foi terminado", rkstepper::layout.files[0],
+        return format("escreveu sem fim: o %s chegou a %.3g MiB, e foi terminado",
+                      rkstepper::layout.files[0],
                       static_cast<double>(item.file_bound) / (1U << 20U));
     if (run.signal != 0) {
-        const char *what = run.signal == SIGSEGV ? " (acesso inválido à memória)"
+        const char *what = run.signal == SIGSEGV   ? " (acesso inválido à memória)"
                            : run.signal == SIGABRT ? " (abortou)"
                            : run.signal == SIGFPE  ? " (erro aritmético)"
                                                    : "";
@@ -177,8 +190,10 @@ std::string rows_text(const Checked &item)
 {
     const FileCheck &c = item.check;
     std::string said = "h = " + g(c.h) + format(", %.0f linhas", c.shape.rows);
-    if (c.start_from_file) said += ", x0 = " + g(c.x0) + " e v0 = " + g(c.v0) + " da primeira";
-    if (item.choice != 0) said += format(", escolha = %d", item.choice) + (item.choice_named ? " do nome" : "");
+    if (c.start_from_file)
+        said += ", x0 = " + g(c.x0) + " e v0 = " + g(c.v0) + " da primeira linha";
+    if (item.choice != 0)
+        said += format(", escolha = %d", item.choice) + (item.choice_named ? " do nome" : "");
     return said;
 }
 
@@ -199,19 +214,25 @@ std::string item_line(const Checked &item, const Motion &given)
     const std::size_t matched = c.matched().size();
     switch (c.judgement) {
     case Judgement::rk4:
-        said += "RK4" + (matched > 1 ? " (ou, que aqui não se distinguem dele, " + others_than_rk4(c) + ")" : "");
+        said += "RK4" + (matched > 1
+                             ? " (ou, que aqui não se distinguem dele, " + others_than_rk4(c) + ")"
+                             : "");
         break;
-    case Judgement::cut: said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4()); break;
+    case Judgement::cut:
+        said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4());
+        break;
     case Judgement::other_entries:
-        said += "as linhas de " + matched_names(c) + (matched > 1 ? ", que aqui não se distinguem" : "") +
+        said += "as linhas de " + matched_names(c) +
+                (matched > 1 ? ", que aqui não se distinguem" : "") +
                 ", não as do RK4: " + departure_text(c.from_rk4());
         break;
     case Judgement::other_constants:
-        said += "nenhum método dá estas linhas com estas constantes; " + constants_text(c, given) + "; " +
-                departure_text(c.from_rk4());
+        said += "nenhum método dá estas linhas com estas constantes; " + constants_text(c, given) +
+                "; " + departure_text(c.from_rk4());
         break;
     default:
         said += "nenhum método do catálogo dá estas linhas: " + departure_text(c.from_rk4());
+        if (c.free_motion && std::isfinite(c.implied.w0)) said += "; " + constants_text(c, given);
         break;
     }
     said += "; maior |x - x exato| = " + number(c.error.largest, 3) + " em t = " + g(c.error.at);
@@ -226,16 +247,21 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
     const Checked &last = f.items[ladder.files.back()];
     const auto h = [](const Checked &item) { return item.check.h; };
     const bool program = !std::isnan(first.run_h);
-    std::string said = format("ordem observada, h = %s a %s (", g(h(first)).c_str(), g(h(last)).c_str()) +
-                       escaped(first.name, 120) + (program ? "" : " a " + escaped(last.name, 120)) + "): ";
+    std::string said =
+        format("ordem observada, h = %s a %s (", g(h(first)).c_str(), g(h(last)).c_str()) +
+        escaped(first.name, 120) + (program ? "" : " a " + escaped(last.name, 120)) + "): ";
     const Verdict &v = ladder.verdict;
     switch (v.outcome) {
     case Outcome::settled: said += format("%.2f", v.order); break;
-    case Outcome::unsettled: said += format("%.2f, que ainda não se pode dar por assente", v.order); break;
-    case Outcome::sign_change: return said + "indefinida: o erro muda de sinal entre os dois últimos passos";
+    case Outcome::unsettled:
+        said += format("%.2f, que ainda não se pode dar por assente", v.order);
+        break;
+    case Outcome::sign_change:
+        return said + "indefinida: o erro muda de sinal entre os dois últimos passos";
     case Outcome::none:
         return said + format("nenhuma: os erros não passam %d vezes o arredondamento dos seis "
-                             "algarismos; experimente um h maior", order_margin);
+                             "algarismos; experimente um h maior",
+                             order_margin);
     }
     const bool all_rk4 = std::all_of(ladder.files.begin(), ladder.files.end(), [&](std::size_t i) {
         return f.items[i].check.judgement == Judgement::rk4;
@@ -248,14 +274,17 @@ std::string summary(const VerifyFinding &f)
 {
     std::string counts;
     for (const auto &[word, one, more] : verdicts) {
-        const auto count = std::count_if(f.items.begin(), f.items.end(),
-                                         [&](const Checked &item) { return std::string(verdict_word(item)) == word; });
+        const auto count = std::count_if(f.items.begin(), f.items.end(), [&](const Checked &item) {
+            return std::string(verdict_word(item)) == word;
+        });
         if (count > 0)
-            counts += (counts.empty() ? "" : ", ") + format("%ld %s", static_cast<long>(count), count == 1 ? one : more);
+            counts += (counts.empty() ? "" : ", ") +
+                      format("%ld %s", static_cast<long>(count), count == 1 ? one : more);
     }
     const std::size_t all = f.items.size();
     const std::string end = f.passed() == all ? "todos passam" : "nem todos passam (estado 1)";
-    return format("resumo: %zu %s: ", all, all == 1 ? "item" : "itens") + counts + "; " + end + "\n";
+    return format("resumo: %zu %s: ", all, all == 1 ? "item" : "itens") + counts + "; " + end +
+           "\n";
 }
 
 // A text cell of the table, quoted as spreadsheets read CSV.
@@ -283,10 +312,12 @@ std::string cause_text(const Setup &setup, const FileCheck &c)
     switch (c.judgement) {
     case Judgement::other_entries:
         return "são as linhas de " + matched_names(c) + ", não as do RK4 dos programas";
-    case Judgement::other_constants: return "são de outras constantes: " + constants_text(c, setup.motion);
+    case Judgement::other_constants:
+        return "são de outras constantes: " + constants_text(c, setup.motion);
     case Judgement::cut: return "a última linha está cortada";
     case Judgement::rk4: return "são as linhas do RK4 com outro início ou outro passo: " + names;
-    case Judgement::none: return "nenhum método do catálogo dá estas linhas com estas constantes: " + names;
+    case Judgement::none:
+        return "nenhum método do catálogo dá estas linhas com estas constantes: " + names;
     default: break;
     }
     return "não são as linhas desta execução: " + names;
@@ -305,42 +336,54 @@ std::string file_fault_text(const Setup &setup, const FileFault &f)
     switch (f.kind) {
     case Kind::none: break;
     case Kind::shape: return said(f.shape);
-    case Kind::being_written: return "um dos programas está a escrevê-lo agora, e faltam-lhe linhas: espere que acabe";
+    case Kind::being_written:
+        return "um dos programas está a escrevê-lo agora, e faltam-lhe linhas: espere que acabe";
     case Kind::columns:
-        return std::string("tem linhas \"") + column_names(f.columns) + "\", e as do " + layout.program + " são \"" +
-               column_names(layout.columns) + "\"";
-    case Kind::more_rows: return format("tem mais linhas do que as %.0f desta execução: ", setup.rows) + names;
+        return std::string("tem linhas \"") + column_names(f.columns) + "\", e as do " +
+               layout.program + " são \"" + column_names(layout.columns) + "\"";
+    case Kind::more_rows:
+        return format("tem mais linhas do que as %.0f desta execução: ", setup.rows) + names;
     case Kind::fewer_rows:
-        return format("tem %.0f linhas, e esta execução dá %.0f: está cortado, ou é de outra execução (",
-                      f.rows, setup.rows) + names + ")";
+        return format(
+                   "tem %.0f linhas, e esta execução dá %.0f: está cortado, ou é de outra execução (",
+                   f.rows, setup.rows) +
+               names + ")";
     case Kind::time: {
-        std::string said = format("a linha %.0f tem t = %s, e a soma dos passos de %s dá %s: não são as "
-                                  "linhas desta execução", f.line, text(f.held.t).c_str(), text(setup.h).c_str(),
-                                  text(f.computed.t).c_str());
+        std::string said = format(
+            "a linha %.0f tem t = %s, e a soma dos passos de %s dá %s: não são as "
+            "linhas desta execução",
+            f.line, text(f.held.t).c_str(), text(setup.h).c_str(), text(f.computed.t).c_str());
         const double h = f.cause.h;
         if (!std::isfinite(h) || h == setup.h) return said;
         said += "; o passo do ficheiro é " + g(h);
-        return said + (setup.program == Program::harmosc
-                           ? ", e o harmosc escreve sempre com h = 0.1: o oscstudy verificar lê qualquer passo"
-                           : ": dê h=" + g(h));
+        return said +
+               (setup.program == Program::harmosc
+                    ? ", e o harmosc escreve sempre com h = 0.1: o oscstudy verificar lê qualquer passo"
+                    : ": dê h=" + g(h));
     }
     case Kind::start:
-        return "a primeira linha tem x = " + text(f.held.x) + " e v = " + text(f.held.v) + ", e não x0 = " +
-               text(setup.motion.x0) + " e v0 = " + text(setup.motion.v0) + ": dê x0= e v0= da execução";
+        return "a primeira linha tem x = " + text(f.held.x) + " e v = " + text(f.held.v) +
+               ", e não x0 = " + text(setup.motion.x0) + " e v0 = " + text(setup.motion.v0) +
+               ": dê x0= e v0= da execução";
     case Kind::not_finite:
-        return format("a linha %.0f não tem só números finitos: as linhas passaram o maior double, e daí "
-                      "em diante não há erro a medir; a pergunta sem ficheiro= diz porquê", f.line);
+        return format(
+            "a linha %.0f não tem só números finitos: as linhas passaram o maior double, e daí "
+            "em diante não há erro a medir; a pergunta sem ficheiro= diz porquê",
+            f.line);
     case Kind::departs:
         return format("a linha %.0f tem %s = %s, e esta execução dá ", f.line, columns[f.column],
                       text(held[f.column]).c_str()) +
-               number(computed[f.column]) + " (diferença " + g(held[f.column] - computed[f.column], 3) +
-               "): " + (f.choice != 0 ? format("são as linhas da escolha %d: dê escolha=%d", f.choice, f.choice)
-                                      : cause_text(setup, f.cause));
+               number(computed[f.column]) + " (diferença " +
+               g(held[f.column] - computed[f.column], 3) + "): " +
+               (f.choice != 0
+                    ? format("são as linhas da escolha %d: dê escolha=%d", f.choice, f.choice)
+                    : cause_text(setup, f.cause));
     }
     return "";
 }
 
-std::string verify_text(Program program, const std::map<std::string, double> &given, const VerifyFinding &f)
+std::string verify_text(Program program, const std::map<std::string, double> &given,
+                        const VerifyFinding &f)
 {
     std::string head = std::string("verificar contra o ") + layout_of(program).program;
     std::string named;
@@ -365,8 +408,10 @@ std::string verify_csv(const VerifyFinding &f)
     for (const Checked &item : f.items) {
         const FileCheck &c = item.check;
         const bool judged = item.ran_well && c.judgement != Judgement::unreadable &&
-                            c.judgement != Judgement::times && c.judgement != Judgement::being_written;
-        table += cell(item.name) + "," + cell(verdict_word(item)) + "," + cell(judged ? matched_names(c) : "") + ",";
+                            c.judgement != Judgement::times &&
+                            c.judgement != Judgement::being_written;
+        table += cell(item.name) + "," + cell(verdict_word(item)) + "," +
+                 cell(judged ? matched_names(c) : "") + ",";
         table += (judged ? g(c.h) : !std::isnan(item.run_h) ? g(item.run_h) : "") + ",";
         table += (judged && std::isfinite(c.error.largest) ? g(c.error.largest) : "") + ",";
         table += (std::isnan(item.order) ? "" : format("%.2f", item.order)) + "\n";

@@ -24,7 +24,15 @@ using State = std::complex<double>;
 using Field = std::function<State(double, State)>; // y' = f(t, y)
 using Step = std::function<State(const Field &, double t, State y, double h)>;
 
-enum class Slip { none, k4_at_half, k3_from_k1, k2_whole_step, equal_weights, time_ahead, x_by_new_v };
+enum class Slip {
+    none,
+    k4_at_half,
+    k3_from_k1,
+    k2_whole_step,
+    equal_weights,
+    time_ahead,
+    x_by_new_v
+};
 
 // y moved by c·k; with the slip, x moved along the new v instead of along k's slope of x.
 State moved(State y, double c, State k, bool by_new_v)
@@ -57,7 +65,10 @@ State euler_cromer(const Field &f, double t, State y, double h)
     const double v = y.imag() + h * f(t, y).imag();
     return {y.real() + h * v, v};
 }
-State midpoint(const Field &f, double t, State y, double h) { return y + h * f(t + h / 2, y + h / 2 * f(t, y)); }
+State midpoint(const Field &f, double t, State y, double h)
+{
+    return y + h * f(t + h / 2, y + h / 2 * f(t, y));
+}
 State verlet(const Field &f, double t, State y, double h)
 {
     const double a0 = f(t, y).imag();
@@ -72,7 +83,8 @@ struct Equation {
     {
         const osc::Motion m = motion;
         return [m](double t, State y) {
-            return State(y.imag(), -m.w0 * m.w0 * y.real() - 2 * m.beta * y.imag() + m.f * std::sin(m.wf * t));
+            return State(y.imag(), -m.w0 * m.w0 * y.real() - 2 * m.beta * y.imag() +
+                                       m.f * std::sin(m.wf * t));
         };
     }
     osc::Equation given() const
@@ -83,14 +95,16 @@ struct Equation {
 };
 
 // Rows from t = 0 every h, each "t x v" as printf's %g writes them; time i·h where `multiples`.
-std::string rows_of(const Equation &e, const Step &step, double h, int steps, bool multiples = false)
+std::string rows_of(const Equation &e, const Step &step, double h, int steps,
+                    bool multiples = false)
 {
     std::string text;
     double t = 0;
     State y(e.motion.x0, e.motion.v0);
     char row[96];
     for (int i = 0; i <= steps; ++i) {
-        text.append(row, static_cast<std::size_t>(std::snprintf(row, sizeof row, "%g %g %g\n", t, y.real(), y.imag())));
+        text.append(row, static_cast<std::size_t>(
+                             std::snprintf(row, sizeof row, "%g %g %g\n", t, y.real(), y.imag())));
         y = step(e.field(), t, y, h);
         t = multiples ? (i + 1) * h : t + h;
     }
@@ -131,7 +145,9 @@ TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
         {driven, slipped(Slip::time_ahead), false, {"RK4 com t avançado antes dos estágios"}},
         {driven, slipped(Slip::x_by_new_v), false, {"RK4 com o x dos estágios tirado do v novo"}},
         // Without a force a stage's time cannot show.
-        {free_motion, slipped(Slip::none), false,
+        {free_motion,
+         slipped(Slip::none),
+         false,
          {rk4_name, by_i_h, "RK4 com k4 em t + h/2", "RK4 com t avançado antes dos estágios"}},
     };
     Sandbox box;
@@ -142,7 +158,8 @@ TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
         SCOPED_TRACE(*c.names.begin());
         EXPECT_EQ(matched(check), c.names);
         EXPECT_EQ(check.h, 0.05);
-        EXPECT_EQ(check.judgement, c.names.count(rk4_name) != 0 ? osc::Judgement::rk4 : osc::Judgement::other_entries);
+        EXPECT_EQ(check.judgement, c.names.count(rk4_name) != 0 ? osc::Judgement::rk4
+                                                                : osc::Judgement::other_entries);
     }
 }
 
@@ -164,12 +181,13 @@ TEST(Checking, RowsOfOtherConstantsGiveTheirOwn)
 TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
 {
     const std::string rows = rows_of(driven, slipped(Slip::none), 0.05, 40);
-    const auto each_line = [&](const std::function<std::string(std::size_t, const std::string &)> &line) {
-        std::string text;
-        std::size_t i = 0;
-        for (const std::string &row : lines_of(rows)) text += line(i++, row);
-        return text;
-    };
+    const auto each_line =
+        [&](const std::function<std::string(std::size_t, const std::string &)> &line) {
+            std::string text;
+            std::size_t i = 0;
+            for (const std::string &row : lines_of(rows)) text += line(i++, row);
+            return text;
+        };
     const auto replaced = [](const std::string &text, char from, const char *to) {
         std::string out;
         for (const char c : text) out += c == from ? std::string(to) : std::string(1, c);
@@ -187,9 +205,12 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
         {"tabs", replaced(rows, ' ', "\t"), ShapeFault::none, 0},
         {"CRLF", replaced(rows, '\n', "\r\n"), ShapeFault::none, 0},
         {"comments", "# RK4\n" + rows + "# fim\n", ShapeFault::none, 0},
-        {"n t x v", each_line([](std::size_t i, const std::string &row) { return std::to_string(i) + " " + row + "\n"; }),
+        {"n t x v", each_line([](std::size_t i, const std::string &row) {
+             return std::to_string(i) + " " + row + "\n";
+         }),
          ShapeFault::none, 0},
-        {"t x v E", each_line([](std::size_t, const std::string &row) { return row + " 0.5\n"; }), ShapeFault::none, 0},
+        {"t x v E", each_line([](std::size_t, const std::string &row) { return row + " 0.5\n"; }),
+         ShapeFault::none, 0},
         {"semicolons", "0;1;0\n", ShapeFault::semicolons, 1},
         {"decimal commas", "t x v\n0,1,0\n0,05,0,99,-0,1\n", ShapeFault::column_count, 3},
         {"text among rows", rows + "fim\n", ShapeFault::text_in_rows, 42},
@@ -204,7 +225,8 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
         const osc::FileCheck check = osc::check_file(file, driven.given());
         EXPECT_EQ(check.shape.fault, c.fault);
         EXPECT_EQ(check.shape.line, c.line);
-        EXPECT_EQ(check.judgement, c.fault == ShapeFault::none ? osc::Judgement::rk4 : osc::Judgement::unreadable);
+        EXPECT_EQ(check.judgement,
+                  c.fault == ShapeFault::none ? osc::Judgement::rk4 : osc::Judgement::unreadable);
     }
     // Cut short in its last line, or held by one of our runs that is writing it.
     box.write("aluno.txt", rows.substr(0, rows.size() - 3));
