@@ -273,13 +273,13 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
 std::string summary(const VerifyFinding &f)
 {
     std::string counts;
-    for (const auto &[word, one, more] : verdicts) {
+    for (const auto &verdict : verdicts) {
         const auto count = std::count_if(f.items.begin(), f.items.end(), [&](const Checked &item) {
-            return std::string(verdict_word(item)) == word;
+            return std::string(verdict_word(item)) == verdict[0];
         });
         if (count > 0)
             counts += (counts.empty() ? "" : ", ") +
-                      format("%ld %s", static_cast<long>(count), count == 1 ? one : more);
+                      format("%ld %s", static_cast<long>(count), count == 1 ? verdict[1] : verdict[2]);
     }
     const std::size_t all = f.items.size();
     const std::string end = f.passed() == all ? "todos passam" : "nem todos passam (estado 1)";

@@ -219,18 +219,20 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
     };
     Sandbox box;
     const std::string file = box.path("aluno.txt").string();
+    const auto judged = [&](const std::string &text) {
+        box.write("aluno.txt", text);
+        return osc::check_file(file, driven.given());
+    };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        box.write("aluno.txt", c.text);
-        const osc::FileCheck check = osc::check_file(file, driven.given());
-        EXPECT_EQ(check.shape.fault, c.fault);
-        EXPECT_EQ(check.shape.line, c.line);
-        EXPECT_EQ(check.judgement,
-                  c.fault == ShapeFault::none ? osc::Judgement::rk4 : osc::Judgement::unreadable);
+        const osc::FileCheck check = judged(c.text);
+        EXPECT_EQ(check.shape.fault, c.fault) << c.what;
+        EXPECT_EQ(check.shape.line, c.line) << c.what;
+        const bool read = c.fault == ShapeFault::none;
+        EXPECT_EQ(check.judgement, read ? osc::Judgement::rk4 : osc::Judgement::unreadable)
+            << c.what;
     }
     // Cut short in its last line, or held by one of our runs that is writing it.
-    box.write("aluno.txt", rows.substr(0, rows.size() - 3));
-    EXPECT_EQ(osc::check_file(file, driven.given()).judgement, osc::Judgement::cut);
+    EXPECT_EQ(judged(rows.substr(0, rows.size() - 3)).judgement, osc::Judgement::cut);
     const int held = ::open(file.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     EXPECT_EQ(osc::check_file(file, driven.given()).judgement, osc::Judgement::being_written);

@@ -9,7 +9,6 @@
 #include "oscstudy/answers.hpp"
 #include "oscstudy/study.hpp"
 #include "oscstudy/wording.hpp"
-#include "oscstudy/wording.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 
