@@ -261,6 +261,7 @@ struct Checked {
     bool ran_well = true;  // a program's run: it ended by itself with status 0, within bounds
     bool file_full = false; // a program's run: its data file reached the bound on a file's size,
     unsigned long long file_bound = 0; // which was this
+    bool no_file = false;  // a program's run: it ended well but left no data file
     int choice = 0;        // drivenosc: the escolha its equation took
     bool choice_named = false; // that escolha is its file's name's
     FileCheck check;       // its rows, where there are any to judge

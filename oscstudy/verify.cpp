@@ -118,7 +118,8 @@ std::string run_program(const VerifyRequest &request, VerifyFinding &found, std:
         std::error_code unknown;
         const auto size = fs::file_size(work.file(layout.files[0]), unknown);
         item.file_full = !unknown && size >= limits.file_size;
-        item.ran_well = ran_well(item.finished) && !item.file_full;
+        item.no_file = unknown && ran_well(item.finished);
+        item.ran_well = ran_well(item.finished) && !item.file_full && !item.no_file;
         if (item.ran_well)
             item.check =
                 check_file(work.file(layout.files[0]), {setup.acceleration, setup.motion, true});

@@ -170,6 +170,9 @@ std::string run_text(const Checked &item)
                    "escreveu mais de %zu MiB no terminal sem acabar, e foi terminado; começou por ",
                    kept_said >> 20U) +
                quoted(run.said.substr(0, run.said.find('\n')));
+    if (item.no_file)
+        return std::string("acabou sem escrever o ") + rkstepper::layout.files[0] +
+               ", onde devia deixar as suas linhas";
     if (item.file_full || run.signal == SIGXFSZ)
         return format("escreveu sem fim: o %s chegou a %.3g MiB, e foi terminado",
                       rkstepper::layout.files[0],
@@ -278,8 +281,8 @@ std::string summary(const VerifyFinding &f)
             return std::string(verdict_word(item)) == verdict[0];
         });
         if (count > 0)
-            counts += (counts.empty() ? "" : ", ") +
-                      format("%ld %s", static_cast<long>(count), count == 1 ? verdict[1] : verdict[2]);
+            counts += (counts.empty() ? "" : ", ") + format("%ld %s", static_cast<long>(count),
+                                                            count == 1 ? verdict[1] : verdict[2]);
     }
     const std::size_t all = f.items.size();
     const std::string end = f.passed() == all ? "todos passam" : "nem todos passam (estado 1)";

@@ -632,6 +632,7 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
          "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr},
         {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr},
         {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim", nullptr},
+        {"verificar " + program("nada", "exit 0"), 1, "acabou sem escrever o RK_generico_1b.txt", nullptr},
         {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr},
     };
     for (const auto &c : cases) {
