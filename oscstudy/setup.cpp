@@ -229,7 +229,8 @@ std::map<std::string, double> values_of_file(Program program, const std::string 
     const StudentShape shape = reader.survey(file);
     double h = NAN;
     bool from_start = true;
-    if (shape.fault != ShapeFault::none || step_of(shape, h, from_start) != TimeFault::none) return taken;
+    if (shape.fault != ShapeFault::none || step_of(shape, h, from_start) != TimeFault::none)
+        return taken;
     const auto take = [&](const char *name, double value) {
         if (given.count(name) == 0) taken[name] = value;
     };
@@ -238,7 +239,9 @@ std::map<std::string, double> values_of_file(Program program, const std::string 
         take("v0", shape.first.v);
     }
     const double steps = shape.rows - (from_start ? 1 : 0);
-    const double step = program == Program::harmosc ? harmosc::h : given.count("h") != 0 ? given.at("h") : h;
+    const double step = program == Program::harmosc ? harmosc::h
+                        : given.count("h") != 0     ? given.at("h")
+                                                    : h;
     double last = 0.0; // the running sum at the last row
     for (double i = 0; i < steps; ++i) last = last + step;
     switch (program) {
@@ -266,9 +269,11 @@ int other_choice(const Setup &setup, const std::string &file)
         std::map<std::string, double> values = setup.values;
         values["escolha"] = choice;
         Setup other;
-        if (choice == static_cast<int>(setup.values.at("escolha")) || !make_setup(setup.program, values, other).empty())
+        if (choice == static_cast<int>(setup.values.at("escolha")) ||
+            !make_setup(setup.program, values, other).empty())
             continue;
-        if (check_file(file, {other.acceleration, other.motion, true}).judgement == Judgement::rk4) return choice;
+        if (check_file(file, {other.acceleration, other.motion, true}).judgement == Judgement::rk4)
+            return choice;
     }
     return 0;
 }
@@ -296,35 +301,31 @@ std::string file_rows(const Setup &setup, const std::string &file,
     RowsPart part;
     double scale_x = std::fabs(setup.motion.x0);
     double scale_v = std::fabs(setup.motion.v0);
-    part.each = [&](const Row &row) {
+    // What is wrong with the next row of the file, `row`, held against the run's, `computed`.
+    const auto fault_of = [&](const Row &row, Row &computed) {
         using Kind = FileFault::Kind;
-        Row computed{};
-        fault.line += 1;
-        fault.held = row;
-        if (part.columns != layout.columns) {
-            fault.columns = part.columns;
-            fault.kind = Kind::columns;
-        } else if (!run.next(computed)) {
-            fault.kind = Kind::more_rows;
-        }
-        fault.computed = computed;
+        if (part.columns != layout.columns) return Kind::columns;
+        if (!run.next(computed)) return Kind::more_rows;
+        if (!written_alike(computed.t, row.t)) return Kind::time;
+        if (!finite(row)) return Kind::not_finite;
+        // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
+        if (fault.line == 1 && setup.program != Program::rkstepper &&
+            (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0)))
+            return Kind::start;
         scale_x = std::max(scale_x, std::fabs(computed.x));
         scale_v = std::max(scale_v, std::fabs(computed.v));
         const double drift = order_rounding * fault.line;
-        if (fault.kind != Kind::none) {
-        } else if (!written_alike(computed.t, row.t)) {
-            fault.kind = Kind::time;
-        } else if (!finite(row)) {
-            fault.kind = Kind::not_finite;
-        } else if (fault.line == 1 && setup.program != Program::rkstepper &&
-                   (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0))) {
-            fault.kind = Kind::start;
-        } else if (!agrees(row.x, computed.x, drift * scale_x) || !agrees(row.v, computed.v, drift * scale_v)) {
-            fault.column = agrees(row.x, computed.x, drift * scale_x) ? 2 : 1;
-            fault.kind = Kind::departs;
-        }
-        if (fault.kind != Kind::none) return false;
-        take({computed.t, row.x, row.v});
+        fault.column = agrees(row.x, computed.x, drift * scale_x) ? 2 : 1;
+        return fault.column == 1 || !agrees(row.v, computed.v, drift * scale_v) ? Kind::departs
+                                                                                : Kind::none;
+    };
+    part.each = [&](const Row &row) {
+        fault.line += 1;
+        fault.held = row;
+        fault.kind = fault_of(row, fault.computed);
+        fault.columns = part.columns;
+        if (fault.kind != FileFault::Kind::none) return false;
+        take({fault.computed.t, row.x, row.v});
         return true;
     };
     source.read(source.start(), -1, part);
