@@ -224,7 +224,8 @@ int DataSource::each_line(const std::function<bool(std::string_view, bool)> &tak
         at += got;
         const std::string_view text(buffer.data(), held + static_cast<std::size_t>(got));
         std::size_t begin = 0;
-        for (std::size_t end; (end = text.find('\n', begin)) != std::string_view::npos; begin = end + 1)
+        for (std::size_t end; (end = text.find('\n', begin)) != std::string_view::npos;
+             begin = end + 1)
             if (!take(text.substr(begin, std::min(end - begin, most)), true)) return 0;
         const std::string_view rest = text.substr(begin);
         if (got == 0 || rest.size() >= most) {

@@ -111,7 +111,8 @@ std::string why_table_not_replaceable(const char *file)
     return why_table_not_replaceable(file, "\n# Curve ", "uma tabela de pontos do gnuplot");
 }
 
-std::string why_table_not_replaceable(const char *file, std::string_view signature, const char *kind)
+std::string why_table_not_replaceable(const char *file, std::string_view signature,
+                                      const char *kind)
 {
     struct stat status {};
     if (::stat(file, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) return "";

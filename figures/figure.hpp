@@ -69,7 +69,8 @@ bool write_tables(const char *caller, const std::string &file, const std::string
 std::string why_table_not_replaceable(const char *file);
 
 // The same for a table of another `kind`, known by its first bytes, `signature`.
-std::string why_table_not_replaceable(const char *file, std::string_view signature, const char *kind);
+std::string why_table_not_replaceable(const char *file, std::string_view signature,
+                                      const char *kind);
 
 // Whether such a table may take the place of `file`; when not, says why first.
 bool table_replaceable(const char *caller, const std::string &file, std::string_view signature,

@@ -209,7 +209,8 @@ bool measure(const osc::WorkDirectory &work, const std::string &rkstepper, const
                                    std::to_string(task.steps << halvings) + " " +
                                    format("%.17g", step) + "\n";
     osc::Finished run;
-    if (const std::string why = osc::run_stepper(work, rkstepper, parameters, {}, run); !why.empty()) {
+    if (const std::string why = osc::run_stepper(work, rkstepper, parameters, {}, run);
+        !why.empty()) {
         refuse("não é possível escrever " + std::string(parameter_file) +
                " no diretório temporário " + osc::about(work.path(), why));
         return false;

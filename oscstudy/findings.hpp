@@ -254,18 +254,18 @@ struct FileFault {
 
 // One file a student handed in, or one run of a student's program, judged.
 struct Checked {
-    std::string name;      // the file as given, or the program's
-    std::size_t group = 0; // the files of one argument or one folder; a program's runs
-    double run_h = NAN;    // a program's run: its step
-    Finished finished;     // a program's run: how it ended
-    bool ran_well = true;  // a program's run: it ended by itself with status 0, within bounds
+    std::string name;       // the file as given, or the program's
+    std::size_t group = 0;  // the files of one argument or one folder; a program's runs
+    double run_h = NAN;     // a program's run: its step
+    Finished finished;      // a program's run: how it ended
+    bool ran_well = true;   // a program's run: it ended by itself with status 0, within bounds
     bool file_full = false; // a program's run: its data file reached the bound on a file's size,
     unsigned long long file_bound = 0; // which was this
-    bool no_file = false;  // a program's run: it ended well but left no data file
-    int choice = 0;        // drivenosc: the escolha its equation took
-    bool choice_named = false; // that escolha is its file's name's
-    FileCheck check;       // its rows, where there are any to judge
-    double order = NAN;    // the observed order of the ladder of files it is in, if any
+    bool no_file = false;              // a program's run: it ended well but left no data file
+    int choice = 0;                    // drivenosc: the escolha its equation took
+    bool choice_named = false;         // that escolha is its file's name's
+    FileCheck check;                   // its rows, where there are any to judge
+    double order = NAN;                // the observed order of the ladder of files it is in, if any
 };
 
 // The files and runs of `verificar`, each judged, and the ladders of steps among them.
@@ -273,8 +273,8 @@ struct VerifyFinding {
     std::vector<Checked> items;
     std::vector<Ladder> ladders; // over `items`
     bool program_given = false;
-    std::string program;         // a student's program
-    std::size_t passed() const;  // the items whose rows are the programs' RK4's
+    std::string program;        // a student's program
+    std::size_t passed() const; // the items whose rows are the programs' RK4's
 };
 
 } // namespace osc

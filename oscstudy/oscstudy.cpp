@@ -139,7 +139,8 @@ std::string usage()
 }
 
 // The questions, and the names with accents that a student may write them with.
-const char *const questions[] = {"erro", "energia", "periodo", "ressonancia", "metodos", "verificar"};
+const char *const questions[] = {"erro",        "energia", "periodo",
+                                 "ressonancia", "metodos", "verificar"};
 const std::pair<const char *, const char *> accented[] = {
     {"período", "periodo"}, {"ressonância", "ressonancia"}, {"métodos", "metodos"}};
 
@@ -179,18 +180,19 @@ std::string not_a_setting(const std::string &word, bool named, osc::Program stud
 // when it holds, or the status to end with.
 int parse(int argc, char **argv, CommandLine &line)
 {
-    const osc::CommandLine read = osc::read_command_line(
-        argc, argv,
-        {{"-o", &line.drawing, &line.figure, "o nome da figura"},
-         {"-t", &line.terminal},
-         {"--tabela", &line.tabulating, &line.table, "o nome da tabela"},
-         {"--csv", nullptr, &line.csv, "o nome da tabela CSV"}},
-        false);
+    const osc::CommandLine read =
+        osc::read_command_line(argc, argv,
+                               {{"-o", &line.drawing, &line.figure, "o nome da figura"},
+                                {"-t", &line.terminal},
+                                {"--tabela", &line.tabulating, &line.table, "o nome da tabela"},
+                                {"--csv", nullptr, &line.csv, "o nome da tabela CSV"}},
+                               false);
     if (const int answered = osc::answer_command_line(read, program, usage()); answered >= 0)
         return answered;
     const std::vector<std::string> &words = read.operands;
     if (words.empty())
-        return bad_usage("falta a PERGUNTA: erro, energia, periodo, ressonancia, metodos ou verificar");
+        return bad_usage(
+            "falta a PERGUNTA: erro, energia, periodo, ressonancia, metodos ou verificar");
     line.question = words[0];
     for (const auto &[with, without] : accented)
         if (line.question == with) line.question = without;
@@ -203,10 +205,14 @@ int parse(int argc, char **argv, CommandLine &line)
     const bool named = words.size() > 1 && program_named(words[1], line.study_program);
     if (named) next = 2;
     // A student's program does rkstepper's work: its equation is rkstepper's.
-    const auto program_given = [](const std::string &word) { return word.rfind("programa=", 0) == 0; };
-    if (!named && line.question == "verificar" && std::any_of(words.begin(), words.end(), program_given))
+    const auto program_given = [](const std::string &word) {
+        return word.rfind("programa=", 0) == 0;
+    };
+    if (!named && line.question == "verificar" &&
+        std::any_of(words.begin(), words.end(), program_given))
         line.study_program = osc::Program::rkstepper;
-    if (line.study_program != osc::Program::rkstepper && std::any_of(words.begin(), words.end(), program_given))
+    if (line.study_program != osc::Program::rkstepper &&
+        std::any_of(words.begin(), words.end(), program_given))
         return bad_usage("programa= corre um programa que faz o que o rkstepper faz: verifica-se "
                          "contra o rkstepper");
     for (std::size_t i = next; i < words.size(); ++i) {
@@ -216,8 +222,10 @@ int parse(int argc, char **argv, CommandLine &line)
     }
     if (line.drawing && line.terminal) return bad_usage("-o e -t não se combinam");
     const bool verifying = line.question == "verificar";
-    if (verifying && (line.drawing || line.terminal)) return bad_usage("verificar não desenha figura");
-    if (verifying && line.tabulating) return bad_usage("verificar não desenha figura: a sua tabela é --csv");
+    if (verifying && (line.drawing || line.terminal))
+        return bad_usage("verificar não desenha figura");
+    if (verifying && line.tabulating)
+        return bad_usage("verificar não desenha figura: a sua tabela é --csv");
     if (!verifying && !line.csv.empty()) return bad_usage("--csv é de verificar");
     return -1;
 }
@@ -248,8 +256,7 @@ int read_settings(const CommandLine &line, Settings &settings)
         const bool file = name == "ficheiro" && line.question != "ressonancia" && line.question != "metodos";
         const bool verifying = line.question == "verificar";
         const bool checks = verifying && (name == "programa" || name == "tempo");
-        if (!ours && !range && !file && !checks)
-        {
+        if (!ours && !range && !file && !checks) {
             std::string problem = "o " + program_text + " não lê '" + osc::escaped(name) + "': conhece ";
             problem += known;
             if (line.question == "ressonancia") problem += ", wmin, wmax";
@@ -280,7 +287,8 @@ int read_settings(const CommandLine &line, Settings &settings)
         }
         if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
         if (name == "tempo" && !(number > 0.0))
-            return bad_usage("tempo = " + osc::escaped(value) + ": o limite de uma execução é positivo");
+            return bad_usage("tempo = " + osc::escaped(value) +
+                             ": o limite de uma execução é positivo");
         (name == "wmin"    ? settings.low
          : name == "wmax"  ? settings.high
          : name == "tempo" ? settings.seconds
@@ -326,7 +334,8 @@ int verify(const CommandLine &line, const Settings &settings)
     const osc::VerifyRequest request{line.study_program, settings.values, settings.files,
                                      settings.student_program, settings.seconds};
     if (request.paths.empty() && request.student_program.empty())
-        return bad_usage("verificar precisa de ficheiro=F (um ficheiro ou uma pasta) ou de programa=P");
+        return bad_usage(
+            "verificar precisa de ficheiro=F (um ficheiro ou uma pasta) ou de programa=P");
     const char *const kind = "uma tabela do oscstudy verificar";
     if (!line.csv.empty() && !osc::table_replaceable(program, line.csv, osc::verify_csv_head, kind))
         return 2;
@@ -338,7 +347,8 @@ int verify(const CommandLine &line, const Settings &settings)
     errno = 0;
     std::cout << osc::verify_text(request.program, request.given, found) << std::flush;
     if (!std::cout) return osc::refuse_standard_output(program, errno);
-    if (!line.csv.empty() && !osc::write_tables(program, line.csv, osc::verify_csv(found))) return 1;
+    if (!line.csv.empty() && !osc::write_tables(program, line.csv, osc::verify_csv(found)))
+        return 1;
     return found.passed() == found.items.size() ? 0 : 1;
 }
 
@@ -355,10 +365,12 @@ int run(int argc, char **argv)
     // What a data file fixes and was not given is taken from it, never from a default.
     std::map<std::string, double> values = settings.values;
     const std::map<std::string, double> taken =
-        settings.files.empty() ? std::map<std::string, double>{}
-                               : osc::values_of_file(line.study_program, settings.files.front(), values);
+        settings.files.empty()
+            ? std::map<std::string, double>{}
+            : osc::values_of_file(line.study_program, settings.files.front(), values);
     values.insert(taken.begin(), taken.end());
-    if (const std::string why = osc::make_setup(line.study_program, values, setup, most); !why.empty()) {
+    if (const std::string why = osc::make_setup(line.study_program, values, setup, most);
+        !why.empty()) {
         osc::refuse(program, why);
         return 2;
     }

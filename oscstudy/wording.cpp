@@ -171,7 +171,8 @@ std::string title_of(const Setup &setup)
     if (setup.program == Program::harmosc) title += "; h = " + g(setup.h);
     std::string taken;
     for (const Name &name : names_of(setup.program))
-        if (std::find(setup.from_file.begin(), setup.from_file.end(), name.name) != setup.from_file.end())
+        if (std::find(setup.from_file.begin(), setup.from_file.end(), name.name) !=
+            setup.from_file.end())
             taken += (taken.empty() ? "" : ", ") + std::string(name.name);
     if (!taken.empty()) title += "; do ficheiro: " + taken;
     if (setup.motion.f != 0.0) title += " (wf = " + g(setup.motion.wf) + ")";

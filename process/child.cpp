@@ -157,7 +157,8 @@ void bound(const Limits &limits)
     if (!limits.any()) return;
     ::setpgid(0, 0);
     lower_limit(RLIMIT_CORE, 0);
-    if (limits.seconds > 0) lower_limit(RLIMIT_CPU, static_cast<unsigned long long>(std::ceil(limits.seconds)) + 1);
+    if (limits.seconds > 0)
+        lower_limit(RLIMIT_CPU, static_cast<unsigned long long>(std::ceil(limits.seconds)) + 1);
     if (limits.address_space > 0) lower_limit(RLIMIT_AS, limits.address_space);
     if (limits.file_size > 0) lower_limit(RLIMIT_FSIZE, limits.file_size);
 }
@@ -206,7 +207,8 @@ bool drain(int fd, std::string &into, std::size_t bound)
 int left_ms(Clock::time_point deadline)
 {
     if (deadline == Clock::time_point{}) return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(left, 0, 1000000));
 }
 

@@ -443,17 +443,21 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_EQ(file.status, 0) << file.err;
     EXPECT_NE(file.out.find("maior |x - x exato|: 0.0509"), std::string::npos) << file.out;
     EXPECT_NE(file.out.find("com seis algarismos"), std::string::npos) << file.out;
-    const RunResult shorter = box.run_command({OSCSTUDY, "erro", "k=25", "tf=10", "ficheiro=Oscilador_Kutta.dat"});
+    const RunResult shorter =
+        box.run_command({OSCSTUDY, "erro", "k=25", "tf=10", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(shorter.err.find("tem mais linhas do que as 101 desta execução"), std::string::npos) << shorter.err;
-    const RunResult taken = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
-    EXPECT_NE(taken.out.find("tf = 19.9; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"), std::string::npos)
+    const RunResult taken =
+        box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
+    EXPECT_NE(taken.out.find("tf = 19.9; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"),
+              std::string::npos)
         << taken.out;
     const RunResult other = box.run_command({OSCSTUDY, "erro", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(other.err.find("são de outras constantes: lidas como RK4, implicam w0 = 5 e β = 0"),
-              std::string::npos) << other.err;
+              std::string::npos)
+        << other.err;
     // flock(1) holds the file as a run of ours that writes it does.
-    const RunResult held = box.run_command({"/usr/bin/flock", "Oscilador_Kutta.dat", OSCSTUDY, "erro", "k=25",
-                                            "ficheiro=Oscilador_Kutta.dat"});
+    const RunResult held = box.run_command({"/usr/bin/flock", "Oscilador_Kutta.dat", OSCSTUDY,
+                                            "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(held.err.find("está a escrevê-lo agora"), std::string::npos) << held.err;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
@@ -624,19 +628,24 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
         const char *out;
         const char *table; // the CSV's rows after its head
     } cases[] = {
-        {harmosc + "turma --csv t.csv", 1, "resumo: 3 itens: 1 passa, 1 de outro método, 1 recusado",
+        {harmosc + "turma --csv t.csv", 1,
+         "resumo: 3 itens: 1 passa, 1 de outro método, 1 recusado",
          "\"turma/ana.dat\",\"passa\",\"RK4, "},
         {harmosc + "turma/ana.dat", 0, "turma/ana.dat: passa: h = 0.1, 20 linhas", nullptr},
-        {harmosc + "turma/bruno.dat", 1, "as linhas de Euler, não as do RK4: a linha 2 tem x = 1", nullptr},
+        {harmosc + "turma/bruno.dat", 1, "as linhas de Euler, não as do RK4: a linha 2 tem x = 1",
+         nullptr},
         {"verificar " + program("rk", std::string("exec ") + RKSTEPPER), 0,
          "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr},
         {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr},
-        {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim", nullptr},
-        {"verificar " + program("nada", "exit 0"), 1, "acabou sem escrever o RK_generico_1b.txt", nullptr},
+        {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim",
+         nullptr},
+        {"verificar " + program("nada", "exit 0"), 1, "acabou sem escrever o RK_generico_1b.txt",
+         nullptr},
         {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr},
     };
     for (const auto &c : cases) {
-        std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(), OSCSTUDY};
+        std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(),
+                                         OSCSTUDY};
         for (const std::string &word : fields_of(c.arguments)) command.push_back(word);
         const RunResult run = box.run_command(command);
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.out << run.err;
