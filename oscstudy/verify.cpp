@@ -76,7 +76,8 @@ bool ran_well(const Finished &run)
 }
 
 // The runs of a student's program at h, h/2, h/4 and h/8, each judged, until one goes wrong.
-std::string run_program(const VerifyRequest &request, VerifyFinding &found, std::size_t group)
+std::string run_students_program(const VerifyRequest &request, VerifyFinding &found,
+                                 std::size_t group)
 {
     std::error_code error;
     const std::string program = fs::absolute(request.student_program, error).string();
@@ -180,7 +181,8 @@ std::string verify(const VerifyRequest &request, VerifyFinding &found)
     found.program_given = !request.student_program.empty();
     found.program = request.student_program;
     if (found.program_given)
-        if (std::string why = run_program(request, found, groups.size()); !why.empty()) return why;
+        if (std::string why = run_students_program(request, found, groups.size()); !why.empty())
+            return why;
     find_ladders(found);
     return "";
 }

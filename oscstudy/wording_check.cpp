@@ -34,24 +34,8 @@ std::string name_of(const Checked &item)
     return std::isnan(item.run_h) ? name : name + ", h = " + g(item.run_h);
 }
 
-// The verdict of an item, as its line begins and the table's column holds it.
-const char *verdict_word(const Checked &item)
-{
-    if (!item.ran_well) return "o programa falhou";
-    switch (item.check.judgement) {
-    case Judgement::rk4: return "passa";
-    case Judgement::cut: return "cortado";
-    case Judgement::other_entries: return "outro método";
-    case Judgement::other_constants: return "outras constantes";
-    case Judgement::none: return "nenhum método";
-    case Judgement::being_written: return "a ser escrito";
-    case Judgement::unreadable:
-    case Judgement::times: break;
-    }
-    return "recusado";
-}
-
-// The verdicts in the order the summary counts them, and how it counts one and more.
+// The verdicts, in the order the summary counts them: as an item's line begins and the table's
+// column holds it, and as the summary counts one and more.
 const char *const verdicts[][3] = {
     {"passa", "passa", "passam"},
     {"outro método", "de outro método", "de outro método"},
@@ -61,6 +45,25 @@ const char *const verdicts[][3] = {
     {"a ser escrito", "a ser escrito", "a ser escritos"},
     {"recusado", "recusado", "recusados"},
     {"o programa falhou", "em que o programa falhou", "em que o programa falhou"}};
+
+// The verdict of an item, its row in `verdicts`.
+std::size_t verdict_of(const Checked &item)
+{
+    if (!item.ran_well) return 7;
+    switch (item.check.judgement) {
+    case Judgement::rk4: return 0;
+    case Judgement::other_entries: return 1;
+    case Judgement::other_constants: return 2;
+    case Judgement::none: return 3;
+    case Judgement::cut: return 4;
+    case Judgement::being_written: return 5;
+    case Judgement::unreadable:
+    case Judgement::times: break;
+    }
+    return 6;
+}
+
+const char *verdict_word(const Checked &item) { return verdicts[verdict_of(item)][0]; }
 
 // The entries every row agrees with, "A, B ou C".
 std::string matched_names(const FileCheck &check)
@@ -276,13 +279,13 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
 std::string summary(const VerifyFinding &f)
 {
     std::string counts;
-    for (const auto &verdict : verdicts) {
+    for (std::size_t verdict = 0; verdict < std::size(verdicts); ++verdict) {
         const auto count = std::count_if(f.items.begin(), f.items.end(), [&](const Checked &item) {
-            return std::string(verdict_word(item)) == verdict[0];
+            return verdict_of(item) == verdict;
         });
         if (count > 0)
             counts += (counts.empty() ? "" : ", ") + format("%ld %s", static_cast<long>(count),
-                                                            count == 1 ? verdict[1] : verdict[2]);
+                                                            verdicts[verdict][count == 1 ? 1 : 2]);
     }
     const std::size_t all = f.items.size();
     const std::string end = f.passed() == all ? "todos passam" : "nem todos passam (estado 1)";
