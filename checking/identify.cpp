@@ -14,12 +14,12 @@ bool agrees(double written, double computed, double slack)
     if (!std::isfinite(written) || !std::isfinite(computed))
         return written == computed || (std::isnan(written) && std::isnan(computed));
     const double gap = std::fabs(written - computed);
-    const double size = std::max(std::fabs(written), std::fabs(computed));
-    // Half a unit of the sixth digit lies between 5e-7 and 5e-6 of the number: only in between
-    // is the decade asked for.
+    const double size = std::fabs(computed);
+    // Half a unit of the sixth digit of the number written lies between 5e-7 and 5e-6 of it (a
+    // little more where it rounds up into the next decade): only in between is it asked for.
     if (gap <= 5e-7 * size + slack) return true;
-    if (gap > 5e-6 * size + slack) return false;
-    return gap <= rounding_of(size) * (1 + 1e-9) + slack;
+    if (gap > 1e-5 * size + slack) return false;
+    return gap <= rounding_of(computed) * (1 + 1e-9) + slack;
 }
 
 Identification::Identification(const Stepping &grid)
