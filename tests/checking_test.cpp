@@ -121,6 +121,31 @@ std::set<std::string> matched(const osc::FileCheck &check)
 const Equation driven{{2, 0.15, 0.7, 1.3, 1, 0}};
 const Equation free_motion{{2, 0.2, 0, 0, 1, 0}};
 
+// A number written with six digits agrees with one computed in another order within half a
+// unit of its sixth digit (the decade's: 1e-4 holds 9.999996e-05) and the slack for that order.
+TEST(Checking, SixDigitsAgreeWithinHalfAUnitAndTheSlack)
+{
+    const double inf = INFINITY;
+    const struct {
+        double written, computed, slack;
+        bool agree;
+    } cases[] = {
+        {0.980331, 0.9803314999, 0, true},
+        {0.980331, 0.9803315001, 0, false},
+        {0.980331, 0.9803315001, 2e-10, true},
+        {1e-4, 9.999996e-05, 0, true},
+        {1e-4, 9.999994e-05, 0, false},
+        {-1.5e-07, 1e-17, 2e-7, true},
+        {NAN, NAN, 0, true},
+        {inf, inf, 0, true},
+        {inf, 1e308, 1e300, false},
+        {1, NAN, 1, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(osc::agrees(c.written, c.computed, c.slack), c.agree)
+            << c.written << " " << c.computed;
+}
+
 TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
 {
     const std::string rk4_name = osc::programs_method.name;
