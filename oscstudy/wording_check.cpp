@@ -220,9 +220,9 @@ std::string item_line(const Checked &item, const Motion &given)
     const std::size_t matched = c.matched().size();
     switch (c.judgement) {
     case Judgement::rk4:
-        said += "RK4" + (matched > 1
-                             ? " (ou, que aqui não se distinguem dele, " + others_than_rk4(c) + ")"
-                             : "");
+        said +=
+            "RK4" +
+            (matched > 1 ? " (nesta equação não se distingue de: " + others_than_rk4(c) + ")" : "");
         break;
     case Judgement::cut:
         said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4());
