@@ -40,8 +40,8 @@ inline constexpr Written textbook{
 template <const Written &written>
 void written_step(const Acceleration &a, double h, double t, double &x, double &v)
 {
-    double kx[4];
-    double kv[4];
+    double kx[4] = {};
+    double kv[4] = {};
     for (std::size_t i = 0; i < 4; ++i) {
         const double by = written.by[i] * h;
         const auto from = static_cast<std::size_t>(written.from[i]);
