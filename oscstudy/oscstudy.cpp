@@ -287,9 +287,10 @@ int read_settings(const CommandLine &line, Settings &settings)
             return 2;
         }
         if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
-        if (name == "tempo" && !(number > 0.0))
+        if (name == "tempo" && !(number > 0.0 && number <= osc::longest_bound))
             return bad_usage("tempo = " + osc::escaped(value) +
-                             ": o limite de uma execução é positivo");
+                             ": o limite de uma execução vai de 0 a " +
+                             osc::text(osc::longest_bound) + " s");
         (name == "wmin"    ? settings.low
          : name == "wmax"  ? settings.high
          : name == "tempo" ? settings.seconds

@@ -157,8 +157,10 @@ void bound(const Limits &limits)
     if (!limits.any()) return;
     ::setpgid(0, 0);
     lower_limit(RLIMIT_CORE, 0);
-    if (limits.seconds > 0)
-        lower_limit(RLIMIT_CPU, static_cast<unsigned long long>(std::ceil(limits.seconds)) + 1);
+    if (limits.seconds > 0) {
+        const double seconds = std::ceil(std::min(limits.seconds, longest_bound));
+        lower_limit(RLIMIT_CPU, static_cast<unsigned long long>(seconds) + 1);
+    }
     if (limits.address_space > 0) lower_limit(RLIMIT_AS, limits.address_space);
     if (limits.file_size > 0) lower_limit(RLIMIT_FSIZE, limits.file_size);
 }
@@ -349,9 +351,9 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
     // Set from both sides, so that the group is there whichever runs first.
     const bool group = limits.any();
     if (group) ::setpgid(child, child);
+    const std::chrono::duration<double> bound(std::min(limits.seconds, longest_bound));
     const Clock::time_point deadline =
-        limits.seconds > 0 ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                std::chrono::duration<double>(limits.seconds))
+        limits.seconds > 0 ? Clock::now() + std::chrono::duration_cast<Clock::duration>(bound)
                            : Clock::time_point{};
     running_group.store(group);
     running.store(child);

@@ -33,10 +33,14 @@ inline constexpr std::size_t kept_out = std::size_t{1} << 30U;
 // How far a program got towards running: what was missing, when it did not start.
 enum class Start { done, no_pipes, no_process, no_directory, no_program };
 
+// The longest time a bound may give, a day: the clocks count it without overflow.
+inline constexpr double longest_bound = 86400;
+
 // Bounds on a program that is not ours, a student's: the time it may take (wall clock, and
 // its processor time a second more), the memory it may map and the size of any file it
 // writes; 0 leaves one unbounded. A bounded program runs in a process group of its own, which
-// is ended with it, so that nothing it started is left running; it leaves no core file.
+// is ended with it, so that nothing it started is left running; it leaves no core file. A time
+// beyond longest_bound is taken as that.
 struct Limits {
     double seconds = 0;
     unsigned long long address_space = 0;
