@@ -351,9 +351,9 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
     // Set from both sides, so that the group is there whichever runs first.
     const bool group = limits.any();
     if (group) ::setpgid(child, child);
-    const std::chrono::duration<double> bound(std::min(limits.seconds, longest_bound));
+    const std::chrono::duration<double> allowed(std::min(limits.seconds, longest_bound));
     const Clock::time_point deadline =
-        limits.seconds > 0 ? Clock::now() + std::chrono::duration_cast<Clock::duration>(bound)
+        limits.seconds > 0 ? Clock::now() + std::chrono::duration_cast<Clock::duration>(allowed)
                            : Clock::time_point{};
     running_group.store(group);
     running.store(child);
