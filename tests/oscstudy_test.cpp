@@ -493,7 +493,10 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
     const auto near = [](const Curve &c, const std::function<double(double)> &f, double within) {
         EXPECT_FALSE(c.points.empty()) << c.key;
         for (std::size_t i = 0; i < c.points.size(); ++i)
-            if (c.marks[i] != "u") EXPECT_NEAR(c.points[i].second, f(c.points[i].first), within) << c.key << " at " << c.points[i].first;
+            if (c.marks[i] != "u") {
+                EXPECT_NEAR(c.points[i].second, f(c.points[i].first), within)
+                    << c.key << " at " << c.points[i].first;
+            }
     };
     // A mark of the period: two points at one height, `period` apart.
     const auto lasts = [](const Curve &c, double period) {
