@@ -101,14 +101,21 @@ double spectral_radius(const Matrix &m)
 double stability_limit(const Method &method, double damping_ratio)
 {
     // Growth smaller than this in a step is rounding, not the method.
+    const double rounding = 1e-14;
     const auto grows = [&](double z) {
-        return spectral_radius(amplification(method, z, 1.0, 0.5 * damping_ratio)) > 1.0 + 1e-14;
+        return spectral_radius(amplification(method, z, 1.0, 0.5 * damping_ratio)) > 1.0 + rounding;
     };
     const double sample = 1e-2;
     double stable = 0.0;
     while (stable + sample <= 4.0 && !grows(stable + sample)) stable += sample;
-    if (stable == 0.0) return std::numeric_limits<double>::quiet_NaN();
     double unstable = stable + sample;
+    // With damping every method is stable at a step small enough: below the first sample, down
+    // to where a step's damping, damping_ratio·z/2, is lost in the rounding of M.
+    for (double z = sample; stable == 0.0 && damping_ratio > 0.0 && damping_ratio * z > 200.0 * rounding; z /= 2.0) {
+        if (!grows(z)) stable = z;
+        else unstable = z;
+    }
+    if (stable == 0.0) return std::numeric_limits<double>::quiet_NaN();
     bisect(stable, unstable, grows, 60);
     return stable;
 }

@@ -68,7 +68,8 @@ Matrix amplification(const Method &method, double h, double w0, double beta);
 double spectral_radius(const Matrix &m);
 
 // The largest h·w0 up to which no motion of x'' = -w0²·x - 2β·x' grows (2·β/w0 is kept as the
-// ratio), up to h·w0 = 4; NaN when it grows at every step, however small.
+// ratio), up to h·w0 = 4; NaN when it grows at every step, however small, or, with damping,
+// when the limit lies where one step's damping is below the rounding of M.
 double stability_limit(const Method &method, double damping_ratio);
 
 // det M on undamped motion at z = h·w0, 1 + the method's energy_drift: the factor by which a
