@@ -30,6 +30,15 @@ std::string last_words(const std::string &said)
     const std::size_t newline = said.rfind('\n', end);
     const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
     std::string line = said.substr(start, end + 1 - start);
+    // The dynamic loader's own line, in English, when the program could not start at all: under
+    // a memory limit, most often no room to map its libraries.
+    const std::string loader = "error while loading shared libraries: ";
+    if (const std::size_t at = line.find(loader); at != std::string::npos) {
+        if (line.find("failed to map segment") != std::string::npos)
+            return "sem memória para as suas bibliotecas";
+        const std::size_t name = at + loader.size();
+        return "não carregou a biblioteca " + line.substr(name, line.find(':', name) - name);
+    }
     const std::size_t place = line.find(" line ");
     const std::size_t colon = line.find(": ", place);
     if (line.front() == '"' && place != std::string::npos && colon != std::string::npos)
