@@ -107,11 +107,12 @@ const char *const usage_tail =
     "Nenhum ficheiro do diretório atual é escrito, além da FIGURA, da TABELA e do CSV.\n"
     "\n"
     "Estado de saída: 0 respondido; 1 ficheiro de dados recusado, figura que não se pôde\n"
-    "escrever, o gnuplot falhou ou memória insuficiente; 2 argumentos inválidos, valores que o\n"
-    "programa recusaria ou uma execução sem linhas para estudar; 3 o gnuplot não está\n"
-    "instalado (pacote gnuplot-nox). verificar: 0 todos os ficheiros e execuções passam;\n"
-    "1 algum não passa, foi recusado ou o programa falhou, ou o CSV não se pôde escrever;\n"
-    "2 argumentos inválidos, ou um CSV que existe e não é uma destas tabelas.\n";
+    "escrever, o gnuplot falhou ou memória insuficiente; 2 argumentos inválidos (também uma\n"
+    "FIGURA que existe e não é uma imagem PNG), valores que o programa recusaria ou uma execução\n"
+    "sem linhas para estudar; 3 o gnuplot não está instalado (pacote gnuplot-nox). verificar:\n"
+    "0 todos os ficheiros e execuções passam; 1 algum não passa, foi recusado ou o programa\n"
+    "falhou, ou o CSV não se pôde escrever; 2 argumentos inválidos, ou um CSV que existe e não é\n"
+    "uma destas tabelas.\n";
 
 // The usage, with the methods named from their table and the line broken at spaces by 88
 // columns, under the question's column as the other questions are.
@@ -144,6 +145,20 @@ const char *const questions[] = {"erro",        "energia", "periodo",
                                  "ressonancia", "metodos", "verificar"};
 const std::pair<const char *, const char *> accented[] = {
     {"período", "periodo"}, {"ressonância", "ressonancia"}, {"métodos", "metodos"}};
+
+// `word` with Portuguese letters composed: a copy-paste may write "í" as "i" followed by the
+// combining acute accent (U+0301), which looks the same.
+std::string composed(std::string word)
+{
+    const std::pair<const char *, const char *> letters[] = {
+        {"a\u0301", "á"}, {"a\u0300", "à"}, {"a\u0302", "â"}, {"a\u0303", "ã"}, {"e\u0301", "é"},
+        {"e\u0302", "ê"}, {"i\u0301", "í"}, {"o\u0301", "ó"}, {"o\u0302", "ô"}, {"o\u0303", "õ"},
+        {"u\u0301", "ú"}, {"c\u0327", "ç"}};
+    for (const auto &[decomposed, letter] : letters)
+        for (std::size_t at = word.find(decomposed); at != std::string::npos; at = word.find(decomposed, at))
+            word.replace(at, std::char_traits<char>::length(decomposed), letter);
+    return word;
+}
 
 struct CommandLine {
     bool terminal = false, drawing = false, tabulating = false;
@@ -194,7 +209,7 @@ int parse(int argc, char **argv, CommandLine &line)
     if (words.empty())
         return bad_usage(
             "falta a PERGUNTA: erro, energia, periodo, ressonancia, metodos ou verificar");
-    line.question = words[0];
+    line.question = composed(words[0]);
     for (const auto &[with, without] : accented)
         if (line.question == with) line.question = without;
     const bool known = std::any_of(std::begin(questions), std::end(questions),
@@ -251,12 +266,19 @@ int read_settings(const CommandLine &line, Settings &settings)
     for (const std::string &setting : line.settings) {
         const std::string name = setting.substr(0, setting.find('='));
         const std::string value = setting.substr(setting.find('=') + 1);
+        if (name.empty()) return bad_usage("falta o nome antes de '=' em '" + osc::escaped(setting) + "'");
         bool ours = false;
         for (const osc::Name &n : names) ours = ours || name == n.name;
         const bool range = line.question == "ressonancia" && (name == "wmin" || name == "wmax");
         const bool file = name == "ficheiro" && line.question != "ressonancia" && line.question != "metodos";
         const bool verifying = line.question == "verificar";
         const bool checks = verifying && (name == "programa" || name == "tempo");
+        // A name of another question: the question is what does not read it.
+        const std::string not_read = "a pergunta " + line.question + " não lê " + name + "=: só ";
+        if (name == "ficheiro" && !file)
+            return bad_usage(not_read + "erro, energia, periodo e verificar leem as linhas de um ficheiro");
+        if ((name == "wmin" || name == "wmax") && !range) return bad_usage(not_read + "a ressonancia o lê");
+        if ((name == "programa" || name == "tempo") && !checks) return bad_usage(not_read + "verificar o lê");
         if (!ours && !range && !file && !checks) {
             std::string problem = "o " + program_text + " não lê '" + osc::escaped(name) + "': conhece ";
             problem += known;
@@ -282,10 +304,8 @@ int read_settings(const CommandLine &line, Settings &settings)
         const bool read = whole ? osc::read_number(in, integer, program, name.c_str(), nullptr)
                                 : osc::read_number(in, number, program, name.c_str(), nullptr);
         if (!read) return 2;
-        if (name == "escolha" && (integer < 1 || integer > 3)) {
-            osc::refuse_choice(program, value, "1, 2 ou 3"); // as drivenosc answers its menu
-            return 2;
-        }
+        if (name == "escolha" && (integer < 1 || integer > 3))
+            return bad_usage("escolha = " + osc::escaped(value) + " não serve: esperado 1, 2 ou 3 (wf = w0/3, w0 ou 3·w0)");
         if (in >> std::ws && !in.eof()) return bad_usage("'" + osc::escaped(value) + "' não é um só número para " + name);
         if (name == "tempo" && !(number > 0.0 && number <= osc::longest_bound))
             return bad_usage("tempo = " + osc::escaped(value) +
@@ -378,6 +398,7 @@ int run(int argc, char **argv)
     }
     for (const auto &name : taken) setup.from_file.push_back(name.first);
     if (q != "ressonancia" && setup.rows == 0.0) {
+        osc::check_run(program, setup); // the program's own word on why
         osc::refuse(program, "esta execução não dá nenhuma linha: nada a estudar");
         return 2;
     }
