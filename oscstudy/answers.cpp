@@ -266,14 +266,18 @@ Answer answer_resonance(const Setup &setup, double low, double high)
     answer.blocks.push_back(block("p", rows_text({wf, measured, phase}, true)));
     const PeakFinding &e = found.exact;
     const PeakFinding &c = found.method;
-    answer.blocks.push_back(block("peak", number(e.wf.value) + " " + number(e.height.value) + "\n"));
-    answer.blocks.push_back(block("method_peak", number(c.wf.value) + " " + number(c.height.value) + "\n"));
+    // Each peak marked where the range shows it (the method's, at the first of its repeats there).
+    const auto shown = [](const PeakFinding &p) {
+        return p.kind == PeakFinding::Kind::peak && p.place.where == Placed::Where::inside ? p.place.at : NAN;
+    };
+    answer.blocks.push_back(block("peak", number(shown(e)) + " " + number(e.height.value) + "\n"));
+    answer.blocks.push_back(block("method_peak", number(shown(c)) + " " + number(c.height.value) + "\n"));
     answer.blocks.push_back(level("width", e.low.value, e.high.value, e.height.value / std::sqrt(2.0), false));
     answer.settings.emplace_back("points", static_cast<int>(wf.size()));
     answer.settings.emplace_back("method_curve", c.kind == PeakFinding::Kind::never_settles ? 0 : 1);
     answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
-    answer.settings.emplace_back("peak", exists(e.wf));
-    answer.settings.emplace_back("method_peak", exists(c.wf) * exists(c.height));
+    answer.settings.emplace_back("peak", std::isfinite(shown(e)) ? exists(e.height) : 0);
+    answer.settings.emplace_back("method_peak", std::isfinite(shown(c)) ? exists(c.height) : 0);
     answer.settings.emplace_back("width", exists(e.width));
     return answer;
 }

@@ -7,6 +7,7 @@
 #include "dataformat/rows.hpp"
 #include "methods/methods.hpp"
 #include "order/verdict.hpp"
+#include "oscstudy/study.hpp"
 #include "process/child.hpp"
 
 #include <cmath>
@@ -22,6 +23,7 @@ enum class Absent {
     energy_at_rest,    // E0 = 0, so E/E0 - 1 means nothing
     not_free_undamped, // the energy factor of a step belongs to free undamped motion only
     no_oscillation,    // the motion does not oscillate
+    method_no_turn,    // the method at this step does not oscillate: its M has real eigenvalues
     few_crossings,     // the rows cross zero fewer than twice
     no_peak,           // the rows have no highest x after their first zero
     exact_no_peak,     // the exact motion has no highest x near it within the run
@@ -31,15 +33,19 @@ enum class Absent {
     no_damping,        // without damping the steady amplitude is infinite at wf = w0
     no_peak_falls,     // the curve falls from wf = 0: it has no peak
     no_lower_half,     // the curve is above half power already at wf = 0
-    outside_range,     // not within the range of wf shown
+    no_upper_half,     // the method's curve stays above half power up to 2π/h, where it turns back
     no_spring,         // w0 = 0
     always_grows,      // a stability limit: the method makes the motion grow at every step
+    below_resolution,  // a stability limit below what doubles resolve: one step's damping is lost
+    still,             // h = 0: time does not advance
 };
 
-// A number of an answer, or why there is none.
+// A number of an answer, or why there is none. A number past the largest double exists: it is
+// kept as its logarithm.
 struct Value {
     double value = NAN;
     Absent absent = Absent::none;
+    double log = NAN; // ln|value| where value is ±inf for having passed the largest double
 };
 inline Value of(double value) { return {value, Absent::none}; }
 inline Value missing(Absent why) { return {NAN, why}; }
@@ -48,30 +54,47 @@ inline Value finite_or(double value, Absent why)
 {
     return std::isfinite(value) ? of(value) : missing(why);
 }
+// The value where it is finite; past the largest double, e^log_value with value's sign (if log
+// is finite); else missing, the rows having passed it themselves.
+inline Value sized(double value, double log_value)
+{
+    if (std::isfinite(value)) return of(value);
+    if (std::isfinite(log_value) && !std::isnan(value)) return {value, Absent::none, log_value};
+    return missing(Absent::overflow);
+}
 
 // The rows and what the study read them from: computed, or a data file's six digits.
 struct RowsRead {
     std::size_t count = 0;
     bool from_file = false;
     double overflow_t = NAN; // the first row whose numbers are not finite
-    double typical = 0.0;    // the largest |x| of the finite rows, for the six digits' rounding
+    // From a file: the least and the largest half unit of the sixth digit of x over the rows.
+    double least_rounding = INFINITY, most_rounding = 0.0;
 };
 
 // How the error x - x_exact grows along the run.
 struct ErrorFinding {
     enum class Growth {
         exact,       // none but rounding: the method is exact on this motion (at rest, x0 + v0·t)
-        rounding,    // a file's rows: what shows is the rounding of their six digits
+        rounding,    // a file's rows: what shows is within the rounding of their six digits
         linear,      // it grows: the drift of each step adds up, still small
         slowing,     // it grows, less than linearly (the drift saturating, where it is large)
         bounded,     // it does not grow (the drift saturated, where it is large)
         steady,      // driven: the transient has died out, the steady difference |Y - X| is left
         decaying,    // the error dies out with the damped motion
         exponential, // it grows by a factor a step
+        settling,    // driven: the transient is dying out, still there at the end
+        overflow,    // the rows pass the largest double, though nothing grows: the numbers' size
     } growth;
     enum class Cause { unstable_step, physics_grows, backward } cause; // exponential
     bool at_rest;      // exact: nothing moves
+    bool still;        // exact: h = 0, every row the start
     bool driven;
+    bool shows;        // exponential: the growth over the run, e^(n·ρ), reaches twofold
+    double run_growth; // exponential: n·ρ, ln of the growth over the run
+    bool rounding_left;    // steady: the error left passes |Y - X|, and the rest is rounding
+    Value left;            // steady: the largest |x - x_exact| over the last period of the force
+    double transient_share = NAN; // settling: the transient left at the end, over |X|
     double log_factor; // exponential: the largest growth a step, ln, the method's or the physics'
     double step_size;  // unstable_step: h·|λ| and the method's limit on its ray
     double limit;
@@ -90,7 +113,7 @@ struct ErrorFinding {
     Value last_x, last_v;
     Value predicted;   // free undamped: A·max|(R/e^z)^k - 1|, k up to the steps
     Value steady_gap;  // driven: |Y - X|
-    double rounding = 0.0;
+    double rounding = 0.0; // from a file: the six digits' rounding of the largest error's row
     RowsRead rows;
     std::vector<Row> envelope; // (t, largest |x - x_exact|, largest |v - v_exact|) of stretches
     // Free undamped: A·max|(R/e^z)^j - 1|, j up to the step of each stretch's time, as
@@ -101,16 +124,25 @@ struct ErrorFinding {
 // How the energy E = (v² + w0²·x²)/2 goes along the run.
 struct EnergyFinding {
     enum class Kind {
-        kept,     // it stays: at rest, or no spring and no damping (E = v²/2, computed exactly)
+        kept,     // it stays, as `why_kept` says
         drifting, // free undamped: each step multiplies it by the method's factor, below 1
         decaying, // the damping takes it away, computed and exact alike
         growing,  // it grows: the step, the physics or a run backward in time
         forced,   // the force gives and takes it
     } kind;
     enum class Cause { unstable_step, negative_damping, backward } cause; // growing
+    enum class Kept {
+        at_rest,   // nothing moves
+        no_spring, // no spring and no damping: E = v²/2, and v stays, as RK4 computes it
+        still,     // h = 0: every row is the start
+        rounding,  // the method's loss over the run is below the rounding of doubles
+    } why_kept;
     double start;     // E0
+    double start_log; // ln E0, where E0 passes the largest double
+    double double_rounding; // kept by rounding: E/E0 - 1 that the doubles' rounding gives
     double z;         // h·w0
     Value factor;     // free undamped: 1 + the method's energy drift
+    double drift;     // free undamped: the drift itself, det M - 1
     Value predicted;  // factor^steps - 1
     bool agrees;      // the rows' E/E0 - 1 at the end is the predicted one, within the tolerance
     double log_step_gain; // growing by the step: ln |R|² a step of the mode that grows
@@ -124,7 +156,6 @@ struct EnergyFinding {
     Value end_rel, end_rel_exact, end_e, end_exact;
     Value apart; // the largest |E - E_exact| over the rows, as a share of E0 (or, with E0 = 0,
                  // of the largest exact E)
-    double rounding = 0.0;
     RowsRead rows;
     // E spans decades (decaying, growing): drawn as E/E0 on a log scale, not as E/E0 - 1.
     bool logarithmic;
@@ -148,14 +179,14 @@ struct MotionWindows {
 // The period and the peaks of free motion.
 struct PeriodFinding {
     enum class Kind { defined, absent } kind;
-    enum class Why { critical, overdamped, at_rest, no_spring } why; // absent
+    // absent: the motion has no period; at rest, the oscillator has one, but nothing moves
+    enum class Why { critical, overdamped, at_rest, no_spring } why;
     Value measured, exact, method;
     std::size_t crossings = 0;
     bool agrees;         // measured within the tolerance of the method's own
     double rows_per_period; // a step's turn of the method, in rows a period
     Value first_peak, first_peak_exact, last_peak, last_peak_exact;
     double first_peak_t = NAN, last_peak_t = NAN;
-    double rounding = 0.0;
     RowsRead rows;
     MotionWindows windows;
 };
@@ -163,28 +194,33 @@ struct PeriodFinding {
 // The steady oscillation of driven motion, once the transient is over.
 struct SteadyFinding {
     enum class Kind { settled, unsettled, never } kind;
-    bool backward;        // never: the run goes backward in time, where the transient grows
+    // never: the step grows the transient, the run goes backward in time (where it grows), or
+    // h = 0 keeps every row at the start
+    enum class Never { unstable, backward, still } never;
     double from;          // the rows fitted: t >= from
+    double rows_per_period; // of the force, 2π/(wf·h)
+    double alias = NAN;   // below two rows a period, the period the rows show (infinite: none)
+    double off = NAN;     // |Y|/|X|, where the method's steady response strays from the exact one
     Value amplitude, phase, period; // from the rows
     double exact_amplitude, exact_phase, forced_period;
     Value method_amplitude, method_phase;
     double last_peak = NAN, last_peak_t = NAN; // the last highest x of the steady rows
-    double rounding = 0.0;
     RowsRead rows;
     MotionWindows windows;
 };
 
-// A peak of a resonance curve.
+// The peak of a whole resonance curve, and where it stands against the range of wf shown.
 struct PeakFinding {
     enum class Kind {
-        peak,          // a peak within (exact: anywhere)
-        falls,         // the curve falls from wf = 0 (from the range's start, for the method's)
-        rises,         // the method's highest point is the range's end: the peak lies beyond
+        peak,          // a peak
+        falls,         // the curve falls from wf = 0: no peak
         no_damping,    // exact: no finite peak
-        no_spring,     // exact: w0 = 0, infinite at wf = 0
-        never_settles, // the motion never settles to it (β < 0, an unstable step)
+        no_spring,     // w0 = 0: infinite at wf = 0
+        never_settles, // the method's: the step makes a mode grow, and there is no curve
     } kind;
     Value wf, height, low, high, width, q;
+    double start = NAN, falling_half = NAN; // falls: the curve at wf = 0, and its half power
+    Placed place{Placed::Where::inside, NAN}; // peak: against the range shown
 };
 
 // A frequency the program drives at, measured from its own rows.
@@ -197,8 +233,9 @@ struct MeasuredPoint {
 struct ResonanceFinding {
     bool per_unit_force;   // harmosc: no force, the curve for f = 1
     double h, low, high;   // the range of wf shown
-    double start;          // A(0) = f/w0², where the curve falls from wf = 0
-    double falling_half;   // the half-power frequency of a falling curve
+    bool grows;            // β < 0: the motion grows, and its rows never reach the curve
+    double repeat;         // the method's curve repeats every 4π/h
+    bool turns_back;       // the range passes 2π/h, where the method's curve turns back
     Value textbook_q;      // w0/(2β)
     PeakFinding exact, method;
     std::vector<MeasuredPoint> points;
@@ -212,9 +249,12 @@ struct ResonanceFinding {
 struct MethodFinding {
     const Method *method;
     std::vector<Run> runs; // errors in x at the last row's time, at h, h/2, h/4, h/8
-    Verdict verdict;
+    Verdict verdict;       // on the runs whose error is the method's (see study_method)
     Value energy_end;      // E/E0 - 1 at the last row
-    bool area_kept;        // its energy drift is 0: the energy oscillates
+    // How E goes on free undamped motion: as its factor a step, raised to the steps; kept
+    // bounded, oscillating (the area of the phase plane kept, within the stability limit); or
+    // growing (the area kept, past the limit, where an eigenvalue of M passes 1).
+    enum class Energy { predicted, oscillates, grows } energy;
     Value energy_predicted;
     Value period, limit;
     std::vector<Row> series; // (t, x, E/E0 - 1), thinned (E where E0 = 0)
@@ -225,6 +265,7 @@ struct MethodsFinding {
     std::vector<MethodFinding> methods;
     double exact_period_value; // infinite where the motion does not oscillate
     double h_w0;
+    bool backward; // h < 0: every method, like the exact motion, grows going back in time
     std::vector<Row> exact; // (t, x_exact, 0), thinned
 };
 

@@ -17,8 +17,9 @@ namespace osc {
 
 namespace {
 
-// The growth over the run, e^(n·ρ), from which the error is said to grow by its factor a step:
-// from doubling on, the factor shows against the steps' drift adding up.
+// The growth over the run, e^(n·ρ), from which the rows show a factor a step: from doubling on,
+// it stands out of the steps' drift adding up. An unstable step grows by its factor whatever
+// the run's length; a shorter run just does not show it yet.
 constexpr double shown_growth = 2.0;
 
 // The error grows when its largest in the run's second half passes the first half's by more
@@ -29,13 +30,15 @@ constexpr double growing_ratio = 1.1;
 // from 1.5 on it grows nearly linearly.
 constexpr double linear_ratio = 1.5;
 
-// Up to this drift over the run, |n·ln(R/e^z)| (e-folds and radians), e^(n·δ) - 1 grows nearly
-// as n·δ; past it, the error saturates.
-constexpr double linear_drift = 0.5;
-
-// The decay over the run, n·ρ in e-folds, past which the transient of driven motion is gone:
-// e^-2, by then the steady difference |Y - X| is what the error is.
-constexpr double shown_decay = 2.0;
+// Whether the drift over the run, D = n·ln(R/e^z) (amplitude and phase), has saturated: where
+// e^D - 1 at the run's end is less than linear_ratio times its value halfway, the error no
+// longer grows nearly linearly, and no longer can.
+bool saturates(double log_amplitude, double phase)
+{
+    const std::complex<double> drift(log_amplitude, phase);
+    const auto apart = [](std::complex<double> d) { return std::abs(std::exp(d) - 1.0); };
+    return apart(drift) < linear_ratio * apart(0.5 * drift);
+}
 
 // The stretches of rows whose largest errors the error's figure draws: a log scale shows their
 // envelope, the errors swinging through zero every half period.
@@ -58,7 +61,11 @@ std::string each_row(const Source &source, RowsRead &read, const std::function<v
     read.from_file = !source.file.empty();
     const auto count = [&](const Row &r) {
         if (!finite(r) && std::isnan(read.overflow_t)) read.overflow_t = r.t;
-        if (finite(r)) read.typical = std::max(read.typical, std::fabs(r.x));
+        if (read.from_file && finite(r) && r.x != 0.0) {
+            const double rounding = rounding_of(r.x);
+            read.least_rounding = std::min(read.least_rounding, rounding);
+            read.most_rounding = std::max(read.most_rounding, rounding);
+        }
         ++read.count;
         take(r);
     };
@@ -116,37 +123,73 @@ Value measured_factor(const std::vector<Largest> &stretches)
                      Absent::overflow);
 }
 
-// The error's classification: from what the step does to the modes over the run where the
-// step or the physics makes it grow by a factor, else from how the rows' error grows.
-void classify(const Setup &setup, ErrorFinding &found)
+// Where a driven run's steady oscillation is taken from: once the transient is below
+// settled_share of |X|, if a period of the force fits after that; else the run's second half,
+// the transient still in it.
+struct Steady {
+    double from;
+    bool settled;
+};
+Steady steady_from(const Setup &setup)
+{
+    const double settled = settling_time(setup.motion, setup.h);
+    if (settled + 2 * pi / setup.motion.wf <= setup.last_t) return {settled, true};
+    return {setup.first_t + 0.5 * (setup.last_t - setup.first_t), false};
+}
+
+// What the rows of a file and of a driven run's end show beside the error's largest in each half.
+struct Seen {
+    double past_rounding = 0.0; // the most a row's error passes its six digits' rounding
+    double left = 0.0;          // the largest error over the force's last period
+};
+
+// The error's classification: from what the step does to the modes where the step or the
+// physics makes it grow by a factor, else from how the rows' error grows, and, driven, from
+// how much of the transient is left.
+void classify(const Setup &setup, const Seen &seen, ErrorFinding &found)
 {
     using Growth = ErrorFinding::Growth;
     const Motion &m = setup.motion;
     const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
     found.driven = driven(m);
     found.drift = g.drift;
-    found.saturated = g.drift > linear_drift;
+    found.saturated = saturates(g.log_amplitude, g.phase);
     found.log_amplitude = g.log_amplitude;
     found.phase = g.phase;
     found.at_rest = at_rest(m);
+    found.still = setup.h == 0.0;
     const bool grows = found.ratio.absent == Absent::none && found.ratio.value > growing_ratio;
-    if (found.at_rest || (!g.modes && !found.driven)) {
+    const bool steady = found.driven && settles(m, setup.h);
+    const double period = 2 * pi / m.wf;
+    if (found.at_rest || found.still || (!g.modes && !found.driven)) {
         found.growth = Growth::exact;
-    } else if (found.rows.from_file && found.largest_x.value <= 2 * found.rounding) {
+    } else if (found.rows.from_file && seen.past_rounding <= tolerance * found.largest_x.value) {
+        // What passes each row's rounding is within the tolerance of the largest error seen.
         found.growth = Growth::rounding;
-    } else if (g.log_growth > 0.0 && g.log_growth * setup.steps >= std::log(shown_growth)) {
+    } else if (g.log_growth > 0.0 && (g.unstable || g.log_growth * setup.steps >= std::log(shown_growth))) {
         found.growth = Growth::exponential;
         found.log_factor = g.log_growth;
+        found.run_growth = g.log_growth * setup.steps;
+        found.shows = found.run_growth >= std::log(shown_growth);
         found.cause = g.unstable      ? ErrorFinding::Cause::unstable_step
                       : setup.h < 0.0 ? ErrorFinding::Cause::backward
                                       : ErrorFinding::Cause::physics_grows;
         found.step_size = g.size;
         found.limit = g.stable_limit;
-    } else if (grows) {
-        found.growth = !found.saturated && found.ratio.value >= linear_ratio ? Growth::linear
-                                                                            : Growth::slowing;
-    } else if (found.driven && g.log_growth * setup.steps <= -shown_decay) {
+    } else if (!std::isnan(found.rows.overflow_t)) {
+        found.growth = Growth::overflow;
+    } else if (steady && steady_from(setup).settled) {
+        // What is left past |Y - X| and the transient's remains, at most twice its size (exact
+        // and computed), is rounding.
         found.growth = Growth::steady;
+        found.left = of(seen.left);
+        found.rounding_left = seen.left > (1 + tolerance) * found.steady_gap.value +
+                                              2 * transient_left(m, setup.h, setup.last_t - period);
+    } else if (grows) {
+        found.growth = found.ratio.value >= linear_ratio ? Growth::linear : Growth::slowing;
+    } else if (steady) {
+        found.growth = Growth::settling;
+        found.transient_share = transient_left(m, setup.h, setup.last_t) / std::abs(steady_amplitude(m));
     } else if (!found.driven && g.log_growth < 0.0 && found.ratio.value < 1.0) {
         found.growth = Growth::decaying;
     } else {
@@ -167,11 +210,17 @@ std::string find_error(const Source &source, ErrorFinding &found)
     Shown shown(count);
     std::vector<Largest> stretches;
     double halves[2] = {0.0, 0.0}; // the largest |x - x_exact| of each half, infinite past a double
+    Seen seen;
+    const bool from_file = !source.file.empty();
+    const double last_period = driven(m) && setup.h > 0.0 ? setup.last_t - 2 * pi / m.wf : INFINITY;
     std::size_t i = 0;
     const auto take = [&](const Row &r) {
         const State e = exact_state(exact, r.t);
         const double dx = r.x - e.x;
         const double dv = r.v - e.v;
+        if (from_file && finite(r))
+            seen.past_rounding = std::max(seen.past_rounding, std::fabs(dx) - rounding_of(r.x));
+        if (r.t >= last_period && std::isfinite(dx)) seen.left = std::max(seen.left, std::fabs(dx));
         if (shown(i))
             found.shown.push_back({r.t, r.x, e.x, finite_or(dx, Absent::overflow),
                                    finite_or(dv, Absent::overflow)});
@@ -191,6 +240,7 @@ std::string find_error(const Source &source, ErrorFinding &found)
         if (std::isfinite(dx) && !(std::fabs(dx) <= found.largest_x.value)) {
             found.largest_x = of(std::fabs(dx));
             found.largest_x_t = r.t;
+            if (from_file) found.rounding = rounding_of(r.x);
         }
         if (std::isfinite(dv) && !(std::fabs(dv) <= found.largest_v.value)) {
             found.largest_v = of(std::fabs(dv));
@@ -202,12 +252,20 @@ std::string find_error(const Source &source, ErrorFinding &found)
         ++i;
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
+    // Past the largest double, the largest error is not a number either.
+    if (!std::isnan(found.rows.overflow_t)) {
+        found.largest_x = found.largest_v = missing(Absent::overflow);
+        found.largest_x_t = found.largest_v_t = NAN;
+    }
     if (std::isnan(found.largest_x.value)) found.largest_x = missing(Absent::overflow);
     if (std::isnan(found.largest_v.value)) found.largest_v = missing(Absent::overflow);
-    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     found.ratio = finite_or(halves[1] / halves[0], Absent::overflow);
     found.measured = measured_factor(stretches);
-    classify(setup, found);
+    found.steady_gap = missing(Absent::never_settles);
+    if (driven(m) && settles(m, setup.h))
+        found.steady_gap =
+            of(std::abs(rk4_response(m.w0, m.beta, m.f, m.wf, setup.h) - steady_amplitude(m)));
+    classify(setup, seen, found);
     found.predicted = missing(Absent::not_free_undamped);
     if (m.beta == 0.0 && !driven(m) && m.w0 > 0.0) {
         const double amplitude = std::hypot(m.x0, m.v0 / m.w0);
@@ -220,14 +278,52 @@ std::string find_error(const Source &source, ErrorFinding &found)
         for (std::size_t j = 0; j < found.envelope.size(); ++j)
             found.predicted_envelope.push_back(predicted(first_step + static_cast<double>(j * stretch)));
     }
-    found.steady_gap = missing(Absent::never_settles);
-    if (driven(m) && settles(m, setup.h))
-        found.steady_gap =
-            of(std::abs(rk4_response(m.w0, m.beta, m.f, m.wf, setup.h) - steady_amplitude(m)));
     return "";
 }
 
 namespace {
+
+// What the rounding of doubles leaves in a quantity of size 1 after `steps` steps: a few units
+// of ε a step, of either sign, adding up as a random walk.
+double double_rounding(double steps) { return DBL_EPSILON * std::sqrt(std::max(1.0, steps)); }
+
+// ln E of (x, v), also where E itself passes the largest double: from ln|v| and ln|w0·x|.
+double log_energy(const Motion &m, double x, double v)
+{
+    const double a = std::log(std::fabs(v));
+    const double b = std::log(m.w0) + std::log(std::fabs(x));
+    const double top = std::max(a, b);
+    if (top == -HUGE_VAL) return top;
+    return 2 * top + std::log(0.5 * (std::exp(2 * (a - top)) + std::exp(2 * (b - top))));
+}
+
+// E = (v² + w0²·x²)/2 of a row, past the largest double as its logarithm.
+Value energy_value(const Motion &m, double x, double v)
+{
+    const double e = energy(m, x, v);
+    return std::isfinite(e) ? of(e) : sized(e, log_energy(m, x, v));
+}
+
+// ln|value| of a number that exists.
+double log_of(const Value &v) { return std::isfinite(v.value) ? std::log(std::fabs(v.value)) : v.log; }
+
+// a/b - 1 of two energies that exist, b > 0: directly where that is finite, else from their
+// logarithms.
+Value relative_to(const Value &a, const Value &b)
+{
+    if (a.absent != Absent::none) return a;
+    if (b.absent != Absent::none) return b;
+    if (const double ratio = a.value / b.value; std::isfinite(ratio)) return finite_or(ratio - 1.0, Absent::overflow);
+    const double apart = log_of(a) - log_of(b);
+    return sized(std::expm1(apart), apart);
+}
+
+// ln|a - b| of two energies that exist.
+double log_apart(const Value &a, const Value &b)
+{
+    const double top = std::max(log_of(a), log_of(b));
+    return top + std::log(std::fabs(std::exp(log_of(a) - top) - std::exp(log_of(b) - top)));
+}
 
 // The energy's classification, from what the step does to the modes (the rows' end E/E0 - 1
 // is held against the predicted one once they are read).
@@ -235,6 +331,7 @@ void classify(const Setup &setup, EnergyFinding &found)
 {
     using Kind = EnergyFinding::Kind;
     using Cause = EnergyFinding::Cause;
+    using Kept = EnergyFinding::Kept;
     const Motion &m = setup.motion;
     found.factor = found.predicted = missing(Absent::not_free_undamped);
     const ModeGrowth g = mode_growth(m, setup.h, setup.steps);
@@ -243,21 +340,31 @@ void classify(const Setup &setup, EnergyFinding &found)
         found.cause = cause;
         found.log_step_gain = 2 * g.log_growth;
     };
-    if (driven(m)) {
+    const auto kept = [&](Kept why) {
+        found.kind = Kind::kept;
+        found.why_kept = why;
+    };
+    if (setup.h == 0.0) {
+        kept(Kept::still);
+    } else if (driven(m)) {
         if (g.unstable) growing(Cause::unstable_step);
         else if (setup.h < 0.0) growing(Cause::backward);
         else found.kind = Kind::forced;
     } else if (found.start == 0.0) {
-        found.kind = Kind::kept;
+        kept(Kept::at_rest);
+    } else if (m.beta == 0.0 && m.w0 == 0.0) {
+        kept(Kept::no_spring);
     } else if (m.beta == 0.0) {
         // The factor a step from the method's polynomial, raised to the steps in logarithms:
         // no digit of a factor near 1 is lost to rounding.
-        const double drift = programs_method.energy_drift(found.z);
-        found.factor = of(1.0 + drift);
-        found.predicted = finite_or(std::expm1(setup.steps * std::log1p(drift)), Absent::overflow);
-        if (drift == 0.0) found.kind = Kind::kept;
-        else if (drift < 0.0) found.kind = Kind::drifting;
-        else growing(Cause::unstable_step);
+        found.drift = programs_method.energy_drift(found.z);
+        found.factor = of(1.0 + found.drift);
+        const double log_gain = setup.steps * std::log1p(found.drift);
+        found.predicted = sized(std::expm1(log_gain), log_gain);
+        found.double_rounding = double_rounding(setup.steps);
+        if (found.drift > 0.0) growing(Cause::unstable_step);
+        else if (std::fabs(found.predicted.value) <= found.double_rounding) kept(Kept::rounding);
+        else found.kind = Kind::drifting;
     } else if (g.unstable) {
         growing(Cause::unstable_step);
     } else {
@@ -275,14 +382,15 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     const Motion &m = setup.motion;
     const ExactMotion exact = exact_motion(m);
     found = {};
-    found.start = energy(m, m.x0, m.v0);
+    const Value start = energy_value(m, m.x0, m.v0);
+    found.start = start.value;
+    found.start_log = start.log;
     found.steps = setup.steps;
     found.z = setup.h * m.w0;
     classify(setup, found);
     const bool at_rest_start = found.start == 0.0;
-    const auto relative = [&](double e) {
-        return at_rest_start ? missing(Absent::energy_at_rest)
-                             : finite_or(e / found.start - 1.0, Absent::overflow);
+    const auto relative = [&](const Value &e) {
+        return at_rest_start ? missing(Absent::energy_at_rest) : relative_to(e, start);
     };
     // What the figure draws: E itself where E0 = 0, else E/E0 on a log scale or E/E0 - 1.
     const double unit = at_rest_start ? 1.0 : found.start;
@@ -292,38 +400,43 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     TimeThinning series = thinning_of(setup);
     TimeThinning apart_series = thinning_of(setup);
     double apart = 0.0;
+    double apart_log = -HUGE_VAL; // of the rows whose energies pass the largest double
     double largest_exact = 0.0;
     std::size_t i = 0;
     const auto take = [&](const Row &r) {
         const State s = exact_state(exact, r.t);
         // Each energy from its own state, never E0·(1 + E/E0 - 1): no digit below E0's is lost.
-        const double e = energy(m, r.x, r.v);
-        const double e_exact = energy(m, s.x, s.v);
+        const Value e = energy_value(m, r.x, r.v);
+        const Value e_exact = energy_value(m, s.x, s.v);
         const Value rel = relative(e);
         const Value rel_exact = relative(e_exact);
-        if (shown(i++))
-            found.shown.push_back({r.t, finite_or(e, Absent::overflow),
-                                   finite_or(e_exact, Absent::overflow), rel, rel_exact});
-        if (std::isfinite(e - e_exact)) apart = std::max(apart, std::fabs(e - e_exact));
-        if (std::isfinite(e_exact)) largest_exact = std::max(largest_exact, e_exact);
+        if (shown(i++)) found.shown.push_back({r.t, e, e_exact, rel, rel_exact});
+        if (std::isfinite(e.value - e_exact.value)) apart = std::max(apart, std::fabs(e.value - e_exact.value));
+        else if (e.absent == Absent::none && e_exact.absent == Absent::none)
+            apart_log = std::max(apart_log, log_apart(e, e_exact));
+        if (std::isfinite(e_exact.value)) largest_exact = std::max(largest_exact, e_exact.value);
         found.end_t = r.t;
-        found.end_e = finite_or(e, Absent::overflow);
-        found.end_exact = finite_or(e_exact, Absent::overflow);
+        found.end_e = e;
+        found.end_exact = e_exact;
         found.end_rel = rel;
         found.end_rel_exact = rel_exact;
-        const Row drawn{r.t, e / unit - shift, e_exact / unit - shift};
+        const Row drawn{r.t, e.value / unit - shift, e_exact.value / unit - shift};
         if (finite(drawn)) {
             series.take(drawn);
-            apart_series.take({r.t, (e - e_exact) / unit, 0.0});
+            apart_series.take({r.t, (e.value - e_exact.value) / unit, 0.0});
         }
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
     found.series = series.rows();
     found.apart_series = apart_series.rows();
     for (Row &r : found.apart_series) r.v = envelope ? std::exp(-2 * m.beta * r.t) : NAN;
-    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
-    const double scale = at_rest_start ? largest_exact : found.start;
-    found.apart = scale > 0.0 ? finite_or(apart / scale, Absent::overflow) : of(0.0);
+    // The share of E0 (from rest, of the largest exact E) by which the energies stray apart.
+    const Value scale = at_rest_start ? of(largest_exact) : start;
+    const double log_share = std::max(std::log(apart), apart_log) - log_of(scale);
+    if (!std::isnan(found.rows.overflow_t)) found.apart = missing(Absent::overflow);
+    else if (!(scale.value > 0.0)) found.apart = of(0.0);
+    else if (apart_log == -HUGE_VAL && std::isfinite(apart / scale.value)) found.apart = of(apart / scale.value);
+    else found.apart = sized(std::exp(log_share), log_share);
     found.agrees = std::fabs(found.end_rel.value - found.predicted.value) <=
                    tolerance * std::fabs(found.predicted.value);
     return "";
@@ -379,7 +492,9 @@ std::string find_period(const Source &source, PeriodFinding &found)
     const ExactMotion exact = exact_motion(m);
     found = {};
     const std::vector<std::complex<double>> zs = step_modes(setup.h, m.w0, m.beta);
-    const bool oscillates = !at_rest(m) && !zs.empty() && zs[0].imag() != 0.0;
+    // The oscillator's modes oscillate, also at rest, where nothing moves to show it.
+    const bool modes_oscillate = !zs.empty() && zs[0].imag() != 0.0;
+    const bool oscillates = !at_rest(m) && modes_oscillate;
     const double period = damped_period(m.w0, m.beta);
     found.kind = oscillates ? PeriodFinding::Kind::defined : PeriodFinding::Kind::absent;
     const bool double_root = zs.size() == 1 && zs[0].imag() == 0.0;
@@ -393,11 +508,10 @@ std::string find_period(const Source &source, PeriodFinding &found)
     };
     if (std::string why = each_row(source, found.rows, take); !why.empty()) return why;
     found.windows = windows.done();
-    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     found.crossings = o.crossings;
     found.measured = finite_or(o.period(), Absent::few_crossings);
     found.exact = found.method = missing(Absent::no_oscillation);
-    if (oscillates) {
+    if (modes_oscillate) {
         const double turn = std::fabs(rk4_log_factor(zs[0]).imag());
         found.exact = of(period);
         found.method = finite_or(2 * pi * std::fabs(setup.h) / turn, Absent::no_oscillation);
@@ -431,15 +545,16 @@ std::string find_steady(const Source &source, SteadyFinding &found)
     const std::complex<double> X = steady_amplitude(m);
     found.exact_amplitude = std::abs(X);
     found.exact_phase = std::arg(X);
-    // The steady oscillation, once the free motion is below settled_share of its start, over a
-    // period of the force at least; else over the run's second half, the transient still there.
-    const double settled = settling_time(m, setup.h, settled_share);
-    found.backward = setup.h < 0.0;
-    found.kind = !settles(m, setup.h)                                  ? Kind::never
-                 : settled + found.forced_period <= setup.last_t       ? Kind::settled
-                                                                       : Kind::unsettled;
-    found.from = found.kind == Kind::settled ? settled
-                                             : setup.first_t + 0.5 * (setup.last_t - setup.first_t);
+    found.never = setup.h == 0.0  ? SteadyFinding::Never::still
+                  : setup.h < 0.0 ? SteadyFinding::Never::backward
+                                  : SteadyFinding::Never::unstable;
+    // Below two rows a period of the force, the rows trace a slower oscillation of their own.
+    found.rows_per_period = found.forced_period / std::fabs(setup.h);
+    if (found.rows_per_period < nyquist_rows)
+        found.alias = alias_period(found.forced_period, std::fabs(setup.h));
+    const Steady steady = steady_from(setup);
+    found.kind = !settles(m, setup.h) ? Kind::never : steady.settled ? Kind::settled : Kind::unsettled;
+    found.from = steady.from;
     SteadyFit fit(m.wf, found.from);
     Oscillation o(found.from);
     Windows windows(setup, found.forced_period);
@@ -452,7 +567,6 @@ std::string find_steady(const Source &source, SteadyFinding &found)
     found.windows = windows.done();
     found.last_peak = o.last_peak;
     found.last_peak_t = o.last_peak_time;
-    found.rounding = found.rows.from_file ? rounding_of(found.rows.typical) : 0.0;
     found.amplitude = found.phase = found.period = found.method_amplitude = found.method_phase =
         missing(Absent::never_settles);
     if (found.kind == Kind::never) return "";
@@ -463,69 +577,80 @@ std::string find_steady(const Source &source, SteadyFinding &found)
     const std::complex<double> Y = rk4_response(m.w0, m.beta, m.f, m.wf, setup.h);
     found.method_amplitude = of(std::abs(Y));
     found.method_phase = of(std::arg(Y));
+    if (response_error(m.w0, m.beta, m.wf, setup.h) > tolerance) found.off = std::abs(Y / X);
     return "";
 }
 
 namespace {
 
-// The exact curve's peak, its width and Q.
-PeakFinding exact_resonance(const Motion &m, ResonanceFinding &r)
+// A curve's peak as a finding, and where it stands against [low, high]: `amplitude` is the
+// curve, `repeat` how often it repeats.
+PeakFinding peak_finding(const CurvePeak &peak, double repeat, const std::function<double(double)> &amplitude,
+                         double low, double high)
 {
     using Kind = PeakFinding::Kind;
     PeakFinding p;
-    const Value none = missing(m.beta < 0.0      ? Absent::never_settles
-                               : m.w0 == 0.0     ? Absent::no_spring
-                               : m.beta == 0.0   ? Absent::no_damping
-                                                 : Absent::no_peak_falls);
-    p.wf = p.height = p.low = p.high = p.width = p.q = none;
-    const CurvePeak peak = exact_peak(m);
-    p.kind = m.beta < 0.0    ? Kind::never_settles
-             : m.w0 == 0.0   ? Kind::no_spring
-             : m.beta == 0.0 ? Kind::no_damping
-             : std::isnan(peak.wf) ? Kind::falls : Kind::peak;
-    if (p.kind == Kind::falls) {
-        r.start = m.f / (m.w0 * m.w0);
-        r.falling_half = falling_half_power(m);
+    p.wf = p.height = p.low = p.high = p.width = p.q = missing(Absent::no_peak_falls);
+    // Highest at wf = 0, the curve falls from there; no highest point found, it passes the
+    // largest double near its peak.
+    p.kind = !(peak.wf == 0.0) ? Kind::peak : Kind::falls;
+    if (std::isnan(peak.wf)) {
+        p.wf = p.height = p.low = p.high = p.width = p.q = missing(Absent::overflow);
+        return p;
     }
-    if (p.kind != Kind::peak) return p;
+    if (p.kind == Kind::falls) {
+        p.start = amplitude(0.0);
+        p.falling_half = peak.high;
+        return p;
+    }
     p.wf = of(peak.wf);
-    p.height = of(peak.height);
-    p.high = of(peak.high);
+    p.height = finite_or(peak.height, Absent::overflow);
+    p.high = finite_or(peak.high, Absent::no_upper_half);
     p.low = finite_or(peak.low, Absent::no_lower_half);
-    p.width = finite_or(peak.high - peak.low, Absent::no_lower_half);
-    p.q = finite_or(peak.wf / (peak.high - peak.low), Absent::no_lower_half);
+    const Absent none = p.low.absent != Absent::none ? p.low.absent : p.high.absent;
+    p.width = none != Absent::none ? missing(none) : finite_or(peak.width, Absent::overflow);
+    p.q = none != Absent::none ? missing(none) : finite_or(peak.wf / peak.width, Absent::overflow);
+    p.place = placed(peak.wf, repeat, low, high, amplitude);
     return p;
 }
 
-// The method's curve's highest point within [low, high], searched over all of it.
+// The exact curve's peak, its width and Q; with β < 0 too, |X| holding β².
+PeakFinding exact_resonance(const Motion &m, double low, double high)
+{
+    using Kind = PeakFinding::Kind;
+    const auto amplitude = [&](double wf) { return std::abs(steady_amplitude(driven_at(m, wf))); };
+    if (m.w0 > 0.0 && m.beta != 0.0) {
+        const CurvePeak peak = exact_peak(m);
+        if (!std::isnan(peak.wf)) {
+            PeakFinding p = peak_finding(peak, INFINITY, amplitude, low, high);
+            // f/(2|β|·sqrt(w0² - β²)) may pass the largest double, and still be a height.
+            p.height = sized(peak.height, std::log(m.f) - std::log(2 * std::fabs(m.beta)) -
+                                              0.5 * std::log(m.w0 * m.w0 - m.beta * m.beta));
+            return p;
+        }
+        CurvePeak falls;
+        falls.wf = 0.0;
+        falls.high = falling_half_power(m);
+        return peak_finding(falls, INFINITY, amplitude, low, high);
+    }
+    PeakFinding p;
+    p.kind = m.w0 == 0.0 ? Kind::no_spring : Kind::no_damping;
+    p.wf = p.height = p.low = p.high = p.width = p.q = missing(m.w0 == 0.0 ? Absent::no_spring : Absent::no_damping);
+    return p;
+}
+
+// The method's whole curve: its peak over [0, 2π/h], where the rest repeats it.
 PeakFinding method_resonance(const Motion &m, double h, double low, double high)
 {
     using Kind = PeakFinding::Kind;
     PeakFinding p;
-    p.wf = p.height = p.low = p.high = p.width = p.q = missing(Absent::never_settles);
-    p.kind = Kind::never_settles;
-    if (!settles(m, h)) return p;
-    const auto amplitude = [&](double wf) { return std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)); };
-    const CurvePeak peak = curve_peak(amplitude, low, high, 400, method_resonances(m, h, low, high));
-    // A highest point at an end of the range is no peak: the curve falls from there, or rises
-    // beyond it.
-    const double edge = 1e-9 * (high - low);
-    p.kind = peak.wf <= low + edge ? Kind::falls : peak.wf >= high - edge ? Kind::rises : Kind::peak;
-    // Falling from wf = 0 it has no peak; from a later start, its peak may lie before it.
-    const Value none = missing(p.kind == Kind::falls && low == 0.0 ? Absent::no_peak_falls
-                                                                   : Absent::outside_range);
-    p.wf = p.height = p.low = p.high = p.width = p.q = none;
+    const bool response = keeps_a_response(m, h);
+    p.kind = !response ? Kind::never_settles : m.w0 == 0.0 ? Kind::no_spring : Kind::peak;
+    p.wf = p.height = p.low = p.high = p.width = p.q =
+        missing(p.kind == Kind::never_settles ? Absent::never_settles : Absent::no_spring);
     if (p.kind != Kind::peak) return p;
-    p.wf = of(peak.wf);
-    p.height = finite_or(peak.height, Absent::overflow);
-    p.low = finite_or(peak.low, low == 0.0 ? Absent::no_lower_half : Absent::outside_range);
-    p.high = finite_or(peak.high, Absent::outside_range);
-    const double width = peak.high - peak.low;
-    p.width = p.low.absent != Absent::none ? p.low
-              : p.high.absent != Absent::none ? p.high
-                                              : of(width);
-    p.q = p.width.absent != Absent::none ? p.width : of(peak.wf / width);
-    return p;
+    const auto amplitude = [&](double wf) { return std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)); };
+    return peak_finding(method_peak(m, h), response_repeat(h), amplitude, low, high);
 }
 
 // A frequency the program drives at, measured on its own run from the steady rows.
@@ -538,10 +663,9 @@ MeasuredPoint measured_point(const Setup &run, const Motion &m, ResonanceFinding
     point.measured = point.gap = point.phase = missing(Absent::never_settles);
     if (run.rows == 0.0) point.measured = point.gap = point.phase = missing(Absent::no_rows);
     if (point.method.absent != Absent::none || run.rows == 0.0) return point;
-    const double settled = settling_time(run.motion, run.h, settled_share);
-    const double from = std::min(settled, run.first_t + 0.5 * (run.last_t - run.first_t));
-    r.short_runs = r.short_runs || settled > from;
-    SteadyFit fit(wf, from);
+    const Steady steady = steady_from(run);
+    r.short_runs = r.short_runs || !steady.settled;
+    SteadyFit fit(wf, steady.from);
     RunRows rows(run, programs_method);
     for (Row row{}; rows.next(row);) fit.take(row);
     point.measured = finite_or(std::abs(fit.amplitude()), Absent::no_fit);
@@ -568,19 +692,23 @@ ResonanceFinding find_resonance(const Setup &setup, double low, double high)
     const Range range = resonance_range(setup, low, high);
     r.low = range.low;
     r.high = range.high;
-    r.exact = exact_resonance(m, r);
+    r.grows = m.beta < 0.0;
+    r.exact = exact_resonance(m, r.low, r.high);
     r.method = method_resonance(m, setup.h, r.low, r.high);
+    r.repeat = response_repeat(setup.h);
+    r.turns_back = r.method.kind != PeakFinding::Kind::never_settles && r.high > 0.5 * r.repeat;
     r.textbook_q = m.beta > 0.0 && m.w0 > 0.0 ? of(m.w0 / (2 * m.beta))
                    : missing(m.beta < 0.0 ? Absent::never_settles
                              : m.w0 == 0.0 ? Absent::no_spring : Absent::no_damping);
-    const bool method_curve = settles(m, setup.h);
-    // 400 frequencies evenly, and the peaks, where the curves reach their marks.
+    const bool method_curve = keeps_a_response(m, setup.h);
+    // 400 frequencies evenly, and the peaks shown, where the curves reach their marks.
     std::vector<double> grid;
     grid.reserve(402);
     for (int i = 0; i < 400; ++i) grid.push_back(i == 399 ? r.high : r.low + (r.high - r.low) * i / 399);
     for (const PeakFinding *peak : {&r.exact, &r.method})
-        if (peak->wf.absent == Absent::none && peak->wf.value > r.low && peak->wf.value < r.high)
-            grid.push_back(peak->wf.value);
+        if (peak->kind == PeakFinding::Kind::peak && peak->place.where == Placed::Where::inside &&
+            peak->place.at > r.low && peak->place.at < r.high)
+            grid.push_back(peak->place.at);
     std::sort(grid.begin(), grid.end());
     for (const double wf : grid) {
         const std::complex<double> X = steady_amplitude(driven_at(m, wf));
@@ -616,9 +744,10 @@ ResonanceFinding find_resonance(const Setup &setup, double low, double high)
 namespace {
 
 // One method on the run: its rows (the first run), then the runs at h/2, h/4 and h/8 to the
-// same end, for the observed order.
+// same end, for the observed order. `size` is the motion's, the largest |x_exact| of the rows,
+// which the first method finds as it gives the exact rows.
 MethodFinding study_method(const Setup &setup, const Method &method, const ExactMotion &exact,
-                           TimeThinning *exact_rows)
+                           TimeThinning *exact_rows, double &size)
 {
     const Motion &m = setup.motion;
     MethodFinding found{};
@@ -635,32 +764,49 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
         // E itself where E0 = 0, as the energy question draws it.
         const double drawn = start == 0.0 ? e : energy_end;
         if (finite(r) && std::isfinite(drawn)) series.take({r.t, r.x, drawn});
-        if (exact_rows != nullptr) exact_rows->take({r.t, exact_state(exact, r.t).x, 0.0});
+        if (exact_rows != nullptr) {
+            const double x = exact_state(exact, r.t).x;
+            exact_rows->take({r.t, x, 0.0});
+            size = std::max(size, std::fabs(x));
+        }
     }
     found.series = series.rows();
     for (const Row &r : found.series) found.x_error.push_back(std::fabs(r.x - exact_state(exact, r.t).x));
     const double steps = setup.steps;
+    const double z = setup.h * m.w0;
+    found.limit = m.w0 > 0.0 ? finite_or(stability_limit(method, 2 * m.beta / m.w0),
+                                         m.beta > 0.0 ? Absent::below_resolution : Absent::always_grows)
+                             : missing(Absent::no_spring);
+    // The order is the method's only from errors that are its own: an error as large as the
+    // motion itself is growth or a phase gone round, no longer the step's small error.
+    std::vector<Run> counted;
     for (int k = 0; k < 4; ++k) {
         const double h = setup.h / (1 << k);
         const Row end = k == 0 ? last : advance(setup, method, h, steps * (1 << k));
         const double error = end.x - exact_state(exact, end.t).x;
-        // Double rounding, a few units a step, piles up over the steps.
-        const double rounding = DBL_EPSILON * std::max(1.0, std::fabs(end.x)) * steps * (1 << k);
+        const double rounding = size * double_rounding(steps * (1 << k));
         found.runs.push_back({h, std::isfinite(error) ? error : NAN, rounding});
+        counted.push_back({h, std::fabs(error) < size ? error : NAN, rounding});
     }
-    found.verdict = judge(found.runs);
+    found.verdict = judge(counted);
     found.energy_end = start == 0.0 ? missing(Absent::energy_at_rest)
                                     : finite_or(energy_end, Absent::overflow);
-    const double z = setup.h * m.w0;
     const double drift = method.energy_drift(z);
-    found.area_kept = drift == 0.0;
-    found.energy_predicted = start == 0.0 ? missing(Absent::energy_at_rest)
-                             : m.beta != 0.0 || driven(m) ? missing(Absent::not_free_undamped)
-                             : finite_or(std::expm1(steps * std::log1p(drift)), Absent::overflow);
+    const bool free_undamped = m.beta == 0.0 && !driven(m);
+    found.energy_predicted = start == 0.0   ? missing(Absent::energy_at_rest)
+                             : !free_undamped ? missing(Absent::not_free_undamped)
+                                              : finite_or(std::expm1(steps * std::log1p(drift)), Absent::overflow);
+    // A step that keeps the area of the phase plane keeps the energy bounded, oscillating, as
+    // long as no eigenvalue of M passes 1: within the stability limit.
+    using Energy = MethodFinding::Energy;
+    const bool within = found.limit.absent == Absent::none && std::fabs(z) <= found.limit.value;
+    found.energy = drift != 0.0 || found.energy_predicted.absent != Absent::none ? Energy::predicted
+                   : within                                                       ? Energy::oscillates
+                                                                                  : Energy::grows;
     found.period = finite_or(2 * pi * std::fabs(setup.h) / turn(amplification(method, setup.h, m.w0, m.beta)),
-                             Absent::no_oscillation);
-    found.limit = m.w0 > 0.0 ? finite_or(stability_limit(method, 2 * m.beta / m.w0), Absent::always_grows)
-                             : missing(Absent::no_spring);
+                             setup.h == 0.0                              ? Absent::still
+                             : std::isfinite(damped_period(m.w0, m.beta)) ? Absent::method_no_turn
+                                                                          : Absent::no_oscillation);
     return found;
 }
 
@@ -673,9 +819,12 @@ MethodsFinding find_methods(const Setup &setup)
     MethodsFinding found{};
     found.exact_period_value = damped_period(m.w0, m.beta);
     found.h_w0 = setup.h * m.w0;
+    found.backward = setup.h < 0.0;
     TimeThinning exact_rows = thinning_of(setup);
+    double size = 0.0;
     for (const Method &method : methods)
-        found.methods.push_back(study_method(setup, method, exact, found.methods.empty() ? &exact_rows : nullptr));
+        found.methods.push_back(
+            study_method(setup, method, exact, found.methods.empty() ? &exact_rows : nullptr, size));
     found.exact = exact_rows.rows();
     return found;
 }

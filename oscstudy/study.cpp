@@ -1,6 +1,7 @@
 #include "oscstudy/study.hpp"
 
 #include "stepmath/bisect.hpp"
+#include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 
 #include <algorithm>
@@ -134,14 +135,43 @@ std::complex<double> SteadyFit::amplitude() const
     return {(xs_ * cc_ - xc_ * sc_) / det, (xc_ * ss_ - xs_ * sc_) / det}; // C = a + i·b
 }
 
-double settling_time(const Motion &m, double h, double share)
+double transient_start(const Motion &m)
+{
+    // The steady oscillation Im(X·e^(i·wf·t)) at t = 0: x = Im X, v = wf·Re X.
+    const bool driven = m.f != 0.0 && m.wf != 0.0;
+    const std::complex<double> X = driven ? steady_amplitude(m) : 0.0;
+    const double dx = m.x0 - X.imag();
+    const double dv = m.v0 - m.wf * X.real();
+    return m.w0 > 0.0 ? std::hypot(dx, dv / m.w0) : std::hypot(dx, dv);
+}
+
+namespace {
+
+// The slowest decay of the free modes, exact and computed, per unit of time: not above 0 where
+// one never decays.
+double slowest_decay(const Motion &m, double h)
 {
     const std::vector<std::complex<double>> zs = step_modes(h, m.w0, m.beta);
-    if (!(h > 0.0) || zs.empty()) return INFINITY;
-    double rate = INFINITY; // the slowest decay, per unit of time
-    for (const std::complex<double> z : zs)
-        rate = std::min({rate, -z.real() / h, -rk4_log_gain(z) / h});
-    return rate > 0.0 ? std::log(1 / share) / rate : INFINITY;
+    if (!(h > 0.0) || zs.empty()) return 0.0;
+    double rate = INFINITY;
+    for (const std::complex<double> z : zs) rate = std::min({rate, -z.real() / h, -rk4_log_gain(z) / h});
+    return rate;
+}
+
+} // namespace
+
+double transient_left(const Motion &m, double h, double t)
+{
+    const double rate = slowest_decay(m, h);
+    return rate > 0.0 ? transient_start(m) * std::exp(-rate * t) : INFINITY;
+}
+
+double settling_time(const Motion &m, double h)
+{
+    const double rate = slowest_decay(m, h);
+    const double start = transient_start(m) / (settled_share * std::abs(steady_amplitude(m)));
+    if (!(rate > 0.0) || std::isnan(start)) return INFINITY;
+    return start <= 1.0 ? 0.0 : std::log(start) / rate;
 }
 
 ModeGrowth mode_growth(const Motion &m, double h, double steps)
@@ -178,16 +208,28 @@ bool settles(const Motion &m, double h)
     });
 }
 
+bool keeps_a_response(const Motion &m, double h)
+{
+    const std::vector<std::complex<double>> zs = step_modes(h, m.w0, m.beta);
+    return h > 0.0 && !zs.empty() && std::all_of(zs.begin(), zs.end(), [](std::complex<double> z) {
+        return rk4_log_gain(z) <= 0.0;
+    });
+}
+
 CurvePeak exact_peak(const Motion &m)
 {
-    const double wr2 = m.w0 * m.w0 - 2 * m.beta * m.beta;
-    if (!(m.beta > 0.0) || !(wr2 > 0.0)) return {};
-    const double spread = 2 * m.beta * std::sqrt(m.w0 * m.w0 - m.beta * m.beta);
+    const double beta = std::fabs(m.beta);
+    const double wr2 = m.w0 * m.w0 - 2 * beta * beta;
+    if (!(beta > 0.0) || !(wr2 > 0.0)) return {};
+    const double root = std::sqrt(m.w0 * m.w0 - beta * beta);
+    const double spread = 2 * beta * root;
     CurvePeak p;
     p.wf = std::sqrt(wr2);
-    p.height = m.f / spread;
+    p.height = m.f / (2 * beta) / root;
     if (wr2 - spread > 0.0) p.low = std::sqrt(wr2 - spread);
     p.high = std::sqrt(wr2 + spread);
+    // 2·spread/(high + low), in an order that neither underflows nor cancels.
+    p.width = 4 * beta * (root / (p.high + p.low));
     return p;
 }
 
@@ -232,6 +274,8 @@ CurvePeak curve_peak(const std::function<double(double)> &amplitude, double low,
     p.wf = 0.5 * (a + b);
     p.height = std::max(amplitude(p.wf), best_value);
     if (best_value > amplitude(p.wf)) p.wf = best;
+    // The edge of the range stands for it where the curve is highest there.
+    if (p.wf - low <= 1e-9 * (high - low)) p.wf = low;
     const double half = p.height / std::sqrt(2.0);
     const auto above = [&](double w) { return amplitude(w) - half; };
     // Outward from the peak, sample by sample, to the first below half power.
@@ -251,6 +295,7 @@ CurvePeak curve_peak(const std::function<double(double)> &amplitude, double low,
         }
         if (next == high) break;
     }
+    p.width = p.high - p.low;
     return p;
 }
 
@@ -265,6 +310,53 @@ std::vector<double> method_resonances(const Motion &m, double h, double low, dou
         for (const double wf : {k * whole + turn / h, k * whole - turn / h})
             if (wf >= low && wf <= high) found.push_back(wf);
     return found;
+}
+
+double response_repeat(double h) { return 4 * pi / std::fabs(h); }
+
+CurvePeak method_peak(const Motion &m, double h)
+{
+    const auto amplitude = [&](double wf) { return std::abs(rk4_response(m.w0, m.beta, m.f, wf, h)); };
+    const double half = 0.5 * response_repeat(h);
+    // Samples over the exact curve's own stretch, where a narrow peak of a small h lies.
+    const double stretch = std::min(half, 4 * std::max(m.w0, std::fabs(m.beta)));
+    std::vector<double> seeds = method_resonances(m, h, 0.0, half);
+    for (int i = 0; i < 400; ++i) seeds.push_back(stretch * i / 399);
+    for (const double wf : {exact_peak(m).wf, m.w0})
+        if (wf <= half) seeds.push_back(wf);
+    return curve_peak(amplitude, 0.0, half, 400, seeds);
+}
+
+Placed placed(double wf, double repeat, double low, double high,
+              const std::function<double(double)> &amplitude)
+{
+    using Where = Placed::Where;
+    // The nearest of the peak and its repeats at or above `from`, and below it.
+    const auto above = [&](double from) {
+        if (!std::isfinite(repeat)) return wf >= from ? wf : INFINITY;
+        double nearest = INFINITY;
+        for (const double sign : {1.0, -1.0})
+            nearest = std::min(nearest, std::ceil((from - sign * wf) / repeat) * repeat + sign * wf);
+        return nearest;
+    };
+    const auto below = [&](double from) {
+        if (!std::isfinite(repeat)) return wf < from ? wf : -HUGE_VAL;
+        double nearest = -HUGE_VAL;
+        for (const double sign : {1.0, -1.0}) {
+            double at = std::floor((from - sign * wf) / repeat) * repeat + sign * wf;
+            if (at >= from) at -= repeat;
+            nearest = std::max(nearest, at);
+        }
+        return nearest;
+    };
+    const double first = above(low);
+    if (first <= high) return {Where::inside, first};
+    // Between two peaks the curve dips midway; where its ends look alike, the side of the dip
+    // the range lies on says which way it goes.
+    const double at_low = amplitude(low);
+    const double at_high = amplitude(high);
+    const bool rises = at_high != at_low ? at_high > at_low : low + high > below(low) + first;
+    return {rises ? Where::rises : Where::falls, NAN};
 }
 
 } // namespace osc

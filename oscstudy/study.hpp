@@ -64,14 +64,22 @@ private:
     bool broken_ = false; // a row that is not finite came
 };
 
-// What the free motion's share of its start must fall below before the oscillation is taken
-// as steady: at 1e-5 the transient is under the six digits of the rows' amplitude.
+// What the transient must fall below, as a share of the steady amplitude |X|, before the
+// oscillation is taken as steady: at 1e-5 it is under the six digits of the rows' amplitude.
 inline constexpr double settled_share = 1e-5;
 
-// When the free motion, exact and as the step h computes it, has fallen below `share` of its
-// start: infinite where either never falls (β <= 0, a step that keeps a mode from shrinking,
-// a run backward in time).
-double settling_time(const Motion &motion, double h, double share);
+// The free motion that driven motion starts with (the transient): the start less the steady
+// oscillation's state at t = 0, as an amplitude, hypot(x, v/w0) (hypot(x, v) without a spring).
+double transient_start(const Motion &motion);
+
+// What is left of the transient at t, exact or computed with the step h, whichever decays
+// slower: its start times e^(-rate·t); infinite where either never decays (β <= 0, a step that
+// keeps a mode from shrinking, a run backward in time).
+double transient_left(const Motion &motion, double h, double t);
+
+// When the transient left falls below settled_share of |X|: 0 where it starts below it,
+// infinite where it never does.
+double settling_time(const Motion &motion, double h);
 
 // What the step h does to the free modes e^(λ·t) over `steps` steps, z = h·λ for each.
 struct ModeGrowth {
@@ -92,15 +100,20 @@ ModeGrowth mode_growth(const Motion &motion, double h, double steps);
 // steady oscillation at the driving frequency.
 bool settles(const Motion &motion, double h);
 
-// The peak of an amplitude curve, where and how high, and its half-power frequencies: NaN
-// for what it lacks.
+// Whether no free mode grows with the step h > 0 (one of λ = 0, without a spring, stays): the
+// computed motion has a steady response to a force at each wf, its resonance curve.
+bool keeps_a_response(const Motion &motion, double h);
+
+// The peak of an amplitude curve, where and how high, its half-power frequencies and the width
+// between them: NaN for what it lacks.
 struct CurvePeak {
-    double wf = NAN, height = NAN, low = NAN, high = NAN;
+    double wf = NAN, height = NAN, low = NAN, high = NAN, width = NAN;
 };
 
 // |X| = f/sqrt((w0² - wf²)² + (2β·wf)²) at its peak wr = sqrt(w0² - 2β²), of height
-// f/(2β·sqrt(w0² - β²)), half as high in power at wf² = wr² ± 2β·sqrt(w0² - β²) (no lower one
-// where that is negative): closed forms, for β > 0 and w0² > 2β².
+// f/(2|β|·sqrt(w0² - β²)), half as high in power at wf² = wr² ± 2|β|·sqrt(w0² - β²) (no lower
+// one where that is negative), the width (high² - low²)/(high + low), which two close
+// frequencies would lose: closed forms, for β != 0 (|X| holds β²) and w0² > 2β².
 CurvePeak exact_peak(const Motion &motion);
 
 // Where |X|² falls to half its value f²/w0⁴ at wf = 0, for a curve without a peak (β > 0,
@@ -116,5 +129,22 @@ CurvePeak curve_peak(const std::function<double(double)> &amplitude, double low,
 // The driving frequencies within [low, high] at which one step turns the method's free
 // oscillation as far as the force turns in a step (mod 2π): where its own resonance lies.
 std::vector<double> method_resonances(const Motion &motion, double h, double low, double high);
+
+// The RK4 curve |Y(wf)| at the step h repeats every 4π/h (its stages sample the force every
+// h/2) and is symmetric about 2π/h: all of it lies in [0, 2π/h].
+double response_repeat(double h);
+
+// The RK4 curve's own peak, over [0, 2π/h]: found among samples there and near the exact
+// peak, the method's resonances and w0. A curve highest at wf = 0 has none (wf = 0 then).
+CurvePeak method_peak(const Motion &motion, double h);
+
+// Where a curve's peak at `wf`, and its repeats k·repeat ± wf (none for an infinite repeat),
+// stand against [low, high]: the first within it, or the side the curve is highest on there.
+struct Placed {
+    enum class Where { inside, rises, falls } where;
+    double at; // inside: the first of the peak and its repeats within the range
+};
+Placed placed(double wf, double repeat, double low, double high,
+              const std::function<double(double)> &amplitude);
 
 } // namespace osc
