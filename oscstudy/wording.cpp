@@ -758,7 +758,9 @@ std::vector<Caption> resonance_captions(const ResonanceFinding &r)
     const PeakFinding &c = r.method;
     const bool no_curve = c.kind == PeakFinding::Kind::never_settles;
     return {caption("peak_key", "pico exato: wr = " + say(e.wf, "%.3g") + ", altura " + say(e.height, "%.4g")),
-            caption("method_peak_key", "pico do RK4: wf = " + say(c.wf, "%.3g") + ", altura " + say(c.height, "%.4g")),
+            caption("method_peak_key", "pico do RK4: wf = " + say(of(c.place.at), "%.3g") +
+                                           (c.place.at > c.wf.value * (1 + 1e-9) ? ", a repetição do de " + say(c.wf, "%.3g") : "") +
+                                           ", altura " + say(c.height, "%.4g")),
             caption("width_key", "largura a meia potência: " + say(e.width, "%.3g") + " (Q = " + say(e.q, "%.3g") + ")"),
             caption("note", no_curve ? "sem a curva do RK4: com h = " + g(r.h) +
                                            " as suas linhas nunca chegam a um regime estacionário"
