@@ -494,7 +494,7 @@ std::string steady_text(const Setup &setup, const SteadyFinding &f, const std::s
     table += line(20, 12, {"fase (rad)", say(f.phase), say(of(f.exact_phase)), say(f.method_phase)});
     table += line(20, 12, {"período", say(f.period), g(f.forced_period)});
     std::string text = six_digits(file, f.rows);
-    // The amplitudes with the table's six digits: five would part 0.0614295 and 0.0614295.
+    // The amplitudes with the table's six digits: with five, 0.0614295 reads 0.061429 or 0.06143.
     const std::string computed = say(f.amplitude);
     const std::string exact = say(of(f.exact_amplitude));
     const std::string method = say(f.method_amplitude);
