@@ -123,7 +123,9 @@ bool strays(Complex z, double steps) { return !(deviation(z, steps).largest <= t
 
 bool strays_by_length(Complex z, double steps)
 {
+    // A step that takes more than ten turns at once is not small.
     const double turns = 20.0 * pi / std::abs(z);
+    if (!(turns >= 1.0)) return false;
     return horizon_steps(z, steps) > turns && !strays(z, turns) && strays(z, steps);
 }
 

@@ -65,8 +65,8 @@ Deviation deviation(std::complex<double> z, double steps);
 // does).
 bool strays(std::complex<double> z, double steps);
 
-// Whether h·|λ| is small, the mode staying within the tolerance over ten of its turns
-// (20π/|z| steps), and yet strays over the run: the number of steps is what adds up.
+// Whether h·|λ| is small, the mode staying within the tolerance over ten of its turns (20π/|z|
+// steps, at least one), and yet strays over the run: the number of steps is what adds up.
 bool strays_by_length(std::complex<double> z, double steps);
 
 // The most steps, up to `steps`, over which the mode stays within the tolerance.
