@@ -412,6 +412,10 @@ TEST(StepWarnings, EachShapeWordedFromItsFinding)
     overflows.overflow_step = 2;
     const osc::StepFindings too_many = found(1, 0.25, {1e10, 1, osc::Step::chosen_int}, NAN,
                                              {unstable(1e10, R::too_many_steps, 2147483647)});
+    // Just past the limit, h·w0 and the limit in the digits that tell them apart.
+    Mode past = unstable(2.9, R::step, 435);
+    past.limit = 2.8967;
+    const osc::StepFindings just_past = found(1, 0.25, {2.9, 30, osc::Step::chosen}, NAN, {past});
     const osc::DrivenFinding driven{2, 0.54, 1, -0.0131,
                                     {osc::DrivenRemedy::Kind::step, 2, 0.5, 4000}};
     const struct {
@@ -455,6 +459,10 @@ TEST(StepWarnings, EachShapeWordedFromItsFinding)
          "  com h·w0 = 1e+10 passa o limite do método para a oscilação, h·w0 = 2.9, seja qual "
          "for a física; só\n  chegaria a t = 1e+10 com mais de 2147483647 passos, o maior N que "
          "se aceita"},
+        {osc::sentences(just_past),
+         "passo instável, cresce sem limite; com h = 0.2 e N = 435 " + within + "\n"
+         "  com h·w0 = 2.9 passa o limite do método para a oscilação, h·w0 = 2.897, seja qual "
+         "for a física"},
     };
     for (const auto &c : cases) {
         std::string said;

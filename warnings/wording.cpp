@@ -249,11 +249,14 @@ std::string mode_sentence(const StepFindings &found, const ModeFinding &mode, bo
     const std::string size = "com " + name.label + " = " + figure(std::abs(mode.z));
     const auto [cure, detail] = remedy(found, mode, name);
     const std::string more = detail.empty() ? "" : "; " + detail;
-    if (mode.kind == ModeFinding::Kind::unstable)
+    if (mode.kind == ModeFinding::Kind::unstable) {
+        // Just past the limit, three digits would give the step and the limit alike.
+        const auto [step, limit] = apart(std::abs(mode.z), mode.limit);
         return warning("passo instável, cresce sem limite; " + cure,
-                       size + " passa o limite do método para " + name.what + ", " +
-                           name.label + " = " + figure(mode.limit) +
+                       "com " + name.label + " = " + step + " passa o limite do método para " +
+                           name.what + ", " + name.label + " = " + limit +
                            ", seja qual for a física" + more);
+    }
     const Deviation &d = mode.deviation;
     const std::string since = first ? until(found) + ", " : "";
     if (mode.kind == ModeFinding::Kind::phase) {
