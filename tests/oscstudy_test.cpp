@@ -730,6 +730,7 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
         return "programa=./" + std::string(name);
     };
     const std::string harmosc = "verificar harmosc k=4 m=1 b=0.4 ficheiro=";
+    const std::string rk = program("rk", std::string("exec ") + RKSTEPPER);
     const struct {
         std::string arguments;
         int status;
@@ -742,7 +743,7 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
         {harmosc + "turma/ana.dat", 0, "turma/ana.dat: passa: h = 0.1, 20 linhas", nullptr},
         {harmosc + "turma/bruno.dat", 1, "as linhas de Euler, não as do RK4: a linha 2 tem x = 1",
          nullptr},
-        {"verificar " + program("rk", std::string("exec ") + RKSTEPPER), 0,
+        {"verificar " + rk, 0,
          "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr},
         {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr},
         {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim",
@@ -752,6 +753,10 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
         {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr},
     };
     for (const auto &c : cases) {
+#ifdef OSC_SANITIZED
+        // A sanitized rkstepper reserves more address space than a student's program is given.
+        if (c.arguments == "verificar " + rk) continue;
+#endif
         std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(),
                                          OSCSTUDY};
         for (const std::string &word : fields_of(c.arguments)) command.push_back(word);
