@@ -13,6 +13,8 @@
 # sequences (ESC [ ... m) are removed, the rest must match byte for byte, except that a line
 # "..." in the README matches any run of lines, none included. A <!-- not run: REASON --> line
 # just before a block leaves it out (and its output block); the runner lists the lines left out.
+# A <!-- output not compared --> line just before a ```sh block runs it with no output block (a
+# worksheet that asks its reader to look): it must exit 0, and what it prints is not compared.
 #
 # Each "#" heading of README.md starts a fresh temporary directory; its examples run there in
 # order, so one may prepare the files of the next. Everything runs with BIN_DIR first on PATH,
@@ -47,16 +49,17 @@ run() { # directory script output (the shell names itself after the README line)
      LC_ALL=C.UTF-8 COLUMNS=100 LINES=30 TERM=dumb BENCH_BIN="$bin" BENCH_QUICK=1 \
      timeout -k 5 120 bash -c "$(< "$2")" "$where") < /dev/null > "$3" 2>&1
 }
-# Cuts Markdown into examples: N.cmd, N.out where the output is shown, N.lines with the first
-# and last line of that output in the Markdown (the last before the first where it is empty),
-# N.image with the figure shown right after the example, and on standard output one line per
-# example: N, heading count, line, and the reason it is not run (empty if it runs).
+# Cuts Markdown into examples: N.cmd, N.out where the output is shown, N.unshown where it is not
+# compared, N.lines with the first and last line of that output in the Markdown (the last before
+# the first where it is empty), N.image with the figure shown right after the example, and on
+# standard output one line per example: N, heading count, line, and the reason it is not run
+# (empty if it runs).
 parse() {
   awk 'function example(line) { n++; printf "%d\t%d\t%d\t%s\n", n, section, line, held }
     function shown(last) { if (first) { print first, last > (n ".lines"); close(n ".lines") } first = 0 }
     fence && /^```[ \t]*$/ { if (mode == "transcript" || mode == "out") shown(NR - 1)
       shows = (mode == "sh" || mode == "out" || mode == "transcript") ? n : 0
-      fence = 0; after = (mode == "sh"); close(n ".cmd"); close(n ".out"); next }
+      fence = 0; after = (mode == "sh" && !unshown); close(n ".cmd"); close(n ".out"); next }
     fence && mode == "text" { mode = substr($0, 1, 2) == "$ " ? "transcript" : "" }
     fence && mode == "transcript" && substr($0, 1, 2) == "$ " {
       shown(NR - 1); close(n ".cmd"); close(n ".out"); example(NR)
@@ -69,16 +72,18 @@ parse() {
     fence { next }
     /^```/ { fence = 1; shows = 0; lang = substr($0, 4); sub(/[ \t]+$/, "", lang)
       if (lang == "text" && after) { mode = "out"; printf "" > (n ".out"); first = NR + 1 }
-      else if (lang == "sh") { mode = "sh"; held = skip; example(NR); printf "" > (n ".cmd") }
+      else if (lang == "sh") { mode = "sh"; held = skip; example(NR); printf "" > (n ".cmd")
+        if (loose) { printf "" > (n ".unshown"); close(n ".unshown") } }
       else mode = lang == "text" ? "text" : ""
-      held = skip; skip = ""; after = 0; next }
+      unshown = loose && mode == "sh"; held = skip; skip = ""; loose = after = 0; next }
     /^<!-- *not run/ { skip = $0; sub(/^<!-- *not run:? */, "", skip); sub(/ *-->.*/, "", skip)
       if (skip == "") skip = "-"; shows = 0; next }
+    /^<!-- *output not compared *-->/ { loose = 1; shows = 0; next }
     /^[ \t]*$/ { next }
     shows && /^!\[[^]]*\]\([^)]+\)/ { image = $0; sub(/^!\[[^]]*\]\(/, "", image); sub(/\).*/, "", image)
       print image > (shows ".image"); close(shows ".image") }
     /^#/ { section++ }
-    { skip = ""; after = 0; shows = 0 }' "$1"
+    { skip = ""; loose = after = shows = 0 }' "$1"
 }
 
 # Rewrites `file` (a full path) from the lines "first last N" of `edits` in `cases`: the Markdown
@@ -139,6 +144,10 @@ check() { # file compare(1) or status only(0)
     done <<< "$written"
     [[ $update == 0 ]] || [[ $status != 0 ]] || [[ ! -e "$cases/$n.image" ]] || refigure "$n" "$written"
     if [[ $status == 124 ]]; then fail "did not finish within 120 s" "$got"; continue; fi
+    if [[ -e "$cases/$n.unshown" ]]; then
+      [[ $status == 0 ]] || fail "exit status $status, expected 0; it printed:" "$got"
+      continue
+    fi
     if [[ ! -e "$cases/$n.out" ]]; then
       if [[ $status != 0 ]] || [[ -s "$got" ]]; then
         fail "the README shows no output: expected status 0 and none, got status $status and:" "$got"
