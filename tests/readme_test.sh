@@ -75,7 +75,7 @@ parse() {
       else if (lang == "sh") { mode = "sh"; held = skip; example(NR); printf "" > (n ".cmd")
         if (loose) { printf "" > (n ".unshown"); close(n ".unshown") } }
       else mode = lang == "text" ? "text" : ""
-      unshown = loose && mode == "sh"; held = skip; skip = ""; loose = after = 0; next }
+      unshown = loose; held = skip; skip = ""; loose = after = 0; next }
     /^<!-- *not run/ { skip = $0; sub(/^<!-- *not run:? */, "", skip); sub(/ *-->.*/, "", skip)
       if (skip == "") skip = "-"; shows = 0; next }
     /^<!-- *output not compared *-->/ { loose = 1; shows = 0; next }
