@@ -15,7 +15,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -151,11 +153,13 @@ void lower_limit(int resource, unsigned long long value)
     ::setrlimit(resource, &limit);
 }
 
-// In the child: a group of its own and the bounds of `limits`, with no core file.
+// In the child: a group of its own and the bounds of `limits`, with no core file; ended
+// with this process, should it die first.
 void bound(const Limits &limits)
 {
     if (!limits.any()) return;
     ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     lower_limit(RLIMIT_CORE, 0);
     if (limits.seconds > 0) {
         const double seconds = std::ceil(std::min(limits.seconds, longest_bound));
@@ -214,19 +218,26 @@ int left_ms(Clock::time_point deadline)
     return static_cast<int>(std::clamp<long long>(left, 0, 1000000));
 }
 
-// Writes `input` to `in` while reading `out` and `err` until both end, so that a program that
+// Writes `input` to `in` while reading `out` and `err` until both end, or `child` has ended
+// and what it wrote is read (what it started may hold them open), so that a program that
 // writes much while it reads never waits on this one (a closed descriptor is left out). What
 // it writes past its bound, or the deadline, ends the reading; `overflowed` or `late` then.
+// `status` holds the child's once it is `reaped`.
 void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::string &from_out,
               Descriptor &err, std::string &from_err, Clock::time_point deadline, bool &overflowed,
-              bool &late)
+              bool &late, pid_t child, int &status, bool &reaped)
 {
     if (in.fd >= 0) ::fcntl(in.fd, F_SETFL, O_NONBLOCK);
-    while (!overflowed && !late && (out.fd >= 0 || err.fd >= 0)) {
+    int after_end = 0; // reads since the child ended
+    while (!overflowed && !late && (out.fd >= 0 || err.fd >= 0) && after_end < 64) {
         pollfd watched[3] = {{out.fd, POLLIN, 0}, {err.fd, POLLIN, 0}, {in.fd, POLLOUT, 0}};
-        const int ready = ::poll(watched, 3, left_ms(deadline));
+        const int wait_ms = reaped ? 0 : left_ms(deadline);
+        const int ready = ::poll(watched, 3, wait_ms < 0 || wait_ms > 50 ? 50 : wait_ms);
         // A program that keeps writing a little is late all the same.
         late = left_ms(deadline) == 0;
+        if (reaped && ready == 0) break;
+        if (reaped) ++after_end;
+        if (!reaped && ::waitpid(child, &status, WNOHANG) == child) reaped = true;
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
@@ -245,6 +256,77 @@ void exchange(Descriptor &in, std::string_view input, Descriptor &out, std::stri
     err.close();
     from_out.resize(std::min(from_out.size(), kept_out));
     from_err.resize(std::min(from_err.size(), kept_said));
+}
+
+// The children of this process, up to `room` of them, into `pids` (from /proc, as a signal
+// handler may read it: no allocation), those that have ended and wait to be reaped negated;
+// their count, or -1 when /proc cannot be read.
+int children(pid_t *pids, int room)
+{
+    const int proc = ::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (proc < 0) return -1;
+    const pid_t self = ::getpid();
+    int count = 0;
+    alignas(8) char entries[8192];
+    for (long got; count < room && (got = ::syscall(SYS_getdents64, proc, entries, sizeof entries)) > 0;) {
+        for (long at = 0; at < got && count < room;) {
+            // struct linux_dirent64: inode (8), offset (8), record length (2), type (1), name.
+            unsigned short length = 0;
+            std::memcpy(&length, entries + at + 16, sizeof length);
+            const char *const name = entries + at + 19;
+            at += length;
+            pid_t pid = 0;
+            const char *c = name;
+            for (; *c >= '0' && *c <= '9'; ++c) pid = pid * 10 + (*c - '0');
+            if (*c != '\0' || pid <= 0) continue;
+            char path[32] = "/proc/";
+            char digits[16];
+            int n = 0;
+            for (pid_t p = pid; p > 0; p /= 10) digits[n++] = static_cast<char>('0' + p % 10);
+            int end = 6;
+            while (n > 0) path[end++] = digits[--n];
+            std::memcpy(path + end, "/stat", 6);
+            const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+            if (fd < 0) continue;
+            char stat[512];
+            const ssize_t read = ::read(fd, stat, sizeof stat - 1);
+            ::close(fd);
+            if (read <= 0) continue;
+            stat[read] = '\0';
+            // "pid (name) state ppid ...": the name may hold anything, up to its last ')'.
+            const char *close = nullptr;
+            for (const char *p = stat; *p != '\0'; ++p)
+                if (*p == ')') close = p;
+            if (close == nullptr || close[1] == '\0' || close[2] == '\0') continue;
+            pid_t parent = 0;
+            for (const char *p = close + 4; *p >= '0' && *p <= '9'; ++p)
+                parent = parent * 10 + (*p - '0');
+            if (parent == self) pids[count++] = close[2] == 'Z' ? -pid : pid;
+        }
+    }
+    ::close(proc);
+    return count;
+}
+
+// Ends every child of this process, and those that come to it as their parents end (it is
+// their subreaper), until none is left; how many were running at first.
+int end_children()
+{
+    int first = -1;
+    // A bound on the rounds, against a program that forks as fast as it is ended.
+    for (int round = 0; round < 1000; ++round) {
+        pid_t pids[1024];
+        const int count = children(pids, 1024);
+        if (first < 0)
+            first = static_cast<int>(std::count_if(pids, pids + std::max(count, 0),
+                                                   [](pid_t pid) { return pid > 0; }));
+        if (count <= 0) break;
+        for (int i = 0; i < count; ++i) ::kill(std::abs(pids[i]), SIGKILL);
+        for (int i = 0; i < count; ++i)
+            while (::waitpid(std::abs(pids[i]), nullptr, 0) < 0 && errno == EINTR) {
+            }
+    }
+    return std::max(first, 0);
 }
 
 // Waits for `child` to end, up to `deadline` if one is set; `late` when it had to be ended then.
@@ -335,6 +417,9 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
         return finished;
     }
     const PipeSignalIgnored ignored(!input.empty());
+    // What a bounded program starts comes back to this process when its parent ends.
+    const bool group = limits.any();
+    if (group) ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const pid_t child = ::fork();
     if (child < 0) {
         finished.start = Start::no_process;
@@ -349,7 +434,6 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
                directory, argv.data(), envp.data(), limits);
     }
     // Set from both sides, so that the group is there whichever runs first.
-    const bool group = limits.any();
     if (group) ::setpgid(child, child);
     const std::chrono::duration<double> allowed(std::min(limits.seconds, longest_bound));
     const Clock::time_point deadline =
@@ -365,12 +449,18 @@ Finished run_program(const std::string &program, const std::vector<std::string> 
         finished.start = failure.entering ? Start::no_directory : Start::no_program;
         finished.error = failure.error;
     }
+    int status = 0;
+    bool reaped = false;
     exchange(in.write, input, out.read, finished.out, errors.read, finished.said, deadline,
-             finished.overflowed, finished.timed_out);
-    if (finished.overflowed || finished.timed_out) ::kill(group ? -child : child, SIGKILL);
-    const int status = wait_for(child, group, deadline, finished.timed_out);
+             finished.overflowed, finished.timed_out, child, status, reaped);
+    if (!reaped && (finished.overflowed || finished.timed_out))
+        ::kill(group ? -child : child, SIGKILL);
+    if (!reaped) status = wait_for(child, group, deadline, finished.timed_out);
     // What it started and left running ends with it.
-    if (group) ::kill(-child, SIGKILL);
+    if (group) {
+        finished.left_running = end_children();
+        ::kill(-child, SIGKILL);
+    }
     running.store(0);
     if (WIFEXITED(status)) finished.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) finished.signal = WTERMSIG(status);
@@ -415,6 +505,7 @@ void end_running_program()
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    if (running_group.load()) end_children();
 }
 
 } // namespace osc

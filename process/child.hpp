@@ -38,9 +38,11 @@ inline constexpr double longest_bound = 86400;
 
 // Bounds on a program that is not ours, a student's: the time it may take (wall clock, and
 // its processor time a second more), the memory it may map and the size of any file it
-// writes; 0 leaves one unbounded. A bounded program runs in a process group of its own, which
-// is ended with it, so that nothing it started is left running; it leaves no core file. A time
-// beyond longest_bound is taken as that.
+// writes; 0 leaves one unbounded. A bounded program runs in a process group of its own, and
+// this process is the subreaper of all it starts (what leaves the group, or the session, comes
+// back to it when its parent ends): everything is ended with it, and nothing it started is left
+// running, even when this process is killed. It leaves no core file. A time beyond longest_bound
+// is taken as that.
 struct Limits {
     double seconds = 0;
     unsigned long long address_space = 0;
@@ -59,6 +61,7 @@ struct Finished {
     bool overflowed = false; // it wrote more than it is kept of it, and was ended
     bool timed_out = false;  // it ran past its time, and was ended
     double seconds = 0;      // that time, when it had one
+    int left_running = 0;    // bounded: processes it started, still running when it ended
 };
 
 // Runs `program` with `arguments` in `directory` (this process's own when empty) and waits for
@@ -87,8 +90,8 @@ void end_child_on_signals();
 // child ended by the signals that end it.
 void start_tool();
 
-// Ends the process that run_program is waiting for, if any, and waits for it: for a signal
-// handler, so only async-signal-safe calls.
+// Ends the process that run_program is waiting for, if any, and waits for it, and, when it is
+// bounded, everything it started: for a signal handler, so only async-signal-safe calls.
 void end_running_program();
 
 } // namespace osc

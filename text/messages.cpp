@@ -107,6 +107,9 @@ std::string reason(int error)
     case ENOMEM: return "memória insuficiente";
     case EAGAIN: return "recurso temporariamente indisponível";
     case EINVAL: return "argumento inválido";
+    case ENOEXEC:
+        return "não é um executável que o sistema saiba correr (um script começa por uma linha "
+               "#! com o seu interpretador, como #!/bin/sh)";
     case 0: return "erro desconhecido";
     default: return "erro do sistema número " + std::to_string(error); // never English text
     }
