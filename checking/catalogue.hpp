@@ -60,6 +60,15 @@ void written_step(const Acceleration &a, double h, double t, double &x, double &
     v = v + h * dv / written.sum;
 }
 
+// Heun's method (the improved Euler): the slopes at the start and at the Euler step's end,
+// averaged. On free motion its rows are the midpoint method's: every two-stage method of the
+// second order multiplies the state by 1 + z + z²/2.
+void heun(const Acceleration &a, double h, double t, double &x, double &v);
+// Velocity Verlet as a kick, a drift and a kick: v by half a step, x by a whole one with that
+// v, and v by the other half with a1 at the new x and the half step's v. Where the force holds
+// v, that v is off by h/2·a0, and the order falls to 1.
+void verlet_half_kick(const Acceleration &a, double h, double t, double &x, double &v);
+
 // The textbook with the one thing `slip` writes otherwise.
 template <typename Slip>
 constexpr Written slipped(Slip slip)
@@ -80,11 +89,14 @@ inline constexpr Written equal_weights = slipped([](Written &w) {
 inline constexpr Written time_ahead = slipped([](Written &w) { w.at = {1, 1.5, 1.5, 2}; });
 inline constexpr Written x_by_new_v = slipped([](Written &w) { w.x_by_new_v = true; });
 
-// Every entry: the methods of methods/ in their order, then the slips. The programs' RK4 is
-// the entry whose method is programs_method.
+// Every entry: the methods of methods/ in their order, Heun's and the half-kick Verlet, then
+// the slips. The programs' RK4 is the entry whose method is programs_method.
 const std::vector<Entry> &catalogue();
 
 // Whether `entry` is the programs' RK4, with their clock.
 bool is_programs_rk4(const Entry &entry);
+// Whether `entry` is the programs' RK4 with either clock: t = i·h moves t by rounding alone, far
+// below what any method's step moves it, and its rows are RK4's as much as the running sum's.
+bool is_rk4(const Entry &entry);
 
 } // namespace osc

@@ -4,22 +4,48 @@
 #include "stepmath/rk4.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 
 namespace osc {
 
-bool agrees(double written, double computed, double slack)
+namespace {
+
+// 10^-n, for the digits a column is written with (0 to 40).
+double tenth_power(int n)
+{
+    static const auto powers = [] {
+        std::array<double, 41> all{};
+        for (std::size_t i = 0; i < all.size(); ++i) all[i] = std::pow(10.0, -static_cast<int>(i));
+        return all;
+    }();
+    return powers[static_cast<std::size_t>(std::clamp(n, 0, 40))];
+}
+
+} // namespace
+
+double rounding(const Writing &writing, double value)
+{
+    if (writing.decimals >= 0) return 0.5 * tenth_power(writing.decimals);
+    return rounding_of(value, writing.digits);
+}
+
+bool agrees(double written, double computed, const Writing &writing, double slack)
 {
     if (!std::isfinite(written) || !std::isfinite(computed))
         return written == computed || (std::isnan(written) && std::isnan(computed));
     const double gap = std::fabs(written - computed);
-    const double size = std::fabs(computed);
-    // Half a unit of the sixth digit of the number written lies between 5e-7 and 5e-6 of it (a
-    // little more where it rounds up into the next decade): only in between is it asked for.
-    if (gap <= 5e-7 * size + slack) return true;
-    if (gap > 1e-5 * size + slack) return false;
-    return gap <= rounding_of(computed) * (1 + 1e-9) + slack;
+    if (writing.decimals < 0) {
+        // Half a unit of the last of d digits lies between 0.5·10^-d and 5·10^-d of the number
+        // (a little more where it rounds up into the next decade): only in between is it asked.
+        const double unit = tenth_power(writing.digits) * std::fabs(computed);
+        if (gap <= 0.5 * unit + slack) return true;
+        if (gap > 10 * unit + slack) return false;
+    }
+    // Half a unit in the decade that the computed number is written in: a number just below a
+    // power of ten may round up into the next (9.999996e-05 to 1e-04).
+    return gap <= rounding(writing, computed) * (1 + 1e-9) + slack;
 }
 
 Identification::Identification(const Stepping &grid)
@@ -27,6 +53,14 @@ Identification::Identification(const Stepping &grid)
                                                   std::fabs(grid.x0), std::fabs(grid.v0)}),
       departures_(catalogue().size()), alive_(catalogue().size())
 {
+}
+
+void Identification::spread_slack(const Stepper &s, double slack[3]) const
+{
+    const double moved = s.steps * grid_.spread;
+    slack[0] = moved;
+    slack[1] = 1.25 * moved * std::fabs(s.v);
+    slack[2] = 1.25 * moved * std::fabs(grid_.acceleration(s.t, s.x, s.v));
 }
 
 void Identification::take(const Row &row, std::size_t line)
@@ -48,9 +82,12 @@ void Identification::take(const Row &row, std::size_t line)
         const double held[] = {row.t, row.x, row.v};
         const double computed[] = {s.t, s.x, s.v};
         const double scale[] = {s.scale_t, s.scale_x, s.scale_v};
-        for (int c = 0; c < 3; ++c) {
-            if (agrees(held[c], computed[c], drift * scale[c])) continue;
-            departures_[i] = {rows_, line, c, held[c], computed[c]};
+        double spread[3] = {0, 0, 0};
+        if (grid_.spread > 0) spread_slack(s, spread);
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double slack = drift * scale[c] + spread[c];
+            if (agrees(held[c], computed[c], grid_.writing[c], slack)) continue;
+            departures_[i] = {rows_, line, static_cast<int>(c), held[c], computed[c]};
             --alive_;
             break;
         }
@@ -69,13 +106,20 @@ void ExactErrors::take(const Row &row)
     const double error = row.x - exact_state(exact_, t_).x;
     if ((first_ || std::fabs(error) > found_.largest || !std::isfinite(error)) &&
         std::isfinite(found_.largest)) {
-        found_.largest = std::isfinite(error) ? std::fabs(error) : INFINITY;
+        found_.largest = std::fabs(error); // inf past the largest double, nan where nan
         found_.at = t_;
     }
-    found_.end = error;
-    found_.end_x = row.x;
-    found_.end_t = t_;
+    if (found_.last.empty()) found_.last.resize(ExactError::kept);
+    found_.last[static_cast<std::size_t>(std::fmod(found_.rows, ExactError::kept))] = {t_, row.x,
+                                                                                       error};
+    found_.rows += 1;
     first_ = false;
+}
+
+RowError ExactError::of_row(double row) const
+{
+    if (!(row >= 0 && row < rows && row >= rows - kept)) return {};
+    return last[static_cast<std::size_t>(std::fmod(row, kept))];
 }
 
 void MapFit::take(const Row &row)

@@ -1,13 +1,15 @@
-// A student's rows read against what each entry of the catalogue gives, row by row, to the six
-// significant digits they are written with; beside it, their error against the exact motion
-// and, for free motion, the one-step map fitted to them. Numbers only.
+// A student's rows read against what each entry of the catalogue gives, row by row, to the
+// digits each column is written with; beside it, their error against the exact motion and, for
+// free motion, the one-step map fitted to them. Numbers only.
 #pragma once
 
 #include "checking/catalogue.hpp"
 #include "dataformat/rows.hpp"
+#include "dataformat/student_rows.hpp"
 #include "motion/motion.hpp"
 #include "stepmath/matrix.hpp"
 
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -18,18 +20,25 @@ namespace osc {
 // the last bit a step, and such drifts add up.
 inline constexpr double order_rounding = 16 * 2.220446049250313e-16;
 
-// Whether `written`, a number written with six significant digits, can be the writing of
-// `computed` by a step whose sums were taken in some other order: within half a unit of its
-// sixth digit, and `slack` more. NaN agrees with NaN, and an infinity with itself.
-bool agrees(double written, double computed, double slack);
+// Half a unit of the last digit `value` is written with, as `writing` writes it: the decimals'
+// last, or the last significant digit in the decade of the value once rounded.
+double rounding(const Writing &writing, double value);
+
+// Whether `written`, a number written as `writing` writes, can be the writing of `computed` by
+// a step whose sums were taken in some other order: within half a unit of its last digit, and
+// `slack` more. NaN agrees with NaN, and an infinity with itself.
+bool agrees(double written, double computed, const Writing &writing, double slack);
 
 // The rows a file is read against: the equation from x0, v0 at t = 0, the step, and whether
-// the first row is the state at t = 0 or the one after the first step.
+// the first row is the state at t = 0 or the one after the first step; with the digits of its
+// columns, and how far the true step may lie from h where the times tell it only so far.
 struct Stepping {
     Acceleration acceleration;
     double x0, v0;
     double h;
     bool from_start;
+    std::array<Writing, 3> writing; // of t, x and v
+    double spread = 0;
 };
 
 // The first row of a file that departs from an entry's: its row (from 0) and line, the column
@@ -59,6 +68,9 @@ private:
         double steps;
         double scale_t, scale_x, scale_v; // the largest |t|, |x|, |v| so far, for the slack
     };
+    // What the rows of `s` may be off by for a step anywhere within the spread: t by n·δh, and x
+    // and v by as far as they move in that time, with a quarter more for the slopes' change.
+    void spread_slack(const Stepper &s, double slack[3]) const;
     Stepping grid_;
     std::vector<Stepper> steppers_;
     std::vector<Departure> departures_;
@@ -66,12 +78,21 @@ private:
     double rows_ = 0;
 };
 
-// The largest |x - x_exact| over the rows, with the exact motion at the rows' own times (the
-// running sum of h), and where; and the last row's error, which a run at half the step halves
-// 2^p times for a method of order p.
+// The error of a row against the exact motion at the row's own time (the running sum of h),
+// with the x it was written with.
+struct RowError {
+    double t = NAN, x = NAN, error = NAN;
+};
+
+// The largest |x - x_exact| over the rows, and where; and the errors of the last rows, which a
+// run at half the step halves 2^p times for a method of order p, at the time they share.
 struct ExactError {
+    static constexpr std::size_t kept = 64; // the last rows' errors: a ladder down to h/32
     double largest = 0, at = 0;
-    double end = 0, end_x = 0, end_t = 0;
+    double rows = 0;
+    std::vector<RowError> last; // the errors of rows rows - kept.. rows - 1, by row % kept
+    // The error of row `row` (from 0), if it is among the last kept; else NaN's.
+    RowError of_row(double row) const;
 };
 
 class ExactErrors {

@@ -100,6 +100,9 @@ public:
     // FIFO is refused before it is opened, which would wait for a writer.
     std::string open(const std::string &file);
 
+    // Whether a file is open: also one that open() found empty.
+    bool is_open() const { return fd_ >= 0; }
+
     // Where the rows start: past a byte-order mark; and where the file ends now.
     off_t start() const { return start_; }
     off_t size() const;

@@ -7,15 +7,15 @@
 
 namespace osc {
 
-double rounding_of(double value)
+double rounding_of(double value, int digits)
 {
     if (value == 0) return 0;
-    // The decimal exponent of the value once rounded to six digits, as printf finds it.
-    char text[32];
-    std::snprintf(text, sizeof text, "%.5e", value);
+    // The decimal exponent of the value once rounded to its digits, as printf finds it.
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
     const char *const exponent = std::strchr(text, 'e');
     if (exponent == nullptr) return 0;
-    return 0.5 * std::pow(10.0, std::atoi(exponent + 1) - 5);
+    return 0.5 * std::pow(10.0, std::atoi(exponent + 1) - (digits - 1));
 }
 
 bool measured(const Run &run) { return std::fabs(run.error) > order_margin * run.rounding; }

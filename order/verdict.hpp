@@ -25,8 +25,8 @@ struct Run {
     double rounding;
 };
 
-// Half a unit of the sixth significant digit of `value` written with six; 0 for 0.
-double rounding_of(double value);
+// Half a unit of the last significant digit of `value` written with `digits`; 0 for 0.
+double rounding_of(double value, int digits = 6);
 
 // Whether the run's error stands clear of its rounding.
 bool measured(const Run &run);

@@ -68,8 +68,11 @@ struct RowsRead {
     std::size_t count = 0;
     bool from_file = false;
     double overflow_t = NAN; // the first row whose numbers are not finite
-    // From a file: the least and the largest half unit of the sixth digit of x over the rows.
+    // From a file: the least and the largest half unit of the last digit of x over the rows,
+    // that of the row read last, and how the file writes x.
     double least_rounding = INFINITY, most_rounding = 0.0;
+    double rounding = 0.0;
+    Writing writing;
 };
 
 // How the error x - x_exact grows along the run.
@@ -274,23 +277,29 @@ struct MethodsFinding {
 struct FileFault {
     enum class Kind {
         none,
-        shape,         // no data file of the program's (the reader's finding in `shape`)
+        shape,         // no file of rows (the reader's finding in `shape`)
         being_written, // one of our runs holds it locked
-        columns,       // other columns than the program's (`columns`)
+        cut,           // its last line is cut short
         more_rows,     // more rows than the run's
         fewer_rows,    // fewer rows than the run's (`rows`)
         time,          // a row's t is not the running sum's
         start,         // the first row is not x0 and v0
-        departs,       // a row's x or v is not the run's to six digits
+        departs,       // a row's x or v is not the run's to its digits
         not_finite,    // a row holds nan or inf
     } kind = Kind::none;
-    RowsFinding shape;
-    Columns columns = Columns::t_x_v;
+    StudentShape shape;
     double line = 0, rows = 0; // the row at fault, counted from 1; the file's rows
     int column = 0;            // 0 t, 1 x, 2 v
     Row held{}, computed{};    // the row at fault, in the file and in the run
     FileCheck cause;           // time, departs: the file judged against the catalogue
     int choice = 0;            // drivenosc: another escolha whose RK4 gives the file's rows
+};
+
+// How a program's data file came to be where the run left it.
+enum class Origin {
+    written,   // a file of its own, written during the run
+    link,      // a symbolic link, or a file linked from elsewhere as well
+    older,     // a file last written before the run began: put there, not written
 };
 
 // One file a student handed in, or one run of a student's program, judged.
@@ -299,20 +308,37 @@ struct Checked {
     std::size_t group = 0;  // the files of one argument or one folder; a program's runs
     double run_h = NAN;     // a program's run: its step
     Finished finished;      // a program's run: how it ended
-    bool ran_well = true;   // a program's run: it ended by itself with status 0, within bounds
+    bool ran_well = true;   // a program's run: it ended by itself with status 0, within bounds,
+                            // leaving no process behind and its data file written by itself
     bool file_full = false; // a program's run: its data file reached the bound on a file's size,
     unsigned long long file_bound = 0; // which was this
     bool no_file = false;              // a program's run: it ended well but left no data file
+    Origin origin = Origin::written;   // a program's run: its data file's
+    std::string interpreter;           // a program's run that found no file to execute: the
+                                       // first line's "#!" program, which is what is missing
     int choice = 0;                    // drivenosc: the escolha its equation took
     bool choice_named = false;         // that escolha is its file's name's
+    bool choice_from_rows = false;     // that escolha is the one whose rows the file holds
+    int given_choice = 0;              // the escolha given, where the rows are another's
     FileCheck check;                   // its rows, where there are any to judge
     double order = NAN;                // the observed order of the ladder of files it is in, if any
+};
+
+// What a folder holds that is not judged, and why.
+struct Skipped {
+    std::string path;
+    enum class Why {
+        table,       // the CSV this run writes
+        own,         // a file of the tools: a table of verificar, a figure, a figure's tables
+        folder_link, // a symbolic link to a folder, not followed: it may lead back up
+    } why;
 };
 
 // The files and runs of `verificar`, each judged, and the ladders of steps among them.
 struct VerifyFinding {
     std::vector<Checked> items;
     std::vector<Ladder> ladders; // over `items`
+    std::vector<Skipped> skipped;
     bool program_given = false;
     std::string program;        // a student's program
     std::size_t passed() const; // the items whose rows are the programs' RK4's

@@ -5,6 +5,7 @@
 // The rows come from runs with the program's own arithmetic, in full precision (or from a data
 // file the student has); each question is answered in a short table on standard output and,
 // with -o or -t, in a figure that gnuplot draws from datablocks on its standard input.
+#include "disk/datafile.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
 #include "memory/memory.hpp"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -62,12 +64,12 @@ const char *const usage_head =
 const char *const usage_tail =
     "  verificar    o trabalho de um aluno ou de uma turma: em cada ficheiro (ficheiro=, uma\n"
     "               ou mais vezes, ou uma pasta) ou execução de um programa do aluno\n"
-    "               (programa=), se as linhas são as do RK4 com estas constantes, a seis\n"
-    "               algarismos, ou as de outro método ou de um engano comum no RK4, a\n"
-    "               primeira linha que se afasta do RK4, o maior erro contra o exato e, sem\n"
-    "               força, o w0 e o β que as linhas implicam; a ordem observada onde há\n"
-    "               ficheiros em h, h/2, h/4, ... até ao mesmo fim; uma linha cada e um\n"
-    "               resumo\n"
+    "               (programa=), se as linhas são as do RK4 com estas constantes, aos\n"
+    "               algarismos com que cada coluna está escrita, ou as de outro método ou de\n"
+    "               um engano comum no RK4, a primeira linha que se afasta do RK4, o maior erro\n"
+    "               contra o exato e, sem força, o k/m e o b/m com que o RK4 dá as linhas; a\n"
+    "               ordem observada onde há ficheiros em h, h/2, h/4, ... até ao mesmo fim;\n"
+    "               uma linha cada e um resumo\n"
     "\n"
     "PROGRAMA: harmosc (por omissão), drivenosc ou rkstepper, com o que cada um fixa (harmosc\n"
     "h = 0.1; drivenosc m = k = 1, λ = 0.5, F0 = 0.5; rkstepper também wf = 3) e os nomes do\n"
@@ -76,20 +78,24 @@ const char *const usage_tail =
     "  drivenosc  x0=1 v0=0 N=2000 h=0.05 escolha=2   (escolha 1, 2, 3: wf = w0/3, w0, 3·w0)\n"
     "  rkstepper  x0=1 v0=0 N=1000 h=0.01\n"
     "  ficheiro=F lê as linhas de F, um ficheiro de dados desta execução, em vez de as\n"
-    "             calcular (erro, energia, periodo): os seis algarismos escritos limitam o que\n"
-    "             se vê\n"
+    "             calcular (erro, energia, periodo): os algarismos escritos limitam o que se\n"
+    "             vê\n"
     "  wmin=, wmax=  o intervalo de wf da ressonância, 0 <= wmin < wmax\n"
-    "Em verificar, o passo e o fim vêm dos tempos de cada ficheiro, e x0 e v0 da primeira\n"
-    "linha quando é a de t = 0, onde não se dão; a escolha do drivenosc, do nome do ficheiro.\n"
-    "Lê cabeçalhos, comentários com #, colunas separadas por espaços, tabulações ou\n"
-    "vírgulas, fins de linha CRLF e linhas t x v, n t x v ou t x v E.\n"
+    "Em verificar, o que se dá (h, tf, N, x0, v0, escolha) tem de estar em cada ficheiro; o que\n"
+    "não se dá vem dele: o passo e o fim dos seus tempos, x0 e v0 da primeira linha quando é a\n"
+    "de t = 0, a escolha do drivenosc do nome do ficheiro ou das suas linhas. Lê cabeçalhos,\n"
+    "comentários com #, colunas separadas por espaços, tabulações ou vírgulas, fins de linha\n"
+    "CRLF e linhas t x v, n t x v ou t x v E.\n"
     "  ficheiro=F    (verificar) um ficheiro, ou uma pasta: os seus ficheiros e, à parte, os\n"
-    "                de cada pasta dentro dela; a ordem mede-se dentro de cada grupo\n"
+    "                de cada pasta dentro dela (as ligações para pastas, a tabela CSV e as\n"
+    "                das ferramentas ficam de fora); a ordem mede-se dentro de cada grupo\n"
     "  programa=P    (verificar) um programa que, como o rkstepper, lê x0 v0 N h de\n"
     "                parametros_sistema.txt e escreve RK_generico_1b.txt: corre com h, h/2,\n"
-    "                h/4 e h/8 (por omissão h = 1, N = 10) numa pasta temporária sua, com\n"
-    "                limites de tempo (tempo=S, por omissão 10 s), de memória (1 GiB) e de\n"
-    "                ficheiros (1 MiB e 4 vezes o que as suas linhas ocupam); nada fica dele\n"
+    "                h/4 e h/8 (por omissão h = 1, N = 10; N >= 2, h diferente de 0) numa pasta\n"
+    "                temporária sua, com limites de tempo (tempo=S, por omissão 10 s), de\n"
+    "                memória (1 GiB) e de ficheiros (1 MiB e 4 vezes o que as suas linhas\n"
+    "                ocupam); não passa se deixar processos a correr ou se o ficheiro de dados\n"
+    "                não for escrito por ele; nada fica dele\n"
     "Uma execução vai até 1e7 passos (métodos: 1e6, pois corre cada método também com h/2,\n"
     "h/4 e h/8).\n"
     "\n"
@@ -101,8 +107,9 @@ const char *const usage_tail =
     "                  dos de cada painel o título, a nota e os eixos com os seus limites; uma\n"
     "                  TABELA que já existe só é substituída se for uma tabela\n"
     "  --csv CSV       (verificar) escreve também em CSV uma linha por ficheiro ou execução:\n"
-    "                  ficheiro, veredicto, método, h, maior erro, ordem; um CSV que já\n"
-    "                  existe só é substituído se for uma destas tabelas\n"
+    "                  ficheiro, veredicto, método, h, maior erro, ordem (em UTF-8, separado\n"
+    "                  por vírgulas); um CSV que já existe só é substituído se for uma destas\n"
+    "                  tabelas\n"
     "\n"
     "Nenhum ficheiro do diretório atual é escrito, além da FIGURA, da TABELA e do CSV.\n"
     "\n"
@@ -111,8 +118,9 @@ const char *const usage_tail =
     "FIGURA que existe e não é uma imagem PNG), valores que o programa recusaria ou uma execução\n"
     "sem linhas para estudar; 3 o gnuplot não está instalado (pacote gnuplot-nox). verificar:\n"
     "0 todos os ficheiros e execuções passam; 1 algum não passa, foi recusado ou o programa\n"
-    "falhou, ou o CSV não se pôde escrever; 2 argumentos inválidos, ou um CSV que existe e não é\n"
-    "uma destas tabelas.\n";
+    "falhou, ou o CSV não se pôde escrever; 2 argumentos inválidos (também tempo= sem\n"
+    "programa=), valores que o programa recusaria, uma execução sem linhas, ou um CSV que existe\n"
+    "e não é uma destas tabelas.\n";
 
 // The usage, with the methods named from their table and the line broken at spaces by 88
 // columns, under the question's column as the other questions are.
@@ -354,10 +362,12 @@ bool draw(const CommandLine &line, const std::string &gnuplot, const osc::Answer
 int verify(const CommandLine &line, const Settings &settings)
 {
     const osc::VerifyRequest request{line.study_program, settings.values, settings.files,
-                                     settings.student_program, settings.seconds};
+                                     settings.student_program, settings.seconds, line.csv};
     if (request.paths.empty() && request.student_program.empty())
         return bad_usage(
             "verificar precisa de ficheiro=F (um ficheiro ou uma pasta) ou de programa=P");
+    if (request.seconds > 0 && request.student_program.empty())
+        return bad_usage("tempo= é o limite de uma execução de programa=, que não foi dado");
     const char *const kind = "uma tabela do oscstudy verificar";
     if (!line.csv.empty() && !osc::table_replaceable(program, line.csv, osc::verify_csv_head, kind))
         return 2;
@@ -384,6 +394,12 @@ int run(int argc, char **argv)
     if (q == "verificar") return verify(line, settings);
     osc::Setup setup;
     const double most = q == "metodos" ? osc::most_methods_steps : osc::most_study_steps;
+    // A file one of our runs is writing is refused before anything is taken from its rows so
+    // far; an empty one, which drivenosc empties and holds, is refused as empty when read.
+    std::error_code unknown;
+    if (!settings.files.empty() && osc::being_written(settings.files.front()) &&
+        std::filesystem::file_size(settings.files.front(), unknown) > 0)
+        return osc::refuse(program, osc::about(settings.files.front(), osc::being_written_text()));
     // What a data file fixes and was not given is taken from it, never from a default.
     std::map<std::string, double> values = settings.values;
     const std::map<std::string, double> taken =

@@ -59,19 +59,19 @@ std::string each_row(const Source &source, RowsRead &read, const std::function<v
 {
     read = {};
     read.from_file = !source.file.empty();
-    const auto count = [&](const Row &r) {
+    const auto count = [&](const Row &r, double rounding) {
         if (!finite(r) && std::isnan(read.overflow_t)) read.overflow_t = r.t;
+        read.rounding = rounding;
         if (read.from_file && finite(r) && r.x != 0.0) {
-            const double rounding = rounding_of(r.x);
             read.least_rounding = std::min(read.least_rounding, rounding);
             read.most_rounding = std::max(read.most_rounding, rounding);
         }
         ++read.count;
         take(r);
     };
-    if (read.from_file) return file_rows(source.setup, source.file, count);
+    if (read.from_file) return file_rows(source.setup, source.file, count, &read.writing);
     RunRows run(source.setup, programs_method);
-    for (Row r{}; run.next(r);) count(r);
+    for (Row r{}; run.next(r);) count(r, 0.0);
     return "";
 }
 
@@ -219,7 +219,7 @@ std::string find_error(const Source &source, ErrorFinding &found)
         const double dx = r.x - e.x;
         const double dv = r.v - e.v;
         if (from_file && finite(r))
-            seen.past_rounding = std::max(seen.past_rounding, std::fabs(dx) - rounding_of(r.x));
+            seen.past_rounding = std::max(seen.past_rounding, std::fabs(dx) - found.rows.rounding);
         if (r.t >= last_period && std::isfinite(dx)) seen.left = std::max(seen.left, std::fabs(dx));
         if (shown(i))
             found.shown.push_back({r.t, r.x, e.x, finite_or(dx, Absent::overflow),
@@ -240,7 +240,7 @@ std::string find_error(const Source &source, ErrorFinding &found)
         if (std::isfinite(dx) && !(std::fabs(dx) <= found.largest_x.value)) {
             found.largest_x = of(std::fabs(dx));
             found.largest_x_t = r.t;
-            if (from_file) found.rounding = rounding_of(r.x);
+            if (from_file) found.rounding = found.rows.rounding;
         }
         if (std::isfinite(dv) && !(std::fabs(dv) <= found.largest_v.value)) {
             found.largest_v = of(std::fabs(dv));

@@ -221,67 +221,96 @@ bool RunRows::next(Row &row)
     return true;
 }
 
+Equation equation_of(const Setup &setup, const std::map<std::string, double> &given)
+{
+    const auto named = [&](const char *name) {
+        return given.count(name) != 0 ? setup.values.at(name) : NAN;
+    };
+    const bool harmosc = setup.program == Program::harmosc;
+    return {setup.acceleration,
+            setup.motion,
+            given.count("x0") != 0 || given.count("v0") != 0,
+            harmosc ? NAN : named("h"),
+            harmosc ? named("tf") : NAN,
+            harmosc ? NAN : named("N")};
+}
+
+ChoiceFound choice_of_rows(std::map<std::string, double> values,
+                           const std::map<std::string, double> &given, const std::string &file,
+                           bool rk4_only)
+{
+    ChoiceFound found;
+    const auto tried = values.find("escolha");
+    const int skip = tried == values.end() ? 0 : static_cast<int>(tried->second);
+    for (int choice = 1; choice <= 3; ++choice) {
+        if (choice == skip) continue;
+        values["escolha"] = choice;
+        Setup setup;
+        if (!make_setup(Program::drivenosc, values, setup).empty()) continue;
+        FileCheck check = check_file(file, equation_of(setup, given));
+        const bool some = !rk4_only && !check.matched().empty() && found.choice == 0;
+        if (!check.rk4_matched() && !some) continue;
+        found = {choice, std::move(check)};
+        if (found.check.rk4_matched()) break;
+    }
+    return found;
+}
+
 std::map<std::string, double> values_of_file(Program program, const std::string &file,
                                              const std::map<std::string, double> &given)
 {
     std::map<std::string, double> taken;
     StudentFile reader;
     const StudentShape shape = reader.survey(file);
-    double h = NAN;
-    bool from_start = true;
-    if (shape.fault != ShapeFault::none || step_of(shape, h, from_start) != TimeFault::none)
-        return taken;
+    const StepFound step = shape.fault == ShapeFault::none ? step_of(shape, reader) : StepFound{};
+    if (shape.fault != ShapeFault::none || step.fault != TimeFault::none) return taken;
     const auto take = [&](const char *name, double value) {
         if (given.count(name) == 0) taken[name] = value;
     };
-    if (from_start && program != Program::rkstepper) {
+    if (step.from_start && program != Program::rkstepper) {
         take("x0", shape.first.x);
         take("v0", shape.first.v);
     }
-    const double steps = shape.rows - (from_start ? 1 : 0);
-    const double step = program == Program::harmosc ? harmosc::h
-                        : given.count("h") != 0     ? given.at("h")
-                                                    : h;
-    double last = 0.0; // the running sum at the last row
-    for (double i = 0; i < steps; ++i) last = last + step;
-    switch (program) {
-    case Program::harmosc: take("tf", last); break;
-    case Program::rkstepper:
-        take("h", h);
-        take("N", shape.rows);
-        break;
-    case Program::drivenosc:
-        take("h", h);
+    const double steps = shape.rows - (step.from_start ? 1 : 0);
+    if (program != Program::harmosc) take("N", steps);
+    if (program == Program::drivenosc)
         if (const int choice = choice_of_file(file); choice != 0) take("escolha", choice);
-        // It writes while t <= N·h: half a step more where the running sum ends past steps·h.
-        take("N", last <= steps * step ? steps : steps + 0.5);
-        break;
+    std::map<std::string, double> values = given;
+    values.insert(taken.begin(), taken.end());
+    // The step, exact where the file's check finds it so; drivenosc's escolha, where its name
+    // does not say it, the one whose RK4 gives the rows.
+    const bool step_taken = program != Program::harmosc && given.count("h") == 0;
+    if (step_taken) values["h"] = step.h;
+    const auto exact = [&](const FileCheck &check) {
+        if (step_taken && check.spread == 0 && check.rk4_matched()) take("h", check.h);
+    };
+    if (program == Program::drivenosc && values.count("escolha") == 0) {
+        const ChoiceFound found = choice_of_rows(values, given, file, true);
+        if (found.choice != 0) take("escolha", found.choice);
+        exact(found.check);
+    } else if (step_taken && step.spread > 0) {
+        Setup setup;
+        if (make_setup(program, values, setup).empty())
+            exact(check_file(file, equation_of(setup, {})));
     }
+    if (step_taken && taken.count("h") == 0) take("h", step.h);
+    const double h = program == Program::harmosc ? harmosc::h
+                     : step_taken                ? taken.at("h")
+                                                 : given.at("h");
+    double last = 0.0; // the running sum at the last row
+    for (double i = 0; i < steps; ++i) last = last + h;
+    // harmosc writes while t <= tf: any tf from the last row's time to the next one's gives
+    // its rows, and the shortest of them is the one a student typed. drivenosc writes while
+    // t <= N·h: half a step more where the running sum ends past steps·h.
+    if (program == Program::harmosc)
+        take("tf", shortest_decimal(last, std::nextafter(last + h, -INFINITY)));
+    if (program == Program::drivenosc && given.count("N") == 0 && last > steps * h)
+        taken["N"] = steps + 0.5;
     return taken;
 }
 
-namespace {
-
-// drivenosc's other escolha whose RK4 rows `file` holds, or 0.
-int other_choice(const Setup &setup, const std::string &file)
-{
-    for (int choice = 1; choice <= 3; ++choice) {
-        std::map<std::string, double> values = setup.values;
-        values["escolha"] = choice;
-        Setup other;
-        if (choice == static_cast<int>(setup.values.at("escolha")) ||
-            !make_setup(setup.program, values, other).empty())
-            continue;
-        if (check_file(file, {other.acceleration, other.motion, true}).judgement == Judgement::rk4)
-            return choice;
-    }
-    return 0;
-}
-
-} // namespace
-
 std::string file_rows(const Setup &setup, const std::string &file,
-                      const std::function<void(const Row &)> &take)
+                      const std::function<void(const Row &, double)> &take, Writing *writing)
 {
     FileFault fault;
     const auto refused = [&](FileFault::Kind kind) {
@@ -289,55 +318,56 @@ std::string file_rows(const Setup &setup, const std::string &file,
         // A step or a row that is not the run's: what the rows are, against the catalogue.
         if (kind == FileFault::Kind::time || kind == FileFault::Kind::departs) {
             fault.cause = check_file(file, {setup.acceleration, setup.motion, true});
-            if (setup.program == Program::drivenosc) fault.choice = other_choice(setup, file);
+            if (setup.program == Program::drivenosc)
+                fault.choice = choice_of_rows(setup.values, {}, file, true).choice;
         }
         return file_fault_text(setup, fault);
     };
+    StudentFile reader;
+    fault.shape = reader.survey(file);
+    if (fault.shape.fault != ShapeFault::none) return refused(FileFault::Kind::shape);
     if (being_written(file)) return refused(FileFault::Kind::being_written);
-    DataSource source;
-    if (std::string why = source.open(file); !why.empty()) return why;
-    const Layout &layout = layout_of(setup.program);
+    if (fault.shape.cut) return refused(FileFault::Kind::cut);
+    const std::array<Writing, 3> &written = fault.shape.writing;
+    if (writing != nullptr) *writing = written[1];
     RunRows run(setup, programs_method);
-    RowsPart part;
     double scale_x = std::fabs(setup.motion.x0);
     double scale_v = std::fabs(setup.motion.v0);
     // What is wrong with the next row of the file, `row`, held against the run's, `computed`.
     const auto fault_of = [&](const Row &row, Row &computed) {
         using Kind = FileFault::Kind;
-        if (part.columns != layout.columns) return Kind::columns;
         if (!run.next(computed)) return Kind::more_rows;
-        if (!written_alike(computed.t, row.t)) return Kind::time;
+        const double drift = order_rounding * fault.line;
+        if (!agrees(row.t, computed.t, written[0], drift * std::fabs(computed.t)))
+            return Kind::time;
         if (!finite(row)) return Kind::not_finite;
         // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
         if (fault.line == 1 && setup.program != Program::rkstepper &&
-            (!written_alike(row.x, setup.motion.x0) || !written_alike(row.v, setup.motion.v0)))
+            (!agrees(row.x, setup.motion.x0, written[1], 0.0) ||
+             !agrees(row.v, setup.motion.v0, written[2], 0.0)))
             return Kind::start;
         scale_x = std::max(scale_x, std::fabs(computed.x));
         scale_v = std::max(scale_v, std::fabs(computed.v));
-        const double drift = order_rounding * fault.line;
-        fault.column = agrees(row.x, computed.x, drift * scale_x) ? 2 : 1;
-        return fault.column == 1 || !agrees(row.v, computed.v, drift * scale_v) ? Kind::departs
-                                                                                : Kind::none;
+        fault.column = agrees(row.x, computed.x, written[1], drift * scale_x) ? 2 : 1;
+        return fault.column == 1 || !agrees(row.v, computed.v, written[2], drift * scale_v)
+                   ? Kind::departs
+                   : Kind::none;
     };
-    part.each = [&](const Row &row) {
+    const bool read = reader.rows(fault.shape, [&](const Row &row, std::size_t) {
         fault.line += 1;
         fault.held = row;
         fault.kind = fault_of(row, fault.computed);
-        fault.columns = part.columns;
         if (fault.kind != FileFault::Kind::none) return false;
-        take({fault.computed.t, row.x, row.v});
+        take({fault.computed.t, row.x, row.v}, rounding(written[1], row.x));
         return true;
-    };
-    source.read(source.start(), -1, part);
+    });
     if (fault.kind != FileFault::Kind::none) return refused(fault.kind);
-    if (part.fault != RowsFault::none) {
-        fault.shape = {part.fault, part.error, part.columns};
-        return refused(FileFault::Kind::shape);
-    }
+    if (!read || being_written(file))
+        return refused(fault.shape.fault == ShapeFault::unreadable
+                           ? FileFault::Kind::shape
+                           : FileFault::Kind::being_written);
     fault.rows = fault.line;
     if (fault.line < setup.rows) return refused(FileFault::Kind::fewer_rows);
-    // A run that began writing it while it was read.
-    if (being_written(file)) return refused(FileFault::Kind::being_written);
     return "";
 }
 

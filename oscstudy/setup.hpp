@@ -3,6 +3,7 @@
 // of its Runge-Kutta step.
 #pragma once
 
+#include "checking/judge.hpp"
 #include "dataformat/rows.hpp"
 #include "methods/methods.hpp"
 #include "motion/motion.hpp"
@@ -76,18 +77,37 @@ private:
     double taken_ = 0.0; // rows given so far
 };
 
+// The equation of `setup`, to check a data file against: with the start, the step and the end
+// of the run where `given` names them, which the file must then hold.
+Equation equation_of(const Setup &setup, const std::map<std::string, double> &given);
+
+// drivenosc's other escolha whose rows `file` holds, tried in turn (1, 2, 3, but the one in
+// `values`, judged already) on `values`, with its check: the first whose RK4 gives every row;
+// else, unless `rk4_only`, the first that some entry of the catalogue gives; 0 where none does.
+struct ChoiceFound {
+    int choice = 0;
+    FileCheck check;
+};
+ChoiceFound choice_of_rows(std::map<std::string, double> values,
+                           const std::map<std::string, double> &given, const std::string &file,
+                           bool rk4_only);
+
 // The values of the names not `given` that the data file `file` fixes for `program`, as far
-// as its rows show them: drivenosc's and rkstepper's h and N, harmosc's tf, x0 and v0 from a
-// first row at t = 0, drivenosc's escolha from the file's name.
+// as its rows show them, each one that makes a run of the file's rows: drivenosc's and
+// rkstepper's h (from the times, to all its digits where they show a short decimal, or a
+// fraction or a fraction of π that gives the rows) and N, harmosc's tf, x0 and v0 from a first
+// row at t = 0, drivenosc's escolha from the file's name or else from its rows.
 std::map<std::string, double> values_of_file(Program program, const std::string &file,
                                              const std::map<std::string, double> &given);
 
-// The rows of the data file `file`, each to `take` in order, read in step with the run's own
-// rows: each row's t must be written as the run's running sum of h writes it (and is taken as
-// that sum), its x and v as the run's to six digits, the rows as many as the run's and none
+// The rows of the data file `file`, each to `take` in order with half a unit of the last digit
+// of its x as written, read in step with the run's own rows: each row's t must be written as the
+// run's running sum of h writes it (and is taken as that sum), its x and v as the run's to the
+// digits the file writes (`writing`, of x, if given), the rows as many as the run's and none
 // being written now. "" or why the file's rows are not those of the run.
 std::string file_rows(const Setup &setup, const std::string &file,
-                      const std::function<void(const Row &)> &take);
+                      const std::function<void(const Row &, double rounding)> &take,
+                      Writing *writing = nullptr);
 
 // The rows as the program writes its data file: "t x v", or "n t x v" (n = t/h) for drivenosc.
 std::string data_text(const Setup &setup, const std::vector<Row> &rows);

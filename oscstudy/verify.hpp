@@ -19,6 +19,7 @@ struct VerifyRequest {
     std::vector<std::string> paths;      // files and folders, as given
     std::string student_program;         // a student's program, or ""
     double seconds = 0;                  // a run's time bound; 0 for student_limits'
+    std::string csv;                     // the table to be written, never judged
 };
 
 // A student's program runs at h, h/2, h/4 and h/8 from these, where h and N are not given:
@@ -27,7 +28,9 @@ inline constexpr double program_h = 1.0;
 inline constexpr double program_steps = 10.0;
 
 // Judges every file and every run of `request` into `found`: "" then, or why it cannot be
-// made (values the program would refuse, a program that cannot be run).
+// made (values the program would refuse or a run with no rows, having given the program's own
+// warning; a student's program given a run of fewer than two rows or h = 0, or that cannot be
+// run).
 std::string verify(const VerifyRequest &request, VerifyFinding &found);
 
 } // namespace osc

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace osc {
@@ -148,14 +149,40 @@ std::string line(std::size_t first, std::size_t width, const std::vector<std::st
     return text + "\n";
 }
 
-// The line for rows read from a file: six digits hide, row by row, what is below half a unit
-// of each x's sixth digit.
+// How a file writes x, in words: "seis algarismos" and the last of them, "do sexto
+// algarismo", with the article and as written; or its decimals, "6 casas decimais".
+struct DigitsWords {
+    std::string count, last, the, written;
+};
+DigitsWords digits_words(const Writing &w)
+{
+    const char *const counts[] = {"",      "um",   "dois", "três", "quatro", "cinco",
+                                  "seis",  "sete", "oito", "nove", "dez"};
+    const char *const places[] = {"",        "primeiro", "segundo", "terceiro",
+                                  "quarto",  "quinto",   "sexto",   "sétimo",
+                                  "oitavo",  "nono",     "décimo"};
+    if (w.decimals >= 0) {
+        const std::string count = w.decimals == 1 ? "1 casa decimal"
+                                                  : format("%d casas decimais", w.decimals);
+        return {count, "da última casa decimal", (w.decimals == 1 ? "a " : "as ") + count,
+                (w.decimals == 1 ? "da " : "das ") + count + (w.decimals == 1 ? " escrita" : " escritas")};
+    }
+    const int n = w.digits;
+    const std::string count = n <= 10 ? std::string(counts[n]) + (n == 1 ? " algarismo" : " algarismos")
+                                      : format("%d algarismos", n);
+    return {count, n <= 10 ? std::string("do ") + places[n] + " algarismo" : format("do %d.º algarismo", n),
+            (n == 1 ? "o " : "os ") + count, (n == 1 ? "do " : "dos ") + count + (n == 1 ? " escrito" : " escritos")};
+}
+
+// The line for rows read from a file: its digits hide, row by row, what is below half a unit
+// of each x's last digit.
 std::string six_digits(const std::string &file, const RowsRead &rows)
 {
     if (file.empty()) return "";
-    std::string text = "as linhas vêm de " + escaped(file) +
-                       ", com seis algarismos: em cada linha, o que estiver abaixo de meia unidade "
-                       "do sexto algarismo de x não se vê";
+    const DigitsWords words = digits_words(rows.writing);
+    std::string text = "as linhas vêm de " + escaped(file) + ", com " + words.count +
+                       ": em cada linha, o que estiver abaixo de meia unidade " + words.last +
+                       " de x não se vê";
     if (rows.most_rounding > 0.0)
         text += rows.least_rounding < rows.most_rounding
                     ? ", de " + g(rows.least_rounding, 2) + " a " + g(rows.most_rounding, 2) + " nestas linhas"
@@ -226,7 +253,14 @@ std::string title_of(const Setup &setup)
     std::string title = std::string(layout_of(setup.program).program) + ":";
     const char *separator = " ";
     for (const Name &name : names_of(setup.program)) {
-        title += separator + std::string(name.name) + " = " + g(setup.values.at(name.name));
+        // A value a file gave, with the digits that, typed back, make the same run.
+        const double value = setup.values.at(name.name);
+        const bool taken = std::find(setup.from_file.begin(), setup.from_file.end(),
+                                     name.name) != setup.from_file.end();
+        int digits = 6;
+        while (taken && digits < 17 && std::strtod(g(value, digits).c_str(), nullptr) != value)
+            ++digits;
+        title += separator + std::string(name.name) + " = " + g(value, digits);
         separator = ", ";
     }
     if (setup.program == Program::harmosc) title += "; h = " + g(setup.h);
@@ -252,7 +286,8 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     std::string text = "maior |x - x exato|: " + say(f.largest_x, "%.3g");
     if (!std::isnan(f.largest_x_t)) text += " em t = " + g(f.largest_x_t);
     if (f.rows.from_file && !std::isnan(f.largest_x_t))
-        text += " (nessa linha os seis algarismos escondem até " + g(f.rounding, 2) + ")";
+        text += " (nessa linha " + digits_words(f.rows.writing).the + " escondem até " +
+                g(f.rounding, 2) + ")";
     // R's bound is on the error of the pair (x, v/w0), and so on |x - x exato| at most.
     if (f.predicted.absent == Absent::none)
         text += " (o fator de um passo, R(i·h·w0), prevê no máximo " + say(f.predicted, "%.3g") + ")";
@@ -278,7 +313,8 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
         break;
     case Growth::rounding:
         text += "resposta: o erro que se vê, " + say(f.largest_x, "%.2g") +
-                ", é o arredondamento dos seis algarismos escritos e não o do método: estas linhas "
+                ", é o arredondamento " + digits_words(f.rows.writing).written +
+                " e não o do método: estas linhas "
                 "não mostram mais; o oscstudy sem ficheiro= calcula-o em precisão dupla\n";
         break;
     case Growth::linear:
@@ -296,7 +332,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
                     ? "resposta: o transitório decai, e o erro que fica" + halves +
                           " passa a diferença entre o regime estacionário calculado e o exato, " + gap() +
                           ", até " + say(f.left, "%.2g") + " no último período da força: o resto é o arredondamento " +
-                          (f.rows.from_file ? "dos seis algarismos escritos" : "das contas em precisão dupla") + "\n"
+                          (f.rows.from_file ? digits_words(f.rows.writing).written : "das contas em precisão dupla") + "\n"
                     : "resposta: o erro fica limitado" + halves + ": o transitório decai e fica a diferença "
                       "entre o regime estacionário calculado e o exato, " + gap() + "\n";
         break;

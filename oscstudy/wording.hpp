@@ -40,6 +40,9 @@ std::vector<Caption> period_captions(const PeriodFinding &f);
 std::vector<Caption> steady_captions(const SteadyFinding &f);
 std::vector<Caption> resonance_captions(const ResonanceFinding &r);
 
+// Why a data file that one of our runs is writing is not read yet.
+std::string being_written_text();
+
 // Why a data file's rows are not those of the run (wording_check.cpp): the fault, and what
 // the rows are instead, as far as the catalogue tells.
 std::string file_fault_text(const Setup &setup, const FileFault &f);

@@ -9,8 +9,10 @@
 #include "text/messages.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 
 namespace osc {
 
@@ -20,11 +22,19 @@ namespace {
 
 std::string g(double value, int digits = 6) { return format("%.*g", digits, value); }
 
+// A number as a student typed it: six digits, or as many more as give it back.
+std::string typed(double value)
+{
+    int digits = 6;
+    while (digits < 17 && std::strtod(g(value, digits).c_str(), nullptr) != value) ++digits;
+    return g(value, digits);
+}
+
 // A number an answer gives, or what it is when not finite.
 std::string number(double value, int digits = 6)
 {
-    return std::isfinite(value) ? g(value, digits)
-                                : "um número que passa o maior double (inf ou nan)";
+    if (std::isnan(value)) return "nan, que não é um número";
+    return std::isfinite(value) ? g(value, digits) : g(value) + ", além do maior double";
 }
 
 // A file or a run as the lines name it: user's text made safe, a long path whole.
@@ -65,36 +75,50 @@ std::size_t verdict_of(const Checked &item)
 
 const char *verdict_word(const Checked &item) { return verdicts[verdict_of(item)][0]; }
 
-// The entries every row agrees with, "A, B ou C".
-std::string matched_names(const FileCheck &check)
+// The entries every row agrees with but `skip`, "A, B ou C" (or "A; B; C").
+std::string matched_names(const FileCheck &check, bool (*skip)(const Entry &) = nullptr,
+                          const char *between = ", ", const char *last = " ou ")
 {
-    const std::vector<std::size_t> matched = check.matched();
+    std::vector<std::size_t> matched = check.matched();
+    if (skip != nullptr)
+        matched.erase(std::remove_if(matched.begin(), matched.end(),
+                                     [&](std::size_t i) { return skip(catalogue()[i]); }),
+                      matched.end());
     std::string text;
     for (std::size_t i = 0; i < matched.size(); ++i)
-        text += std::string(i == 0                   ? ""
-                            : i + 1 < matched.size() ? ", "
-                                                     : " ou ") +
+        text += std::string(i == 0 ? "" : i + 1 < matched.size() ? between : last) +
                 catalogue()[matched[i]].method.name;
     return text;
 }
 
-// The entries other than the programs' RK4 that every row agrees with as well.
-std::string others_than_rk4(const FileCheck &check)
+// RK4's name as the rows show it, and what else gives them on this equation.
+std::string rk4_text(const FileCheck &check)
 {
-    std::string text;
-    for (const std::size_t i : check.matched())
-        if (!is_programs_rk4(catalogue()[i]))
-            text += (text.empty() ? "" : "; ") + std::string(catalogue()[i].method.name);
-    return text;
+    const bool summed = !check.from_rk4().departed();
+    const std::string others =
+        matched_names(check, summed ? is_programs_rk4 : is_rk4, "; ", "; ");
+    const std::string name = summed ? "RK4" : "RK4 com t = i·h, que só muda o arredondamento de t";
+    return name + (others.empty() ? "" : " (nesta equação não se distingue de: " + others + ")");
 }
 
 // Why a file is not one to read rows from.
 std::string shape_text(const StudentShape &s)
 {
     const std::string at = format("a linha %zu, ", s.line) + quoted(s.text) + ",";
+    const auto numbers = [](int count) {
+        return format(count == 1 ? "%d número" : "%d números", count);
+    };
     switch (s.fault) {
     case ShapeFault::none: break;
     case ShapeFault::unopened: return s.why;
+    case ShapeFault::empty:
+        return s.emptied ? "está vazio: o drivenosc esvazia os ficheiros das outras frequências "
+                           "quando corre numa delas"
+                         : "está vazio";
+    case ShapeFault::cr_line_ends:
+        return format("a linha %zu acaba só em CR (\\r), sem LF: converta o ficheiro "
+                      "(tr '\\r' '\\n')",
+                      s.line);
     case ShapeFault::unreadable: return "não é possível ler: " + reason(s.error);
     case ShapeFault::no_row: return "não tem nenhuma linha de números";
     case ShapeFault::one_row: return "tem uma só linha de números: sem passo, nada a comparar";
@@ -104,13 +128,13 @@ std::string shape_text(const StudentShape &s)
     case ShapeFault::semicolons:
         return at + " separa os números com ';': separe-os com espaços, tabulações ou vírgulas";
     case ShapeFault::column_count:
-        return at + format(" tem %d números, e cada linha tem t x v, n t x v ou t x v E", s.count) +
+        return at + " tem " + numbers(s.count) + ", e cada linha tem t x v, n t x v ou t x v E" +
                (s.commas
                     ? "; com vírgulas entre as colunas, os decimais escrevem-se com ponto (0.5)"
                     : "");
     case ShapeFault::count_changes:
-        return at +
-               format(" tem %d números, e a primeira linha de números tem %d", s.count, s.expected);
+        return at + " tem " + numbers(s.count) + ", e a primeira linha de números tem " +
+               numbers(s.expected);
     case ShapeFault::too_long:
         return format("a linha %zu é mais longa do que qualquer linha de números: não é texto",
                       s.line);
@@ -123,7 +147,7 @@ std::string shape_text(const StudentShape &s)
 std::string times_text(const FileCheck &c)
 {
     const StudentShape &s = c.shape;
-    switch (c.time_fault) {
+    switch (c.step.fault) {
     case TimeFault::none: break;
     case TimeFault::not_finite:
         return "o t da primeira, da segunda ou da última linha não é um número finito";
@@ -149,21 +173,60 @@ std::string departure_text(const Departure &d)
     return said;
 }
 
-// The w0 and β the rows imply, against those given; β within the fit's noise of 0 is 0.
-std::string constants_text(const FileCheck &c, const Motion &given)
+// The k/m and b/m with which RK4 gives the rows, against those of `setup`.
+std::string constants_text(const FileCheck &c, const Setup &setup)
 {
-    const Constants &k = c.implied;
-    if (!(std::isfinite(k.w0) && std::isfinite(k.beta))) return "";
-    const auto beta = [](double b, double w0) { return std::fabs(b) < 1e-4 * w0 ? 0.0 : b; };
-    return "lidas como RK4, implicam w0 = " + g(k.w0, 4) + " e β = " + g(beta(k.beta, k.w0), 3) +
-           " (k/m = " + g(k.w0 * k.w0, 4) + ", b/m = " + g(2 * beta(k.beta, k.w0), 3) +
-           "), e não w0 = " + g(given.w0, 4) + " e β = " + g(given.beta, 3);
+    const bool harmosc = setup.program == Program::harmosc;
+    const Motion &m = setup.motion;
+    const double k = harmosc ? setup.values.at("k") / setup.values.at("m") : m.w0 * m.w0;
+    const double b = harmosc ? setup.values.at("b") / setup.values.at("m") : 2 * m.beta;
+    const double beta = c.fitted_b / 2;
+    return "são as linhas do RK4 com k/m = " + typed(c.fitted_k) + " e b/m = " + typed(c.fitted_b) +
+           " (w0 = " + g(std::sqrt(c.fitted_k), 4) + ", β = " + g(beta, 3) +
+           "), e não com k/m = " + typed(k) + " e b/m = " + typed(b);
+}
+
+// The constants given that the file does not hold, "; "-separated; a program's run was given
+// them in its parameter file.
+std::string given_text(const Checked &item, const Equation &given)
+{
+    const FileCheck &c = item.check;
+    const char *const by = std::isnan(item.run_h) ? " como foi dado" : " do parametros_sistema.txt";
+    const std::string end = "o fim t = " + g(c.end) + by;
+    std::string said;
+    const auto add = [&](const std::string &clause) { said += (said.empty() ? "" : "; ") + clause; };
+    if (item.given_choice != 0)
+        add(format("são as linhas da escolha %d, e não da escolha %d", item.choice,
+                   item.given_choice) +
+            by);
+    if (c.other_step)
+        add((c.step.spread > 0 ? "os tempos dão um h entre " + g(c.step.low, 9) + " e " +
+                                     g(c.step.high, 9)
+                               : "os tempos dão h = " + typed(c.step.h)) +
+            ", e não o h = " + typed(given.h) + by +
+            (std::isnan(item.run_h) ? "" : ": o programa não o lê?"));
+    if (c.other_start)
+        add("a primeira linha tem x = " + text(c.shape.first.x) + " e v = " +
+            text(c.shape.first.v) + ", e não x0 = " + text(given.motion.x0) + " e v0 = " +
+            text(given.motion.v0) + by);
+    if (c.end_fit == End::late)
+        add("acaba em t = " + text(c.shape.last.t) + ", depois d" + end);
+    return said;
 }
 
 // What a run of a student's program did wrong.
 std::string run_text(const Checked &item)
 {
     const Finished &run = item.finished;
+    const char *const data = rkstepper::layout.files[0];
+    if (!item.interpreter.empty()) {
+        const bool windows = item.interpreter.back() == '\r';
+        return "não é possível executá-lo: o programa da primeira linha, " +
+               quoted("#!" + item.interpreter) + ", não existe" +
+               (windows ? ": a linha acaba em CR, com o fim de linha do Windows; converta o "
+                          "ficheiro (dos2unix)"
+                        : "");
+    }
     if (run.start != Start::done) return why_failed(run, "o programa");
     if (run.timed_out || run.signal == SIGXCPU)
         return "não acabou em " + g(run.seconds) +
@@ -174,11 +237,9 @@ std::string run_text(const Checked &item)
                    kept_said >> 20U) +
                quoted(run.said.substr(0, run.said.find('\n')));
     if (item.no_file)
-        return std::string("acabou sem escrever o ") + rkstepper::layout.files[0] +
-               ", onde devia deixar as suas linhas";
+        return std::string("acabou sem escrever o ") + data + ", onde devia deixar as suas linhas";
     if (item.file_full || run.signal == SIGXFSZ)
-        return format("escreveu sem fim: o %s chegou a %.3g MiB, e foi terminado",
-                      rkstepper::layout.files[0],
+        return format("escreveu sem fim: o %s chegou a %.3g MiB, e foi terminado", data,
                       static_cast<double>(item.file_bound) / (1U << 20U));
     if (run.signal != 0) {
         const char *what = run.signal == SIGSEGV   ? " (acesso inválido à memória)"
@@ -187,8 +248,21 @@ std::string run_text(const Checked &item)
                                                    : "";
         return format("foi terminado pelo sinal %d%s", run.signal, what);
     }
-    std::string said = run.said.substr(0, run.said.find('\n'));
-    return format("acabou com o estado %d", run.status) + (said.empty() ? "" : ": " + quoted(said));
+    if (run.status != 0) {
+        // The last line said is the error's own (a traceback ends with it).
+        std::string said = run.said.substr(0, run.said.find_last_not_of("\r\n") + 1);
+        said = said.substr(said.find_last_of('\n') + 1);
+        return format("acabou com o estado %d", run.status) +
+               (said.empty() ? "" : ": " + quoted(said));
+    }
+    if (run.left_running > 0)
+        return format(run.left_running == 1
+                          ? "acabou, mas deixou %d processo a correr, que foi terminado"
+                          : "acabou, mas deixou %d processos a correr, que foram terminados",
+                      run.left_running);
+    return std::string("o ") + data + " que deixou não foi escrito por ele nesta execução: " +
+           (item.origin == Origin::link ? "é uma ligação para outro ficheiro"
+                                        : "é de antes dela");
 }
 
 // "h = 0.1, 201 linhas" and what was taken from the file.
@@ -199,12 +273,15 @@ std::string rows_text(const Checked &item)
     if (c.start_from_file)
         said += ", x0 = " + g(c.x0) + " e v0 = " + g(c.v0) + " da primeira linha";
     if (item.choice != 0)
-        said += format(", escolha = %d", item.choice) + (item.choice_named ? " do nome" : "");
+        said += format(", escolha = %d", item.choice) +
+                (item.choice_named                                 ? " do nome"
+                 : item.choice_from_rows || item.given_choice != 0 ? " das linhas"
+                                                                   : "");
     return said;
 }
 
 // The line of one file or run.
-std::string item_line(const Checked &item, const Motion &given)
+std::string item_line(const Checked &item, const Setup &setup, const Equation &given)
 {
     const std::string head = name_of(item) + ": " + verdict_word(item) + ": ";
     if (!item.ran_well) return head + run_text(item);
@@ -218,14 +295,19 @@ std::string item_line(const Checked &item, const Motion &given)
     }
     std::string said = head + rows_text(item) + "; ";
     const std::size_t matched = c.matched().size();
+    const std::string differs = given_text(item, given);
     switch (c.judgement) {
-    case Judgement::rk4:
-        said +=
-            "RK4" +
-            (matched > 1 ? " (nesta equação não se distingue de: " + others_than_rk4(c) + ")" : "");
-        break;
+    case Judgement::rk4: said += rk4_text(c); break;
     case Judgement::cut:
-        said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4());
+        if (c.shape.cut)
+            said += "as linhas do RK4 até à linha " + std::to_string(c.shape.last_line) +
+                    "; a última, " + quoted(c.shape.text) + ", está cortada";
+        else if (c.end_fit == End::early)
+            said += "as linhas do RK4, mas acaba em t = " + text(c.shape.last.t) +
+                    ", mais de um passo antes do fim t = " + g(c.end) +
+                    (std::isnan(item.run_h) ? " como foi dado" : " do parametros_sistema.txt");
+        else
+            said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4());
         break;
     case Judgement::other_entries:
         said += "as linhas de " + matched_names(c) +
@@ -233,14 +315,14 @@ std::string item_line(const Checked &item, const Motion &given)
                 ", não as do RK4: " + departure_text(c.from_rk4());
         break;
     case Judgement::other_constants:
-        said += "nenhum método dá estas linhas com estas constantes; " + constants_text(c, given) +
-                "; " + departure_text(c.from_rk4());
+        said += differs.empty() ? constants_text(c, setup) + "; " + departure_text(c.from_rk4())
+                                : "as linhas do RK4, mas " + differs;
         break;
     default:
         said += "nenhum método do catálogo dá estas linhas: " + departure_text(c.from_rk4());
-        if (c.free_motion && std::isfinite(c.implied.w0)) said += "; " + constants_text(c, given);
         break;
     }
+    if (c.judgement != Judgement::other_constants && !differs.empty()) said += "; e " + differs;
     said += "; maior |x - x exato| = " + number(c.error.largest, 3) + " em t = " + g(c.error.at);
     if (!std::isnan(item.order)) said += format("; ordem observada %.2f", item.order);
     return said;
@@ -255,7 +337,8 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
     const bool program = !std::isnan(first.run_h);
     std::string said =
         format("ordem observada, h = %s a %s (", g(h(first)).c_str(), g(h(last)).c_str()) +
-        escaped(first.name, 120) + (program ? "" : " a " + escaped(last.name, 120)) + "): ";
+        escaped(first.name, 120) + (program ? "" : " a " + escaped(last.name, 120)) + ")" +
+        (ladder.before_end ? ", em t = " + g(ladder.at) + ", o último instante que todos têm" : "") + ": ";
     const Verdict &v = ladder.verdict;
     switch (v.outcome) {
     case Outcome::settled: said += format("%.2f", v.order); break;
@@ -265,14 +348,25 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
     case Outcome::sign_change:
         return said + "indefinida: o erro muda de sinal entre os dois últimos passos";
     case Outcome::none:
-        return said + format("nenhuma: os erros não passam %d vezes o arredondamento dos seis "
-                             "algarismos; experimente um h maior",
+        return said + format("nenhuma: os erros não passam %d vezes o arredondamento dos "
+                             "algarismos escritos; experimente um h maior",
                              order_margin);
     }
     const bool all_rk4 = std::all_of(ladder.files.begin(), ladder.files.end(), [&](std::size_t i) {
         return f.items[i].check.judgement == Judgement::rk4;
     });
     return said + (all_rk4 ? format(" (a do RK4 é %d)", programs_method.order) : "");
+}
+
+// A path left out of a folder, and why.
+std::string skipped_line(const Skipped &s)
+{
+    const char *const why[] = {"é a tabela que esta verificação escreve",
+                               "é um ficheiro das ferramentas (uma tabela do verificar, uma "
+                               "figura ou as suas tabelas)",
+                               "é uma ligação para uma pasta, que não se segue: dê a pasta em "
+                               "ficheiro="};
+    return escaped(s.path, 120) + ": fica de fora: " + why[static_cast<int>(s.why)] + "\n";
 }
 
 // The counts of each verdict, in the summary's order.
@@ -293,10 +387,12 @@ std::string summary(const VerifyFinding &f)
            "\n";
 }
 
-// A text cell of the table, quoted as spreadsheets read CSV.
+// A text cell of the table, quoted as spreadsheets read CSV; one that a spreadsheet would take
+// for a formula (=, +, -, @ first) begins with ' and is shown as text.
 std::string cell(const std::string &text)
 {
-    std::string quoted = "\"";
+    const bool formula = !text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos;
+    std::string quoted = formula ? "\"'" : "\"";
     for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
 }
@@ -315,38 +411,48 @@ std::string names_text(Program program)
 std::string cause_text(const Setup &setup, const FileCheck &c)
 {
     const std::string names = "dê " + names_text(setup.program) + " da execução que o escreveu";
+    const bool rk4 = c.rk4_matched();
+    if (rk4 && c.step.spread > 0)
+        return "são as linhas do RK4 com um passo que os tempos, com os seus algarismos, só dão "
+               "entre " +
+               g(c.step.low, 8) + " e " + g(c.step.high, 8) +
+               ": dê h= com todos os algarismos com que foi escrito";
     switch (c.judgement) {
     case Judgement::other_entries:
         return "são as linhas de " + matched_names(c) + ", não as do RK4 dos programas";
     case Judgement::other_constants:
-        return "são de outras constantes: " + constants_text(c, setup.motion);
+        if (!rk4) return constants_text(c, setup);
+        break;
     case Judgement::cut: return "a última linha está cortada";
-    case Judgement::rk4: return "são as linhas do RK4 com outro início ou outro passo: " + names;
     case Judgement::none:
         return "nenhum método do catálogo dá estas linhas com estas constantes: " + names;
     default: break;
     }
+    if (rk4) return "são as linhas do RK4 com outro início ou outro passo: " + names;
     return "não são as linhas desta execução: " + names;
 }
 
 } // namespace
 
+std::string being_written_text()
+{
+    return "um dos programas está a escrevê-lo agora, e faltam-lhe linhas: espere que acabe";
+}
+
 std::string file_fault_text(const Setup &setup, const FileFault &f)
 {
     using Kind = FileFault::Kind;
-    const Layout &layout = layout_of(setup.program);
     const std::string names = "dê " + names_text(setup.program) + " da execução que o escreveu";
     const char *const columns[] = {"t", "x", "v"};
     const double held[] = {f.held.t, f.held.x, f.held.v};
     const double computed[] = {f.computed.t, f.computed.x, f.computed.v};
     switch (f.kind) {
     case Kind::none: break;
-    case Kind::shape: return said(f.shape);
-    case Kind::being_written:
-        return "um dos programas está a escrevê-lo agora, e faltam-lhe linhas: espere que acabe";
-    case Kind::columns:
-        return std::string("tem linhas \"") + column_names(f.columns) + "\", e as do " +
-               layout.program + " são \"" + column_names(layout.columns) + "\"";
+    case Kind::shape: return shape_text(f.shape);
+    case Kind::being_written: return being_written_text();
+    case Kind::cut:
+        return "a última linha, a " + std::to_string(f.shape.line) + ", " + quoted(f.shape.text) +
+               ", está cortada: o programa que o escreveu não acabou";
     case Kind::more_rows:
         return format("tem mais linhas do que as %.0f desta execução: ", setup.rows) + names;
     case Kind::fewer_rows:
@@ -361,6 +467,7 @@ std::string file_fault_text(const Setup &setup, const FileFault &f)
             f.line, text(f.held.t).c_str(), text(setup.h).c_str(), text(f.computed.t).c_str());
         const double h = f.cause.h;
         if (!std::isfinite(h) || h == setup.h) return said;
+        if (f.cause.step.spread > 0) return said + "; " + cause_text(setup, f.cause);
         said += "; o passo do ficheiro é " + g(h);
         return said +
                (setup.program == Program::harmosc
@@ -395,16 +502,35 @@ std::string verify_text(Program program, const std::map<std::string, double> &gi
     std::string named;
     for (const Name &name : names_of(program))
         if (const auto found = given.find(name.name); found != given.end())
-            named += (named.empty() ? "" : ", ") + found->first + " = " + g(found->second);
+            named += (named.empty() ? "" : ", ") + found->first + " = " + typed(found->second);
     head += named.empty() ? " com as constantes por omissão" : " com " + named;
-    head += "; de cada ficheiro, o passo e o fim dos seus tempos";
-    if (given.count("x0") == 0 && given.count("v0") == 0 && program != Program::rkstepper)
-        head += ", e x0 e v0 da primeira linha quando é a de t = 0";
+    // What each file gives of what is not given.
+    const auto is_given = [&](const char *name) { return given.count(name) != 0; };
+    const bool harmosc = program == Program::harmosc;
+    const bool step = harmosc || !is_given("h");
+    const bool end = !is_given(harmosc ? "tf" : "N");
+    std::vector<std::string> parts;
+    if (step || end)
+        parts.push_back(std::string(step ? "o passo" : "") + (step && end ? " e " : "") +
+                        (end ? "o fim" : "") + " dos seus tempos");
+    if (!is_given("x0") && !is_given("v0") && program != Program::rkstepper)
+        parts.emplace_back("x0 e v0 da primeira linha quando é a de t = 0");
+    if (program == Program::drivenosc && !is_given("escolha"))
+        parts.emplace_back("a escolha do nome ou das linhas");
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        head += (i == 0 ? "; de cada ficheiro, " : i + 1 < parts.size() ? ", " : ", e ") + parts[i];
     std::string text = head + "\n";
     Setup setup;
     make_setup(program, given, setup);
-    for (const Checked &item : f.items) text += item_line(item, setup.motion) + "\n";
+    const Equation equation = equation_of(setup, given);
+    for (const Checked &item : f.items) {
+        // A program's run was given its own step and end.
+        Equation run = equation;
+        if (!std::isnan(item.run_h)) run.h = item.run_h;
+        text += item_line(item, setup, run) + "\n";
+    }
     for (const Ladder &ladder : f.ladders) text += ladder_line(f, ladder) + "\n";
+    for (const Skipped &skipped : f.skipped) text += skipped_line(skipped);
     return text + summary(f);
 }
 

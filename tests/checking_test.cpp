@@ -14,6 +14,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 #include <sys/file.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -76,6 +77,24 @@ State verlet(const Field &f, double t, State y, double h)
     return {x, y.imag() + h / 2 * (a0 + f(t + h, {x, y.imag() + h * a0}).imag())};
 }
 
+State heun(const Field &f, double t, State y, double h)
+{
+    const State k1 = f(t, y);
+    return y + h / 2 * (k1 + f(t + h, y + h * k1));
+}
+State verlet_half_kick(const Field &f, double t, State y, double h)
+{
+    const double v = y.imag() + h / 2 * f(t, y).imag();
+    const double x = y.real() + h * v;
+    return {x, v + h / 2 * f(t + h, {x, v}).imag()};
+}
+// x first, then v with the new x: no entry of the catalogue.
+State euler_cromer_x_first(const Field &f, double t, State y, double h)
+{
+    const double x = y.real() + h * y.imag();
+    return {x, y.imag() + h * f(t, {x, y.imag()}).imag()};
+}
+
 // x'' = -w0²·x - 2β·x' + f·sin(wf·t), as osc::Motion gives it.
 struct Equation {
     osc::Motion motion;
@@ -94,9 +113,10 @@ struct Equation {
     }
 };
 
-// Rows from t = 0 every h, each "t x v" as printf's %g writes them; time i·h where `multiples`.
+// Rows from t = 0 every h, each "t x v" as printf's `format` writes them; time i·h where
+// `multiples`.
 std::string rows_of(const Equation &e, const Step &step, double h, int steps,
-                    bool multiples = false)
+                    bool multiples = false, const char *format = "%g %g %g\n")
 {
     std::string text;
     double t = 0;
@@ -104,7 +124,7 @@ std::string rows_of(const Equation &e, const Step &step, double h, int steps,
     char row[96];
     for (int i = 0; i <= steps; ++i) {
         text.append(row, static_cast<std::size_t>(
-                             std::snprintf(row, sizeof row, "%g %g %g\n", t, y.real(), y.imag())));
+                             std::snprintf(row, sizeof row, format, t, y.real(), y.imag())));
         y = step(e.field(), t, y, h);
         t = multiples ? (i + 1) * h : t + h;
     }
@@ -122,74 +142,103 @@ const Equation driven{{2, 0.15, 0.7, 1.3, 1, 0}};
 const Equation free_motion{{2, 0.2, 0, 0, 1, 0}};
 
 // A number written with six digits agrees with one computed in another order within half a
-// unit of its sixth digit (the decade's: 1e-4 holds 9.999996e-05) and the slack for that order.
-TEST(Checking, SixDigitsAgreeWithinHalfAUnitAndTheSlack)
+// unit of its sixth digit (the decade's: 1e-4 holds 9.999996e-05) and the slack for that order;
+// one written with five (%.5g), or six decimals (%f), within half a unit of its own last.
+TEST(Checking, NumbersAgreeWithinHalfAUnitOfTheirLastDigitAndTheSlack)
 {
     const double inf = INFINITY;
+    const osc::Writing six{};
+    const osc::Writing five{5, -1};
+    const osc::Writing decimals{0, 6};
     const struct {
         double written, computed, slack;
+        osc::Writing writing;
         bool agree;
     } cases[] = {
-        {0.980331, 0.9803314999, 0, true},
-        {0.980331, 0.9803315001, 0, false},
-        {0.980331, 0.9803315001, 2e-10, true},
-        {1e-4, 9.999996e-05, 0, true},
-        {1e-4, 9.999994e-05, 0, false},
-        {-1.5e-07, 1e-17, 2e-7, true},
-        {NAN, NAN, 0, true},
-        {inf, inf, 0, true},
-        {inf, 1e308, 1e300, false},
-        {1, NAN, 1, false},
+        {0.980331, 0.9803314999, 0, six, true},
+        {0.980331, 0.9803315001, 0, six, false},
+        {0.980331, 0.9803315001, 2e-10, six, true},
+        {1e-4, 9.999996e-05, 0, six, true},
+        {1e-4, 9.999994e-05, 0, six, false},
+        {-1.5e-07, 1e-17, 2e-7, six, true},
+        {NAN, NAN, 0, six, true},
+        {inf, inf, 0, six, true},
+        {inf, 1e308, 1e300, six, false},
+        {1, NAN, 1, six, false},
+        {0.98033, 0.980334999, 0, five, true},
+        {0.98033, 0.980335001, 0, five, false},
+        {0.067592, 0.0675924999, 0, decimals, true},
+        {0.067592, 0.0675925001, 0, decimals, false},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(osc::agrees(c.written, c.computed, c.slack), c.agree)
+        EXPECT_EQ(osc::agrees(c.written, c.computed, c.writing, c.slack), c.agree)
             << c.written << " " << c.computed;
 }
 
+// Each entry named from its rows, at a short step, at one that is no short decimal (1/3, 2π/100:
+// its times tell it only to their digits), and from rows written with fewer digits than six.
 TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
 {
     const std::string rk4_name = osc::programs_method.name;
     const std::string by_i_h = "RK4 com t = i·h";
+    const std::set<std::string> rk4{rk4_name, by_i_h};
     const struct {
         const Equation &equation;
         Step step;
         bool multiples;
         std::set<std::string> names; // what rows of this step are, as far as the equation tells
+        double h = 0.05;
+        int steps = 400;
+        const char *format = "%g %g %g\n";
     } cases[] = {
         {driven, euler, false, {"Euler"}},
         {driven, euler_cromer, false, {"Euler-Cromer"}},
         {driven, midpoint, false, {"ponto médio"}},
         {driven, verlet, false, {"Verlet"}},
+        {driven, heun, false, {"Heun"}},
+        {driven, verlet_half_kick, false, {"Verlet com v a meio passo"}},
         // Time i·h moves t by rounding alone: its rows are RK4's to six digits.
-        {driven, slipped(Slip::none), false, {rk4_name, by_i_h}},
-        {driven, slipped(Slip::none), true, {rk4_name, by_i_h}},
+        {driven, slipped(Slip::none), false, rk4},
+        {driven, slipped(Slip::none), true, rk4},
         {driven, slipped(Slip::k4_at_half), false, {"RK4 com k4 em t + h/2"}},
         {driven, slipped(Slip::k3_from_k1), false, {"RK4 com k3 tirado de k1"}},
         {driven, slipped(Slip::k2_whole_step), false, {"RK4 com k2 a um passo inteiro"}},
         {driven, slipped(Slip::equal_weights), false, {"RK4 com pesos 1-1-1-1"}},
         {driven, slipped(Slip::time_ahead), false, {"RK4 com t avançado antes dos estágios"}},
         {driven, slipped(Slip::x_by_new_v), false, {"RK4 com o x dos estágios tirado do v novo"}},
-        // Without a force a stage's time cannot show.
+        // Over 20000 rows the running sum's last bits put some x across a rounding of its
+        // sixth digit: RK4 all the same.
+        {driven, slipped(Slip::none), true, {by_i_h}, 0.05, 20000},
+        {driven, slipped(Slip::none), false, rk4, 1.0 / 3, 30},
+        {driven, slipped(Slip::none), false, rk4, 2 * M_PI / 100, 160},
+        {driven, slipped(Slip::none), false, rk4, 0.05, 400, "%f %f %f\n"},
+        {driven, slipped(Slip::none), false, rk4, 0.05, 400, "%.5g %.5g %.5g\n"},
+        // Without a force a stage's time cannot show, nor Heun's second slope.
         {free_motion,
          slipped(Slip::none),
          false,
          {rk4_name, by_i_h, "RK4 com k4 em t + h/2", "RK4 com t avançado antes dos estágios"}},
+        {free_motion, heun, false, {"ponto médio", "Heun"}},
+        {free_motion, euler_cromer_x_first, false, {}},
     };
     Sandbox box;
     const std::string file = box.path("aluno.dat").string();
     for (const auto &c : cases) {
-        box.write("aluno.dat", rows_of(c.equation, c.step, 0.05, 400, c.multiples));
+        box.write("aluno.dat", rows_of(c.equation, c.step, c.h, c.steps, c.multiples, c.format));
         const osc::FileCheck check = osc::check_file(file, c.equation.given());
-        SCOPED_TRACE(*c.names.begin());
+        SCOPED_TRACE(c.names.empty() ? "none" : *c.names.begin() + " " + c.format);
         EXPECT_EQ(matched(check), c.names);
-        EXPECT_EQ(check.h, 0.05);
-        EXPECT_EQ(check.judgement, c.names.count(rk4_name) != 0 ? osc::Judgement::rk4
-                                                                : osc::Judgement::other_entries);
+        EXPECT_LE(std::fabs(check.h - c.h), check.step.spread);
+        const bool rk4_rows = c.names.count(rk4_name) + c.names.count(by_i_h) != 0;
+        EXPECT_EQ(check.judgement, rk4_rows          ? osc::Judgement::rk4
+                                   : c.names.empty() ? osc::Judgement::none
+                                                     : osc::Judgement::other_entries);
     }
 }
 
-// RK4's rows of w0 = 2, β = 0.2 read as if w0 = 1, β = 0: the map they follow gives theirs.
-TEST(Checking, RowsOfOtherConstantsGiveTheirOwn)
+// RK4's rows of w0 = 2, β = 0.2 read as if w0 = 1, β = 0 give theirs back, k/m = 4 and b/m =
+// 0.4; rows of the constants given that end, start or step otherwise than given are named so.
+TEST(Checking, RowsOfOtherConstantsAreNamedSo)
 {
     Sandbox box;
     box.write("k4.dat", rows_of(free_motion, slipped(Slip::none), 0.1, 200));
@@ -197,10 +246,52 @@ TEST(Checking, RowsOfOtherConstantsGiveTheirOwn)
     k1.start_given = false;
     const osc::FileCheck check = osc::check_file(box.path("k4.dat").string(), k1);
     EXPECT_EQ(check.judgement, osc::Judgement::other_constants);
-    EXPECT_NEAR(check.implied.w0, 2, 1e-5);
-    EXPECT_NEAR(check.implied.beta, 0.2, 1e-5);
+    EXPECT_EQ(check.fitted_k, 4);
+    EXPECT_EQ(check.fitted_b, 0.4);
     EXPECT_TRUE(check.start_from_file);
     EXPECT_EQ(check.from_rk4().line, 2U); // the first row is x0, v0 itself
+    // The rows run to t = 20 at h = 0.1, from x0 = 1.
+    const auto given = [](double h, double end, double x0) {
+        osc::Equation e = free_motion.given();
+        e.h = h;
+        e.end = end;
+        e.motion.x0 = x0;
+        return e;
+    };
+    const struct {
+        osc::Equation given;
+        osc::Judgement judgement;
+    } cases[] = {
+        {given(0.1, 20, 1), osc::Judgement::rk4},
+        {given(0.05, NAN, 1), osc::Judgement::other_constants},
+        {given(NAN, 10, 1), osc::Judgement::other_constants},
+        {given(NAN, 20.09, 1), osc::Judgement::rk4}, // a running sum may end a step short
+        {given(NAN, 20.11, 1), osc::Judgement::cut},
+        {given(NAN, NAN, 2), osc::Judgement::other_constants},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(osc::check_file(box.path("k4.dat").string(), c.given).judgement, c.judgement)
+            << c.given.h << " " << c.given.end << " " << c.given.motion.x0;
+}
+
+// Files at h, h/2, h/4 written by harmosc's loop to tf = 10, whose running sums end a step short
+// or not, give RK4's order, 4, at the last time they share.
+TEST(Checking, ALadderOfStepsToOneEndGivesTheOrder)
+{
+    Sandbox box;
+    const Equation undamped{{2, 0, 0, 0, 1, 0}};
+    std::vector<osc::FileCheck> checks;
+    for (const double h : {0.2, 0.1, 0.05}) {
+        int steps = -1;
+        for (double t = 0; 10 >= t; t = t + h) ++steps;
+        const std::string name = "h" + std::to_string(h);
+        box.write(name, rows_of(undamped, slipped(Slip::none), h, steps));
+        checks.push_back(osc::check_file(box.path(name).string(), undamped.given()));
+    }
+    const std::vector<osc::Ladder> found = osc::ladders(checks);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_EQ(found[0].files, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_NEAR(found[0].verdict.order, 4, 0.2);
 }
 
 TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
@@ -223,7 +314,7 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
         const char *what;
         std::string text;
         ShapeFault fault;
-        std::size_t line; // at fault
+        std::size_t line; // at fault, or the last, cut short
     } cases[] = {
         {"a header", "t x v\n" + rows, ShapeFault::none, 0},
         {"commas", "t,x,v\n" + replaced(rows, ' ', ","), ShapeFault::none, 0},
@@ -234,6 +325,17 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
              return std::to_string(i) + " " + row + "\n";
          }),
          ShapeFault::none, 0},
+        {"i t x v from 1", each_line([](std::size_t i, const std::string &row) {
+             return std::to_string(i + 1) + " " + row + "\n";
+         }),
+         ShapeFault::none, 0},
+        {"comments after rows", each_line([](std::size_t, const std::string &row) {
+             return row + " # t x v\n";
+         }),
+         ShapeFault::none, 0},
+        {"a last row cut short", rows + "2.05 0.5", ShapeFault::none, 42},
+        {"carriage returns alone", replaced(rows, '\n', "\r"), ShapeFault::cr_line_ends, 1},
+        {"empty", "", ShapeFault::empty, 0},
         {"t x v E", each_line([](std::size_t, const std::string &row) { return row + " 0.5\n"; }),
          ShapeFault::none, 0},
         {"semicolons", "0;1;0\n", ShapeFault::semicolons, 1},
@@ -253,7 +355,9 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
         EXPECT_EQ(check.shape.fault, c.fault) << c.what;
         EXPECT_EQ(check.shape.line, c.line) << c.what;
         const bool read = c.fault == ShapeFault::none;
-        EXPECT_EQ(check.judgement, read ? osc::Judgement::rk4 : osc::Judgement::unreadable)
+        EXPECT_EQ(check.judgement, !read       ? osc::Judgement::unreadable
+                                   : c.line != 0 ? osc::Judgement::cut
+                                                 : osc::Judgement::rk4)
             << c.what;
     }
     // Cut short in its last line, or held by one of our runs that is writing it.

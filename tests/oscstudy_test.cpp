@@ -17,6 +17,7 @@
 #include <cfloat>
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -116,7 +117,7 @@ TEST(OscstudyRows, EqualTheProgramsDataFiles)
         const std::vector<osc::Row> rows = rows_of(setup);
         EXPECT_EQ(osc::data_text(setup, rows), box.read(c.data_file)) << c.binary;
         std::vector<osc::Row> printed;
-        EXPECT_EQ(osc::file_rows(setup, box.path(c.data_file), [&](const osc::Row &r) { printed.push_back(r); }), "");
+        EXPECT_EQ(osc::file_rows(setup, box.path(c.data_file), [&](const osc::Row &r, double) { printed.push_back(r); }), "");
         ASSERT_EQ(printed.size(), rows.size()) << c.binary;
         EXPECT_EQ(printed.back().t, rows.back().t) << c.binary; // the running sum, bit for bit
         if (c.program == osc::Program::harmosc) continue;
@@ -518,6 +519,7 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"erro", "rkstepper", "N=-5"}, 2, "", "o número de passos N = -5 é negativo"},
         {{"erro", "rkstepper", "N=2.5"}, 2, "", "não serve para N"},
         {{"metodos", "ficheiro=a"}, 2, "", "a pergunta metodos não lê ficheiro="},
+        {{"verificar", "tempo=5", "ficheiro=a"}, 2, "", "tempo= é o limite de uma execução de programa="},
         {{"erro", "-o", "a.png", "-t"}, 2, "", "-o e -t não se combinam"},
         {{"erro", "ficheiro=nenhum.dat"}, 1, "", "nenhum.dat"},
         {{"--version"}, 0, "oscstudy " OSC_VERSION "\n", ""},
@@ -553,17 +555,25 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
     EXPECT_NE(shorter.err.find("tem mais linhas do que as 101 desta execução"), std::string::npos) << shorter.err;
     const RunResult taken =
         box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
-    EXPECT_NE(taken.out.find("tf = 19.9; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"),
+    EXPECT_NE(taken.out.find("tf = 20; h = 0.1; do ficheiro: x0, v0, tf (200 linhas)"),
               std::string::npos)
         << taken.out;
     const RunResult other = box.run_command({OSCSTUDY, "erro", "ficheiro=Oscilador_Kutta.dat"});
-    EXPECT_NE(other.err.find("são de outras constantes: lidas como RK4, implicam w0 = 5 e β = 0"),
+    EXPECT_NE(other.err.find("são as linhas do RK4 com k/m = 25 e b/m = 0 (w0 = 5, β = 0)"),
               std::string::npos)
         << other.err;
     // flock(1) holds the file as a run of ours that writes it does.
     const RunResult held = box.run_command({"/usr/bin/flock", "Oscilador_Kutta.dat", OSCSTUDY,
                                             "erro", "k=25", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_NE(held.err.find("está a escrevê-lo agora"), std::string::npos) << held.err;
+    EXPECT_EQ(held.err.find("aviso"), std::string::npos) << held.err; // nothing from its rows so far
+    // As students write it: a header, commas, CRLF.
+    std::string csv = "t,x,v\r\n";
+    for (const std::string &row : lines_of(box.read("Oscilador_Kutta.dat")))
+        csv += fields_of(row)[0] + "," + fields_of(row)[1] + "," + fields_of(row)[2] + "\r\n";
+    box.write("aluno.csv", csv);
+    const RunResult shaped = box.run_command({OSCSTUDY, "erro", "k=25", "ficheiro=aluno.csv"});
+    EXPECT_NE(shaped.out.find("maior |x - x exato|: 0.0509"), std::string::npos) << shaped.err;
     const RunResult wrong = box.run_command({OSCSTUDY, "erro", "rkstepper", "ficheiro=Oscilador_Kutta.dat"});
     EXPECT_EQ(wrong.status, 1);
     const RunResult start = box.run_command({OSCSTUDY, "erro", "k=25", "tf=20", "x0=2", "ficheiro=Oscilador_Kutta.dat"});
@@ -575,7 +585,7 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
         EXPECT_EQ(box.read(question + ".png").substr(1, 3), "PNG") << question;
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(box.dir()),
-                            std::filesystem::directory_iterator()), 6);
+                            std::filesystem::directory_iterator()), 7);
     const RunResult rest = box.run_command({OSCSTUDY, "energia", "drivenosc", "x0=0", "v0=0", "-t"});
     EXPECT_EQ(rest.status, 0) << rest.err;
 }
@@ -713,49 +723,74 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
     }
 }
 
-// verificar's wiring: a class's folder, its table and statuses; a student's program run at
-// four steps, one that hangs and one that writes without end, leaving nothing behind.
+// verificar's wiring: a class's folder, its table and statuses, the table kept out of the folder
+// it is written in and its cells never a formula; a student's program run at four steps, one
+// that hangs, writes without end, ignores its parameters, links its file or leaves a process
+// of its own session, leaving nothing behind.
 TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
 {
     Sandbox box;
     ASSERT_EQ(box.run(HARMOSC, "2\n4 1 0.4\n1 0\n2\n").status, 0);
     std::filesystem::create_directories(box.path("turma"));
     std::filesystem::create_directories(box.path("tmp"));
+    std::filesystem::copy_file(box.path("Oscilador_Kutta.dat"), box.path("=1.dat"));
     std::filesystem::rename(box.path("Oscilador_Kutta.dat"), box.path("turma/ana.dat"));
     box.write("turma/bruno.dat", "0 1 0\n0.1 1 -0.4\n0.2 0.96 -0.784\n"); // Euler, by hand
     box.write("turma/carla.dat", "0;1;0\n");
+    std::filesystem::create_directory_symlink(box.dir(), box.path("turma/volta"));
     const auto program = [&](const char *name, const std::string &body) {
         box.write(name, "#!/bin/sh\n" + body + "\n");
         std::filesystem::permissions(box.path(name), std::filesystem::perms::owner_all);
         return "programa=./" + std::string(name);
     };
+    const std::string rkstepper = std::string("exec ") + RKSTEPPER;
     const std::string harmosc = "verificar harmosc k=4 m=1 b=0.4 ficheiro=";
-    const std::string rk = program("rk", std::string("exec ") + RKSTEPPER);
+    // The programs that run rkstepper, which a sanitized build cannot run within their bounds.
+    const std::string rk = "verificar " + program("rk", rkstepper);
+    const std::string fixed =
+        "verificar " + program("fixo", "echo 1 0 10 1 > parametros_sistema.txt; " + rkstepper);
+    const std::string escapes =
+        "verificar " + program("fuga", "setsid sleep 300 < /dev/null > /dev/null 2>&1 & echo $! > " +
+                                           box.path("fuga.pid").string() + "; " + rkstepper);
     const struct {
         std::string arguments;
         int status;
         const char *out;
-        const char *table; // the CSV's rows after its head
+        const char *first, *last; // the CSV's first and last rows after its head
     } cases[] = {
         {harmosc + "turma --csv t.csv", 1,
          "resumo: 3 itens: 1 passa, 1 de outro método, 1 recusado",
-         "\"turma/ana.dat\",\"passa\",\"RK4, "},
-        {harmosc + "turma/ana.dat", 0, "turma/ana.dat: passa: h = 0.1, 20 linhas", nullptr},
+         "\"turma/ana.dat\",\"passa\",\"RK4, ", "\"turma/carla.dat\",\"recusado\",\"\",,,"},
+        {harmosc + "turma", 1, "turma/volta: fica de fora: é uma ligação para uma pasta", nullptr,
+         nullptr},
+        {harmosc + "=1.dat --csv t.csv", 0, "=1.dat: passa", "\"'=1.dat\",\"passa\"",
+         "\"'=1.dat\",\"passa\""},
+        {harmosc + "turma --csv turma/t.csv", 1, "resumo: 3 itens", nullptr, nullptr},
+        {harmosc + "turma --csv turma/t.csv", 1,
+         "turma/t.csv: fica de fora: é a tabela que esta verificação escreve", nullptr, nullptr},
+        {harmosc + "turma/ana.dat", 0, "turma/ana.dat: passa: h = 0.1, 20 linhas", nullptr, nullptr},
         {harmosc + "turma/bruno.dat", 1, "as linhas de Euler, não as do RK4: a linha 2 tem x = 1",
+         nullptr, nullptr},
+        {rk, 0, "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr, nullptr},
+        {"verificar N=1 programa=./rk", 2, "", nullptr, nullptr},
+        {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr,
          nullptr},
-        {"verificar " + rk, 0,
-         "ordem observada, h = 1 a 0.125 (./rk): 4.06 (a do RK4 é 4)", nullptr},
-        {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr},
         {"verificar " + program("sem_fim", "yes 1 2 3 > RK_generico_1b.txt"), 1, "escreveu sem fim",
-         nullptr},
+         nullptr, nullptr},
         {"verificar " + program("nada", "exit 0"), 1, "acabou sem escrever o RK_generico_1b.txt",
+         nullptr, nullptr},
+        {fixed, 1, "os tempos dão h = 1, e não o h = 0.5 do parametros_sistema.txt", nullptr,
          nullptr},
-        {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr},
+        {"verificar " + program("ligado", "ln -s " + box.path("turma/ana.dat").string() +
+                                              " RK_generico_1b.txt"),
+         1, "não foi escrito por ele nesta execução: é uma ligação", nullptr, nullptr},
+        {escapes, 1, "acabou, mas deixou 1 processo a correr, que foi terminado", nullptr, nullptr},
+        {harmosc + "turma --csv turma/ana.dat", 2, "", nullptr, nullptr},
     };
     for (const auto &c : cases) {
 #ifdef OSC_SANITIZED
         // A sanitized rkstepper reserves more address space than a student's program is given.
-        if (c.arguments == "verificar " + rk) continue;
+        if (c.arguments == rk || c.arguments == fixed || c.arguments == escapes) continue;
 #endif
         std::vector<std::string> command{"/usr/bin/env", "TMPDIR=" + box.path("tmp").string(),
                                          OSCSTUDY};
@@ -764,13 +799,17 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.out << run.err;
         EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
         EXPECT_TRUE(std::filesystem::is_empty(box.path("tmp"))) << c.arguments;
-        if (c.table == nullptr) continue;
+        if (c.first == nullptr) continue;
         const std::vector<std::string> rows = lines_of(box.read("t.csv"));
-        ASSERT_EQ(rows.size(), 4U);
+        ASSERT_GE(rows.size(), 2U);
         EXPECT_EQ(rows[0] + "\n", osc::verify_csv_head);
-        EXPECT_EQ(rows[1].rfind(c.table, 0), 0U) << rows[1];
-        EXPECT_EQ(rows[3], "\"turma/carla.dat\",\"recusado\",\"\",,,");
+        EXPECT_EQ(rows[1].rfind(c.first, 0), 0U) << rows[1];
+        EXPECT_EQ(rows.back().rfind(c.last, 0), 0U) << rows.back();
     }
+#ifndef OSC_SANITIZED
+    // What the program left in a session of its own was ended with it.
+    EXPECT_NE(::kill(std::stoi(box.read("fuga.pid")), 0), 0);
+#endif
 }
 
 } // namespace
