@@ -38,6 +38,8 @@ enum class TimeFault {
     not_finite, // a time of the first, second or last row is nan or inf
     start,      // the first row is neither at t = 0 nor one step on
     step,       // no constant step h gives the times of the rows as its running sum
+    coarse,     // the times give the step only to an interval too wide to judge the rows by,
+                // and no fraction of it, or of π, gives the rows
 };
 
 // The steps whose running sum, from the first row, writes every time as the file does: from

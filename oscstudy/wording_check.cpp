@@ -157,6 +157,10 @@ std::string times_text(const FileCheck &c)
     case TimeFault::step:
         return format("os tempos, de %s a %s em %.0f linhas, não são a soma de um passo constante",
                       text(s.first.t).c_str(), text(s.last.t).c_str(), s.rows);
+    case TimeFault::coarse:
+        return "os tempos, com os algarismos com que estão escritos, só dão o passo entre " +
+               g(c.step.low, 8) + " e " + g(c.step.high, 8) +
+               ", e nenhuma fração dele, nem de π, dá estas linhas: escreva t com mais algarismos";
     }
     return "";
 }

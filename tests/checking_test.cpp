@@ -360,6 +360,11 @@ TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
                                                  : osc::Judgement::rk4)
             << c.what;
     }
+    // Times to two decimals give h = 1/3 only to 5e-4 of itself: rows that no entry gives at a
+    // fraction of it are not judged so loosely.
+    EXPECT_EQ(judged(rows_of(driven, euler_cromer_x_first, 1.0 / 3, 30, false, "%.2f %g %g\n"))
+                  .step.fault,
+              osc::TimeFault::coarse);
     // Cut short in its last line, or held by one of our runs that is writing it.
     EXPECT_EQ(judged(rows.substr(0, rows.size() - 3)).judgement, osc::Judgement::cut);
     const int held = ::open(file.c_str(), O_RDONLY);
