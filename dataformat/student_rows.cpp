@@ -63,7 +63,8 @@ constexpr int counted = 8;
 
 bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-Line read_line(std::string_view line, StudentShape &shape)
+// The line `line` as it reads; with each number's digits `shown` where asked.
+Line read_line(std::string_view line, StudentShape &shape, bool shown = false)
 {
     if (!line.empty() && line.back() == '\r') {
         shape.crlf = true;
@@ -100,10 +101,11 @@ Line read_line(std::string_view line, StudentShape &shape)
     read.kind = Line::numbers;
     std::copy(values, values + std::min(read.count, 4), read.values);
     std::size_t at = 0;
-    for (Shown &shown : read.shown) {
+    for (Shown &digits : read.shown) {
+        if (!shown) break;
         while (at < spaced.size() && blank(spaced[at])) ++at;
         const std::size_t end = std::min(spaced.size(), spaced.find_first_of(" \t\v\f\r\n", at));
-        shown = shown_of(std::string_view(spaced).substr(at, end - at));
+        digits = shown_of(std::string_view(spaced).substr(at, end - at));
         at = end;
     }
     return read;
@@ -191,7 +193,7 @@ StudentShape StudentFile::survey(const std::string &file)
         ++number;
         shape.ended = ended;
         if (text.size() > longest_line) return fault(ShapeFault::too_long, text.substr(0, 80));
-        const Line line = read_line(text, shape);
+        const Line line = read_line(text, shape, true);
         if (line.kind == Line::nothing) return true;
         if (line.kind == Line::carriage_returns) return fault(ShapeFault::cr_line_ends, "");
         const bool row = line.kind == Line::numbers && line.count == shape.expected;

@@ -1,5 +1,6 @@
 #include "order/verdict.hpp"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,13 @@ namespace osc {
 double rounding_of(double value, int digits)
 {
     if (value == 0) return 0;
+    // Well inside its decade a number rounds within it; near its top, printf says where.
+    const double size = std::fabs(value);
+    const double decade = std::floor(std::log10(size));
+    const double low = std::pow(10.0, decade);
+    const double ulps = 8 * DBL_EPSILON; // 10^k as a double is off by an ulp or so
+    if (size >= low * (1 + ulps) && size < 10 * low * (1 - std::pow(10.0, -digits) - ulps))
+        return 0.5 * std::pow(10.0, decade - (digits - 1));
     // The decimal exponent of the value once rounded to its digits, as printf finds it.
     char text[64];
     std::snprintf(text, sizeof text, "%.*e", digits - 1, value);
