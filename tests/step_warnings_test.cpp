@@ -178,6 +178,7 @@ TEST(StepFindings, EveryModeAsTheVerdictByHand)
         harmosc(196, 30, 5),       // two decays, both off: 815% and 7.6% when at 1%
         harmosc(25, 1, 100),       // 2.5% by the time e^(-t/2) has decayed to 1%
         harmosc(64, 1, 100),       // 8.6% smaller when it has decayed to 1%
+        harmosc(25, 0.001, 100),   // damped, if lightly: the method damps it faster
         harmosc(1, -1000, 20),     // grows as e^(1000·t): judged until the rows overflow
         harmosc(1, -2, 1000),      // grows as e^t: past 1.8e308 by t = 700
         harmosc(1, -2, 600),       // not yet
