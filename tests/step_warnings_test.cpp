@@ -127,6 +127,7 @@ void expect_mode_findings(const osc::StepFindings &found, const osc::Motion &m,
         }
         if (mode->kind == Kind::phase) {
             EXPECT_NEAR(mode->deviation.largest, v.largest, 1e-3 * v.largest);
+            EXPECT_EQ(mode->amplitude_said, share >= osc::tolerance / 10); // its words' edge
             continue;
         }
         // Which way the method errs: a damped mode decays faster when the ratio is below 1.
@@ -173,6 +174,8 @@ TEST(StepFindings, EveryModeAsTheVerdictByHand)
         harmosc(810, 0, 100),      // just outside it
         harmosc(4, 0, 4000),       // h·w0 = 0.2 is small: 40000 steps make 11%
         harmosc(4, 0, 200000),     // and 2e6 steps 59%, the phase 5.3 rad behind
+        harmosc(1, 0, 14000),      // the phase 1.2% off, the amplitude 0.097% smaller: unsaid
+        harmosc(1, 0, 15000),      // 1.3% and 0.104%, said
         harmosc(1, 100, 20),       // the fast mode e^(-100·t) is unstable, the slow one fine
         harmosc(0, 30, 5),         // no spring: e^(-30·t) is unstable, the other mode is still
         harmosc(196, 30, 5),       // two decays, both off: 815% and 7.6% when at 1%

@@ -91,7 +91,7 @@ std::optional<ModeFinding> judge(const Grid &grid, Complex z, Cause cause, doubl
     const double amplitude_share = std::abs(std::expm1(d.log_amplitude));
     if (amplitude_share <= tolerance) {
         found.kind = ModeFinding::Kind::phase;
-        found.amplitude_said = amplitude_share >= 0.001;
+        found.amplitude_said = amplitude_share >= tolerance / 10.0;
         return found;
     }
     found.kind = ModeFinding::Kind::amplitude;
