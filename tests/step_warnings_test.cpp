@@ -316,6 +316,7 @@ TEST(StepFindings, OneRowAndWhetherNAndHWereSwapped)
         {50, 1000, 0.05, true},       // 1 0 0.05 1000: 1000 steps of 0.05 reach 50
         {0, 0.1, 0, false},           // N = 0 on purpose
         {0.25, 0.5, 0.5, false},      // swapped, a step of 0.5 passes 0.25 at once
+        {0.5, 1, 0.5, true},          // 1 0 0.5 1: one step of 0.5 ends at 0.5 itself
         {1, 1e300, 1e-300, false},    // swapped, steps of 1e-300 never pass 1
         {0.05, 0.1, time, false},     // harmosc's tf = 0.05
         {0.1, 0.1, time, false},      // the row at t = h is written too
