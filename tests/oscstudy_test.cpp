@@ -106,6 +106,8 @@ TEST(OscstudyRows, EqualTheProgramsDataFiles)
          HARMOSC, nullptr, "", "2\n4 1 0.4\n1 2\n30\n", "Oscilador_Kutta.dat"},
         {osc::Program::drivenosc, {{"x0", 0}, {"v0", 1}, {"N", 1600}, {"h", 0.05}, {"escolha", 1}},
          DRIVENOSC, "input_1a.txt", "0 1 1600 0.05\n", "1\n", "Kutta_1a_w0_3.dat"},
+        {osc::Program::drivenosc, {{"x0", 1}, {"v0", 0}, {"N", 200}, {"h", 0.5}, {"escolha", 2}},
+         DRIVENOSC, "input_1a.txt", "1 0 200 0.5\n", "2\n", "Kutta_1a_w0.dat"}, // t = N·h exactly
         {osc::Program::rkstepper, {{"x0", 1}, {"v0", 0}, {"N", 1000}, {"h", 0.07}}, RKSTEPPER,
          "parametros_sistema.txt", "1 0 1000 0.07\n", "", "RK_generico_1b.txt"},
     };
@@ -120,6 +122,8 @@ TEST(OscstudyRows, EqualTheProgramsDataFiles)
         EXPECT_EQ(osc::file_rows(setup, box.path(c.data_file), [&](const osc::Row &r, double) { printed.push_back(r); }), "");
         ASSERT_EQ(printed.size(), rows.size()) << c.binary;
         EXPECT_EQ(printed.back().t, rows.back().t) << c.binary; // the running sum, bit for bit
+        for (const auto &[name, value] : osc::values_of_file(c.program, box.path(c.data_file), {}))
+            if (name != "tf") { EXPECT_EQ(value, c.given.at(name)) << name; } // tf: the running sum
         if (c.program == osc::Program::harmosc) continue;
         const osc::Motion &m = setup.motion;
         osc::SteadyFit fit(m.wf, std::log(1e5) / m.beta);
