@@ -691,7 +691,8 @@ TEST(Oscplot, KeepsTheEarlierFigureUnlessTheNewOneIsWhole)
         Sandbox box;
         box.write("d.dat", two_rows);
         box.write("f.png", earlier_png);
-        const std::string path = fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n'");
+        const std::string path =
+            fake_gnuplot(box, "", "printf '\\211PNG\\r\\n\\032\\n\\0\\0\\0\\rIHDR\\0\\0\\3\\204'");
         const auto before = snapshot(box);
         const RunResult run =
             box.run_command({"/usr/bin/env", path, OSCPLOT, "-o", "f.png", "d.dat"});
