@@ -40,18 +40,23 @@ std::vector<osc::Row> rows_of(const osc::Setup &setup)
     return rows;
 }
 
-// Rows every h of e^(-β·t)·cos(w·t), with its velocity, whose zeros are π/w apart.
+// Rows every h of e^(-β·t)·cos(w·t), with its velocity, whose zeros are π/w apart; also as a
+// student's rows with six decimals write them, where v is 0 at each peak.
 TEST(OscstudyMaths, CrossingsAndPeaksOfAKnownOscillation)
 {
     const struct {
         double beta, w, h;
-    } cases[] = {{0, 5, 0.1}, {0.3, 0.95, 0.1}, {0.05, 2, 0.02}};
+        bool decimals;
+    } cases[] = {{0, 5, 0.1, false}, {0.3, 0.95, 0.1, false}, {0.05, 2, 0.02, false},
+                 {0, pi, 0.1, true}};
     for (const auto &c : cases) {
         osc::Oscillation o(0.0);
+        const auto written = [&](double y) { return c.decimals ? std::round(y * 1e6) / 1e6 : y; };
         for (int i = 0; i <= 2000; ++i) {
             const double t = i * c.h;
             const double e = std::exp(-c.beta * t);
-            o.take({t, e * std::cos(c.w * t), -e * (c.beta * std::cos(c.w * t) + c.w * std::sin(c.w * t))});
+            o.take({t, written(e * std::cos(c.w * t)),
+                    written(-e * (c.beta * std::cos(c.w * t) + c.w * std::sin(c.w * t)))});
         }
         o.take({2001 * c.h, NAN, 0}); // a row that is not finite ends the oscillation
         EXPECT_NEAR(o.period(), 2 * pi / c.w, 1e-4 * c.h) << c.w;
