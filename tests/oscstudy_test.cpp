@@ -201,6 +201,7 @@ struct Expected {
     double drift = 0;              // the largest |ln(R/e^z)| over the steps up to each horizon
     double ratio = NAN;            // the rows' largest error, second half over first
     double end_energy = NAN;       // (v² + w0²·x²)/2 at the last row
+    double last_t = NAN;           // the last row's time: the running sum of h
     double largest_x = 0;          // the largest |x_exact| of the rows
     bool overflowed = false;       // a row past the largest double
     double left = 0, left_long = 0; // the largest error over the force's last period, and that
@@ -266,6 +267,7 @@ Expected expect(const osc::Setup &s)
     e.settled = std::log(transient / (1e-5 * std::abs(X))) / rate + period <= s.last_t;
     e.ratio = halves[1] / halves[0];
     e.end_energy = (std::norm(y.imag()) + std::norm(m.w0 * y.real())) / 2;
+    e.last_t = t;
     return e;
 }
 
@@ -343,6 +345,7 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
             EXPECT_NEAR(error.ratio.value, e.ratio, 1e-6 * e.ratio);
         }
         EXPECT_EQ(error.largest_x.absent == osc::Absent::none, !e.overflowed);
+        EXPECT_EQ(error.shown.back().t, e.last_t); // each table ends on the run's last row
         EXPECT_NE(osc::error_text(setup, error, "").find(at_rest ? "nada se move" : still ? "não avança"
                                                                  : growth_says[static_cast<int>(growth)]),
                   std::string::npos);
@@ -373,6 +376,7 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
         osc::EnergyFinding found;
         ASSERT_EQ(osc::find_energy({setup, ""}, found), "");
         EXPECT_EQ(found.kind, energy);
+        EXPECT_EQ(found.shown.back().t, e.last_t);
         const char *const energy_says[] = {"conserva", "perde-a", "decai", "cresce", "troca energia"};
         const std::string said = osc::energy_text(setup, found, "");
         EXPECT_NE(said.find(at_rest ? "nada se move" : still ? "não avança" : energy_says[static_cast<int>(energy)]),
