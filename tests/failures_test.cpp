@@ -139,7 +139,7 @@ TEST(FailureReasons, NameTheFileAndSayWhy)
          [](const Sandbox &box) { fs::create_symlink("/dev/full", box.path("Oscilador_Kutta.dat")); },
          {HARMOSC}, "1\n1 1\n0 0\n1e7\n",
          "harmosc: aviso: linhas seguidas repetem t a partir de t = 100000\n  os números escritos "
-         "têm seis algarismos significativos, que a partir daí não distinguem t de t +\n  0.1\n"
+         "têm seis algarismos significativos, que a partir daí não distinguem t de\n  t + 0.1\n"
          "harmosc: aviso: esta execução escreve cerca de 3 GB em Oscilador_Kutta.dat (1e+08 "
          "linhas)\n  mais de 1 GB; se não é o que queria, interrompa-a com Ctrl+C\n"
          "harmosc: não é possível escrever Oscilador_Kutta.dat: não há espaço livre no dispositivo\n"},

@@ -507,8 +507,8 @@ TEST(StepWarnings, EachProgramSaysItsFindings)
         {DRIVENOSC, "input_1a.txt", "1 0 111200 0.09",
          "drivenosc: aviso: linhas seguidas repetem t a partir de t = 10000.4\n"
          "  os números escritos têm seis algarismos significativos, que a partir daí não "
-         "distinguem t de t +\n"
-         "  0.09\n"},
+         "distinguem t de\n"
+         "  t + 0.09\n"},
         {DRIVENOSC, "input_1a.txt", "1 0 0.05 1000", // N and h swapped
          "drivenosc: aviso: N = 0.05 não chega a um passo: só a linha de t = 0 será escrita\n"
          "  lidos como x0 v0 N h, N conta os passos e h é o seu tamanho; se N e h vieram trocados, "
@@ -525,8 +525,8 @@ TEST(StepWarnings, DrivenoscSaysRepeatedStepIndices)
                  "drivenosc: aviso: linhas seguidas repetem t a partir de t = 1000, e n a partir de n = "
                  "1e+06\n"
                  "  os números escritos têm seis algarismos significativos, que a partir daí não "
-                 "distinguem t de t +\n"
-                 "  0.001 nem n de n + 1\n"});
+                 "distinguem t de\n"
+                 "  t + 0.001 nem n de n + 1\n"});
 }
 
 } // namespace

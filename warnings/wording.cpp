@@ -23,11 +23,12 @@ std::string figure(double value, int digits = 3)
     return text;
 }
 
-// Whether a line may break at the space `at`: not inside "name = value".
+// Whether a line may break at the space `at`: not inside "name = value" or "t + h".
 bool breaks_at(const std::string &text, std::size_t at)
 {
+    const auto joins = [&](std::size_t i) { return text[i] == '=' || text[i] == '+'; };
     const std::size_t word_end = text.find(' ', at + 1);
-    return text[at - 1] != '=' && text.compare(at + 1, 1, "=") != 0 &&
+    return !joins(at - 1) && !(at + 1 < text.size() && joins(at + 1)) &&
            (word_end == std::string::npos || text.compare(word_end, 3, " = ") != 0);
 }
 
