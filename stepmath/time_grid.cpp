@@ -22,4 +22,11 @@ double whole_steps(double h, double t_end) { return std::floor(t_end / h + 1e-9)
 
 double steps_needed(double h, double t_end) { return std::ceil(t_end / h - 1e-9); }
 
+double running_sum(double h, double steps)
+{
+    double t = 0.0;
+    for (double n = 0.0; n < steps; ++n) t = t + h;
+    return t;
+}
+
 } // namespace osc

@@ -20,4 +20,7 @@ double whole_steps(double h, double t_end);
 // of t_end/h.
 double steps_needed(double h, double t_end);
 
+// The time after `steps` whole steps of the running sum t = t + h from t = 0.
+double running_sum(double h, double steps);
+
 } // namespace osc

@@ -116,6 +116,10 @@ TEST(RkstepperRefusals, NameTheReasonAndLeaveTheDataFile)
         {"1 0 10", "falta o valor de h" + ended},
         {"x 0 10 0.1", "\"x\" não serve para x0" + in_file + ": esperado um número (como 0.4 ou 1e-3)"},
         {"1 0 abc 0.1", "\"abc\" não serve para N" + integer},
+        {"1 0 0.01 3000", "\"0.01\" não serve para N" + integer + "; tem parte decimal\n  lidos como "
+                          "x0 v0 N h, N conta os passos e h é o seu tamanho; se N e h vieram "
+                          "trocados, N = 3000\n  e h = 0.01 iriam até t = 30"},
+        {"1 0 0.5 2.5", "\"0.5\" não serve para N" + integer + "; tem parte decimal"}, // no count
         {"1 0 -1 0.1", "o número de passos N = -1 é negativo"},
         {"1 0 10 0.1", unwritable + "é um diretório",
          [](const auto &file) { std::filesystem::create_directory(file); }},

@@ -102,13 +102,13 @@ std::string partial(const std::string &token, std::size_t used, int value)
 
 template <typename Number>
 bool read_number_as(std::istream &in, Number &value, const char *program, const char *what,
-                    const char *source)
+                    const char *source, const std::string &more)
 {
     const std::string where = source == nullptr ? "" : std::string(" em ") + source;
     std::string token;
     if (!(in >> token)) {
         const char *const ended = source == nullptr ? " (a entrada terminou)" : " (o ficheiro terminou)";
-        refuse(program, "falta o valor de " + std::string(what) + where + ended);
+        refuse(program, "falta o valor de " + std::string(what) + where + ended + more);
         return false;
     }
     std::size_t used = 0;
@@ -120,7 +120,7 @@ bool read_number_as(std::istream &in, Number &value, const char *program, const 
     if (const std::string hint = comma_hint(token); !hint.empty()) why += hint;
     else if (reading == Reading::partial) why += "; " + partial(token, used, value);
     else if (beyond_range(value)) why += std::string("; ") + range(value);
-    refuse(program, why);
+    refuse(program, why + more);
     return false;
 }
 
@@ -150,13 +150,13 @@ Reading read_whole(const std::string &token, int &value, std::size_t &used)
 bool read_number(std::istream &in, double &value, const char *program, const char *what,
                  const char *source)
 {
-    return read_number_as(in, value, program, what, source);
+    return read_number_as(in, value, program, what, source, "");
 }
 
 bool read_number(std::istream &in, int &value, const char *program, const char *what,
-                 const char *source)
+                 const char *source, const std::string &more)
 {
-    return read_number_as(in, value, program, what, source);
+    return read_number_as(in, value, program, what, source, more);
 }
 
 bool read_choice(std::istream &in, int &choice, std::string *answer)

@@ -24,11 +24,12 @@ Reading read_whole(const std::string &token, int &value, std::size_t &used);
 
 // Reads the next token of `in` as one whole number for `what`. When the input ends first, or
 // the token is not a number read in full, says so (quoting the token, naming `what` and
-// `source`, the file it came from, or nullptr for the console) and returns false.
+// `source`, the file it came from, or nullptr for the console) and returns false. `more`
+// follows a refusal as it is.
 bool read_number(std::istream &in, double &value, const char *program, const char *what,
                  const char *source);
 bool read_number(std::istream &in, int &value, const char *program, const char *what,
-                 const char *source);
+                 const char *source, const std::string &more = "");
 
 // What to write instead of a token with a comma in it, as "; ..." to follow a refusal, or ""
 // when it has none. Several commas, or one at an end or beside a decimal point, separate

@@ -151,4 +151,10 @@ struct OneRowFinding {
     bool swapped;
 };
 
+// N and h of a program that takes N whole steps, read the other way round: N, which has a
+// fraction, as a step forward, h as the count of steps; they would take t from 0 to `end`.
+struct SwapFinding {
+    double steps, h, end;
+};
+
 } // namespace osc

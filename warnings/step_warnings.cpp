@@ -235,4 +235,11 @@ std::optional<OneRowFinding> one_row(double end, double h, double steps)
     return OneRowFinding{end, h, steps, swapped};
 }
 
+std::optional<SwapFinding> swapped_count(double steps, double h)
+{
+    if (!(steps > 0.0 && std::isfinite(steps) && steps != std::floor(steps))) return std::nullopt;
+    if (!(h >= 1.0 && h <= most_steps(Step::chosen_int) && h == std::floor(h))) return std::nullopt;
+    return SwapFinding{steps, h, running_sum(steps, h)};
+}
+
 } // namespace osc

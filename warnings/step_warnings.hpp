@@ -37,4 +37,8 @@ std::optional<RepeatFinding> repeated_times(double h, double t_end, bool index);
 std::optional<OneRowFinding> one_row(double end, double h,
                                      double steps = std::numeric_limits<double>::quiet_NaN());
 
+// Finds an N with a fraction, which a program of whole steps (an int) refuses, beside an h that
+// would do as its count of steps, and N as a step forward.
+std::optional<SwapFinding> swapped_count(double steps, double h);
+
 } // namespace osc

@@ -394,21 +394,34 @@ std::string sentence(const DrivenFinding &found)
                        figure(found.exact_amplitude) + ", e com " + phase + detail);
 }
 
+namespace {
+
+// How N and h are read and, where they may have come swapped, what the other way would do;
+// h as N in all its digits where it is a count.
+std::string as_read(const std::optional<SwapFinding> &swapped)
+{
+    std::string read = "lidos como x0 v0 N h, N conta os passos e h é o seu tamanho";
+    if (!swapped) return read;
+    const double N = swapped->h;
+    return read + "; se N e h vieram trocados, N = " + (N == std::floor(N) ? whole(N) : text(N)) +
+           " e h = " + text(swapped->steps) + " iriam até t = " + text(swapped->end);
+}
+
+} // namespace
+
 std::string sentence(const OneRowFinding &found)
 {
     const std::string only = "só a linha de t = 0 será escrita";
     if (std::isnan(found.steps))
         return "o instante final " + text(found.end) +
                " vem antes do primeiro passo, h = " + text(found.h) + ": " + only;
-    const std::string h = text(found.h);
-    const std::string N = text(found.steps);
-    const std::string read = "lidos como x0 v0 N h, N conta os passos e h é o seu tamanho";
     const std::string what = found.steps == 0.0 ? ": nenhum passo, " : " não chega a um passo: ";
-    return warning("N = " + N + what + only,
-                   found.swapped ? read + "; se N e h vieram trocados, N = " + h + " e h = " + N +
-                                       " iriam até t = " + text(found.end)
-                                 : read);
+    std::optional<SwapFinding> swapped;
+    if (found.swapped) swapped = SwapFinding{found.steps, found.h, found.end};
+    return warning("N = " + text(found.steps) + what + only, as_read(swapped));
 }
+
+std::string follow_up(const SwapFinding &found) { return warning("", as_read(found)); }
 
 std::string sentence(const SamplingFinding &found)
 {

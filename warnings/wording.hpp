@@ -19,6 +19,9 @@ std::string sentence(const DrivenFinding &found);
 std::string sentence(const SamplingFinding &found);
 std::string sentence(const OneRowFinding &found);
 
+// The indented lines that follow the refusal of an N that N and h swapped would explain.
+std::string follow_up(const SwapFinding &found);
+
 // Why the rows of `file` cannot be written, or what may happen when they are.
 std::string sentence(const char *file, const DiskFinding &found);
 
