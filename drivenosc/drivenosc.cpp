@@ -9,7 +9,7 @@
 
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "programs/drivenosc.hpp"
+#include "programs/drivenosc_definition.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"

@@ -8,7 +8,7 @@
 
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "programs/harmosc.hpp"
+#include "programs/harmosc_definition.hpp"
 #include "signals/signals.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/command_line.hpp"

@@ -15,7 +15,7 @@
 #include "process/child.hpp"
 #include "process/stepper_run.hpp"
 #include "process/work_directory.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "stepmath/rk4.hpp"
 #include "text/command_line.hpp"
 #include "text/format.hpp"

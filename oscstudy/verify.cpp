@@ -2,7 +2,7 @@
 
 #include "process/stepper_run.hpp"
 #include "process/work_directory.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "text/format.hpp"
 #include "text/messages.hpp"
 

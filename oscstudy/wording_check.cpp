@@ -4,7 +4,7 @@
 
 #include "checking/catalogue.hpp"
 #include "process/stepper_run.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "text/format.hpp"
 #include "text/messages.hpp"
 

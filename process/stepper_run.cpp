@@ -1,7 +1,7 @@
 #include "process/stepper_run.hpp"
 
 #include "dataformat/row_text.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // The three programs, each defined once in its own header, and what is asked of all of them.
 #pragma once
 
-#include "programs/drivenosc.hpp"
-#include "programs/harmosc.hpp"
+#include "programs/drivenosc_definition.hpp"
+#include "programs/harmosc_definition.hpp"
 #include "programs/layout.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 
 #include <string_view>
 

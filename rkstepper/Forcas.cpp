@@ -1,6 +1,6 @@
 #include "RuKu.hpp"
 
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 
 // x'' = -(k/m) x - (lbd/m) x' + (F0/m) sin(wf t), with forF's constants as they are at each call
 double D2_Oscilador(double t, double x, double v)

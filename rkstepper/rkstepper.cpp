@@ -10,7 +10,7 @@
 
 #include "disk/datafile.hpp"
 #include "memory/memory.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "text/command_line.hpp"
 #include "text/messages.hpp"
 #include "text/refusals.hpp"

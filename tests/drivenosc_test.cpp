@@ -9,7 +9,7 @@
 #undef main
 
 #include "motion/motion.hpp"
-#include "programs/drivenosc.hpp"
+#include "programs/drivenosc_definition.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "sandbox.hpp"
 
 #include "motion/motion.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #undef main
 
 #include "motion/motion.hpp"
-#include "programs/harmosc.hpp"
+#include "programs/harmosc_definition.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>

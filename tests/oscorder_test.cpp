@@ -6,7 +6,7 @@
 
 #include "motion/motion.hpp"
 #include "order/verdict.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 
 #include <gtest/gtest.h>
 

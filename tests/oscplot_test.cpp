@@ -4,7 +4,7 @@
 // --tabela, which makes every plot command write the points it would draw instead.
 
 #include "motion/motion.hpp"
-#include "programs/harmosc.hpp"
+#include "programs/harmosc_definition.hpp"
 #include "sandbox.hpp"
 #include "text/format.hpp"
 #include "thinning/thinning.hpp"

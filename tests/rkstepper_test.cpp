@@ -9,7 +9,7 @@
 #undef main
 
 #include "motion/motion.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "sandbox.hpp"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "warnings/program_checks.hpp"
 
-#include "programs/drivenosc.hpp"
-#include "programs/harmosc.hpp"
-#include "programs/rkstepper.hpp"
+#include "programs/drivenosc_definition.hpp"
+#include "programs/harmosc_definition.hpp"
+#include "programs/rkstepper_definition.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
 #include "warnings/before_run.hpp"
