@@ -8,6 +8,7 @@
 // frequency, emptying the other two.
 
 #include "disk/datafile.hpp"
+#include "disk/space.hpp"
 #include "memory/memory.hpp"
 #include "programs/drivenosc_definition.hpp"
 #include "stepmath/time_grid.hpp"
@@ -147,7 +148,8 @@ int main(int argc, char **argv) try {
         return osc::refuse_choice(program, answer, "1, 2 ou 3");
     const osc::Motion motion = osc::drivenosc::motion(selection, x0, v0);
 
-    if (!osc::drivenosc_checks({program, true}, selection, motion, N, h)) return 1;
+    const osc::Speaker speaker{program, osc::space_for(data_files[selection - 1])};
+    if (!osc::drivenosc_checks(speaker, selection, motion, N, h)) return 1;
 
     const double gamma = motion.beta + motion.beta;
     return RungeKutta(x0, v0, motion.w0, gamma, h, N, motion.f, motion.wf, selection) ? 0 : 1;

@@ -7,6 +7,7 @@
 // step goes to "Oscilador_Kutta.dat" as one row: t x v.
 
 #include "disk/datafile.hpp"
+#include "disk/space.hpp"
 #include "memory/memory.hpp"
 #include "programs/harmosc_definition.hpp"
 #include "signals/signals.hpp"
@@ -174,7 +175,7 @@ int dialogue_and_run()
 
     const osc::Motion motion = selection == 1 ? osc::harmosc::simple_motion(k, m, x0, v0)
                                               : osc::harmosc::motion(k, m, b, x0, v0);
-    if (!osc::harmosc_checks({program, true}, motion, k, m, b, tf)) return 1;
+    if (!osc::harmosc_checks({program, osc::space_for(data_file)}, motion, k, m, b, tf)) return 1;
 
     const double w0 = motion.w0;
     const double gamma = motion.beta;

@@ -187,7 +187,7 @@ std::string make_setup(Program program, const std::map<std::string, double> &giv
 
 void check_run(const char *speaker, const Setup &setup)
 {
-    const Speaker says{speaker, false};
+    const Speaker says{speaker, std::nullopt};
     const Motion &m = setup.motion;
     const auto value_of = [&](const char *name) { return value(setup, name); };
     switch (setup.program) {

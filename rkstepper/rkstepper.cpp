@@ -9,6 +9,7 @@
 #include "RuKu.hpp"
 
 #include "disk/datafile.hpp"
+#include "disk/space.hpp"
 #include "memory/memory.hpp"
 #include "programs/rkstepper_definition.hpp"
 #include "text/command_line.hpp"
@@ -160,7 +161,8 @@ int main(int argc, char **argv) try {
         !reserve_table(table, N))
         return 1;
 
-    if (!osc::rkstepper_checks({program, true}, osc::rkstepper::motion(x0, v0), N, h)) return 1;
+    const osc::Speaker speaker{program, osc::space_for(data_file)};
+    if (!osc::rkstepper_checks(speaker, osc::rkstepper::motion(x0, v0), N, h)) return 1;
 
     forRK::x1 = x0;
     forRK::v1 = v0;

@@ -417,6 +417,10 @@ TEST(DataFiles, ARunLargerThanTheFreeSpaceIsRefusedOrWarned)
         {"echo '1 0 50000 0.1' > input_1a.txt", DRIVENOSC, "3\n", "Kutta_1a_3w0.dat",
          "drivenosc" + refused + "Kutta_1a_3w0.dat: ocuparia cerca de 1.7 MB (50001 linhas), mas "
          "só há 1.04 MB livres no disco; nenhum ficheiro foi alterado"},
+        // 50000 rows of 26 bytes, as harmosc's above.
+        {"echo '1 0 50000 0.1' > parametros_sistema.txt", RKSTEPPER, "", "RK_generico_1b.txt",
+         "rkstepper" + refused + "RK_generico_1b.txt: ocuparia cerca de 1.3 MB (50000 linhas), "
+         "mas só há 1.04 MB livres no disco; nenhum ficheiro foi alterado"},
     };
     const std::string script = R"sh(mount -t tmpfs -o size=1m tmpfs "$0" || exit 99
         cd "$0" && eval "$1"

@@ -1,6 +1,5 @@
 #include "warnings/before_run.hpp"
 
-#include "disk/space.hpp"
 #include "text/messages.hpp"
 #include "warnings/disk_space.hpp"
 #include "warnings/motion_warnings.hpp"
@@ -12,10 +11,9 @@ namespace osc {
 bool check_before_run(const char *program, const Plan &plan, const std::function<void()> &own)
 {
     DiskFinding disk{DiskFinding::Kind::fits, 0.0, 0.0, 0.0};
-    if (plan.writes && plan.rows > 0.0) {
-        const double room = space_for(plan.file);
-        disk = plan.index ? disk_finding(room, plan.rows, {plan.last_n, plan.last_t})
-                          : disk_finding(room, plan.rows, {plan.last_t});
+    if (plan.room && plan.rows > 0.0) {
+        disk = plan.index ? disk_finding(*plan.room, plan.rows, {plan.last_n, plan.last_t})
+                          : disk_finding(*plan.room, plan.rows, {plan.last_t});
     }
     if (disk.kind == DiskFinding::Kind::cannot_fit) {
         refuse(program, sentence(plan.file, disk));

@@ -7,6 +7,7 @@
 #include "warnings/step_warnings.hpp"
 
 #include <functional>
+#include <optional>
 
 namespace osc {
 
@@ -21,7 +22,7 @@ struct Plan {
     const char *file;   // where the rows go
     double rows;        // how many, at most
     double last_n, last_t; // the bounds of the index (with `index`) and time columns
-    bool writes = true; // the rows go to `file`, whose disk is asked whether they fit
+    std::optional<double> room; // the bytes `file`'s disk has for the rows; none unwritten
 };
 
 // Runs the checks; `own` says what the program has to say of its own parameters once the run

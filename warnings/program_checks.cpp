@@ -63,7 +63,7 @@ bool harmosc_checks(Speaker speaker, const Motion &motion, double k, double m, d
     const Plan plan{motion,
                     {h, tf >= 0.0 ? whole_steps(h, tf) : 0.0, Step::fixed},
                     tf, finite, finite && m > 0.0, false, harmosc::layout.files[0],
-                    std::floor(tf / h) + 1.0, 0.0, tf, speaker.writes};
+                    std::floor(tf / h) + 1.0, 0.0, tf, speaker.room};
     return check_before_run(speaker.name, plan, [&] {
         harmosc_pointless(speaker.name, k, m, b, motion.w0, motion.beta, tf);
         if (const auto one = one_row(tf, h)) warn(speaker.name, sentence(*one));
@@ -76,7 +76,7 @@ bool drivenosc_checks(Speaker speaker, int selection, const Motion &motion, doub
     const double t_end = N * h >= 0.0 ? N * h : 0.0;
     const Plan plan{motion, {h, whole_steps(h, t_end), Step::chosen},
                     t_end, true, true, true, drivenosc::layout.files[selection - 1],
-                    N * h >= 0.0 ? std::floor(N) + 1.0 : 0.0, N, N * h, speaker.writes};
+                    N * h >= 0.0 ? std::floor(N) + 1.0 : 0.0, N, N * h, speaker.room};
     return check_before_run(speaker.name, plan, [&] {
         if (N * h < 0.0)
             warn(speaker.name, "N·h = " + text(N * h) +
@@ -92,7 +92,7 @@ bool rkstepper_checks(Speaker speaker, const Motion &motion, int N, double h)
     const double t_end = N * h;
     const Plan plan{motion, {h, static_cast<double>(N), Step::chosen_int},
                     t_end, true, true, false, data_file, static_cast<double>(N), 0.0, t_end,
-                    speaker.writes};
+                    speaker.room};
     return check_before_run(speaker.name, plan, [&] {
         if (N == 0)
             warn(speaker.name, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");

@@ -1,17 +1,20 @@
 // Each program's checks before its first step, from the values it read: the plan of its run,
 // what it says of its own constants, in check_before_run's order. The program calls them
-// before it runs; oscstudy calls them for the run it studies, which it computes without
-// writing a data file, and so without asking the disk.
+// before it runs, with the room its data file's disk has (disk/space.hpp); oscstudy calls them
+// for the run it studies, which it computes without writing a data file, and so without one.
 #pragma once
 
 #include "motion/motion.hpp"
 
+#include <optional>
+
 namespace osc {
 
-// Who says the warnings, and whether the run writes its data file.
+// Who says the warnings, and the bytes the disk of the run's data file has for its rows; none
+// where the run writes no file.
 struct Speaker {
     const char *name;
-    bool writes;
+    std::optional<double> room;
 };
 
 // harmosc with constants k, m, b (the motion made from them, β = 0 for simple harmonic
