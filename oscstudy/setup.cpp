@@ -95,10 +95,8 @@ void count_rows(Setup &s, double most)
     if (s.program == Program::rkstepper) {
         s.steps = s.rows = value(s, "N");
         if (s.rows == 0.0 || s.rows > most) return;
-        double t = 0.0;
-        for (double i = 0; i < s.rows; ++i) t = t + h;
         s.first_t = h;
-        s.last_t = t;
+        s.last_t = running_sum(h, s.rows);
         return;
     }
     const double end = s.program == Program::harmosc ? value(s, "tf") : value(s, "N") * h;
@@ -297,8 +295,7 @@ std::map<std::string, double> values_of_file(Program program, const std::string 
     const double h = program == Program::harmosc ? harmosc::h
                      : step_taken                ? taken.at("h")
                                                  : given.at("h");
-    double last = 0.0; // the running sum at the last row
-    for (double i = 0; i < steps; ++i) last = last + h;
+    const double last = running_sum(h, steps); // the time of the last row
     // harmosc writes while t <= tf: any tf from the last row's time to the next one's gives
     // its rows, and the shortest of them is the one a student typed. drivenosc writes while
     // t <= N·h: half a step more where the running sum ends past steps·h.
