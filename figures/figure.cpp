@@ -2,6 +2,7 @@
 
 #include "disk/descriptor.hpp"
 #include "disk/png.hpp"
+#include "measure_program.hpp"
 #include "process/child.hpp"
 #include "text/messages.hpp"
 
@@ -83,7 +84,7 @@ std::string gnuplot_input(const std::vector<Setting> &settings, const std::vecto
     std::string input;
     for (const Setting &setting : settings) input += setting.line;
     for (const Datablock &block : blocks) input += block.name + " << EOD\n" + block.lines + "EOD\n";
-    return input + program;
+    return input + measure_program + program;
 }
 
 Figure draw(const std::string &gnuplot, const char *program, const std::vector<Setting> &settings,

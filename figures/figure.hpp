@@ -36,7 +36,8 @@ struct Figure {
     std::string why;   // "" when drawn; else one clause, "o gnuplot falhou: ..."
 };
 
-// gnuplot's whole standard input: the settings, the datablocks, then the program.
+// gnuplot's whole standard input: the settings, the datablocks, what measures a panel drawn
+// (figures/measure.gp), then the program.
 std::string gnuplot_input(const std::vector<Setting> &settings, const std::vector<Datablock> &blocks,
                           const char *program);
 
