@@ -270,13 +270,26 @@ std::string unstable_note()
                   limit);
 }
 
-// A row of the table: step, x(T), error, then the ratio and the order its pair gives.
-std::string table_row(const std::vector<Measurement> &measurements, std::size_t i)
+// The runs as the order counts them: an unstable step's error, which grows with the steps, is
+// none of the method's.
+std::vector<osc::Run> counted_runs(const std::vector<Measurement> &measurements)
+{
+    std::vector<osc::Run> runs;
+    for (const Measurement &measurement : measurements) {
+        runs.push_back(measurement.run);
+        if (unstable(measurement.run.h)) runs.back().error = NAN;
+    }
+    return runs;
+}
+
+// A row of the table: step, x(T), error, then the ratio and the order its pair of counted runs
+// gives.
+std::string table_row(const std::vector<Measurement> &measurements, const std::vector<osc::Run> &counted,
+                      std::size_t i)
 {
     const osc::Run &run = measurements[i].run;
     std::string line = format("%12g %14s %14.6g", run.h, measurements[i].position.c_str(), run.error);
-    const osc::Pair pair = i == 0 ? osc::Pair::unmeasured
-                                  : osc::pair_of(measurements[i - 1].run, run);
+    const osc::Pair pair = i == 0 ? osc::Pair::unmeasured : osc::pair_of(counted[i - 1], counted[i]);
     if (pair == osc::Pair::order) {
         const double ratio = measurements[i - 1].run.error / run.error;
         line += format(" %10.4g %8.2f", ratio, osc::order_of(measurements[i - 1].run, run));
@@ -287,7 +300,7 @@ std::string table_row(const std::vector<Measurement> &measurements, std::size_t 
     }
     if (!osc::measured(run)) line += "  (abaixo do arredondamento)";
     if (pair == osc::Pair::sign_change) line += "  (o erro muda de sinal)";
-    if (unstable(run.h)) line += "  (instável)";
+    if (std::isnan(counted[i].error)) line += "  (instável)";
     return line + "\n";
 }
 
@@ -332,12 +345,12 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
                   verdict.order, why.c_str(), suggestion.c_str());
 }
 
-// The figure: the rows, the rounding floor out to the figure's edges, and the smallest measured
-// step as the anchor of the line of slope 4, drawn by gnuplot and put in the figure's place
-// once whole; or with a `table` name, its points written there.
+// The figure: the rows, the rounding floor out to the figure's edges, and the smallest step
+// measured and counted as the anchor of the line of slope 4, drawn by gnuplot and put in the
+// figure's place once whole; or with a `table` name, its points written there.
 bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::string &name,
           const std::string &table, const std::vector<Measurement> &measurements,
-          const std::string &title)
+          const std::vector<osc::Run> &counted, const std::string &title)
 {
     const double edge = 1.6;
     std::string points;
@@ -346,12 +359,12 @@ bool draw(const std::string &gnuplot, osc::Replacement &figure, const std::strin
     int anchored = 0;
     double anchor_step = 0;
     double anchor_error = 0;
-    for (const Measurement &measurement : measurements) {
-        const osc::Run &run = measurement.run;
-        points += format("%.17e %.17e %d %.17e\n", run.h, std::fabs(run.error),
-                         osc::measured(run) ? 1 : 0, run.rounding);
+    for (std::size_t i = 0; i < measurements.size(); ++i) {
+        const osc::Run &run = measurements[i].run;
+        points += format("%.17e %.17e %d %.17e %d\n", run.h, std::fabs(run.error),
+                         osc::measured(run) ? 1 : 0, run.rounding, std::isnan(counted[i].error) ? 1 : 0);
         floor += format("%.17e %.17e\n", run.h, run.rounding);
-        if (osc::measured(run)) {
+        if (osc::measured(counted[i])) {
             anchored = 1;
             anchor_step = run.h;
             anchor_error = std::fabs(run.error);
@@ -439,13 +452,11 @@ int run(int argc, char **argv)
     const std::string title = format("rkstepper até T = %g a partir de x0 = %g, v0 = %g", T, x0, v0);
     std::string table = format("%s; solução exata x(T) = %.9g\n", title.c_str(), task.exact);
     table += format("%12s %14s %14s %11s %8s\n", "h", "x(T)", "erro", "razão", "ordem");
-    for (std::size_t i = 0; i < measurements.size(); ++i) table += table_row(measurements, i);
+    const std::vector<osc::Run> counted = counted_runs(measurements);
+    for (std::size_t i = 0; i < measurements.size(); ++i) table += table_row(measurements, counted, i);
     if (unstable(measurements.front().run.h)) table += unstable_note();
-    std::vector<osc::Run> runs;
-    runs.reserve(measurements.size());
-    for (const Measurement &measurement : measurements) runs.push_back(measurement.run);
     int status = 1;
-    table += verdict_line(measurements, osc::judge(runs), status);
+    table += verdict_line(measurements, osc::judge(counted), status);
     errno = 0;
     std::cout << table << std::flush;
     if (!std::cout) {
@@ -453,7 +464,7 @@ int run(int argc, char **argv)
         return osc::refuse_standard_output(program, errno);
     }
 
-    if (drawing && !draw(gnuplot, figure, figure_name, table_name, measurements, title)) return 1;
+    if (drawing && !draw(gnuplot, figure, figure_name, table_name, measurements, counted, title)) return 1;
     return status;
 }
 

@@ -6,7 +6,8 @@
 #            measured step and its error
 #   tables   1 to write the plot's points as a table instead of drawing it, followed by what the
 #            panel shows beside them
-#   $points  a row per run, "h |error| measured rounding" (measured 1 or 0)
+#   $points  a row per run, "h |error| measured rounding unstable" (measured and unstable 1 or
+#            0; an unstable step's error does not count)
 #   $floor   the rounding at each step, out to the figure's edges
 #   $title   one line, the figure's title
 # The image, or the table, goes to gnuplot's standard output.
@@ -20,11 +21,11 @@ if (tables) {
 set output
 # The title over the figure, and the key under it.
 set multiplot layout 1,1 title $title[1] noenhanced
+stacked = 1
 set grid
 set logscale xy
 # The key above the plot, clear of the axis label below it.
-key_at = "tmargin"
-set key @key_at center horizontal
+set key tmargin center horizontal
 xl = "passo h"; yl = "|erro| de x(T)"
 set xlabel xl
 set ylabel yl
@@ -46,24 +47,32 @@ slope(h) = NaN
 if (anchored) {
   slope(h) = anchor_error * (h / anchor_step)**4
 }
-stats $points using ($3 == 0) nooutput
+# The steps of each kind: measured, below the threshold, unstable.
+stats $points using ($5 == 0 && $3 == 1) nooutput
+counted = STATS_sum
+stats $points using ($5 == 0 && $3 == 0) nooutput
 below = STATS_sum
+stats $points using 5 nooutput
+unstable = STATS_sum
 # The lines first, so that the points are drawn over them.
-if (tables) { set table }
-plot $floor using 1:2 with lines linewidth 2 linecolor rgb "#808080" title "arredondamento de x(T)", \
+drawing = 'plot $floor using 1:2 with lines linewidth 2 linecolor rgb "#808080" title "arredondamento de x(T)", \
      $floor using 1:(margin * $2) with lines linewidth 2 dashtype 3 linecolor rgb "#808080" \
        title sprintf("limiar: %g × arredondamento", margin), \
      slope(x) with lines linewidth 2 dashtype 2 linecolor rgb "#009e73" \
        title (anchored ? "declive 4: erro ∝ h^4" : ""), \
-     $points using 1:($3 == 1 ? $2 : NaN) with points pointtype 7 pointsize 1.8 linecolor rgb "#9400d3" \
-       title (below < STATS_records ? "erro medido" : ""), \
-     $points using 1:($3 == 0 && $2 > 0 ? $2 : NaN) with points pointtype 6 pointsize 1.8 linewidth 2 \
-       linecolor rgb "#9400d3" title (below > 0 ? "abaixo do limiar: fora da ordem" : "")
-unset multiplot
+     $points using 1:($5 == 0 && $3 == 1 ? $2 : NaN) with points pointtype 7 pointsize 1.8 \
+       linecolor rgb "#9400d3" title (counted > 0 ? "erro medido" : ""), \
+     $points using 1:($5 == 0 && $3 == 0 && $2 > 0 ? $2 : NaN) with points pointtype 6 pointsize 1.8 \
+       linewidth 2 linecolor rgb "#9400d3" title (below > 0 ? "abaixo do limiar: fora da ordem" : ""), \
+     $points using 1:($5 == 1 && $2 > 0 ? $2 : NaN) with points pointtype 2 pointsize 2 linewidth 2 \
+       linecolor rgb "#d55e00" title (unstable > 0 ? "passo instável: fora da ordem" : "")'
 if (tables) {
-  unset table
+  set table; eval drawing; unset table; eval measured
   print sprintf("# painel: %s\n# eixo x: %s, de %g a %g\n# marcas x: %s\n" . \
                 "# eixo y: %s, de %g a %g\n# legenda: %s", \
-                $title[1], xl, GPVAL_X_MIN, GPVAL_X_MAX, tics, yl, GPVAL_Y_MIN, GPVAL_Y_MAX, key_at)
+                $title[1], xl, GPVAL_X_MIN, GPVAL_X_MAX, tics, yl, GPVAL_Y_MIN, GPVAL_Y_MAX, key_place)
+} else {
+  eval drawing
 }
+unset multiplot
 unset output

@@ -110,10 +110,10 @@ TEST(Oscorder, MeasuresTheOrderFromErrorsClearOfTheRounding)
         const auto panel = panels_of(table).at(0);
         EXPECT_EQ(panel.at("legenda"), "tmargin") << table;
         const auto marks = fields_of(panel.at("marcas x"));
-        // The rounding, the threshold, slope 4, the filled marks and the hollow ones.
+        // The rounding, the threshold, slope 4, the filled marks, the hollow ones, the unstable.
         const auto curves = curves_of(table);
         ASSERT_EQ(marks.size(), 8u) << table;
-        ASSERT_EQ(curves.size(), 5u) << table;
+        ASSERT_EQ(curves.size(), 6u) << table;
         // Each step's one mark: filled (1) or hollow (0), and its height.
         std::map<double, Point> marked;
         std::size_t drawn = 0;
@@ -147,12 +147,12 @@ std::size_t entries(const std::filesystem::path &directory)
 // cannot be taken as settled is still an order, status 0, with why and what to try on its line;
 // where no two consecutive errors stand clear of the rounding, or x(T) is not a number, there is
 // no order. A row whose error has the other sign from the row before says so, and so does a step
-// outside the stability region, with a line under the table: for h·λ = h·(-0.25 ± 0.968i) |R|
-// passes 1 at h = 2.897, past the undamped 2√2 = 2.83. A run of rkstepper that fails or leaves
-// no row to measure gives no order: status 1 and rkstepper's own words, or what was wrong with
-// its file, and nothing on standard output. So does a temporary directory that takes no file, or
-// a standard output that takes no table. The user's files are left alone, and its own directory
-// removed.
+// outside the stability region, with a line under the table, paired with no other row, and
+// marked apart in the figure: for h·λ = h·(-0.25 ± 0.968i) |R| passes 1 at h = 2.897, past the
+// undamped 2√2 = 2.83. A run of rkstepper that fails or leaves no row to measure gives no
+// order: status 1 and rkstepper's own words, or what was wrong with its file, and nothing on
+// standard output. So does a temporary directory that takes no file, or a standard output that
+// takes no table. The user's files are left alone, and its own directory removed.
 TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
 {
     struct Marks {
@@ -190,7 +190,7 @@ TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
         {{"1", "30"}, 0, verdict_prefix + "4.19" + unsettled + "afasta-se mais de 0.1 da ordem do "
          "par anterior (4.36); experimente um h menor", {0, 0, 0}},
         {{"3", "30"}, 0, verdict_prefix + "4.53" + unsettled + "afasta-se mais de 0.1 da ordem do "
-         "par anterior (5.79); experimente um h menor", {0, 1, 1}},
+         "par anterior (5.79); experimente um h menor", {0, 0, 1}},
         {{"2.85", "28.5"}, 0, verdict_prefix + "3.80" + unsettled + single + "1.425 e h = 0.7125); "
          "experimente outro T ou um h maior", {0, 2, 0}},
         {{}, 1, "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio", {},
@@ -266,9 +266,19 @@ TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
         EXPECT_EQ(count(2, 6, below_mark, false), c.marks.below) << run.out;
         EXPECT_EQ(count(2, n - 1, "  (o erro muda de sinal)", true), c.marks.sign) << run.out;
         EXPECT_EQ(count(0, n, "  (instável)", false), c.marks.unstable) << run.out;
-        if (c.marks.unstable > 0) {
-            EXPECT_EQ(lines[6].rfind("(instável): h·w0 acima de 2.897", 0), 0u);
-        }
+        if (c.marks.unstable == 0) continue;
+        EXPECT_EQ(lines[6].rfind("(instável): h·w0 acima de 2.897", 0), 0u);
+        if (!gnuplot_installed()) continue;
+        // The figure draws each step once, the unstable ones apart from the errors that count.
+        command.insert(command.end() - static_cast<std::ptrdiff_t>(c.arguments.size()), {"--tabela", "t"});
+        ASSERT_EQ(box.run_command(command).status, c.status);
+        const auto curves = keyed_curves_of(box.read("t"));
+        ASSERT_EQ(curves.back().key, "passo instável: fora da ordem");
+        std::vector<std::size_t> drawn(curves.size()); // each curve's points
+        for (std::size_t i = 0; i < curves.size(); ++i)
+            for (const Point &p : curves[i].points) drawn[i] += std::isfinite(p.second) ? 1 : 0;
+        EXPECT_EQ(drawn[3] + drawn[4] + drawn[5], 4u);
+        EXPECT_EQ(drawn[5], c.marks.unstable);
     }
 }
 
