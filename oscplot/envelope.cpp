@@ -7,7 +7,7 @@ namespace osc {
 
 namespace {
 
-std::size_t swings(const std::vector<Row> &rows, double Row::*quantity)
+Oscillations swings(const std::vector<Row> &rows, double Row::*quantity)
 {
     const auto [low, high] =
         std::minmax_element(rows.begin(), rows.end(),
@@ -15,23 +15,32 @@ std::size_t swings(const std::vector<Row> &rows, double Row::*quantity)
     const double middle = (*low).*quantity / 2 + (*high).*quantity / 2;
     const double band = ((*high).*quantity / 8 - (*low).*quantity / 8);
     std::size_t count = 0;
+    double first = 0.0;
+    double last = 0.0; // the times of the first and the last swing
     int side = 0; // -1 below the middle quarter, 1 above it
     for (const Row &row : rows) {
         const double value = row.*quantity;
         const int here = value < middle - band ? -1 : value > middle + band ? 1 : 0;
         if (here == 0) continue;
-        if (side != 0 && here != side) ++count;
+        if (side != 0 && here != side) {
+            if (++count == 1) first = row.t;
+            last = row.t;
+        }
         side = here;
     }
-    return count;
+    const double each = count > 1 ? (last - first) / static_cast<double>(count - 1) : 0.0;
+    return {count, count > 1 && rows.back().t - last > 2 * each};
 }
 
 } // namespace
 
-std::size_t oscillations(const std::vector<Row> &rows)
+Oscillations oscillations(const std::vector<Row> &rows)
 {
-    if (rows.empty()) return 0;
-    return std::max(swings(rows, &Row::x), swings(rows, &Row::v)) / 2;
+    if (rows.empty()) return {};
+    const Oscillations x = swings(rows, &Row::x);
+    const Oscillations v = swings(rows, &Row::v);
+    const Oscillations &most = x.count >= v.count ? x : v;
+    return {most.count / 2, most.more};
 }
 
 std::vector<std::vector<Row>> envelope(const std::vector<Row> &rows, std::size_t columns)

@@ -144,9 +144,9 @@ public:
 
     std::size_t columns() const { return columns_; }
 
-    // A file's curves: `time` its line, or its envelope when `oscillations` is not 0.
+    // A file's curves: `time` its line, or its envelope when `oscillations` counts any.
     void add(const std::string &file, const osc::Runs &time, const osc::Runs &phase,
-             std::size_t oscillations)
+             const osc::Oscillations &oscillations)
     {
         ++files_;
         const std::string number = std::to_string(files_);
@@ -173,7 +173,7 @@ public:
         }
         blocks_.push_back({"$p" + number, std::move(block)});
         oscillations_.push_back(
-            static_cast<int>(std::min<std::size_t>(oscillations, std::numeric_limits<int>::max())));
+            {std::min<std::size_t>(oscillations.count, std::numeric_limits<int>::max()), oscillations.more});
         longest_ = std::max(longest_, hex_line(names_, terminal_ ? file : label_of(file)));
     }
 
@@ -183,6 +183,9 @@ public:
         title_.clear();
         hex_line(title_, text);
     }
+
+    // The window of time drawn, in words, for the figure's title.
+    void window(const std::string &words) { window_ = words; }
 
     int files() const { return files_; }
 
@@ -209,14 +212,19 @@ public:
     {
         std::vector<osc::Setting> all{
             {"layout", layout}, {"files", files_},          {"columns", columns},
-            {"lines", lines},   {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1}};
-        for (std::size_t i = 0; i < oscillations_.size(); ++i)
-            all.emplace_back(("envelope" + std::to_string(i + 1)).c_str(), oscillations_[i]);
+            {"lines", lines},   {"tables", tables ? 1 : 0}, {"titled", title_.empty() ? 0 : 1},
+            {"windowed", window_.empty() ? 0 : 1}};
+        for (std::size_t i = 0; i < oscillations_.size(); ++i) {
+            const std::string number = std::to_string(i + 1);
+            all.emplace_back(("envelope" + number).c_str(), static_cast<int>(oscillations_[i].count));
+            all.emplace_back(("more" + number).c_str(), oscillations_[i].more ? 1 : 0);
+        }
         return all;
     }
     std::vector<osc::Datablock> take_blocks()
     {
         blocks_.insert(blocks_.begin(), {"$names", names_ + title_});
+        blocks_.push_back({"$window", window_ + "\n"});
         return std::move(blocks_);
     }
 
@@ -265,7 +273,7 @@ private:
     std::size_t columns_;
     bool terminal_;
     int files_ = 0;
-    std::vector<int> oscillations_; // of each file drawn as its envelope, else 0
+    std::vector<osc::Oscillations> oscillations_; // of each file drawn as its envelope, else none
     std::size_t longest_ = 0;
     double lows_[3] = {std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
                        std::numeric_limits<double>::max()};
@@ -273,6 +281,7 @@ private:
                         std::numeric_limits<double>::lowest()};
     std::string names_;
     std::string title_; // a hex line, never empty once set
+    std::string window_; // "t de 10 a 20", or "" for the whole run
     std::vector<osc::Datablock> blocks_;
 };
 
@@ -310,20 +319,20 @@ std::string keep_window(const Window &window, std::vector<osc::Row> &rows)
 
 // The curves of `rows`, side by side: the phase portrait thinned, and against time the line
 // thinned, or its envelope over `columns` spans when an oscillation would take less than two
-// columns. Returns the oscillations drawn as an envelope, or 0.
-std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::Runs &time,
-                   osc::Runs &phase)
+// columns. Returns the oscillations drawn as an envelope, or none.
+osc::Oscillations curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::Runs &time,
+                         osc::Runs &phase)
 {
-    std::size_t enveloped = 0;
+    osc::Oscillations enveloped;
     osc::side_by_side([&] { phase = osc::thin_phase(rows); },
                       [&] {
-                          const std::size_t many = osc::oscillations(rows);
-                          if (2 * many <= columns) {
+                          const osc::Oscillations many = osc::oscillations(rows);
+                          if (2 * many.count <= columns) {
                               time = {osc::thin_time(rows)};
                               return;
                           }
                           enveloped = many;
-                          time = osc::envelope(rows, std::min(columns, many / 2));
+                          time = osc::envelope(rows, std::min(columns, many.count / 2));
                       });
     return enveloped;
 }
@@ -331,7 +340,7 @@ std::size_t curves(const std::vector<osc::Row> &rows, std::size_t columns, osc::
 // The curves of `file`, open in `source`, within the window, for a drawing of `columns`; says
 // why and returns false when it cannot be drawn.
 bool thinned(const std::string &file, const osc::DataSource &source, const Window &window,
-             std::size_t columns, osc::Runs &time, osc::Runs &phase, std::size_t &oscillations)
+             std::size_t columns, osc::Runs &time, osc::Runs &phase, osc::Oscillations &oscillations)
 try {
     std::vector<osc::Row> rows;
     std::string why = osc::finite_rows_in_halves(source, rows);
@@ -356,7 +365,7 @@ bool prepare(const std::string &file, const osc::DataSource &source, const Windo
 {
     osc::Runs time;
     osc::Runs phase;
-    std::size_t oscillations = 0;
+    osc::Oscillations oscillations;
     if (!thinned(file, source, window, drawing.columns(), time, phase, oscillations)) return false;
     drawing.add(file, time, phase, oscillations);
     return true;
@@ -453,6 +462,13 @@ int draw_in_terminal(Run &run, Drawing &drawing, const Terminal &terminal, const
     return osc::refuse_standard_output(program, errno);
 }
 
+// What the figure's title says beside the files: the text of --titulo, and the window drawn.
+void titled(const Options &options, Drawing &drawing)
+{
+    if (!options.title.empty()) drawing.title(options.title);
+    if (!options.window_text.empty()) drawing.window(described(options.window));
+}
+
 // The width of the time panels in pixels: one file's, between its two axes, and several files'.
 constexpr std::size_t one_file_columns = 760;
 constexpr std::size_t files_columns = 800;
@@ -467,11 +483,13 @@ int draw_together(Run &run)
         return 1;
     int status = 0;
     const Terminal terminal;
-    // The terminal's time panel, between its tic labels and its right edge.
-    Drawing drawing(options.terminal ? static_cast<std::size_t>(terminal.columns - 10)
-                                     : files_columns,
+    // The terminal's time panel, between its tic labels and its right edge; one file is drawn
+    // as it is into a figure of its own.
+    Drawing drawing(options.terminal            ? static_cast<std::size_t>(terminal.columns - 10)
+                    : options.files.size() == 1 ? one_file_columns
+                                                : files_columns,
                     options.terminal);
-    if (!options.title.empty()) drawing.title(options.title);
+    titled(options, drawing);
     std::string shown;
     for (const std::string &file : options.files) {
         osc::DataSource source;
@@ -484,7 +502,7 @@ int draw_together(Run &run)
     if (drawing.files() == 0) return status;
     if (options.terminal) return draw_in_terminal(run, drawing, terminal, shown) != 0 ? 1 : status;
     std::string out;
-    if (!plot(run, drawing, "compare", options.figure, out)) return 1;
+    if (!plot(run, drawing, drawing.files() == 1 ? "png" : "compare", options.figure, out)) return 1;
     if (tables) return status;
     if (!osc::place(program, beside, options.figure, out)) return 1;
     return announce(options.figure) != 0 ? 1 : status;
@@ -509,7 +527,7 @@ int draw_each(Run &run)
         }
         osc::Replacement beside;
         Drawing drawing(one_file_columns);
-        if (!options.title.empty()) drawing.title(options.title);
+        titled(options, drawing);
         std::string out;
         if ((!tables && !osc::open_beside(program, beside, target)) ||
             !prepare(file, source, options.window, drawing) ||

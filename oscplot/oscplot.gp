@@ -8,8 +8,11 @@
 #            file of that name), hex-encoded, so that no name is ever program text
 #   envelopeI  for file I, 0 when $tI is its line, or its count of oscillations when they are
 #            too many to draw one by one and $tI is its envelope: a run of rows holding the
-#            lowest x and v of each span of time, and a run holding the highest
+#            lowest x and v of each span of time, and a run holding the highest; moreI 1 where
+#            the run holds more oscillations than that count, whose last swings grew too small
+#            to count
 #   titled   1 when line files + 1 of $names is a title for the figure (--titulo), hex-encoded too
+#   windowed 1 when only the rows of a window of time are drawn, which $window says in words
 #   columns, lines   the terminal's size, for "text"
 #   tables   1 to write every plot's points as a table instead of drawing it
 # Everything gnuplot writes, the PNG image, the text drawing or the tables, goes to its standard
@@ -49,15 +52,17 @@ bigger(s) = nice(s * 1.0001)
 
 # Every plot goes through draw: the command in `drawing`, drawn, or written as a table by the
 # very same text and followed by what its panel shows beside its points: its title and note,
-# each axis with its label and the range gnuplot gave it, and the margin its key stands in.
-draw = 'if (tables) { set table; eval drawing; unset table; eval report } else { eval drawing }'
+# each axis with its label and the range it was drawn with, the margin its key took, and the
+# plot command gnuplot ran (measure.gp).
+stacked = 1
+draw = 'if (tables) { set table; eval drawing; unset table; eval measured; eval report } else { eval drawing }'
 report = 'print sprintf("# painel: %s", ptitle); if (pnote ne "") { print "# nota: " . pnote }; \
           print sprintf("# eixo x: %s, de %g a %g\n# eixo y: %s, de %g a %g", xl, \
             GPVAL_X_MIN, GPVAL_X_MAX, yl, GPVAL_Y_MIN, GPVAL_Y_MAX); \
           if (y2l ne "") { \
             print sprintf("# eixo y2: %s, de %g a %g", y2l, GPVAL_Y2_MIN, GPVAL_Y2_MAX) \
           }; \
-          print "# legenda: " . (key_at eq "" ? "nenhuma" : key_at)'
+          print "# legenda: " . key_place; print "# comando: " . GPVAL_LAST_PLOT'
 # A panel's title ptitle and a line of note under it pnote, axis labels xl, yl and y2l ("" for
 # none), and its key in the margin key_at ("tmargin" above the panel, "bmargin" below it, ""
 # for none).
@@ -70,9 +75,11 @@ if (tables) { set print "-" }
 envelope(i) = value(sprintf("envelope%d", i))
 enveloped = 0
 do for [i = 1:files] { enveloped = enveloped + (envelope(i) > 0) }
+more(i) = value(sprintf("more%d", i))
 # What the title says of a file's envelope, and of several files' envelopes.
-envelope_note(n) = sprintf("envolvente: %d oscilações, demasiadas para se verem uma a uma; " . \
-                           "--janela INÍCIO:FIM mostra algumas", n)
+counted(i) = sprintf("%s%d oscilações", more(i) ? "mais de " : "", envelope(i))
+envelope_note(i) = "envolvente: " . counted(i) . ", demasiadas para se verem uma a uma; " . \
+                   "--janela INÍCIO:FIM mostra algumas"
 envelopes_note = "envolvente dos ficheiros de muitas oscilações; --janela INÍCIO:FIM mostra algumas"
 
 if (layout eq "text") {
@@ -146,9 +153,9 @@ set grid
 lo0(a) = (a < 0 ? a : 0)
 hi0(a) = (a > 0 ? a : 0)
 xl = "tempo t"
-# The figure's title, a line each: the text of --titulo, and for one file what the key calls it
-# and what its first panel draws.
-array heading[3]
+# The figure's title, a line each: the text of --titulo, for one file what the key calls it
+# and what its first panel draws, and the window of time drawn.
+array heading[4]
 headings = 0
 if (titled) { headings = 1; heading[1] = name[files + 1] }
 if (layout eq "png") {
@@ -156,6 +163,7 @@ if (layout eq "png") {
   heading[headings + 2] = "posição x e velocidade v contra o tempo t"
   headings = headings + 2
 }
+if (windowed) { headings = headings + 1; heading[headings] = "só as linhas com " . $window[1] }
 if (headings > 0) {
   figure_title = heading[1]
   do for [i = 2:headings] { figure_title = figure_title . "\n" . heading[i] }
@@ -166,11 +174,15 @@ if (headings > 0) {
 if (layout eq "png") {
   # Position on the left axis and velocity on the right, each on a scale of its own (with a
   # stiff spring v is w0 times x), their zeros at one height: each axis counts as many tic
-  # steps below zero, and as many above, as the other, so that their tics share the grid.
-  sx = nice((hi0(xmax) - lo0(xmin)) / 5); sv = nice((hi0(vmax) - lo0(vmin)) / 5)
-  below = ceil(-lo0(xmin) / sx); b = ceil(-lo0(vmin) / sv); below = (b > below ? b : below)
-  above = ceil(hi0(xmax) / sx); a = ceil(hi0(vmax) / sv); above = (a > above ? a : above)
-  if (below + above == 0) { above = 1 }
+  # steps below zero, and as many above, as the other, so that their tics share the grid. The
+  # steps leave a fiftieth of the span beyond each extreme: a curve whose extreme falls on a
+  # tic does not lie on the frame.
+  xspan = hi0(xmax) - lo0(xmin); vspan = hi0(vmax) - lo0(vmin)
+  sx = nice(xspan / 5); sv = nice(vspan / 5)
+  room(a, span, s) = ceil((a + span / 50) / s)
+  below = room(-lo0(xmin), xspan, sx); b = room(-lo0(vmin), vspan, sv); below = (b > below ? b : below)
+  above = room(hi0(xmax), xspan, sx); a = room(hi0(vmax), vspan, sv); above = (a > above ? a : above)
+  if (below + above == 0) { below = 1; above = 1 }
   steps = below + above
   if (steps < 1e308 / sx && steps < 1e308 / sv) {
     set yrange [-below * sx : above * sx]; set ytics sx
@@ -180,24 +192,26 @@ if (layout eq "png") {
   }
   set ytics nomirror
   ptitle = ""
-  pnote = (envelope(1) > 0 ? envelope_note(envelope(1)) : "")
+  pnote = (envelope(1) > 0 ? envelope_note(1) : "")
   yl = "posição x"; y2l = "velocidade v"; key_at = "tmargin"
   eval panel
   set ylabel textcolor linetype 1
   set y2label textcolor linetype 2
-  # An envelope of v dashed: at w0 = 1 it lies on that of x.
+  # An envelope of v dashed: at w0 = 1 it lies on that of x. The dash goes into the command
+  # itself, which a table reports.
   mark = (envelope(1) > 0 ? ", envolvente" : "")
   dashes = (envelope(1) > 0 ? 2 : 1)
-  drawing = 'plot tfile(1) using 1:2 with lines linewidth 2 title "posição x" . mark, \
-                  tfile(1) using 1:3 axes x1y2 with lines linewidth 2 dashtype dashes \
-                    title "velocidade v" . mark'
+  drawing = sprintf('plot tfile(1) using 1:2 with lines linewidth 2 title "posição x" . mark, \
+                          tfile(1) using 1:3 axes x1y2 with lines linewidth 2 dashtype %d \
+                            title "velocidade v" . mark', dashes)
   eval draw
   unset y2tics; set ytics mirror; set ylabel textcolor default
   y2l = ""
 } else {
   # One key, above the first panel; each file keeps its colour in every panel.
-  label(i) = name[i] . (envelope(i) > 0 ? sprintf(": envolvente de %d oscilações", envelope(i)) \
-                                        : "")
+  label(i) = name[i] . (envelope(i) > 0 ? ": envolvente de " . counted(i) : "")
+  # Room beyond each curve's extremes, which autoscale would put on the frame at a tic.
+  set offsets 0, 0, graph 0.04, graph 0.04
   pnote = (enveloped > 0 ? envelopes_note : "")
   ptitle = ""; yl = "posição x"; key_at = "tmargin"
   eval panel
@@ -208,6 +222,7 @@ if (layout eq "png") {
   eval panel
   drawing = 'plot for [i = 1:files] tfile(i) using 1:3 with lines linewidth 2 linetype i notitle'
   eval draw
+  set offsets 0, 0, 0, 0
 }
 # The phase portrait in a square panel, each axis with units of its own.
 ptitle = "retrato de fase: velocidade v contra a posição x"; pnote = ""
@@ -215,6 +230,7 @@ xl = "posição x"; yl = "velocidade v"; key_at = ""
 eval panel
 set autoscale xy
 set size ratio 1
+set offsets graph 0.04, graph 0.04, graph 0.04, graph 0.04
 set xtics nice((xmax - xmin) / 5)
 set ytics nice((vmax - vmin) / 5)
 drawing = 'plot for [i = 1:files] pfile(i) using 1:2 with lines linewidth 2 linetype i notitle'

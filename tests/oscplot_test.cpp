@@ -191,12 +191,12 @@ std::string noisy_rows(int count)
     return data;
 }
 
-// x = e^(-βt) cos(wt) and v = x' every 0.1, six digits each.
-std::string damped_rows(double beta, double w, int count)
+// x = e^(-βt) cos(wt) and v = x' every `step`, six digits each.
+std::string damped_rows(double beta, double w, int count, double step = 0.1)
 {
     std::string data;
     for (int i = 0; i < count; ++i) {
-        const double t = i * 0.1;
+        const double t = i * step;
         const double decay = std::exp(-beta * t);
         const double v = -decay * (beta * std::cos(w * t) + w * std::sin(w * t));
         data += osc::format("%.6g %.6g %.6g\n", t, decay * std::cos(w * t), v);
@@ -333,16 +333,22 @@ TEST(Oscplot, HandsGnuplotALongFileThinnedInPiecesThatJoin)
 }
 
 // What each figure holds, read from its tables and what they say of each panel: the name of
-// the program that writes a file of that name; x and v with their zeros at one height, each
-// point inside its axis; a window's rows, all of them and no others; 477 oscillations (t to
+// the program that writes a file of that name, and the window drawn; x and v with their zeros
+// at one height, also where their ranges are not alike (overdamped), each point inside its
+// axis and off its frame; a window's rows, all of them and no others; 477 oscillations (t to
 // 3000 at w = 1: 3000/2π = 477.5) as their envelope ±e^(-βt), to within the decay over half a
-// span and the 0.05 rad between rows; and no axis label in a key's margin.
+// span and the 0.05 rad between rows (0.25 rad every 0.5), v's dashed; to t = 15000 (2387
+// oscillations), more than the swings that pass the middle quarter of the range, which end
+// near e^(-βt) = 1/4; and no axis label in a key's margin.
 TEST(Oscplot, EachFigureHoldsWhatItSays)
 {
     REQUIRE_GNUPLOT();
     Sandbox box;
     const double beta = 3e-4;
+    ASSERT_EQ(box.run(HARMOSC, "2\n1 1 3\n1 0\n10\n").status, 0);
+    fs::rename(box.path("Oscilador_Kutta.dat"), box.path("sobre.dat"));
     box.write("longa.dat", damped_rows(beta, 1, 30001));
+    box.write("fraca.dat", damped_rows(beta, 1, 30001, 0.5));
     box.write("Oscilador_Kutta.dat", damped_rows(0.2, 2, 201));
     const double all = 1e300;
     struct Case {
@@ -353,11 +359,12 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
     };
     const Case cases[] = {
         {{"Oscilador_Kutta.dat"}, "# figura: Oscilador_Kutta.dat (harmosc)", -all, all, 0},
-        {{"-o", "f.png", "Oscilador_Kutta.dat"}, "\"Oscilador_Kutta.dat (harmosc)\"", -all, all, 0},
+        {{"-o", "f.png", "sobre.dat"}, "# figura: sobre.dat", -all, all, 0},
         {{"longa.dat"}, "# nota: envolvente: 477 oscilações", -all, all, 5e-3},
-        {{"-o", "f.png", "longa.dat"}, "\"longa.dat: envolvente de 477 oscilações", -all, all, 5e-3},
+        {{"fraca.dat"}, "# nota: envolvente: mais de ", -all, all, 4e-2},
+        {{"-o", "f.png", "longa.dat", "longa.dat"}, "\"longa.dat: envolvente de 477 oscilações", -all, all, 5e-3},
         {{"-t", "longa.dat"}, "# painel: posição x contra o tempo t: envolvente", -all, all, 1e-2},
-        {{"--janela", "2000:2020", "longa.dat"}, "", 2000, 2020, 0},
+        {{"--janela", "2000:2020", "longa.dat"}, "# figura: só as linhas com t de 2000 a 2020", 2000, 2020, 0},
         {{"-t", "--janela", ":20", "longa.dat"}, "", -all, 20, 0}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
@@ -395,12 +402,13 @@ TEST(Oscplot, EachFigureHoldsWhatItSays)
             for (const Point &p : curves[k])
                 EXPECT_NEAR(std::fabs(p.second), std::exp(-beta * p.first), c.envelope) << p.first;
         }
-        if (terminal || c.arguments.front() == "-o") continue;
+        if (terminal || panels.at(0).count("eixo y2") == 0) continue;
         const Point x = axis_of(panels.at(0).at("eixo y")).second;
         const Point v = axis_of(panels.at(0).at("eixo y2")).second;
         EXPECT_NEAR(x.first / (x.second - x.first), v.first / (v.second - v.first), 1e-12);
-        for (const Point &p : curves[0]) EXPECT_TRUE(p.second >= x.first && p.second <= x.second);
-        for (const Point &p : curves[1]) EXPECT_TRUE(p.second >= v.first && p.second <= v.second);
+        EXPECT_EQ(panels.at(0).at("comando").find("dashtype 2") != std::string::npos, c.envelope > 0);
+        for (const Point &p : curves[0]) EXPECT_TRUE(p.second > x.first && p.second < x.second);
+        for (const Point &p : curves[1]) EXPECT_TRUE(p.second > v.first && p.second < v.second);
     }
 }
 
@@ -678,7 +686,7 @@ TEST(Oscplot, WritesNoMessageIntoAFigure)
     const RunResult run =
         box.run_command({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&-", OSCPLOT, "-o", "f.png", "d.dat", "missing.dat"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(png_size(box.read("f.png")), std::make_pair(900U, 1400U));
+    EXPECT_EQ(png_size(box.read("f.png")), std::make_pair(900U, 1000U)); // one file's layout
 }
 
 // A figure is renamed into place only when whole: a truncated one from gnuplot, a full disk
