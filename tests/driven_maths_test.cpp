@@ -3,13 +3,13 @@
 
 #include "motion/motion.hpp"
 #include "sandbox.hpp"
+#include "step_by_hand.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
 #include "stepmath/sampling.hpp"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <complex>
 #include <string>
@@ -17,30 +17,6 @@
 namespace {
 
 using Complex = std::complex<double>;
-
-using State = std::array<Complex, 2>; // x, v
-
-// Y·e^(i·wf·t) once the transient has died out, from y = 0 at t = 0, step by step.
-Complex iterated_response(double w0, double beta, double wf, double h)
-{
-    // The slope at t of the state y + by·k.
-    const auto slope = [&](double t, const State &y, double by, const State &k) {
-        const Complex v = y[1] + by * k[1];
-        return State{v, -w0 * w0 * (y[0] + by * k[0]) - 2.0 * beta * v + std::polar(1.0, wf * t)};
-    };
-    State y{};
-    const double steps = std::round(600.0 / h);
-    for (double n = 0; n < steps; ++n) {
-        const double t = n * h;
-        const State k1 = slope(t, y, 0.0, y);
-        const State k2 = slope(t + h / 2, y, h / 2, k1);
-        const State k3 = slope(t + h / 2, y, h / 2, k2);
-        const State k4 = slope(t + h, y, h, k3);
-        for (std::size_t i = 0; i < 2; ++i)
-            y[i] += h / 6 * (k1[i] + 2.0 * k2[i] + 2.0 * k3[i] + k4[i]);
-    }
-    return y[0] * std::polar(1.0, -wf * steps * h);
-}
 
 TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
 {
@@ -55,7 +31,7 @@ TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.w0 << " " << c.beta << " " << c.wf << " " << c.h);
         const Complex X = 1.0 / Complex(c.w0 * c.w0 - c.wf * c.wf, 2 * c.beta * c.wf);
-        const Complex Y = iterated_response(c.w0, c.beta, c.wf, c.h);
+        const Complex Y = by_hand::iterated_response(c.w0, c.beta, c.wf, c.h);
         EXPECT_LT(std::abs(osc::rk4_response(c.w0, c.beta, 1, c.wf, c.h) / Y - 1.0), 1e-9);
         EXPECT_LT(std::abs(osc::steady_amplitude({c.w0, c.beta, 2, c.wf, 0, 0}) / X - 2.0), 1e-14);
         const bool strays = std::abs(Y / X - 1.0) > osc::tolerance;
@@ -64,7 +40,7 @@ TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
         // The step offered is within the tolerance, and 2.5 times it, where still below h, is not.
         const double step = osc::response_step(c.w0, c.beta, c.wf, c.h);
         const auto off = [&](double h) {
-            return std::abs(iterated_response(c.w0, c.beta, c.wf, h) / X - 1.0);
+            return std::abs(by_hand::iterated_response(c.w0, c.beta, c.wf, h) / X - 1.0);
         };
         EXPECT_LE(off(step), osc::tolerance) << step;
         if (2.5 * step < c.h) {

@@ -1,11 +1,13 @@
 // What one RK4 step does to a mode e^(λ·t) of x'' = -w0²·x - 2β·x', worked out the plain way
 // for the tests to compare with: R(z) = 1 + z + z²/2 + z³/6 + z⁴/24 term by term, e^z, and the
-// ratio q = R(z)/e^z multiplied step by step, in long double.
+// ratio q = R(z)/e^z multiplied step by step, in long double; and the steady response to a
+// force, the steps iterated.
 #pragma once
 
 #include "stepmath/rk4.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <vector>
@@ -69,6 +71,31 @@ inline Verdict verdict(Complex lambda, double h, double steps)
             static_cast<double>(n * std::arg(q)),
             static_cast<double>(largest),
             static_cast<double>(inside)};
+}
+
+using State = std::array<Complex, 2>; // x, v
+
+// Y·e^(i·wf·t) once the transient has died out, from y = 0 at t = 0, step by step: RK4 on
+// y' = A·y + b·e^(i·wf·t) with b = (0, 1), iterated until the transient is gone.
+inline Complex iterated_response(double w0, double beta, double wf, double h)
+{
+    // The slope at t of the state y + by·k.
+    const auto slope = [&](double t, const State &y, double by, const State &k) {
+        const Complex v = y[1] + by * k[1];
+        return State{v, -w0 * w0 * (y[0] + by * k[0]) - 2.0 * beta * v + std::polar(1.0, wf * t)};
+    };
+    State y{};
+    const double steps = std::round(600.0 / h);
+    for (double n = 0; n < steps; ++n) {
+        const double t = n * h;
+        const State k1 = slope(t, y, 0.0, y);
+        const State k2 = slope(t + h / 2, y, h / 2, k1);
+        const State k3 = slope(t + h / 2, y, h / 2, k2);
+        const State k4 = slope(t + h, y, h, k3);
+        for (std::size_t i = 0; i < 2; ++i)
+            y[i] += h / 6 * (k1[i] + 2.0 * k2[i] + 2.0 * k3[i] + k4[i]);
+    }
+    return y[0] * std::polar(1.0, -wf * steps * h);
 }
 
 } // namespace by_hand
