@@ -211,7 +211,7 @@ std::string answer_period(const Source &source, Answer &answer)
 {
     const Setup &setup = source.setup;
     const bool driven = setup.motion.f != 0.0;
-    PeriodFinding free;
+    PeriodFinding free{};
     SteadyFinding steady;
     std::string why = driven ? find_steady(source, steady) : find_period(source, free);
     if (!why.empty()) return why;
@@ -220,12 +220,15 @@ std::string answer_period(const Source &source, Answer &answer)
     const MotionWindows &w = driven ? steady.windows : free.windows;
     motion_blocks(setup.motion, w, answer);
     // The period from the first peak on, in the first window, and back from the last peak, in
-    // the last; driven, in the last window only, where the motion is steady.
-    period_mark("first_period", driven ? NAN : free.first_peak_t, free.first_peak.value, free.measured, false,
-                answer);
+    // the last; driven, in the last window only, where the motion is steady. Rows that do not
+    // oscillate, or that the step makes diverge, have none to mark.
+    const Value period = free.kind == PeriodFinding::Kind::defined && !free.unstable
+                             ? free.measured
+                             : missing(Absent::no_oscillation);
+    period_mark("first_period", driven ? NAN : free.first_peak_t, free.first_peak.value, period, false, answer);
     const double last_t = driven ? steady.last_peak_t : free.last_peak_t;
     const double last = driven ? steady.last_peak : free.last_peak.value;
-    period_mark("last_period", last_t, last, driven ? steady.period : free.measured, true, answer);
+    period_mark("last_period", last_t, last, driven ? steady.period : period, true, answer);
     // The steady amplitude, ±A across the steady rows of the last window.
     const int amplitude = driven ? exists(steady.amplitude) : 0;
     answer.settings.emplace_back("amplitude", amplitude);
@@ -285,21 +288,21 @@ Answer answer_resonance(const Setup &setup, double low, double high)
 Answer answer_methods(const Setup &setup)
 {
     const MethodsFinding found = find_methods(setup);
-    Answer answer = begun(setup, "metodos", {{"note", ""}});
+    Answer answer = begun(setup, "metodos", methods_captions(found));
     answer.text = methods_text(setup, found);
     const Motion &m = setup.motion;
     std::string errors;
     std::string motion_rows;
-    std::string names; // one a line, for the figure's keys
     Curves sizes(3);  // every error drawn, for the scale
     // |E/E0 - 1| (E where E0 = 0) and |x - x_exact| against t, for log scales.
     std::vector<Curves> energies;
     std::vector<Curves> deviations;
     for (const MethodFinding &method : found.methods) {
-        names += std::string(method.method->name) + "\n";
-        // Beside each error, the line of the method's nominal slope through the smallest step's,
-        // and the order that labels it.
-        const Run &anchor = method.runs.back();
+        // Beside each error, the line of the method's nominal slope through the smallest step's
+        // that counts for its order, and the order that labels it; none where no error counts.
+        Run anchor{NAN, NAN, 0.0};
+        for (const Run &run : method.counted)
+            if (measured(run)) anchor = run;
         for (const Run &run : method.runs) {
             const double reference = std::fabs(anchor.error) * std::pow(run.h / anchor.h, method.method->order);
             errors += number(run.h) + " " + number(std::fabs(run.error)) + " " + number(reference) + " " +
@@ -333,9 +336,18 @@ Answer answer_methods(const Setup &setup)
     indices("E", "drawn_energy", energies);
     indices("D", "drawn_error", deviations);
     const auto exact = columns_of(found.exact);
-    for (Datablock b : {block("o", errors), block("X", motion_rows), block("x", {exact[0], exact[1]}),
-                        block("names", names)})
+    for (Datablock b : {block("o", errors), block("X", motion_rows), block("x", {exact[0], exact[1]})})
         answer.blocks.push_back(std::move(b));
+    // x(t) on the scale of the exact motion and the stable methods', with room, where an
+    // unstable method passes ten times it: the others would be a flat line.
+    double size = 0.0;
+    double furthest = 0.0;
+    for (const double x : exact[1]) size = std::max(size, std::fabs(x));
+    for (const MethodFinding &method : found.methods) {
+        double &largest = method.unstable ? furthest : size;
+        for (const Row &r : method.series) largest = std::max(largest, std::fabs(r.x));
+    }
+    answer.settings.emplace_back("clip", furthest > 10 * size && size > 0.0 ? 1.5 * size : 0.0);
     const Drawable d = drawable(sizes);
     answer.settings.emplace_back("logarithmic", d.logarithmic ? 1 : 0);
     answer.settings.emplace_back("drawn", d.any ? 1 : 0);

@@ -188,6 +188,8 @@ struct PeriodFinding {
     std::size_t crossings = 0;
     bool agrees;         // measured within the tolerance of the method's own
     double rows_per_period; // a step's turn of the method, in rows a period
+    bool unstable;       // the step makes a mode that does not grow grow: the rows diverge
+    double step_size, limit; // unstable: h·|λ| and the method's limit on its ray
     Value first_peak, first_peak_exact, last_peak, last_peak_exact;
     double first_peak_t = NAN, last_peak_t = NAN;
     RowsRead rows;
@@ -252,7 +254,10 @@ struct ResonanceFinding {
 struct MethodFinding {
     const Method *method;
     std::vector<Run> runs; // errors in x at the last row's time, at h, h/2, h/4, h/8
-    Verdict verdict;       // on the runs whose error is the method's (see study_method)
+    std::vector<Run> counted; // the same where the error is the method's (see study_method), else NaN
+    Verdict verdict;       // on the counted runs
+    bool unstable;         // h·w0 past the method's stability limit, or no step is stable: the
+                           // computed motion grows without bound
     Value energy_end;      // E/E0 - 1 at the last row
     // How E goes on free undamped motion: as its factor a step, raised to the steps; kept
     // bounded, oscillating (the area of the phase plane kept, within the stability limit); or

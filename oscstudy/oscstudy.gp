@@ -26,9 +26,10 @@
 #             where $peak, $method_peak and $width hold the exact peak, the method's and the
 #             half-power width ($peak_key, $method_peak_key, $width_key)
 # metodos:    $o $E $X $D  one index per method: h |error| reference-slope order;
-#             t |E/E0 - 1|; t x; t |x - x_exact|; $x  t x_exact; $names  the methods' names,
+#             t |E/E0 - 1|; t x; t |x - x_exact|; $x  t x_exact; $names  the methods' keys,
 #             one a line, in the order of those indices; drawn_energy, drawn_error (and _log)
-#             as drawn and logarithmic for $E and $D; rest 1 where E0 = 0 and $E holds E
+#             as drawn and logarithmic for $E and $D; rest 1 where E0 = 0 and $E holds E; clip
+#             above 0 where x(t) is drawn from -clip to clip, past which a method diverges
 # The image, the drawing or the tables go to standard output.
 set encoding utf8
 if (tables) {
@@ -49,19 +50,31 @@ set linetype 5 linecolor rgb "#d55e00"
 
 # Every panel goes through draw: its title ptitle, its axes labelled xl and yl, log scales
 # where xlog and ylog are 1, and the plot command in `drawing`, drawn or written as a table and
-# followed by what the panel shows, with its note pnote. The figure's title says the note on a
-# line of its own; in the terminal, the figure's title is the panel's.
+# followed by what the panel shows (its axes as drawn and its key's margin: measure.gp), with
+# its note pnote. The figure's title says the note on a line of its own; in the terminal, the
+# one panel's title says the constants, what it plots and the note, a line each.
 # Log tics as powers of ten; a table's numbers in full.
 xlog = 0; ylog = 0; pnote = ""
-panel = 'set title (!text ? ptitle : pnote eq "" ? $title[1] : $title[1] . "\n" . pnote) noenhanced; \
+heading(between, note) = (text ? $title[1] . between : "") . ptitle . (text && note ne "" ? between . note : "")
+# The note broken at spaces to the terminal's width, which drops a line too long to fit.
+fold = 'folded = ""; part = ""; \
+        do for [i = 1:words(pnote)] { \
+          piece = word(pnote, i); \
+          if (part ne "" && strlen(part) + 1 + strlen(piece) > columns - 4) { folded = folded . part . "\n"; part = piece } \
+          else { part = (part eq "" ? piece : part . " " . piece) } \
+        }; \
+        folded = folded . part'
+panel = 'eval fold; set title heading("\n", folded) noenhanced; \
          set xlabel xl; set ylabel yl; \
          if (xlog) { set logscale x } else { unset logscale x }; \
          if (ylog) { set logscale y; set format y "%.0e" } else { unset logscale y; set format y "%g" }; \
          if (tables) { set format xy "%.17g" }'
-report = 'print "# painel: " . ptitle; if (pnote ne "") { print "# nota: " . pnote }; \
+report = 'print "# painel: " . heading(" / ", pnote); if (pnote ne "") { print "# nota: " . pnote }; \
           print sprintf("# eixo x: %s, de %g a %g%s", xl, GPVAL_X_MIN, GPVAL_X_MAX, xlog ? " (log)" : ""); \
-          print sprintf("# eixo y: %s, de %g a %g%s", yl, GPVAL_Y_MIN, GPVAL_Y_MAX, ylog ? " (log)" : "")'
-draw = 'if (drawing eq empty) { xlog = 0; ylog = 0 }; eval panel; if (tables) { set table; eval drawing; unset table; eval report } else { eval drawing }'
+          print sprintf("# eixo y: %s, de %g a %g%s", yl, GPVAL_Y_MIN, GPVAL_Y_MAX, ylog ? " (log)" : ""); \
+          print "# legenda: " . key_place'
+draw = 'if (drawing eq empty) { xlog = 0; ylog = 0 }; eval panel; \
+        if (tables) { set table; eval drawing; unset table; eval measured; eval report } else { eval drawing }'
 # A panel with no finite point: its frame, and why it is empty.
 empty = 'set label 1 "nada a desenhar: os números passaram o maior double" at graph 0.5, 0.5 center; \
          plot [0:1] [0:1] NaN notitle'
@@ -184,7 +197,7 @@ if (question eq "metodos") {
   # error against t, each method in its colour in every panel.
   if (several) { set size 0.5, 0.47; set origin 0, 0.48 }
   ptitle = "o erro em x(T) contra h: a tracejado, o declive da ordem de cada método"
-  xl = "h"; yl = "|erro em x(T)|"; xlog = 1; ylog = logarithmic
+  pnote = $note[1]; xl = "h"; yl = "|erro em x(T)|"; xlog = 1; ylog = logarithmic
   # Whole decades of h, with room for the labels right of the largest step.
   set autoscale x
   drawing = 'plot for [i = 1:methods] $o index (i - 1) using 1:2 with linespoints pointtype 7 \
@@ -198,6 +211,7 @@ if (question eq "metodos") {
   unset label 1
   if (several) {
     set origin 0.5, 0.48
+    pnote = ""
     ptitle = (rest ? "a energia E de cada método" : "o afastamento da energia, |E/E0 - 1|, de cada método")
     xl = "t"; yl = (rest ? "E" : "|E/E0 - 1|"); xlog = 0; ylog = drawn_energy_log
     set autoscale xfix
@@ -207,11 +221,13 @@ if (question eq "metodos") {
     eval draw
     unset label 1
     set origin 0, 0
-    ptitle = "x(t): o exato e o de cada método"
+    ptitle = "x(t): o exato e o de cada método" . (clip > 0 ? sprintf(", cortado em |x| = %g", clip) : "")
     yl = "x"; ylog = 0
+    if (clip > 0) { unset logscale y; set yrange [-clip : clip] }
     drawing = 'plot $x using 1:2 with lines lw 4 linecolor rgb "#a0a0a0" title "exato", \
                     for [i = 1:methods] $X index (i - 1) using 1:2 with lines linecolor i title $names[i]'
     eval draw
+    set autoscale y
     set origin 0.5, 0
     ptitle = "o erro de x(t) de cada método, |x - x exato|"
     yl = "|x - x exato|"; ylog = drawn_error_log

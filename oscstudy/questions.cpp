@@ -510,6 +510,10 @@ std::string find_period(const Source &source, PeriodFinding &found)
     found.windows = windows.done();
     found.crossings = o.crossings;
     found.measured = finite_or(o.period(), Absent::few_crossings);
+    const ModeGrowth growth = mode_growth(m, setup.h, setup.steps);
+    found.unstable = growth.unstable && !at_rest(m);
+    found.step_size = growth.size;
+    found.limit = growth.stable_limit;
     found.exact = found.method = missing(Absent::no_oscillation);
     if (modes_oscillate) {
         const double turn = std::fabs(rk4_log_factor(zs[0]).imag());
@@ -779,7 +783,7 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
                              : missing(Absent::no_spring);
     // The order is the method's only from errors that are its own: an error as large as the
     // motion itself is growth or a phase gone round, no longer the step's small error.
-    std::vector<Run> counted;
+    std::vector<Run> &counted = found.counted;
     for (int k = 0; k < 4; ++k) {
         const double h = setup.h / (1 << k);
         const Row end = k == 0 ? last : advance(setup, method, h, steps * (1 << k));
@@ -800,6 +804,7 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
     // long as no eigenvalue of M passes 1: within the stability limit.
     using Energy = MethodFinding::Energy;
     const bool within = found.limit.absent == Absent::none && std::fabs(z) <= found.limit.value;
+    found.unstable = !within && z > 0.0 && m.beta >= 0.0 && found.limit.absent != Absent::no_spring;
     found.energy = drift != 0.0 || found.energy_predicted.absent != Absent::none ? Energy::predicted
                    : within                                                       ? Energy::oscillates
                                                                                   : Energy::grows;

@@ -228,11 +228,11 @@ std::string saturated(const ErrorFinding &f)
            "), e o erro não passa da soma das amplitudes calculada e exata";
 }
 
-// The step past the method's limit, as the error's answer and its figure say it.
-std::string past_limit(const ErrorFinding &f)
+// The step past the method's limit, as the answers and their figures say it.
+std::string past_limit(double step_size, double limit)
 {
-    return "o passo é instável: com h·|λ| = " + g(f.step_size, 3) + " passa o limite do método, " +
-           apart_from(f.limit, f.step_size);
+    return "o passo é instável: com h·|λ| = " + g(step_size, 3) + " passa o limite do método, " +
+           apart_from(limit, step_size);
 }
 
 // The energy multiplied by an unstable step.
@@ -353,7 +353,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     case Growth::exponential: {
         const std::string cause =
             f.cause == ErrorFinding::Cause::unstable_step
-                ? past_limit(f) + ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
+                ? past_limit(f.step_size, f.limit) + ", e |R| > 1 faz crescer o movimento calculado, seja qual for a física"
             : f.cause == ErrorFinding::Cause::backward
                 ? "a simulação corre para trás no tempo, onde o amortecimento faz crescer o movimento, "
                   "e o erro com ele"
@@ -490,7 +490,16 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
                 : "com β = " + g(m.beta) + " > w0 = " + g(m.w0) +
                       " (sobreamortecido) x volta a 0 sem oscilar";
         text += "resposta: o movimento não oscila: " + how +
-                "; não há período, nem exato nem do método\n";
+                "; não há período, nem exato nem do método" +
+                (f.unstable ? "; e " + past_limit(f.step_size, f.limit) + ": as linhas crescem sem limite" : "") +
+                "\n";
+    } else if (f.unstable) {
+        text += "resposta: " + past_limit(f.step_size, f.limit) + ": as linhas crescem sem limite, e " +
+                (f.measured.absent == Absent::none
+                     ? "o período que mostram, " + say(f.measured, "%.5g") + " (" + crossings +
+                           "), é o da oscilação que cresce (o do método, 2π·h/arg R = " + say(f.method, "%.5g") + ")"
+                     : std::string("não mostram um período")) +
+                ", não o do oscilador, 2π/sqrt(w0² - β²) = " + say(f.exact, "%.5g") + "\n";
     } else if (f.measured.absent != Absent::none) {
         text += format("resposta: as linhas passam por zero %s, e um período mede-se entre "
                        "duas passagens pelo menos: aumente tf; o exato é 2π/sqrt(w0² - β²) = %s e "
@@ -747,7 +756,7 @@ std::vector<Caption> error_captions(const ErrorFinding &f)
                           f.cause == ErrorFinding::Cause::unstable_step;
     return {caption("predicted_key", "previsto pelo fator de um passo: " + say(f.predicted, "%.3g") + " no fim"),
             caption("gap_key", "|Y - X| = " + say(f.steady_gap, "%.2g") + ", o que fica no regime estacionário"),
-            caption("note", unstable ? past_limit(f) + "; o erro cresce " + factor_text(f.log_factor) +
+            caption("note", unstable ? past_limit(f.step_size, f.limit) + "; o erro cresce " + factor_text(f.log_factor) +
                                            " vezes a cada passo"
                                      : "")};
 }
@@ -766,7 +775,9 @@ std::vector<Caption> period_captions(const PeriodFinding &f)
     words.push_back(caption("period_key", "período medido: " + say(f.measured, "%.5g") + " (exato " +
                                               say(f.exact, "%.5g") + ")"));
     // Why no period is marked.
-    words.push_back(caption("note", f.kind == PeriodFinding::Kind::absent ? "o movimento não oscila: não há período"
+    words.push_back(caption("note", f.unstable ? past_limit(f.step_size, f.limit) +
+                                                     ": as linhas crescem sem limite, e não se marca período"
+                                    : f.kind == PeriodFinding::Kind::absent ? "o movimento não oscila: não há período"
                                     : f.measured.absent != Absent::none
                                         ? std::string("não há período medido: ") + why(f.measured.absent)
                                         : ""));
@@ -785,6 +796,31 @@ std::vector<Caption> steady_captions(const SteadyFinding &f)
                                         ? std::string(growing_transient) + ": não há regime estacionário"
                                         : ""));
     return words;
+}
+
+std::vector<Caption> methods_captions(const MethodsFinding &f)
+{
+    std::string names;
+    // The unstable methods with no stable step here, and those past their limit.
+    std::vector<std::string> unstable[2];
+    for (const MethodFinding &m : f.methods) {
+        names += std::string(m.method->name) + (m.unstable ? " (instável)" : "") + "\n";
+        if (m.unstable) unstable[m.limit.absent == Absent::none ? 1 : 0].emplace_back(m.method->name);
+    }
+    names.pop_back();
+    std::string note;
+    const char *const which[] = {" com qualquer passo neste movimento", " acima do seu limite"};
+    for (int kind = 0; kind < 2; ++kind) {
+        const std::vector<std::string> &listed = unstable[kind];
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            note += (i == 0 ? note.empty() ? "" : "; " : i + 1 < listed.size() ? ", " : " e ") + listed[i];
+        if (!listed.empty()) note += which[kind];
+    }
+    const std::size_t count = unstable[0].size() + unstable[1].size();
+    if (count > 0)
+        note = (count == 1 ? "instável com h·w0 = " : "instáveis com h·w0 = ") + g(f.h_w0) +
+               " (o movimento calculado cresce sem limite): " + note;
+    return {caption("names", names), caption("note", note)};
 }
 
 std::vector<Caption> resonance_captions(const ResonanceFinding &r)

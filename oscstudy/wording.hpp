@@ -39,6 +39,9 @@ std::vector<Caption> energy_captions(const EnergyFinding &f);
 std::vector<Caption> period_captions(const PeriodFinding &f);
 std::vector<Caption> steady_captions(const SteadyFinding &f);
 std::vector<Caption> resonance_captions(const ResonanceFinding &r);
+// métodos: "names", each method's key, a line each in the table's order, "(instável)" after
+// those whose step is unstable, which the note names.
+std::vector<Caption> methods_captions(const MethodsFinding &f);
 
 // Why a data file that one of our runs is writing is not read yet.
 std::string being_written_text();

@@ -402,7 +402,7 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
             // The exact peak is one of the exact motion's, searched within the run.
             EXPECT_LE(std::fabs(period.first_peak_exact.value), e.largest_x * (1 + 1e-9));
         }
-        EXPECT_NE(osc::period_text(setup, period, "").find(at_rest ? "nada se move" : oscillates ? "o período das linhas" : "não oscila"),
+        EXPECT_NE(osc::period_text(setup, period, "").find(at_rest ? "nada se move" : !oscillates ? "não oscila" : e.unstable ? "o passo é instável" : "o período das linhas"),
                   std::string::npos);
     }
 }
@@ -606,9 +606,12 @@ TEST(OscstudyCommandLine, StudentsFileAndFigure)
 
 // Each figure answers its question without the text, as its tables (--tabela) show it: each
 // panel's title and log scale, the marks present and absent, and their numbers against the
-// closed forms: cos 5t and its period 2π/5; drivenosc's |X| = f/|w0² - w² + 2iβw| (w0 = 1,
-// β = 0.25, f = 0.5), its phase, peak and half-power points; e^(-2βt); the step's factor
-// raised to the steps; the dots one row in `stride` of h apart.
+// closed forms: cos 5t and its period 2π/5, the key's numbers the mark's and the exact, the
+// mark clear of the frame; drivenosc's |X| = f/|w0² - w² + 2iβw| (w0 = 1, β = 0.25, f = 0.5),
+// its phase, peak and half-power points; RK4's arg Y at h·w0 = 2, from the steps iterated;
+// e^(-2βt); the step's factor raised to the steps; the dots one row in `stride` of h apart;
+// past the stability limit (h·w0 = 3, 2.5), no period marked, x(t) on the scale of the motion
+// and no order's slope through a diverged error.
 TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
 {
     REQUIRE_GNUPLOT();
@@ -627,10 +630,17 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
                     << c.key << " at " << c.points[i].first;
             }
     };
-    // A mark of the period: two points at one height, `period` apart.
-    const auto lasts = [](const Curve &c, double period) {
+    std::vector<std::map<std::string, std::string>> panels; // the case's
+    // A mark of the period: two points at one height, `period` apart, below the top of its
+    // panel, whose key says its length and the exact period, to the five digits shown.
+    const auto lasts = [&](const Curve &c, double period, std::size_t panel) {
         ASSERT_EQ(c.points.size(), 2u) << c.key;
-        EXPECT_NEAR(c.points[1].first - c.points[0].first, period, 1e-3 * period) << c.key;
+        const double length = c.points[1].first - c.points[0].first;
+        EXPECT_NEAR(length, period, 1e-3 * period) << c.key;
+        EXPECT_NEAR(std::stod(c.key.substr(c.key.find(": ") + 2)), length, 1e-4 * length) << c.key;
+        EXPECT_NEAR(std::stod(c.key.substr(c.key.rfind(' ') + 1)), period, 1e-4 * period) << c.key;
+        const Point y = axis_of(panels.at(panel).at("eixo y")).second;
+        EXPECT_LT(c.points[0].second, y.second - 0.05 * (y.second - y.first)) << c.key;
     };
     // The dots: every stride-th row, at most 61 in a window.
     const auto dots = [&](const Curves &curves, double step) {
@@ -650,8 +660,8 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
          {"x exato", "x calculado (as linhas)", "período medido"}, {}, "", [&](const Curves &c) {
              near(get(c, "x exato"), [](double t) { return std::cos(5 * t); }, 1e-7);
              dots(c, 0.1);
-             lasts(c[2], 2 * pi / 5);
-             lasts(c[5], 2 * pi / 5);
+             lasts(c[2], 2 * pi / 5, 0);
+             lasts(c[5], 2 * pi / 5, 1);
          }},
         {{"periodo", "tf=20"}, {"toda a execução: t de 0 a 19.9"}, {"x calculado (uma em cada 4 linhas)"}, {}, "",
          [&](const Curves &c) { dots(c, 0.4); }},
@@ -660,12 +670,13 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
          {"x calculado (uma em cada 34 linhas)", "período medido", "amplitude estacionária"}, {}, "",
          [&](const Curves &c) {
              dots(c, 34 * 0.05);
-             lasts(get(c, "período medido"), 6 * pi);
+             lasts(get(c, "período medido"), 6 * pi, 0);
              const Curve level = get(c, "amplitude");
              for (const Point &p : level.points) EXPECT_NEAR(std::fabs(p.second), std::abs(X(1.0 / 3)), 1e-5);
          }},
         {{"periodo", "drivenosc", "h=3", "N=40"}, {"primeiros", "últimos"}, {}, {"período medido", "amplitude"},
          "o passo é instável", nullptr},
+        {{"periodo", "k=900"}, {"primeiros", "últimos"}, {"x calculado"}, {"período medido"}, "o passo é instável", nullptr},
         {{"energia", "k=4", "b=0.4", "tf=30"}, {"log a energia", "log a diferença"}, {"calculada", "exata", "e^(-2β·t)"},
          {}, "", [&](const Curves &c) { near(get(c, "e^"), [](double t) { return std::exp(-0.4 * t); }, 1e-8); }},
         {{"energia", "tf=628.32"}, {"a energia", "a diferença"}, {"calculada"}, {"e^"}, "", [&](const Curves &c) {
@@ -704,7 +715,25 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
          }},
         {{"ressonancia", "drivenosc", "h=3", "N=40"}, {"a amplitude", "a fase"}, {"exata |X|"}, {"RK4", "medid"},
          "sem a curva do RK4", nullptr},
-        {{"metodos"}, {"log o erro em x(T)", "log o afastamento da energia", "x(t)", "log o erro de x(t)"}, {"RK4"}, {}, "",
+        {{"ressonancia", "k=400", "b=2"}, {"a amplitude", "a fase"}, {"RK4 |Y|"}, {}, "", [&](const Curves &c) {
+             near(get(c, "RK4, arg Y"), [](double w) { return std::arg(by_hand::iterated_response(20, 1, w, 0.1)); }, 1e-6);
+         }},
+        {{"metodos", "-t"}, {"log harmosc: k = 1, m = 1, b = 0, x0 = 1, v0 = 0, tf = 10; h = 0.1 / o erro em x(T) contra h"},
+         {"Euler (instável)"}, {}, "instáveis com h·w0 = 0.1", nullptr},
+        {{"metodos", "k=625"}, {"log o erro em x(T)", "log o afastamento", "x(t)", "log o erro de x(t)"},
+         {"RK4", "Verlet (instável)"}, {}, "instáveis com h·w0 = 2.5", [&](const Curves &c) {
+             const Point x = axis_of(panels.at(2).at("eixo y")).second;
+             EXPECT_LE(std::max(-x.first, x.second), 2.0);
+             // Each slope drawn goes through an error below the motion's size, 1.
+             for (const Curve &slope : c) {
+                 if (!slope.key.empty() || slope.points.empty() || slope.marks[0][0] == '"') continue;
+                 double lowest = INFINITY;
+                 for (const Point &p : slope.points) lowest = std::fmin(lowest, p.second);
+                 EXPECT_TRUE(std::isinf(lowest) || lowest <= 1.0) << lowest;
+             }
+         }},
+        {{"metodos"}, {"log o erro em x(T)", "log o afastamento da energia", "x(t)", "log o erro de x(t)"}, {"RK4", "exato"}, {},
+         "limite): Euler e ponto médio com qualquer passo",
          [&](const Curves &c) {
              std::vector<std::string> orders;
              for (const osc::Method &m : osc::methods) orders.push_back("\"h^" + std::to_string(m.order) + "\"");
@@ -721,7 +750,7 @@ TEST(OscstudyFigures, EachAnswersItsQuestionOnItsOwn)
         command.insert(command.end(), c.arguments.begin(), c.arguments.end());
         ASSERT_EQ(box.run_command(command).status, 0);
         const std::string table = box.read("tabela");
-        const auto panels = panels_of(table);
+        panels = panels_of(table);
         ASSERT_EQ(panels.size(), c.panels.size()) << table;
         for (std::size_t i = 0; i < panels.size(); ++i) {
             const bool log = c.panels[i].rfind("log ", 0) == 0;
