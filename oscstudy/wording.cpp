@@ -807,13 +807,15 @@ std::vector<Caption> methods_captions(const MethodsFinding &f)
         names += std::string(m.method->name) + (m.unstable ? " (instável)" : "") + "\n";
         if (m.unstable) unstable[m.limit.absent == Absent::none ? 1 : 0].emplace_back(m.method->name);
     }
-    names.pop_back();
+    if (!names.empty()) names.pop_back(); // the caption ends the last line
     std::string note;
     const char *const which[] = {" com qualquer passo neste movimento", " acima do seu limite"};
     for (int kind = 0; kind < 2; ++kind) {
         const std::vector<std::string> &listed = unstable[kind];
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            note += (i == 0 ? note.empty() ? "" : "; " : i + 1 < listed.size() ? ", " : " e ") + listed[i];
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            const char *const before = i > 0 ? (i + 1 < listed.size() ? ", " : " e ") : note.empty() ? "" : "; ";
+            note += before + listed[i];
+        }
         if (!listed.empty()) note += which[kind];
     }
     const std::size_t count = unstable[0].size() + unstable[1].size();
