@@ -90,6 +90,16 @@ bool log_scaled(Curves &columns, bool wanted = true)
     return logarithmic;
 }
 
+// The question's series against t as the block $e, on a log scale where it is `wanted` and
+// they hold a value for it, said to the figure: whether they are.
+bool series_block(Curves &columns, bool wanted, Answer &answer)
+{
+    const bool logarithmic = log_scaled(columns, wanted);
+    answer.blocks.push_back(block("e", columns));
+    answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
+    return logarithmic;
+}
+
 // Whether a Value of a finding exists, for the figure: 1 or 0.
 int exists(const Value &value) { return value.absent == Absent::none && std::isfinite(value.value) ? 1 : 0; }
 
@@ -148,50 +158,41 @@ void period_mark(const char *name, double t, double peak, const Value &period, b
 
 namespace {
 
-// The finding of a question on the source's rows, and the answer begun with its words; "" or
-// why the data file is not the run's rows.
+// The finding of a question on the source's rows, the answer begun with its words and its
+// figure's blocks; "" or why the data file is not the run's rows.
 template <typename Finding>
-std::string answered(const Source &source, const char *question, Finding &found, Answer &answer,
+std::string answered(const Source &source, const char *question, Answer &answer,
                      std::string (*find)(const Source &, Finding &),
                      std::string (*text)(const Setup &, const Finding &, const std::string &),
-                     std::vector<Caption> (*captions)(const Finding &))
+                     std::vector<Caption> (*captions)(const Finding &),
+                     void (*figure)(const Finding &, Answer &))
 {
+    Finding found;
     if (std::string why = find(source, found); !why.empty()) return why;
     answer = begun(source.setup, question, captions(found));
     answer.text = text(source.setup, found, source.file);
+    figure(found, answer);
     return "";
 }
 
-} // namespace
-
-std::string answer_error(const Source &source, Answer &answer)
+// The error's envelope against t, with the one the step's factor predicts where it does.
+void error_figure(const ErrorFinding &found, Answer &answer)
 {
-    ErrorFinding found;
-    if (std::string why = answered(source, "erro", found, answer, find_error, error_text, error_captions);
-        !why.empty())
-        return why;
     Curves columns = columns_of(found.envelope);
     const bool predicted = !found.predicted_envelope.empty();
     columns.push_back(predicted ? found.predicted_envelope : std::vector<double>(found.envelope.size(), NAN));
-    const bool logarithmic = log_scaled(columns);
-    answer.blocks.push_back(block("e", columns));
-    answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
+    series_block(columns, true, answer);
     answer.settings.emplace_back("drawn", any_finite(columns[1]) || any_finite(columns[2]) ? 1 : 0);
     answer.settings.emplace_back("predicted", any_finite(columns[3]) ? 1 : 0);
     answer.settings.emplace_back("steady", exists(found.steady_gap));
     answer.settings.emplace_back("gap", exists(found.steady_gap) == 1 ? found.steady_gap.value : 0.0);
-    return "";
 }
 
-std::string answer_energy(const Source &source, Answer &answer)
+// The energy against t, computed and exact, and their difference.
+void energy_figure(const EnergyFinding &found, Answer &answer)
 {
-    EnergyFinding found;
-    if (std::string why = answered(source, "energia", found, answer, find_energy, energy_text, energy_captions);
-        !why.empty())
-        return why;
     Curves energy = columns_of(found.series);
-    const bool logarithmic = log_scaled(energy, found.logarithmic);
-    answer.blocks.push_back(block("e", energy));
+    const bool logarithmic = series_block(energy, found.logarithmic, answer);
     // Their difference on the same scale: its size, where the energy spans decades.
     Curves apart = columns_of(found.apart_series);
     if (logarithmic) {
@@ -199,12 +200,23 @@ std::string answer_energy(const Source &source, Answer &answer)
         for_log_scale(apart);
     }
     answer.blocks.push_back(block("d", apart));
-    answer.settings.emplace_back("logarithmic", logarithmic ? 1 : 0);
     answer.settings.emplace_back("rest", found.start == 0.0 ? 1 : 0);
     answer.settings.emplace_back("drawn", found.series.empty() ? 0 : 1);
     answer.settings.emplace_back("envelope", any_finite(apart[2]) ? 1 : 0);
     answer.settings.emplace_back("apart", any_finite(apart[1]) ? 1 : 0);
-    return "";
+}
+
+} // namespace
+
+std::string answer_error(const Source &source, Answer &answer)
+{
+    return answered(source, "erro", answer, find_error, error_text, error_captions, error_figure);
+}
+
+std::string answer_energy(const Source &source, Answer &answer)
+{
+    return answered(source, "energia", answer, find_energy, energy_text, energy_captions,
+                    energy_figure);
 }
 
 std::string answer_period(const Source &source, Answer &answer)
