@@ -593,11 +593,4 @@ int run(int argc, char **argv)
 
 // Memory that runs out, reading a file too long to hold its rows say, ends the run with one
 // line; each hidden file beside a figure goes as the run unwinds.
-int main(int argc, char **argv)
-try {
-    osc::start_tool();
-    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
-    return run(argc, argv);
-} catch (const std::bad_alloc &) {
-    return osc::out_of_memory(program);
-}
+int main(int argc, char **argv) { return osc::run_tool(program, argc, argv, run); }

@@ -8,7 +8,6 @@
 #include "disk/datafile.hpp"
 #include "disk/replace.hpp"
 #include "figures/figure.hpp"
-#include "memory/memory.hpp"
 #include "methods/methods.hpp"
 #include "oscstudy/answers.hpp"
 #include "oscstudy/verify.hpp"
@@ -27,7 +26,6 @@
 #include <iostream>
 #include <iterator>
 #include <map>
-#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -461,11 +459,4 @@ int run(int argc, char **argv)
 
 // A signal that ends the run ends gnuplot first and takes the figure's hidden file with it;
 // memory that runs out ends it with one line, the hidden file going as the run unwinds.
-int main(int argc, char **argv)
-try {
-    osc::start_tool();
-    if (!osc::keep_memory_for_failure()) return osc::out_of_memory(program);
-    return run(argc, argv);
-} catch (const std::bad_alloc &) {
-    return osc::out_of_memory(program);
-}
+int main(int argc, char **argv) { return osc::run_tool(program, argc, argv, run); }

@@ -1,6 +1,7 @@
 #include "process/child.hpp"
 
 #include "disk/descriptor.hpp"
+#include "memory/memory.hpp"
 #include "process/work_directory.hpp"
 #include "signals/signals.hpp"
 #include "text/messages.hpp"
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -495,6 +497,15 @@ void start_tool()
     open_standard_descriptors();
     std::signal(SIGXFSZ, SIG_IGN);
     end_child_on_signals();
+}
+
+int run_tool(const char *program, int argc, char **argv, int (*run)(int, char **))
+try {
+    start_tool();
+    if (!keep_memory_for_failure()) return out_of_memory(program);
+    return run(argc, argv);
+} catch (const std::bad_alloc &) {
+    return out_of_memory(program);
 }
 
 void end_running_program()

@@ -90,6 +90,10 @@ void end_child_on_signals();
 // child ended by the signals that end it.
 void start_tool();
 
+// A tool's whole run: start_tool(), memory kept for a failure, then `run`. Memory that runs out
+// ends it with one line, each hidden file beside a figure going as the run unwinds.
+int run_tool(const char *program, int argc, char **argv, int (*run)(int, char **));
+
 // Ends the process that run_program is waiting for, if any, and waits for it, and, when it is
 // bounded, everything it started: for a signal handler, so only async-signal-safe calls.
 void end_running_program();
