@@ -18,6 +18,7 @@
 #include "text/format.hpp"
 #include "text/messages.hpp"
 #include "text/reading.hpp"
+#include "warnings/program_checks.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -260,6 +261,15 @@ struct Settings {
     double low = NAN, high = NAN, seconds = 0;
 };
 
+// What follows a refusal of rkstepper's N, N=`N` beside the first h= given, where the two may
+// have come swapped.
+std::string swap_hint(const std::string &N, const std::vector<std::string> &settings)
+{
+    for (const std::string &setting : settings)
+        if (setting.rfind("h=", 0) == 0) return osc::rkstepper_swap_hint(N, setting.substr(2), false);
+    return "";
+}
+
 // Reads nome=valor with the program's names, each value one whole number as the program reads
 // it, each name once; -1 when they hold, or the status to end with, having said why.
 int read_settings(const CommandLine &line, Settings &settings)
@@ -307,7 +317,8 @@ int read_settings(const CommandLine &line, Settings &settings)
         const bool whole = (line.study_program == osc::Program::rkstepper && name == "N") || name == "escolha";
         int integer = 0;
         double number = 0.0;
-        const bool read = whole ? osc::read_number(in, integer, program, name.c_str(), nullptr)
+        const bool read = whole ? osc::read_number(in, integer, program, name.c_str(), nullptr,
+                                                   name == "N" ? swap_hint(value, line.settings) : "")
                                 : osc::read_number(in, number, program, name.c_str(), nullptr);
         if (!read) return 2;
         if (name == "escolha" && (integer < 1 || integer > 3))

@@ -71,20 +71,6 @@ const char *const usage =
 // Says why the run stops; returns the exit status of a refusal.
 int refuse(const std::string &why) { return osc::refuse(program, why); }
 
-// What follows the refusal of N, given as `N_token` beside `h_token`, where the two may have
-// come swapped.
-std::string swap_hint(const std::string &N_token, const std::string &h_token)
-{
-    double steps = 0.0;
-    double step = 0.0;
-    std::size_t used = 0;
-    if (osc::read_whole(N_token, steps, used) != osc::Reading::whole ||
-        osc::read_whole(h_token, step, used) != osc::Reading::whole)
-        return "";
-    const auto swapped = osc::swapped_count(steps, step);
-    return swapped ? osc::follow_up(*swapped) : "";
-}
-
 // Reads x0, v0, N and h, each one whole token (N an int); says what is wrong when the file is
 // missing, short or holds something else, or N is negative.
 bool read_parameters(double &x0, double &v0, int &N, double &h)
@@ -100,7 +86,7 @@ bool read_parameters(double &x0, double &v0, int &N, double &h)
     parameters >> N_token >> h_token;
     std::istringstream N_in(N_token);
     std::istringstream h_in(h_token);
-    const std::string hint = swap_hint(N_token, h_token);
+    const std::string hint = osc::rkstepper_swap_hint(N_token, h_token, true);
     if (!osc::read_number(N_in, N, program, names[2], parameter_file, hint) ||
         !osc::read_number(h_in, h, program, names[3], parameter_file))
         return false;

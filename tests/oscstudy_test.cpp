@@ -531,7 +531,9 @@ TEST(OscstudyCommandLine, AnswersAndRefusals)
         {{"ressonancia", "drivenosc", "wmin=3", "wmax=1"}, 2, "", "wmin = 3 não é menor do que wmax = 1"},
         {{"erro", "drivenosc", "escolha=4"}, 2, "", "escolha = 4 não serve: esperado 1, 2 ou 3"},
         {{"erro", "rkstepper", "N=-5"}, 2, "", "o número de passos N = -5 é negativo"},
-        {{"erro", "rkstepper", "N=2.5"}, 2, "", "não serve para N"},
+        {{"erro", "rkstepper", "h=500", "N=0.01"}, 2, "", "oscstudy: \"0.01\" não serve para N: esperado um "
+         "número inteiro; tem parte decimal\n  N conta os passos e h é o seu tamanho; se N e h vieram "
+         "trocados, N = 500 e h = 0.01 iriam\n  até t = 5\n"},
         {{"metodos", "ficheiro=a"}, 2, "", "a pergunta metodos não lê ficheiro="},
         {{"verificar", "tempo=5", "ficheiro=a"}, 2, "", "tempo= é o limite de uma execução de programa="},
         {{"erro", "-o", "a.png", "-t"}, 2, "", "-o e -t não se combinam"},

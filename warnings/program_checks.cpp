@@ -5,7 +5,9 @@
 #include "programs/rkstepper_definition.hpp"
 #include "stepmath/time_grid.hpp"
 #include "text/messages.hpp"
+#include "text/reading.hpp"
 #include "warnings/before_run.hpp"
+#include "warnings/step_warnings.hpp"
 #include "warnings/wording.hpp"
 
 #include <cmath>
@@ -97,6 +99,17 @@ bool rkstepper_checks(Speaker speaker, const Motion &motion, int N, double h)
         if (N == 0)
             warn(speaker.name, std::string("N = 0: nenhum passo, ") + data_file + " ficará vazio");
     });
+}
+
+std::string rkstepper_swap_hint(const std::string &N, const std::string &h, bool in_order)
+{
+    double steps = 0.0;
+    double step = 0.0;
+    std::size_t used = 0;
+    if (read_whole(N, steps, used) != Reading::whole || read_whole(h, step, used) != Reading::whole)
+        return "";
+    const auto swapped = swapped_count(steps, step);
+    return swapped ? follow_up(*swapped, in_order) : "";
 }
 
 } // namespace osc

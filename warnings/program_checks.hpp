@@ -7,6 +7,7 @@
 #include "motion/motion.hpp"
 
 #include <optional>
+#include <string>
 
 namespace osc {
 
@@ -27,6 +28,10 @@ bool drivenosc_checks(Speaker speaker, int selection, const Motion &motion, doub
 
 // rkstepper from parametros_sistema.txt's N and h.
 bool rkstepper_checks(Speaker speaker, const Motion &motion, int N, double h);
+
+// What follows the refusal of rkstepper's N, given as the text `N` beside h's, where the two
+// may have come swapped; "" where they may not. N and h read `in_order`, or given by name.
+std::string rkstepper_swap_hint(const std::string &N, const std::string &h, bool in_order);
 
 // The step forms w0·w0 and β + β, which may pass the largest double where w0 and β do not:
 // only where both are finite can the modes of the equation be judged.

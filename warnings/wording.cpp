@@ -396,11 +396,12 @@ std::string sentence(const DrivenFinding &found)
 
 namespace {
 
-// How N and h are read and, where they may have come swapped, what the other way would do;
-// h as N in all its digits where it is a count.
-std::string as_read(const std::optional<SwapFinding> &swapped)
+// How N and h are read (`in_order`, as x0 v0 N h) and, where they may have come swapped, what
+// the other way would do; h as N in all its digits where it is a count.
+std::string as_read(const std::optional<SwapFinding> &swapped, bool in_order = true)
 {
-    std::string read = "lidos como x0 v0 N h, N conta os passos e h é o seu tamanho";
+    const std::string meaning = "N conta os passos e h é o seu tamanho";
+    std::string read = in_order ? "lidos como x0 v0 N h, " + meaning : meaning;
     if (!swapped) return read;
     const double N = swapped->h;
     return read + "; se N e h vieram trocados, N = " + (N == std::floor(N) ? whole(N) : text(N)) +
@@ -421,7 +422,10 @@ std::string sentence(const OneRowFinding &found)
     return warning("N = " + text(found.steps) + what + only, as_read(swapped));
 }
 
-std::string follow_up(const SwapFinding &found) { return warning("", as_read(found)); }
+std::string follow_up(const SwapFinding &found, bool in_order)
+{
+    return warning("", as_read(found, in_order));
+}
 
 std::string sentence(const SamplingFinding &found)
 {

@@ -19,8 +19,9 @@ std::string sentence(const DrivenFinding &found);
 std::string sentence(const SamplingFinding &found);
 std::string sentence(const OneRowFinding &found);
 
-// The indented lines that follow the refusal of an N that N and h swapped would explain.
-std::string follow_up(const SwapFinding &found);
+// The indented lines that follow the refusal of an N that N and h swapped would explain; N and
+// h read `in_order` as x0 v0 N h, or given by name.
+std::string follow_up(const SwapFinding &found, bool in_order);
 
 // Why the rows of `file` cannot be written, or what may happen when they are.
 std::string sentence(const char *file, const DiskFinding &found);
