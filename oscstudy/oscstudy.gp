@@ -106,6 +106,8 @@ if (question eq "energia") {
   pnote = $note[1]; xl = "t"; ylog = logarithmic
   yl = (rest ? "E" : logarithmic ? "E/E0" : "E/E0 - 1")
   if (several) { set size 1, 0.6; set origin 0, 0.35 }
+  # Room below and above, for a level line (the exact energy kept) not to run on the frame.
+  set offsets 0, 0, graph 0.05, graph 0.05
   drawing = 'plot $e using 1:2 with lines lw 3 title "calculada", \
                   $e using 1:3 with lines @mark dashtype 2 title "exata"'
   if (envelope) {
@@ -113,6 +115,7 @@ if (question eq "energia") {
   }
   if (!drawn) { drawing = empty }
   eval draw
+  set offsets 0, 0, 0, 0
   unset label 1
   if (several) {
     set size 1, 0.35; set origin 0, 0
@@ -208,6 +211,7 @@ if (question eq "metodos") {
                     with labels left offset 1, 0 textcolor lt i notitle'
   if (!drawn) { drawing = empty }
   eval draw
+  set offsets 0, 0, 0, 0
   unset label 1
   if (several) {
     set origin 0.5, 0.48
