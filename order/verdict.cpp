@@ -1,5 +1,6 @@
 #include "order/verdict.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -44,7 +45,13 @@ Verdict judge(const std::vector<Run> &runs)
     Verdict verdict;
     std::size_t last = runs.size();
     while (last > 1 && pair_of(runs[last - 2], runs[last - 1]) == Pair::unmeasured) --last;
-    if (last <= 1) return verdict;
+    if (last <= 1) {
+        const auto both_count = [](const Run &a, const Run &b) {
+            return !std::isnan(a.error) && !std::isnan(b.error);
+        };
+        verdict.uncounted = std::adjacent_find(runs.begin(), runs.end(), both_count) == runs.end();
+        return verdict;
+    }
     verdict.last = last - 1;
     if (pair_of(runs[last - 2], runs[last - 1]) == Pair::sign_change) {
         verdict.outcome = Outcome::sign_change;

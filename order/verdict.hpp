@@ -54,6 +54,8 @@ struct Verdict {
     bool after_sign_change = false; // the error changes sign between the two runs before it
     bool moving = false;            // the pair before it gives an order further than settled_within
     double previous_order = 0;      // the order of the pair before it, when it gives one
+    bool uncounted = false;         // none: no two consecutive runs have errors that count at
+                                    // all (NaN: not the method's, as an unstable step's)
 };
 
 // The verdict on runs at steps h, h/2, h/4, ..., in that order: it rests on the last pair of

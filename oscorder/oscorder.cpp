@@ -58,7 +58,7 @@ const char *const usage =
     "unidade do sexto algarismo. Um erro só se mede quando passa 16 vezes esse arredondamento;\n"
     "as linhas abaixo disso ficam marcadas \"(abaixo do arredondamento)\" e fora da ordem\n"
     "observada. Se nenhum par de passos seguidos tiver os dois erros medidos, a última linha\n"
-    "diz \"ordem observada: nenhuma\" e sugere um h maior.\n"
+    "diz \"ordem observada: nenhuma\" e sugere um h maior, ou outro T se h já é instável.\n"
     "\n"
     "Uma linha cujo erro tem o sinal contrário ao da anterior diz \"(o erro muda de sinal)\":\n"
     "perto de onde o erro passa por zero, a razão entre erros não dá a ordem. A última linha\n"
@@ -67,6 +67,8 @@ const char *const usage =
     "da ordem do par anterior; sugere então outro T, um h maior ou um h menor.\n"
     "Um passo fora da região de estabilidade do método (h·w0 acima do limite que uma linha sob\n"
     "a tabela dá) fica marcado \"(instável)\": a solução calculada cresce em vez de amortecer.\n"
+    "Sem dois passos seguidos estáveis, não há ordem, e a última linha sugere um h abaixo do\n"
+    "limite.\n"
     "\n"
     "  -o FIGURA.png   desenha também, com o gnuplot, o erro contra o passo em escalas\n"
     "                  logarítmicas: os erros medidos (círculos cheios) e os que ficam\n"
@@ -259,11 +261,26 @@ bool unstable(double h)
                        [](std::complex<double> z) { return osc::rk4_unstable(z); });
 }
 
-// What the mark of an unstable row means; h·|λ| is h·w0 for a damped oscillation.
-std::string unstable_note()
+// The method's stability limit on h·w0 in rkstepper's equation; h·|λ| is h·w0 for a damped
+// oscillation.
+double stability_limit()
 {
     const osc::Motion motion = osc::rkstepper::motion(0.0, 0.0);
-    const double limit = osc::rk4_stability_limit(osc::step_modes(1.0, motion.w0, motion.beta)[0]);
+    return osc::rk4_stability_limit(osc::step_modes(1.0, motion.w0, motion.beta)[0]);
+}
+
+// The limit on h cut, not rounded, to four digits: every step below it is stable.
+double stable_below()
+{
+    const double limit = stability_limit() / osc::rkstepper::motion(0.0, 0.0).w0;
+    const double unit = std::pow(10.0, std::floor(std::log10(limit)) - 3);
+    return std::floor(limit / unit) * unit;
+}
+
+// What the mark of an unstable row means.
+std::string unstable_note()
+{
+    const double limit = stability_limit();
     return format("(instável): h·w0 acima de %.4g, o limite de estabilidade do método nesta "
                   "equação: a solução calculada cresce em vez de amortecer e o erro não mede a "
                   "ordem\n",
@@ -312,9 +329,16 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
     status = 1;
     switch (verdict.outcome) {
     case osc::Outcome::none:
+        // With no two stable steps a smaller one is due; errors within the rounding grow with
+        // h, unless the largest step is past the limit already, and only another T moves them.
+        if (verdict.uncounted)
+            return format("ordem observada: nenhuma: não há dois passos seguidos estáveis; "
+                          "experimente um h abaixo de %g\n",
+                          stable_below());
         return format("ordem observada: nenhuma: não há dois passos seguidos com erros acima de "
-                      "%.2g (%d vezes o arredondamento de x(T)); experimente um h maior\n",
-                      osc::order_margin * measurements.back().run.rounding, osc::order_margin);
+                      "%.2g (%d vezes o arredondamento de x(T)); experimente %s\n",
+                      osc::order_margin * measurements.back().run.rounding, osc::order_margin,
+                      unstable(step(0)) ? "outro T" : "um h maior");
     case osc::Outcome::sign_change:
         return format("ordem observada: indefinida (o erro muda de sinal entre h = %g e h = %g)\n",
                       step(verdict.last - 1), step(verdict.last));

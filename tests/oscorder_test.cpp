@@ -148,9 +148,11 @@ std::size_t entries(const std::filesystem::path &directory)
 // where no two consecutive errors stand clear of the rounding, or x(T) is not a number, there is
 // no order. A row whose error has the other sign from the row before says so, and so does a step
 // outside the stability region, with a line under the table, paired with no other row, and
-// marked apart in the figure: for h·λ = h·(-0.25 ± 0.968i) |R| passes 1 at h = 2.897, past the
-// undamped 2√2 = 2.83. A run of rkstepper that fails or leaves no row to measure gives no
-// order: status 1 and rkstepper's own words, or what was wrong with its file, and nothing on
+// marked apart in the figure: for h·λ = h·(-0.25 ± 0.968i) |R| passes 1 at h = 2.8967, past the
+// undamped 2√2 = 2.83. With no two consecutive steps below it, only h/8 = 2, there is no order
+// and a smaller h is due; with errors too small only where a step below it is, as x0 = -1.3017
+// puts x(4) at h = 1 within 1e-6 of the exact 0.412039, a larger h would be past it. A run of
+// rkstepper that fails or leaves no row to measure gives no order: status 1 and rkstepper's own words, or what was wrong with its file, and nothing on
 // standard output. So does a temporary directory that takes no file, or a standard output that
 // takes no table. The user's files are left alone, and its own directory removed.
 TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
@@ -178,6 +180,10 @@ TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
         {{}, 0, verdict_prefix + "4.06"},
         {{"0.01", "10"}, 1, verdict_prefix + "nenhuma: não há dois passos seguidos com erros acima "
          "de 8e-07 (16 vezes o arredondamento de x(T)); experimente um h maior", {4, 0, 0}},
+        {{"16", "160"}, 1, verdict_prefix + "nenhuma: não há dois passos seguidos estáveis; "
+         "experimente um h abaixo de 2.896", {0, 0, 3}},
+        {{"4", "4", "-1.3017", "0"}, 1, verdict_prefix + "nenhuma: não há dois passos seguidos com "
+         "erros acima de 8e-06 (16 vezes o arredondamento de x(T)); experimente outro T", {1, 0, 1}},
         {{"1e300", "1e300"}, 1, "finita", {}, "", {}, false},
         {{"1", "10", "1e308", "0"}, 1, "finita", {}, "", {}, false},
         {{"1", "8"}, 1, verdict_prefix + "indefinida (o erro muda de sinal entre h = 1 e h = 0.5)",
@@ -291,7 +297,8 @@ TEST(OscorderVerdict, RoundingIsHalfTheSixthDigit)
 }
 
 // The verdict on runs at h to h/8, a row per branch. The errors are powers of two, so an order
-// is the difference of two exponents; with a rounding of 1e-9 an error of 1e-9 is below it.
+// is the difference of two exponents; with a rounding of 1e-9 an error of 1e-9 is below it, and
+// NaN is an error that does not count, as an unstable step's.
 TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
 {
     const double below = 1e-9;
@@ -303,6 +310,7 @@ TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
         std::size_t last;
         double order, previous;
         bool single, after_sign_change, moving;
+        bool uncounted = false;
     };
     using O = osc::Outcome;
     const Case cases[] = {
@@ -312,6 +320,7 @@ TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
         {"a single pair", {1, e(4), below, below}, O::unsettled, 1, 4, 0, true, false, false},
         {"after a sign change", {1, e(5), -e(9), -e(13)}, O::unsettled, 3, 4, 0, false, true, false},
         {"none measured", {below, below, below, below}, O::none, 0, 0, 0, false, false, false},
+        {"none counted", {NAN, 1, NAN, e(4)}, O::none, 0, 0, 0, false, false, false, true},
         {"sign change last", {1, e(4), -e(8), below}, O::sign_change, 2, 0, 0, false, false, false},
     };
     for (const Case &c : cases) {
@@ -326,6 +335,7 @@ TEST(OscorderVerdict, RestsOnTheLastMeasuredPair)
         EXPECT_EQ(verdict.single_pair, c.single);
         EXPECT_EQ(verdict.after_sign_change, c.after_sign_change);
         EXPECT_EQ(verdict.moving, c.moving);
+        EXPECT_EQ(verdict.uncounted, c.uncounted);
     }
 }
 
