@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 
 namespace osc {
@@ -175,6 +176,21 @@ void fit_constants(FileCheck &check, const StudentFile &reader, Stepping grid,
     }
 }
 
+// The entries of the catalogue in both lists, each in the catalogue's order.
+std::vector<std::size_t> common(const std::vector<std::size_t> &a, const std::vector<std::size_t> &b)
+{
+    std::vector<std::size_t> both;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(both));
+    return both;
+}
+
+// Whether files whose rows the entries `a` and `b` give are of one method: an entry gives
+// both, or none gives either.
+bool same_method(const std::vector<std::size_t> &a, const std::vector<std::size_t> &b)
+{
+    return a.empty() ? b.empty() : !common(a, b).empty();
+}
+
 } // namespace
 
 StepFound step_of(const StudentShape &shape, const StudentFile &reader)
@@ -326,25 +342,27 @@ std::vector<Ladder> ladders(const std::vector<FileCheck> &checks)
     std::vector<bool> taken(checks.size(), false);
     for (const std::size_t top : files) {
         if (taken[top]) continue;
-        // Each rung half the step of the one above, to the top's end within the top's step;
-        // two files at one rung are two students', or two tries: no ladder can be told then.
+        // Each rung half the step of the one above, to the top's end within the top's step, and
+        // of one method with every file above: an entry of the catalogue gives all their rows,
+        // or none gives any of them. Of several such files at one step, several students' or
+        // tries, the first in the list (by name, in a folder) is the rung.
         Ladder ladder;
         ladder.files.push_back(top);
-        bool ambiguous = false;
+        std::vector<std::size_t> method = checks[top].matched();
         for (;;) {
             const double half = checks[ladder.files.back()].h / 2;
-            std::vector<std::size_t> rung;
-            for (const std::size_t i : files)
-                if (!taken[i] && i != top &&
-                    std::fabs(checks[i].h - half) <= 1e-6 * std::fabs(half) &&
-                    std::fabs(checks[i].shape.last.t - checks[top].shape.last.t) <=
-                        std::fabs(checks[top].h) * (1 + 1e-6))
-                    rung.push_back(i);
-            ambiguous = rung.size() > 1;
-            if (rung.size() != 1) break;
-            ladder.files.push_back(rung.front());
+            const auto rung = std::find_if(files.begin(), files.end(), [&](std::size_t i) {
+                return !taken[i] && i != top &&
+                       std::fabs(checks[i].h - half) <= 1e-6 * std::fabs(half) &&
+                       std::fabs(checks[i].shape.last.t - checks[top].shape.last.t) <=
+                           std::fabs(checks[top].h) * (1 + 1e-6) &&
+                       same_method(method, checks[i].matched());
+            });
+            if (rung == files.end()) break;
+            ladder.files.push_back(*rung);
+            method = common(method, checks[*rung].matched());
         }
-        if (ambiguous || ladder.files.size() < 2) continue;
+        if (ladder.files.size() < 2) continue;
         for (const std::size_t i : ladder.files) taken[i] = true;
         // The last step of the top's grid that every rung reaches.
         double shared = INFINITY;

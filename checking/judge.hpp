@@ -106,10 +106,12 @@ struct FileCheck {
 // The judgement of `file` against `equation`.
 FileCheck check_file(const std::string &file, const Equation &equation);
 
-// Files of one student at steps h, h/2, h/4, ... to one final time, as far as one step tells
+// Files of one method at steps h, h/2, h/4, ... to one final time, as far as one step tells
 // (a loop's running sum may end a step short): the indices of those that form each such ladder
-// in a list of checks (at least two, largest step first), the time their rows share nearest
-// the end, and the order that their errors there give.
+// in a list of checks (at least two, largest step first; of several files at one step, the
+// first in the list), the time their rows share nearest the end, and the order that their
+// errors there give. Files are of one method where an entry of the catalogue gives all their
+// rows, or none gives any.
 struct Ladder {
     std::vector<std::size_t> files;
     double at = NAN;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 #include <sys/file.h>
 #include <fcntl.h>
@@ -275,23 +276,42 @@ TEST(Checking, RowsOfOtherConstantsAreNamedSo)
 }
 
 // Files at h, h/2, h/4 written by harmosc's loop to tf = 10, whose running sums end a step short
-// or not, give RK4's order, 4, at the last time they share.
+// or not, give RK4's order, 4, at the last time they share. A rung is of the ladder's method: a
+// second file at a step, a copy or another student's, leaves the ladder whole, the first in the
+// list taking the rung; an Euler file at h/2 climbs from an Euler file at h, never from RK4.
 TEST(Checking, ALadderOfStepsToOneEndGivesTheOrder)
 {
-    Sandbox box;
     const Equation undamped{{2, 0, 0, 0, 1, 0}};
-    std::vector<osc::FileCheck> checks;
-    for (const double h : {0.2, 0.1, 0.05}) {
-        int steps = -1;
-        for (double t = 0; 10 >= t; t = t + h) ++steps;
-        const std::string name = "h" + std::to_string(h);
-        box.write(name, rows_of(undamped, slipped(Slip::none), h, steps));
-        checks.push_back(osc::check_file(box.path(name).string(), undamped.given()));
+    const struct {
+        const char *what;
+        std::vector<std::pair<double, bool>> files;    // each step, and whether Euler wrote it
+        std::vector<std::vector<std::size_t>> ladders; // RK4's give 4
+    } cases[] = {
+        {"one student", {{0.2, false}, {0.1, false}, {0.05, false}}, {{0, 1, 2}}},
+        {"a copy", {{0.2, false}, {0.1, false}, {0.1, false}, {0.05, false}}, {{0, 1, 3}}},
+        {"Euler at a rung", {{0.2, false}, {0.1, true}, {0.1, false}, {0.05, false}}, {{0, 2, 3}}},
+        {"two methods", {{0.2, true}, {0.2, false}, {0.1, false}, {0.1, true}}, {{0, 3}, {1, 2}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        std::vector<osc::FileCheck> checks;
+        for (const auto &[h, first_order] : c.files) {
+            int steps = -1;
+            for (double t = 0; 10 >= t; t = t + h) ++steps;
+            const std::string name = "f" + std::to_string(checks.size());
+            box.write(name, rows_of(undamped, first_order ? euler : slipped(Slip::none), h, steps));
+            checks.push_back(osc::check_file(box.path(name).string(), undamped.given()));
+        }
+        const std::vector<osc::Ladder> found = osc::ladders(checks);
+        ASSERT_EQ(found.size(), c.ladders.size());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(found[i].files, c.ladders[i]);
+            if (!c.files[c.ladders[i][0]].second) {
+                EXPECT_NEAR(found[i].verdict.order, 4, 0.2);
+            }
+        }
     }
-    const std::vector<osc::Ladder> found = osc::ladders(checks);
-    ASSERT_EQ(found.size(), 1U);
-    EXPECT_EQ(found[0].files, (std::vector<std::size_t>{0, 1, 2}));
-    EXPECT_NEAR(found[0].verdict.order, 4, 0.2);
 }
 
 TEST(Checking, FilesAsStudentsWriteThemAreReadOrRefusedAtTheirLine)
