@@ -54,10 +54,15 @@ Complex rk4_response(double w0, double beta, double f, double wf, double h)
                                     (1.0 + p) / 12.0, 1.0 / 24.0});
     const Matrix M = {q_less_1 - R_less_I[0], -R_less_I[1], -R_less_I[2],
                       q_less_1 - R_less_I[3]};
-    // M·Y = h·G·b with b = (0, f): Cramer's rule for the x component.
-    const Complex right0 = h * f * G[1];
-    const Complex right1 = h * f * G[3];
-    return (right0 * M[3] - M[1] * right1) / (M[0] * M[3] - M[1] * M[2]);
+    // M·Y = h·G·b with b = (0, f): Cramer's rule for the x component. Its terms are of the size
+    // of h: a power of two brings them to that of 1, exactly, so that their products do not
+    // underflow where h is tiny (h² of 1e-300 is 0) nor overflow where it is huge.
+    const int k = h != 0.0 && std::isfinite(h) ? -std::ilogb(h) : 0;
+    const auto scaled = [k](Complex c) { return Complex(std::ldexp(c.real(), k), std::ldexp(c.imag(), k)); };
+    const Complex right0 = scaled(h * f * G[1]);
+    const Complex right1 = scaled(h * f * G[3]);
+    const Matrix S = {scaled(M[0]), scaled(M[1]), scaled(M[2]), scaled(M[3])};
+    return (right0 * S[3] - S[1] * right1) / (S[0] * S[3] - S[1] * S[2]);
 }
 
 double response_error(double w0, double beta, double wf, double h)

@@ -50,6 +50,8 @@ TEST(DrivenMaths, TransferFunctionIsTheSteadyStateOfTheSteps)
     // Fourth order: halving h divides the difference by about 2⁴.
     EXPECT_NEAR(osc::response_error(1, 0.25, 1, 0.1) / osc::response_error(1, 0.25, 1, 0.05),
                 16.0, 0.5);
+    // At h = 1e-300, where h² underflows, Y is X (wf = w0: 1/(2i·β)) to the doubles.
+    EXPECT_LT(std::abs(osc::rk4_response(1, 0.25, 1, 1, 1e-300) / Complex(0, -2) - 1.0), 1e-12);
 }
 
 TEST(DrivenMaths, TransientAndPeriods)
