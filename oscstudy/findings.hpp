@@ -290,7 +290,8 @@ struct FileFault {
         time,          // a row's t is not the running sum's
         start,         // the first row is not x0 and v0
         departs,       // a row's x or v is not the run's to its digits
-        not_finite,    // a row holds nan or inf
+        not_finite,    // a row holds nan or inf, as the run's does: it passed the largest double
+        not_number,    // a row holds nan or inf where the run's is finite (`column`)
     } kind = Kind::none;
     StudentShape shape;
     double line = 0, rows = 0; // the row at fault, counted from 1; the file's rows

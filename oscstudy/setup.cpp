@@ -337,7 +337,10 @@ std::string file_rows(const Setup &setup, const std::string &file,
         const double drift = order_rounding * fault.line;
         if (!agrees(row.t, computed.t, written[0], drift * std::fabs(computed.t)))
             return Kind::time;
-        if (!finite(row)) return Kind::not_finite;
+        if (!finite(row)) {
+            fault.column = std::isfinite(row.x) ? 2 : 1;
+            return finite(computed) ? Kind::not_number : Kind::not_finite;
+        }
         // The rows at t = 0 hold x0 and v0: the exact motion must start where the run did.
         if (fault.line == 1 && setup.program != Program::rkstepper &&
             (!agrees(row.x, setup.motion.x0, written[1], 0.0) ||

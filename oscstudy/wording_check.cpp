@@ -327,7 +327,9 @@ std::string item_line(const Checked &item, const Setup &setup, const Equation &g
         break;
     }
     if (c.judgement != Judgement::other_constants && !differs.empty()) said += "; e " + differs;
-    said += "; maior |x - x exato| = " + number(c.error.largest, 3) + " em t = " + g(c.error.at);
+    said += std::isnan(c.error.largest)
+                ? "; em t = " + g(c.error.at) + " x não é um número, e daí em diante não há |x - x exato| a medir"
+                : "; maior |x - x exato| = " + number(c.error.largest, 3) + " em t = " + g(c.error.at);
     if (!std::isnan(item.order)) said += format("; ordem observada %.2f", item.order);
     return said;
 }
@@ -487,6 +489,10 @@ std::string file_fault_text(const Setup &setup, const FileFault &f)
             "a linha %.0f não tem só números finitos: as linhas passaram o maior double, e daí "
             "em diante não há erro a medir; a pergunta sem ficheiro= diz porquê",
             f.line);
+    case Kind::not_number:
+        return format("a linha %.0f tem %s = %s, que não é um número finito, e esta execução dá ", f.line,
+                      columns[f.column], text(held[f.column]).c_str()) +
+               g(computed[f.column]) + ": não são as linhas desta execução";
     case Kind::departs:
         return format("a linha %.0f tem %s = %s, e esta execução dá ", f.line, columns[f.column],
                       text(held[f.column]).c_str()) +
