@@ -200,7 +200,7 @@ void energy_figure(const EnergyFinding &found, Answer &answer)
         for_log_scale(apart);
     }
     answer.blocks.push_back(block("d", apart));
-    answer.settings.emplace_back("rest", found.start == 0.0 ? 1 : 0);
+    answer.settings.emplace_back("rest", found.from_rest ? 1 : 0);
     answer.settings.emplace_back("drawn", found.series.empty() ? 0 : 1);
     answer.settings.emplace_back("envelope", any_finite(apart[2]) ? 1 : 0);
     answer.settings.emplace_back("apart", any_finite(apart[1]) ? 1 : 0);
@@ -302,7 +302,6 @@ Answer answer_methods(const Setup &setup)
     const MethodsFinding found = find_methods(setup);
     Answer answer = begun(setup, "metodos", methods_captions(found));
     answer.text = methods_text(setup, found);
-    const Motion &m = setup.motion;
     std::string errors;
     std::string motion_rows;
     Curves sizes(3);  // every error drawn, for the scale
@@ -363,7 +362,7 @@ Answer answer_methods(const Setup &setup)
     const Drawable d = drawable(sizes);
     answer.settings.emplace_back("logarithmic", d.logarithmic ? 1 : 0);
     answer.settings.emplace_back("drawn", d.any ? 1 : 0);
-    answer.settings.emplace_back("rest", energy(m, m.x0, m.v0) == 0.0 ? 1 : 0);
+    answer.settings.emplace_back("rest", found.from_rest ? 1 : 0);
     return answer;
 }
 

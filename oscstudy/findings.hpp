@@ -10,6 +10,7 @@
 #include "oscstudy/study.hpp"
 #include "process/child.hpp"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -40,12 +41,13 @@ enum class Absent {
     still,             // h = 0: time does not advance
 };
 
-// A number of an answer, or why there is none. A number past the largest double exists: it is
-// kept as its logarithm.
+// A number of an answer, or why there is none. A number past the largest double, or below the
+// least normal one, exists: it is kept as its logarithm.
 struct Value {
     double value = NAN;
     Absent absent = Absent::none;
-    double log = NAN; // ln|value| where value is ±inf for having passed the largest double
+    double log = NAN; // ln|value| where value is ±inf for having passed the largest double, or
+                      // subnormal or 0 for being below the least normal one
 };
 inline Value of(double value) { return {value, Absent::none}; }
 inline Value missing(Absent why) { return {NAN, why}; }
@@ -72,7 +74,7 @@ struct RowsRead {
     // that of the row read last, and how the file writes x.
     double least_rounding = INFINITY, most_rounding = 0.0;
     double rounding = 0.0;
-    Writing writing;
+    std::array<Writing, 3> writing; // of t, x and v
 };
 
 // How the error x - x_exact grows along the run.
@@ -88,6 +90,8 @@ struct ErrorFinding {
         exponential, // it grows by a factor a step
         settling,    // driven: the transient is dying out, still there at the end
         overflow,    // the rows pass the largest double, though nothing grows: the numbers' size
+        doubles,     // the method's drift over the run is below what doubles resolve of the
+                     // motion (`doubles`, a share of its size): what shows is their rounding
     } growth;
     enum class Cause { unstable_step, physics_grows, backward } cause; // exponential
     bool at_rest;      // exact: nothing moves
@@ -117,6 +121,7 @@ struct ErrorFinding {
     Value predicted;   // free undamped: A·max|(R/e^z)^k - 1|, k up to the steps
     Value steady_gap;  // driven: |Y - X|
     double rounding = 0.0; // from a file: the six digits' rounding of the largest error's row
+    double doubles = 0.0;  // doubles: their rounding over the run, a share of the motion's size
     RowsRead rows;
     std::vector<Row> envelope; // (t, largest |x - x_exact|, largest |v - v_exact|) of stretches
     // Free undamped: A·max|(R/e^z)^j - 1|, j up to the step of each stretch's time, as
@@ -139,9 +144,13 @@ struct EnergyFinding {
         no_spring, // no spring and no damping: E = v²/2, and v stays, as RK4 computes it
         still,     // h = 0: every row is the start
         rounding,  // the method's loss over the run is below the rounding of doubles
+        digits,    // from a file: E/E0 - 1, measured and predicted, is within what its digits hide
     } why_kept;
     double start;     // E0
-    double start_log; // ln E0, where E0 passes the largest double
+    double start_log; // ln E0, where E0 passes the largest double or is below the least normal
+    bool from_rest;   // E0 = 0: nothing moves, or no spring holds x's energy
+    double digits;    // from a file: the most that rounding its first and last rows to their
+                      // digits moves E/E0 - 1
     double double_rounding; // kept by rounding: E/E0 - 1 that the doubles' rounding gives
     double z;         // h·w0
     Value factor;     // free undamped: 1 + the method's energy drift
@@ -187,6 +196,11 @@ struct PeriodFinding {
     Value measured, exact, method;
     std::size_t crossings = 0;
     bool agrees;         // measured within the tolerance of the method's own
+    bool rounding;       // measured off the method's by more than the method off the exact, and
+                         // within what doubles resolve of x (`resolution`, a share of its size)
+    double resolution;
+    double unreachable = NAN; // damped: the exact motion's second zero, where |x| is below the
+                              // least double by then (the rows, 0 from there on, cross no more)
     double rows_per_period; // a step's turn of the method, in rows a period
     bool unstable;       // the step makes a mode that does not grow grow: the rows diverge
     double step_size, limit; // unstable: h·|λ| and the method's limit on its ray
@@ -274,6 +288,7 @@ struct MethodsFinding {
     double exact_period_value; // infinite where the motion does not oscillate
     double h_w0;
     bool backward; // h < 0: every method, like the exact motion, grows going back in time
+    bool from_rest; // E0 = 0: the energies are drawn as E, not E/E0 - 1
     std::vector<Row> exact; // (t, x_exact, 0), thinned
 };
 

@@ -1,5 +1,6 @@
 #include "oscstudy/questions.hpp"
 
+#include "checking/identify.hpp"
 #include "oscstudy/study.hpp"
 #include "stepmath/driven.hpp"
 #include "stepmath/rk4.hpp"
@@ -45,6 +46,22 @@ bool saturates(double log_amplitude, double phase)
 constexpr std::size_t envelope_stretches = 1000;
 
 bool driven(const Motion &m) { return m.f != 0.0 && m.wf != 0.0; }
+
+// The share of a free motion's size that a double resolves: ε, or where x or v/w0 is so small
+// that it is subnormal, whose last bit is the least double, that over it.
+double resolution(const Motion &m)
+{
+    const double size = std::hypot(m.x0, m.v0 / m.w0);
+    if (!(m.w0 > 0.0 && size > 0.0)) return DBL_EPSILON;
+    return std::max(DBL_EPSILON, DBL_TRUE_MIN / std::min(size, m.w0 * size));
+}
+
+// What the rounding of doubles leaves, as a share, in a quantity resolved to `share` after
+// `steps` steps: a few units of its last bit a step, of either sign, adding up as a random walk.
+double double_rounding(double steps, double share = DBL_EPSILON)
+{
+    return share * std::sqrt(std::max(1.0, steps));
+}
 
 // The motion driven at `wf` instead.
 Motion driven_at(const Motion &motion, double wf)
@@ -178,6 +195,10 @@ void classify(const Setup &setup, const Seen &seen, ErrorFinding &found)
         found.limit = g.stable_limit;
     } else if (!std::isnan(found.rows.overflow_t)) {
         found.growth = Growth::overflow;
+    } else if (!found.driven && !found.rows.from_file &&
+               g.drift <= double_rounding(setup.steps, resolution(m))) {
+        found.growth = Growth::doubles;
+        found.doubles = double_rounding(setup.steps, resolution(m));
     } else if (steady && steady_from(setup).settled) {
         // What is left past |Y - X| and the transient's remains, at most twice its size (exact
         // and computed), is rounding.
@@ -283,10 +304,6 @@ std::string find_error(const Source &source, ErrorFinding &found)
 
 namespace {
 
-// What the rounding of doubles leaves in a quantity of size 1 after `steps` steps: a few units
-// of ε a step, of either sign, adding up as a random walk.
-double double_rounding(double steps) { return DBL_EPSILON * std::sqrt(std::max(1.0, steps)); }
-
 // ln E of (x, v), also where E itself passes the largest double: from ln|v| and ln|w0·x|.
 double log_energy(const Motion &m, double x, double v)
 {
@@ -303,6 +320,43 @@ Value energy_value(const Motion &m, double x, double v)
     const double e = energy(m, x, v);
     return std::isfinite(e) ? of(e) : sized(e, log_energy(m, x, v));
 }
+
+// The energies of a motion, from x and v times 2^k, E times 4^k exactly: where E0 is below the
+// least normal double though something moves, k takes it near 1, and E/E0 keeps the digits
+// that E0's underflow would lose; elsewhere k = 0, and E is E.
+class ScaledEnergy {
+public:
+    explicit ScaledEnergy(const Motion &m) : m_(m)
+    {
+        const double log_start = log_energy(m, m.x0, m.v0);
+        if (!(energy(m, m.x0, m.v0) >= DBL_MIN) && std::isfinite(log_start))
+            k_ = static_cast<int>(std::lround(-0.5 * log_start / std::log(2.0)));
+    }
+    // E·4^k of (x, v).
+    Value operator()(double x, double v) const { return energy_value(m_, std::ldexp(x, k_), std::ldexp(v, k_)); }
+    // E itself from E·4^k: below the least normal double, as its logarithm too.
+    Value unscaled(const Value &e) const
+    {
+        if (k_ == 0 || e.absent != Absent::none) return e;
+        const double value = std::ldexp(e.value, -2 * k_);
+        if (std::isfinite(value) && value >= DBL_MIN) return of(value);
+        const double log = (std::isfinite(e.value) ? std::log(e.value) : e.log) - 2 * k_ * std::log(2.0);
+        return {value, Absent::none, log};
+    }
+    // The most that moving x and v by dx and dv moves E·4^k: w0²·|x|·dx + w0²·dx²/2 + |v|·dv + dv²/2.
+    double spread(double x, double v, double dx, double dv) const
+    {
+        const double w0x = m_.w0 * std::ldexp(std::fabs(x), k_);
+        const double w0dx = m_.w0 * std::ldexp(dx, k_);
+        const double sv = std::ldexp(std::fabs(v), k_);
+        const double sdv = std::ldexp(dv, k_);
+        return w0x * w0dx + 0.5 * w0dx * w0dx + sv * sdv + 0.5 * sdv * sdv;
+    }
+
+private:
+    const Motion &m_;
+    int k_ = 0;
+};
 
 // ln|value| of a number that exists.
 double log_of(const Value &v) { return std::isfinite(v.value) ? std::log(std::fabs(v.value)) : v.log; }
@@ -350,7 +404,7 @@ void classify(const Setup &setup, EnergyFinding &found)
         if (g.unstable) growing(Cause::unstable_step);
         else if (setup.h < 0.0) growing(Cause::backward);
         else found.kind = Kind::forced;
-    } else if (found.start == 0.0) {
+    } else if (found.from_rest) {
         kept(Kept::at_rest);
     } else if (m.beta == 0.0 && m.w0 == 0.0) {
         kept(Kept::no_spring);
@@ -361,7 +415,7 @@ void classify(const Setup &setup, EnergyFinding &found)
         found.factor = of(1.0 + found.drift);
         const double log_gain = setup.steps * std::log1p(found.drift);
         found.predicted = sized(std::expm1(log_gain), log_gain);
-        found.double_rounding = double_rounding(setup.steps);
+        found.double_rounding = double_rounding(setup.steps, resolution(m));
         if (found.drift > 0.0) growing(Cause::unstable_step);
         else if (std::fabs(found.predicted.value) <= found.double_rounding) kept(Kept::rounding);
         else found.kind = Kind::drifting;
@@ -382,18 +436,23 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     const Motion &m = setup.motion;
     const ExactMotion exact = exact_motion(m);
     found = {};
-    const Value start = energy_value(m, m.x0, m.v0);
-    found.start = start.value;
-    found.start_log = start.log;
+    const ScaledEnergy energy_of(m);
+    const Value start = energy_of(m.x0, m.v0); // as every energy below, times 4^k
+    const Value shown_start = energy_of.unscaled(start);
+    found.start = shown_start.value;
+    found.start_log = shown_start.log;
+    found.from_rest = start.value == 0.0;
     found.steps = setup.steps;
     found.z = setup.h * m.w0;
     classify(setup, found);
-    const bool at_rest_start = found.start == 0.0;
+    const bool at_rest_start = found.from_rest;
+    // Free and undamped, the exact energy is E0 all along.
+    const bool kept_exactly = m.beta == 0.0 && !driven(m);
     const auto relative = [&](const Value &e) {
         return at_rest_start ? missing(Absent::energy_at_rest) : relative_to(e, start);
     };
     // What the figure draws: E itself where E0 = 0, else E/E0 on a log scale or E/E0 - 1.
-    const double unit = at_rest_start ? 1.0 : found.start;
+    const double unit = at_rest_start ? 1.0 : start.value;
     const double shift = at_rest_start || found.logarithmic ? 0.0 : 1.0;
     const bool envelope = found.kind == EnergyFinding::Kind::decaying && m.beta < m.w0;
     Shown shown(static_cast<std::size_t>(setup.rows));
@@ -402,22 +461,26 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     double apart = 0.0;
     double apart_log = -HUGE_VAL; // of the rows whose energies pass the largest double
     double largest_exact = 0.0;
+    double spreads[2] = {0.0, 0.0}; // from a file: E's spread by the digits, first and last rows
     std::size_t i = 0;
     const auto take = [&](const Row &r) {
         const State s = exact_state(exact, r.t);
         // Each energy from its own state, never E0·(1 + E/E0 - 1): no digit below E0's is lost.
-        const Value e = energy_value(m, r.x, r.v);
-        const Value e_exact = energy_value(m, s.x, s.v);
+        const Value e = energy_of(r.x, r.v);
+        const Value e_exact = kept_exactly ? start : energy_of(s.x, s.v);
         const Value rel = relative(e);
         const Value rel_exact = relative(e_exact);
-        if (shown(i++)) found.shown.push_back({r.t, e, e_exact, rel, rel_exact});
+        if (found.rows.from_file)
+            spreads[i == 0 ? 0 : 1] =
+                energy_of.spread(r.x, r.v, found.rows.rounding, rounding(found.rows.writing[2], r.v));
+        if (shown(i++)) found.shown.push_back({r.t, energy_of.unscaled(e), energy_of.unscaled(e_exact), rel, rel_exact});
         if (std::isfinite(e.value - e_exact.value)) apart = std::max(apart, std::fabs(e.value - e_exact.value));
         else if (e.absent == Absent::none && e_exact.absent == Absent::none)
             apart_log = std::max(apart_log, log_apart(e, e_exact));
         if (std::isfinite(e_exact.value)) largest_exact = std::max(largest_exact, e_exact.value);
         found.end_t = r.t;
-        found.end_e = e;
-        found.end_exact = e_exact;
+        found.end_e = energy_of.unscaled(e);
+        found.end_exact = energy_of.unscaled(e_exact);
         found.end_rel = rel;
         found.end_rel_exact = rel_exact;
         const Row drawn{r.t, e.value / unit - shift, e_exact.value / unit - shift};
@@ -439,6 +502,17 @@ std::string find_energy(const Source &source, EnergyFinding &found)
     else found.apart = sized(std::exp(log_share), log_share);
     found.agrees = std::fabs(found.end_rel.value - found.predicted.value) <=
                    tolerance * std::fabs(found.predicted.value);
+    // A file's E/E0 - 1 that its digits' rounding may make, where the method's predicted is too:
+    // what they show is not the method's.
+    using Kind = EnergyFinding::Kind;
+    found.digits = (spreads[0] + spreads[1]) / start.value;
+    const bool predicted = found.kind == Kind::drifting ||
+                           (found.kind == Kind::kept && found.why_kept == EnergyFinding::Kept::rounding);
+    if (found.rows.from_file && predicted && std::fabs(found.end_rel.value) <= found.digits &&
+        std::fabs(found.predicted.value) <= found.digits) {
+        found.kind = Kind::kept;
+        found.why_kept = EnergyFinding::Kept::digits;
+    }
     return "";
 }
 
@@ -482,6 +556,19 @@ private:
     std::size_t first_ = 0, last_ = 0; // the rows each window has seen
 };
 
+// The time of the exact free motion's second zero after t = 0, x = A·e^(-β·t)·sin(ω·t + φ),
+// where A·e^(-β·t) is below the least double by then; NaN where it is not, or x does not
+// oscillate or decay.
+double zero_past_doubles(const Motion &m)
+{
+    const double w = 2 * pi / damped_period(m.w0, m.beta);
+    if (!(m.beta > 0.0 && w > 0.0 && std::isfinite(w))) return NAN;
+    const double c = (m.v0 + m.beta * m.x0) / w;
+    const double phase = std::atan2(m.x0, c);
+    const double second = ((std::floor(phase / pi) + 2) * pi - phase) / w;
+    return std::log(std::hypot(m.x0, c)) - m.beta * second < std::log(DBL_TRUE_MIN) ? second : NAN;
+}
+
 } // namespace
 
 std::string find_period(const Source &source, PeriodFinding &found)
@@ -521,7 +608,13 @@ std::string find_period(const Source &source, PeriodFinding &found)
         found.method = finite_or(2 * pi * std::fabs(setup.h) / turn, Absent::no_oscillation);
         found.rows_per_period = 2 * pi / turn;
         found.agrees = std::fabs(found.measured.value / found.method.value - 1) <= tolerance;
+        // Off the method's by more than the method is off the exact, by what doubles resolve.
+        const double off = std::fabs(found.measured.value / found.method.value - 1);
+        found.resolution = resolution(m);
+        found.rounding = off > std::fabs(found.method.value / period - 1) &&
+                         off <= double_rounding(setup.steps, found.resolution);
     }
+    found.unreachable = zero_past_doubles(m);
     // The exact motion's peak nearest each of the rows', within three quarters of a period.
     const double span = oscillates ? 0.75 * period : setup.last_t - setup.first_t;
     const auto peak = [&](double value, double t, Value &computed, Value &exact_x) {
@@ -756,14 +849,15 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
     const Motion &m = setup.motion;
     MethodFinding found{};
     found.method = &method;
-    const double start = energy(m, m.x0, m.v0);
+    const ScaledEnergy energy_of(m);
+    const double start = energy_of(m.x0, m.v0).value;
     TimeThinning series = thinning_of(setup);
     Row last{0.0, m.x0, m.v0};
     double energy_end = NAN;
     RunRows rows(setup, method);
     for (Row r{}; rows.next(r);) {
         last = r;
-        const double e = energy(m, r.x, r.v);
+        const double e = energy_of(r.x, r.v).value;
         energy_end = e / start - 1;
         // E itself where E0 = 0, as the energy question draws it.
         const double drawn = start == 0.0 ? e : energy_end;
@@ -788,7 +882,7 @@ MethodFinding study_method(const Setup &setup, const Method &method, const Exact
         const double h = setup.h / (1 << k);
         const Row end = k == 0 ? last : advance(setup, method, h, steps * (1 << k));
         const double error = end.x - exact_state(exact, end.t).x;
-        const double rounding = size * double_rounding(steps * (1 << k));
+        const double rounding = size * double_rounding(steps * (1 << k), resolution(m));
         found.runs.push_back({h, std::isfinite(error) ? error : NAN, rounding});
         counted.push_back({h, std::fabs(error) < size ? error : NAN, rounding});
     }
@@ -825,6 +919,7 @@ MethodsFinding find_methods(const Setup &setup)
     found.exact_period_value = damped_period(m.w0, m.beta);
     found.h_w0 = setup.h * m.w0;
     found.backward = setup.h < 0.0;
+    found.from_rest = ScaledEnergy(m)(m.x0, m.v0).value == 0.0;
     TimeThinning exact_rows = thinning_of(setup);
     double size = 0.0;
     for (const Method &method : methods)

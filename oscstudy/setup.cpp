@@ -307,7 +307,8 @@ std::map<std::string, double> values_of_file(Program program, const std::string 
 }
 
 std::string file_rows(const Setup &setup, const std::string &file,
-                      const std::function<void(const Row &, double)> &take, Writing *writing)
+                      const std::function<void(const Row &, double)> &take,
+                      std::array<Writing, 3> *writing)
 {
     FileFault fault;
     const auto refused = [&](FileFault::Kind kind) {
@@ -326,7 +327,7 @@ std::string file_rows(const Setup &setup, const std::string &file,
     if (being_written(file)) return refused(FileFault::Kind::being_written);
     if (fault.shape.cut) return refused(FileFault::Kind::cut);
     const std::array<Writing, 3> &written = fault.shape.writing;
-    if (writing != nullptr) *writing = written[1];
+    if (writing != nullptr) *writing = written;
     RunRows run(setup, programs_method);
     double scale_x = std::fabs(setup.motion.x0);
     double scale_v = std::fabs(setup.motion.v0);

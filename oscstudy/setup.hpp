@@ -9,6 +9,7 @@
 #include "motion/motion.hpp"
 #include "programs/layout.hpp"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <string>
@@ -103,11 +104,11 @@ std::map<std::string, double> values_of_file(Program program, const std::string 
 // The rows of the data file `file`, each to `take` in order with half a unit of the last digit
 // of its x as written, read in step with the run's own rows: each row's t must be written as the
 // run's running sum of h writes it (and is taken as that sum), its x and v as the run's to the
-// digits the file writes (`writing`, of x, if given), the rows as many as the run's and none
+// digits the file writes (`writing`, of t, x and v, if given), the rows as many as the run's and none
 // being written now. "" or why the file's rows are not those of the run.
 std::string file_rows(const Setup &setup, const std::string &file,
                       const std::function<void(const Row &, double rounding)> &take,
-                      Writing *writing = nullptr);
+                      std::array<Writing, 3> *writing = nullptr);
 
 // The rows as the program writes its data file: "t x v", or "n t x v" (n = t/h) for drivenosc.
 std::string data_text(const Setup &setup, const std::vector<Row> &rows);

@@ -23,7 +23,8 @@ std::string counted_as(double count, const char *one, const char *many)
     return format("%.0f ", count) + (count == 1.0 ? one : many);
 }
 
-// e^log_value, a number past the largest double, in `digits` significant digits: "1.38e+358".
+// e^log_value, a number past the largest double or below the least normal one, in `digits`
+// significant digits: "1.38e+358", "5e-401".
 std::string beyond(double log_value, double sign, int digits)
 {
     const double decimal = log_value / std::log(10.0);
@@ -35,7 +36,7 @@ std::string beyond(double log_value, double sign, int digits)
         exponent += 1.0;
         mantissa = sign < 0.0 ? "-1" : "1";
     }
-    return mantissa + format("e+%.0f", exponent);
+    return mantissa + format(exponent < 0.0 ? "e%.0f" : "e+%.0f", exponent);
 }
 
 // The significant digits a printf pattern "%.Ng", "%.Ne" or "%.Nf" asks for.
@@ -58,11 +59,11 @@ std::string factor_text(double log_value)
     return g(1.0 + excess, std::min(17, 3 - leading));
 }
 
-// The fewest digits, three at least, at which `a` is written apart from `b`: a limit beside
+// The fewest digits, `least` at least, at which `a` is written apart from `b`: a limit beside
 // the size that passes it.
-std::string apart_from(double a, double b)
+std::string apart_from(double a, double b, int least = 3)
 {
-    int digits = 3;
+    int digits = least;
     while (digits < 17 && g(a, digits) == g(b, digits)) ++digits;
     return g(a, digits);
 }
@@ -110,8 +111,9 @@ public:
     // A value in `pattern` (one double), or the word for its absence.
     std::string operator()(const Value &v, const char *pattern = "%.6g")
     {
-        if (v.absent == Absent::none && std::isinf(v.value) && std::isfinite(v.log))
-            return beyond(v.log, v.value, digits_of(pattern));
+        if (v.absent == Absent::none && (std::isinf(v.value) || std::fabs(v.value) < DBL_MIN) &&
+            std::isfinite(v.log))
+            return beyond(v.log, std::copysign(1.0, v.value), digits_of(pattern));
         const Absent absent = v.absent == Absent::none && !std::isfinite(v.value) ? Absent::overflow
                                                                                   : v.absent;
         if (absent == Absent::none) return format(pattern, v.value + 0.0); // never "-0"
@@ -179,7 +181,7 @@ DigitsWords digits_words(const Writing &w)
 std::string six_digits(const std::string &file, const RowsRead &rows)
 {
     if (file.empty()) return "";
-    const DigitsWords words = digits_words(rows.writing);
+    const DigitsWords words = digits_words(rows.writing[1]);
     std::string text = "as linhas vêm de " + escaped(file) + ", com " + words.count +
                        ": em cada linha, o que estiver abaixo de meia unidade " + words.last +
                        " de x não se vê";
@@ -286,10 +288,10 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
     std::string text = "maior |x - x exato|: " + say(f.largest_x, "%.3g");
     if (!std::isnan(f.largest_x_t)) text += " em t = " + g(f.largest_x_t);
     if (f.rows.from_file && !std::isnan(f.largest_x_t))
-        text += " (nessa linha " + digits_words(f.rows.writing).the + " escondem até " +
+        text += " (nessa linha " + digits_words(f.rows.writing[1]).the + " escondem até " +
                 g(f.rounding, 2) + ")";
     // R's bound is on the error of the pair (x, v/w0), and so on |x - x exato| at most.
-    if (f.predicted.absent == Absent::none)
+    if (f.predicted.absent == Absent::none && f.growth != Growth::doubles)
         text += " (o fator de um passo, R(i·h·w0), prevê no máximo " + say(f.predicted, "%.3g") + ")";
     text += "\nmaior |v - v exato|: " + say(f.largest_v, "%.3g");
     if (!std::isnan(f.largest_v_t)) text += " em t = " + g(f.largest_v_t);
@@ -313,7 +315,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
         break;
     case Growth::rounding:
         text += "resposta: o erro que se vê, " + say(f.largest_x, "%.2g") +
-                ", é o arredondamento " + digits_words(f.rows.writing).written +
+                ", é o arredondamento " + digits_words(f.rows.writing[1]).written +
                 " e não o do método: estas linhas "
                 "não mostram mais; o oscstudy sem ficheiro= calcula-o em precisão dupla\n";
         break;
@@ -332,7 +334,7 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
                     ? "resposta: o transitório decai, e o erro que fica" + halves +
                           " passa a diferença entre o regime estacionário calculado e o exato, " + gap() +
                           ", até " + say(f.left, "%.2g") + " no último período da força: o resto é o arredondamento " +
-                          (f.rows.from_file ? digits_words(f.rows.writing).written : "das contas em precisão dupla") + "\n"
+                          (f.rows.from_file ? digits_words(f.rows.writing[1]).written : "das contas em precisão dupla") + "\n"
                     : "resposta: o erro fica limitado" + halves + ": o transitório decai e fica a diferença "
                       "entre o regime estacionário calculado e o exato, " + gap() + "\n";
         break;
@@ -344,6 +346,13 @@ std::string error_text(const Setup &setup, const ErrorFinding &f, const std::str
         break;
     case Growth::decaying:
         text += "resposta: o erro fica limitado" + halves + " e apaga-se com o próprio movimento amortecido\n";
+        break;
+    case Growth::doubles:
+        text += "resposta: o que se vê é o arredondamento das contas em precisão dupla, e não o erro do "
+                "método: em " + counted_as(setup.steps, "passo", "passos") + " este " +
+                "desvia o movimento " + (f.drift > 0.0 ? "cerca de " + g(f.drift, 2) + " do seu tamanho, " : "") +
+                "menos do que o arredondamento dos doubles com números deste tamanho, cerca de " +
+                g(f.doubles, 2) + " dele\n";
         break;
     case Growth::overflow:
         text += "resposta: o erro não se pode medir: a partir de t = " + g(f.rows.overflow_t) +
@@ -380,11 +389,11 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
     using Kept = EnergyFinding::Kept;
     Words say;
     std::string table = counted(setup, f.rows) + "; E = (v² + w0²·x²)/2, E0 = " +
-                        say(sized(f.start, f.start_log)) + "\n";
+                        say({f.start, Absent::none, f.start_log}) + "\n";
     table += line(12, 14, {"t", "E", "E exata", "E/E0 - 1", "exato"});
     for (const EnergyFinding::Shown &r : f.shown)
         table += line(12, 14, {g(r.t), say(r.e), say(r.exact), say(r.rel), say(r.rel_exact)});
-    const bool rest = f.start == 0.0;
+    const bool rest = f.from_rest;
     // From rest E itself stands for E/E0 - 1, which has no sense there.
     const std::string end_label = rest ? "E = " : "E/E0 - 1 = ";
     const Value &end = rest ? f.end_e : f.end_rel;
@@ -424,10 +433,19 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
                     ", abaixo do que o arredondamento das contas em precisão dupla deixa, cerca de " +
                     g(f.double_rounding, 2) + "; o " + say(f.end_rel, "%.3g") + " do fim é esse arredondamento\n";
             break;
+        case Kept::digits:
+            text += "resposta: estas linhas não mostram se o RK4 conserva a energia: o E/E0 - 1 = " +
+                    say(f.end_rel, "%.3g") + " do fim fica dentro do que os algarismos escritos de x e v "
+                    "escondem na primeira e na última linha, até " + g(f.digits, 2) +
+                    ", e o fator por passo prevê " + say(f.predicted, "%.3g") + " em " + steps +
+                    "; o oscstudy sem ficheiro= calcula-o em precisão dupla\n";
+            break;
         }
         break;
     case Kind::drifting:
-        text += std::string("resposta: o RK4 não conserva a energia, perde-a") +
+        // The rows' own sign says whether they lose it.
+        text += std::string("resposta: o RK4 não conserva a energia, ") +
+                (f.end_rel.value > 0.0 ? "e nestas linhas ganha-a" : "perde-a") +
                 (std::fabs(f.end_rel.value) <= tolerance ? " devagar" : "") + ": E/E0 - 1 = " +
                 say(f.end_rel, "%.3g") + " ao fim de " + steps + ", " +
                 (f.agrees ? "o que o fator por passo prevê (" : "e o fator por passo prevê (") +
@@ -487,7 +505,7 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
             f.why == Why::no_spring ? "sem mola (k = 0) x não volta a 0"
             : f.why == Why::critical
                 ? "com β = w0 = " + g(m.w0) + " (amortecimento crítico) x volta a 0 sem oscilar"
-                : "com β = " + g(m.beta) + " > w0 = " + g(m.w0) +
+                : "com β = " + apart_from(m.beta, m.w0, 6) + " > w0 = " + apart_from(m.w0, m.beta, 6) +
                       " (sobreamortecido) x volta a 0 sem oscilar";
         text += "resposta: o movimento não oscila: " + how +
                 "; não há período, nem exato nem do método" +
@@ -500,12 +518,25 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
                            "), é o da oscilação que cresce (o do método, 2π·h/arg R = " + say(f.method, "%.5g") + ")"
                      : std::string("não mostram um período")) +
                 ", não o do oscilador, 2π/sqrt(w0² - β²) = " + say(f.exact, "%.5g") + "\n";
+    } else if (f.measured.absent != Absent::none && !std::isnan(f.unreachable)) {
+        text += "resposta: as linhas passam por zero " +
+                counted_as(static_cast<double>(f.crossings), "vez", "vezes") +
+                ", e nenhum tf maior o muda: o movimento exato só passa por zero pela segunda vez em t = " +
+                g(f.unreachable, 3) + ", e antes disso |x| já desceu abaixo do menor double, " +
+                g(DBL_TRUE_MIN) + ": as linhas param nos doubles mais pequenos e não passam mais por zero; o período exato é "
+                "2π/sqrt(w0² - β²) = " + say(f.exact, "%.5g") + "\n";
     } else if (f.measured.absent != Absent::none) {
         text += format("resposta: as linhas passam por zero %s, e um período mede-se entre "
                        "duas passagens pelo menos: aumente tf; o exato é 2π/sqrt(w0² - β²) = %s e "
                        "o do método 2π·h/arg R = %s\n",
                        counted_as(static_cast<double>(f.crossings), "vez", "vezes").c_str(),
                        say(f.exact, "%.5g").c_str(), say(f.method, "%.5g").c_str());
+    } else if (f.rounding) {
+        text += format("resposta: o período das linhas é %s (%s), contra 2π/sqrt(w0² - β²) = %s e o do "
+                       "próprio método, 2π·h/arg R = %s: a diferença é o arredondamento dos doubles, que "
+                       "com números deste tamanho só guardam x a cerca de %s dele\n",
+                       say(f.measured, "%.5g").c_str(), crossings.c_str(), say(f.exact, "%.5g").c_str(),
+                       say(f.method, "%.5g").c_str(), g(f.resolution, 2).c_str());
     } else if (f.agrees) {
         text += format("resposta: o período das linhas é %s (%s), contra "
                        "2π/sqrt(w0² - β²) = %s; a diferença é a do próprio método, "
