@@ -196,6 +196,8 @@ struct PeriodFinding {
     Value measured, exact, method;
     std::size_t crossings = 0;
     bool agrees;         // measured within the tolerance of the method's own
+    bool by_method;      // measured nearer the method's than the method is to the exact: the
+                         // gap to the exact is the method's own, not the measurement's
     bool rounding;       // measured off the method's by more than the method off the exact, and
                          // within what doubles resolve of x (`resolution`, a share of its size)
     double resolution;

@@ -611,8 +611,8 @@ std::string find_period(const Source &source, PeriodFinding &found)
         // Off the method's by more than the method is off the exact, by what doubles resolve.
         const double off = std::fabs(found.measured.value / found.method.value - 1);
         found.resolution = resolution(m);
-        found.rounding = off > std::fabs(found.method.value / period - 1) &&
-                         off <= double_rounding(setup.steps, found.resolution);
+        found.by_method = off < std::fabs(found.method.value / period - 1);
+        found.rounding = !found.by_method && off <= double_rounding(setup.steps, found.resolution);
     }
     found.unreachable = zero_past_doubles(m);
     // The exact motion's peak nearest each of the rows', within three quarters of a period.

@@ -537,11 +537,18 @@ std::string period_text(const Setup &setup, const PeriodFinding &f, const std::s
                        "com números deste tamanho só guardam x a cerca de %s dele\n",
                        say(f.measured, "%.5g").c_str(), crossings.c_str(), say(f.exact, "%.5g").c_str(),
                        say(f.method, "%.5g").c_str(), g(f.resolution, 2).c_str());
-    } else if (f.agrees) {
+    } else if (f.agrees && f.by_method) {
         text += format("resposta: o período das linhas é %s (%s), contra "
                        "2π/sqrt(w0² - β²) = %s; a diferença é a do próprio método, "
                        "2π·h/arg R = %s\n",
                        say(f.measured, "%.5g").c_str(), crossings.c_str(), say(f.exact, "%.5g").c_str(),
+                       say(f.method, "%.5g").c_str());
+    } else if (f.agrees) {
+        // The method nearer the exact than the crossings, taken between rows, measure.
+        text += format("resposta: o período das linhas é %s (%s), igual, a menos de %s, a "
+                       "2π/sqrt(w0² - β²) = %s e ao do próprio método, 2π·h/arg R = %s\n",
+                       say(f.measured, "%.5g").c_str(), crossings.c_str(),
+                       format("%g%%", 100 * tolerance).c_str(), say(f.exact, "%.5g").c_str(),
                        say(f.method, "%.5g").c_str());
     } else {
         text += format("resposta: o período das linhas é %s (%s), contra "

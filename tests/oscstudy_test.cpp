@@ -209,6 +209,9 @@ struct Expected {
                                     // of the same steps in long double, its own clock too: the
                                     // method's own
     bool settled = false;          // driven: the transient x0 - X below 1e-5·|X| a period before the end
+    double crossed = NAN;          // the rows' mean period, twice the time between their first and
+                                   // last crossings of x = 0 over the half periods, each on the cubic
+                                   // Hermite through the two rows' x and v
 };
 
 Expected expect(const osc::Setup &s)
@@ -242,12 +245,28 @@ Expected expect(const osc::Setup &s)
     double halves[2] = {0, 0};
     const bool after = s.program == osc::Program::rkstepper; // its rows follow the step
     const double period = 2 * pi / m.wf;
+    double first = NAN, last = NAN, halves_crossed = -1;
     for (double n = 0; n < s.rows; ++n) {
+        const std::complex<double> before = y;
+        const double t_before = t;
         if (after || n > 0) {
             step(y, t, s.h);
             step(y_long, t_long, static_cast<long double>(s.h));
             t += s.h;
             t_long += s.h;
+        }
+        if (n > 0 && before.real() != 0 && (y.real() == 0 || (y.real() > 0) != (before.real() > 0))) {
+            // x on the cubic through (x, v) at both ends, u from 0 to 1; its root by bisection.
+            const double h = t - t_before;
+            const auto x = [&](double u) {
+                return (2 * u * u * u - 3 * u * u + 1) * before.real() + (u * u * u - 2 * u * u + u) * h * before.imag() +
+                       (-2 * u * u * u + 3 * u * u) * y.real() + (u * u * u - u * u) * h * y.imag();
+            };
+            double lo = 0, hi = 1;
+            for (int i = 0; i < 60; ++i) ((x((lo + hi) / 2) > 0) == (before.real() > 0) ? lo : hi) = (lo + hi) / 2;
+            last = t_before + h * (lo + hi) / 2;
+            first = std::isnan(first) ? last : first;
+            ++halves_crossed;
         }
         const double exact = osc::exact_state(m, t).x;
         double &half = halves[n < std::floor(s.rows / 2) ? 0 : 1];
@@ -266,6 +285,7 @@ Expected expect(const osc::Setup &s)
     const double transient = std::hypot(m.x0 - X.imag(), (m.v0 - m.wf * X.real()) / m.w0);
     const double rate = std::min(m.beta, -e.log_growth / s.h);
     e.settled = std::log(transient / (1e-5 * std::abs(X))) / rate + period <= s.last_t;
+    e.crossed = 2 * (last - first) / halves_crossed;
     e.ratio = halves[1] / halves[0];
     e.end_energy = (std::norm(y.imag()) + std::norm(m.w0 * y.real())) / 2;
     e.last_t = t;
@@ -403,6 +423,7 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
         osc::PeriodFinding period;
         ASSERT_EQ(osc::find_period({setup, ""}, period), "");
         const bool oscillates = !at_rest && m.beta * m.beta < m.w0 * m.w0;
+        const double omega = std::sqrt(m.w0 * m.w0 - m.beta * m.beta);
         EXPECT_EQ(period.kind == osc::PeriodFinding::Kind::defined, oscillates);
         EXPECT_EQ(period.exact.absent == osc::Absent::none, m.beta * m.beta < m.w0 * m.w0); // at rest too
         if (oscillates) {
@@ -410,9 +431,16 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
             EXPECT_NEAR(period.method.value, 2 * pi * setup.h / std::abs(std::arg(by_hand::R(z))), 1e-12 * std::max(1.0, period.method.value));
             // The exact peak is one of the exact motion's, searched within the run.
             EXPECT_FALSE(std::fabs(period.first_peak_exact.value) > e.largest_x * (1 + 1e-9)); // where there is one
+            // The gap to the exact period is the method's where the rows measure nearer the
+            // method's period than that is to the exact one.
+            const double method = period.method.value;
+            if (period.agrees && !period.rounding && !e.unstable) {
+                EXPECT_EQ(osc::period_text(setup, period, "").find("a do próprio método") != std::string::npos,
+                          std::fabs(e.crossed / method - 1) < std::fabs(method * omega / (2 * pi) - 1))
+                    << e.crossed;
+            }
         }
         // Its second zero at about 2π/ω, where |x| < e^(-β·2π/ω) may be below the least double.
-        const double omega = std::sqrt(m.w0 * m.w0 - m.beta * m.beta);
         EXPECT_NE(osc::period_text(setup, period, "").find(at_rest ? "nada se move" : !oscillates ? "não oscila" : e.unstable ? "o passo é instável"
                                                            : m.beta * 2 * pi / omega > 745 ? "nenhum tf maior"
                                                            : 2 * pi / omega > e.last_t ? "passam por zero" : "o período das linhas"),
