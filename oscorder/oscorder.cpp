@@ -326,6 +326,8 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
                          int &status)
 {
     const auto step = [&](std::size_t i) { return measurements[i].run.h; };
+    // Larger errors, and another pair: a larger h, unless the largest is past the limit already.
+    const std::string larger = unstable(step(0)) ? "outro T" : "um h maior";
     status = 1;
     switch (verdict.outcome) {
     case osc::Outcome::none:
@@ -338,7 +340,7 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
         return format("ordem observada: nenhuma: não há dois passos seguidos com erros acima de "
                       "%.2g (%d vezes o arredondamento de x(T)); experimente %s\n",
                       osc::order_margin * measurements.back().run.rounding, osc::order_margin,
-                      unstable(step(0)) ? "outro T" : "um h maior");
+                      larger.c_str());
     case osc::Outcome::sign_change:
         return format("ordem observada: indefinida (o erro muda de sinal entre h = %g e h = %g)\n",
                       step(verdict.last - 1), step(verdict.last));
@@ -363,7 +365,7 @@ std::string verdict_line(const std::vector<Measurement> &measurements, const osc
     std::string suggestion;
     if (verdict.after_sign_change || (verdict.moving && !room_below)) suggestion = "outro T";
     if (verdict.moving && room_below) suggestion = "um h menor";
-    if (verdict.single_pair) suggestion += suggestion.empty() ? "um h maior" : " ou um h maior";
+    if (verdict.single_pair && suggestion != larger) suggestion += suggestion.empty() ? larger : " ou " + larger;
     return format("ordem observada: %.2f, que ainda não se pode dar por assente: %s; "
                   "experimente %s\n",
                   verdict.order, why.c_str(), suggestion.c_str());

@@ -197,6 +197,8 @@ TEST(Oscorder, GivesItsVerdictAndLeavesTheCurrentDirectoryAlone)
          "par anterior (4.36); experimente um h menor", {0, 0, 0}},
         {{"3", "30"}, 0, verdict_prefix + "4.53" + unsettled + "afasta-se mais de 0.1 da ordem do "
          "par anterior (5.79); experimente um h menor", {0, 0, 1}},
+        {{"5", "50"}, 0, verdict_prefix + "5.37" + unsettled + single + "2.5 e h = 1.25); experimente outro T",
+         {0, 1, 1}},
         {{"2.85", "28.5"}, 0, verdict_prefix + "3.80" + unsettled + single + "1.425 e h = 0.7125); "
          "experimente outro T ou um h maior", {0, 2, 0}},
         {{}, 1, "o rkstepper falhou com h = 1\nrkstepper: falha de ensaio", {},
