@@ -166,6 +166,7 @@ struct EnergyFinding {
     std::vector<Shown> shown;
     double end_t = NAN;
     Value end_rel, end_rel_exact, end_e, end_exact;
+    Value end_ratio, end_ratio_exact; // E/E0 at the end, with its digits where E is nearly gone
     Value apart; // the largest |E - E_exact| over the rows, as a share of E0 (or, with E0 = 0,
                  // of the largest exact E)
     RowsRead rows;

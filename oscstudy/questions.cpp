@@ -372,6 +372,16 @@ Value relative_to(const Value &a, const Value &b)
     return sized(std::expm1(apart), apart);
 }
 
+// a/b of two energies, also where it is below the least double or past the largest.
+Value ratio_to(const Value &a, const Value &b)
+{
+    if (a.absent != Absent::none) return a;
+    if (b.absent != Absent::none) return b;
+    if (const double ratio = a.value / b.value; std::isnormal(ratio) || a.value == 0.0) return of(ratio);
+    const double apart = log_of(a) - log_of(b);
+    return sized(std::exp(apart), apart);
+}
+
 // ln|a - b| of two energies that exist.
 double log_apart(const Value &a, const Value &b)
 {
@@ -483,6 +493,8 @@ std::string find_energy(const Source &source, EnergyFinding &found)
         found.end_exact = energy_of.unscaled(e_exact);
         found.end_rel = rel;
         found.end_rel_exact = rel_exact;
+        found.end_ratio = ratio_to(e, start);
+        found.end_ratio_exact = ratio_to(e_exact, start);
         const Row drawn{r.t, e.value / unit - shift, e_exact.value / unit - shift};
         if (finite(drawn)) {
             series.take(drawn);

@@ -397,8 +397,13 @@ std::string energy_text(const Setup &setup, const EnergyFinding &f, const std::s
     // From rest E itself stands for E/E0 - 1, which has no sense there.
     const std::string end_label = rest ? "E = " : "E/E0 - 1 = ";
     const Value &end = rest ? f.end_e : f.end_rel;
-    std::string text = "no fim, t = " + g(f.end_t) + ": " + end_label + say(end, "%.3g") +
-                       (rest ? ", exata " : ", exato ") + say(rest ? f.end_exact : f.end_rel_exact, "%.3g") + "\n";
+    // Where three digits would write E/E0 - 1 as -1, all of E gone, E/E0 itself says what is left.
+    const bool nearly_gone = !rest && f.end_ratio.absent == Absent::none && f.end_ratio.value < 5e-4;
+    std::string text = "no fim, t = " + g(f.end_t) + ": " +
+                       (nearly_gone ? "E/E0 = " + say(f.end_ratio, "%.3g") + ", exata " + say(f.end_ratio_exact, "%.3g")
+                                    : end_label + say(end, "%.3g") + (rest ? ", exata " : ", exato ") +
+                                          say(rest ? f.end_exact : f.end_rel_exact, "%.3g")) +
+                       "\n";
     text += six_digits(file, f.rows);
     const std::string steps = counted_as(f.steps, "passo", "passos");
     // The factor 1 + δ, with δ's own digits where twelve of the factor would show fewer than

@@ -409,6 +409,12 @@ TEST(OscstudyFindings, ClassifiedAsTheExactMotionAndRSay)
         EXPECT_EQ(found.shown.back().t, e.last_t);
         const char *const energy_says[] = {"conserva", "perde-a", "decai", "cresce", "troca energia"};
         const std::string said = osc::energy_text(setup, found, "");
+        // Where less than 5e-4 of E0 is left, E/E0 - 1 would read -1 to three digits: E/E0 is said.
+        if (energy == Energy::decaying) {
+            const double left = e.end_energy / ((m.v0 * m.v0 + m.w0 * m.w0 * m.x0 * m.x0) / 2);
+            EXPECT_NEAR(found.end_ratio.value, left, 1e-9 * left);
+            EXPECT_EQ(said.find(": E/E0 = ") != std::string::npos, left < 5e-4) << left;
+        }
         EXPECT_NE(said.find(at_rest ? "nada se move" : still ? "não avança" : energy_says[static_cast<int>(energy)]),
                   std::string::npos);
         if (m.v0 == 0 && (m.x0 == 0 || m.w0 == 0)) { EXPECT_EQ(said.find("E/E0 - 1 = "), std::string::npos); } // E itself, from rest
