@@ -797,7 +797,7 @@ std::vector<Caption> error_captions(const ErrorFinding &f)
     Words say;
     const bool unstable = f.growth == ErrorFinding::Growth::exponential &&
                           f.cause == ErrorFinding::Cause::unstable_step;
-    return {caption("predicted_key", "previsto pelo fator de um passo: " + say(f.predicted, "%.3g") + " no fim"),
+    return {caption("predicted_key", "previsto para |x - x exato| pelo fator de um passo: " + say(f.predicted, "%.3g") + " no fim"),
             caption("gap_key", "|Y - X| = " + say(f.steady_gap, "%.2g") + ", o que fica no regime estacionário"),
             caption("note", unstable ? past_limit(f.step_size, f.limit) + "; o erro cresce " + factor_text(f.log_factor) +
                                            " vezes a cada passo"
