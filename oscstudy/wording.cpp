@@ -82,7 +82,7 @@ const char *why(Absent absent)
     case Absent::method_no_turn:
         return "com este h o método não oscila: a sua matriz de um passo tem valores próprios reais";
     case Absent::few_crossings: return "as linhas passam por zero menos de duas vezes";
-    case Absent::no_peak: return "as linhas não têm um pico de x depois da primeira passagem por zero";
+    case Absent::no_peak: return "um pico de x só se conta depois da primeira passagem por zero, e as linhas não o têm";
     case Absent::exact_no_peak:
         return "o movimento exato não tem um pico de x perto desse, dentro da execução";
     case Absent::never_settles: return "as linhas nunca chegam a um regime estacionário";
