@@ -27,6 +27,10 @@ struct Setting {
     std::string line;
 };
 
+// The least size of the values on a linear axis that gnuplot's PNG terminal draws: below about
+// 1e-303 it leaves the panel empty.
+inline constexpr double least_drawn = 1e-300;
+
 // What gnuplot is to give back: a PNG image (pngcairo), a text drawing (dumb) or tables.
 enum class Kind { png, text, table };
 

@@ -79,8 +79,8 @@ Uma figura é escrita primeiro num ficheiro temporário ao lado dela e só toma 
 quando está completa: se o desenho falhar, a figura anterior fica como estava.
 
 Estado de saída: 0 tudo desenhado; 1 algum ficheiro recusado (inexistente, vazio, sem
-duas linhas de números finitos, na janela também, ou que não é de dados), uma figura que
-não se pôde escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando
+duas linhas de números finitos, na janela também, que não é de dados, ou de números grandes
+ou pequenos demais para o gnuplot), uma figura que não se pôde escrever ou o gnuplot falhou; 2 argumentos inválidos (também -o FIGURA quando
 FIGURA existe e não é uma imagem PNG, e --tabela TABELA quando TABELA existe e não é uma
 tabela); 3 o gnuplot não está instalado (pacote gnuplot-nox).
 )usage";
@@ -192,14 +192,14 @@ public:
     // The characters of the longest name, as the key counts them.
     std::size_t longest() const { return longest_; }
 
-    // The quantity ("t", "x" or "v") whose span or values over the drawing no double holds
-    // once multiplied by `headroom`, with its lowest and highest values; nullptr when none.
-    const char *overflowing(double headroom, double &low, double &high) const
+    // The quantity ("t", "x" or "v") whose lowest and highest values over the drawing are
+    // `outside(low, high)`, with them; nullptr when none.
+    template <typename Outside>
+    const char *quantity_where(Outside outside, double &low, double &high) const
     {
         constexpr const char *names[] = {"t", "x", "v"};
         for (int q = 0; q < 3; ++q)
-            if (!std::isfinite((highs_[q] - lows_[q]) * headroom) ||
-                !std::isfinite(std::max(-lows_[q], highs_[q]) * headroom)) {
+            if (outside(lows_[q], highs_[q])) {
                 low = lows_[q];
                 high = highs_[q];
                 return names[q];
@@ -389,12 +389,28 @@ bool plot(Run &run, Drawing &drawing, const char *layout, const std::string &wha
     double low = 0;
     double high = 0;
     const bool text = std::string_view(layout) == "text";
-    if (const char *const quantity = drawing.overflowing(text ? 16 : 1, low, high)) {
-        refuse_file(what, std::string("de ") + quantity + " = " + osc::text(low) + " a " + quantity + " = " +
-                              osc::text(high) + " vai além do maior double; o gnuplot não o desenha");
+    const double headroom = text ? 16 : 1;
+    const auto overflows = [headroom](double least, double most) {
+        return !std::isfinite((most - least) * headroom) || !std::isfinite(std::max(-least, most) * headroom);
+    };
+    const bool tables = !run.options.table.empty();
+    // Values that are not all 0 but all below the least scale an image draws.
+    const auto vanishes = [png = !text && !tables](double least, double most) {
+        const double size = std::max(-least, most);
+        return png && size > 0.0 && size < osc::least_drawn;
+    };
+    const auto range = [&](const char *quantity) {
+        return std::string("de ") + quantity + " = " + osc::text(low) + " a " + quantity + " = " + osc::text(high);
+    };
+    if (const char *const quantity = drawing.quantity_where(overflows, low, high)) {
+        refuse_file(what, range(quantity) + " vai além do maior double; o gnuplot não o desenha");
         return false;
     }
-    const bool tables = !run.options.table.empty();
+    if (const char *const quantity = drawing.quantity_where(vanishes, low, high)) {
+        refuse_file(what, range(quantity) + " fica abaixo de " + osc::text(osc::least_drawn) + " em valor absoluto" +
+                              "; o gnuplot não desenha uma escala tão pequena numa imagem (oscplot -t desenha-a)");
+        return false;
+    }
     const osc::Kind kind = tables ? osc::Kind::table : text ? osc::Kind::text : osc::Kind::png;
     osc::Figure figure =
         osc::draw(run.gnuplot, osc::oscplot_program,

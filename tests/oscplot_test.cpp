@@ -637,6 +637,9 @@ TEST(Oscplot, RefusesWithTheReasonAndWritesNothing)
          1, "oscplot: f.png: não é possível abrir os canais para o gnuplot: demasiados ficheiros abertos\n"},
         {"x past the largest double", write("d.dat", "0 -1.7e308 0\n1 1.7e308 0\n"), {"d.dat"}, 1,
          "oscplot: d.dat: de x = -1.7e+308 a x = 1.7e+308 vai além do maior double; o gnuplot não o desenha\n"},
+        {"x below the least scale an image draws", write("d.dat", "0 1e-305 0\n1 -1e-305 0\n"), {"d.dat"}, 1,
+         "oscplot: d.dat: de x = -1e-305 a x = 1e-305 fica abaixo de 1e-300 em valor absoluto; o gnuplot não "
+         "desenha uma escala tão pequena numa imagem (oscplot -t desenha-a)\n"},
         {"a name that drives the terminal", [](const Sandbox &) {}, {"\x1b]0;PWNED\a\n.dat"}, 1,
          "oscplot: \\x1b]0;PWNED\\x07\\x0a.dat: ficheiro ou diretório inexistente\n"},
         {"more names than the terminal's key holds", write("d.dat", two_rows), many_in_terminal(36),
