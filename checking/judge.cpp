@@ -2,6 +2,7 @@
 
 #include "disk/datafile.hpp"
 #include "stepmath/rk4.hpp"
+#include "stepmath/time_grid.hpp"
 #include "text/format.hpp"
 
 #include <algorithm>
@@ -69,15 +70,37 @@ void steps_writing(double t, double k, const Writing &writing, double &low, doub
     high = std::min(high, (t + room) / k);
 }
 
-// How the file's last row stands against the final time given: more than a step before it
-// (a loop's running sum may stop a step short of it), or past it.
-End end_fit(const FileCheck &check)
+// The most steps past a file's last row that are counted to the final time given.
+constexpr double most_short_steps = 1e7;
+
+// How the file's last row stands against the final time given: past end/h, or before the last
+// row the program writes to it. That row is N steps on where the program counts N; else it is
+// the running sum's last within the end, which may fall a step short of end/h (0.1 two hundred
+// times is 20.000000000000014, past 20). A step known only within its spread counts the steps
+// that every step in it takes.
+void fit_end(FileCheck &check, const Equation &equation)
 {
-    if (!std::isfinite(check.end)) return End::fits;
+    if (!std::isfinite(check.end)) return;
     const double last = (check.step.from_start ? 0.0 : 1.0) + check.shape.rows - 1;
     const double wanted = check.end / check.h;
-    const double room = 1e-6 * std::max(1.0, std::fabs(wanted));
-    return last < wanted - 1 - room ? End::early : last > wanted + room ? End::late : End::fits;
+    if (last > wanted + 1e-6 * std::max(1.0, std::fabs(wanted))) {
+        check.end_fit = End::late;
+        return;
+    }
+    double due = last;
+    double t = running_sum(check.h, last);
+    if (equation.counted) due = std::max(last, equation.steps);
+    else
+        while (due - last < most_short_steps &&
+               t + check.h + (due + 1) * check.spread <= check.end) {
+            t = t + check.h;
+            due += 1;
+        }
+    check.short_by = due - last;
+    if (check.short_by == 0) return;
+    check.end_fit = End::early;
+    if (check.spread == 0 && check.short_by < most_short_steps)
+        check.last_due = equation.counted ? running_sum(check.h, due) : t;
 }
 
 // The later of the departures of RK4 with either clock.
@@ -300,7 +323,7 @@ FileCheck check_file(const std::string &file, const Equation &equation)
     check.end = !std::isnan(equation.end) ? equation.end
                                           : equation.steps * (check.other_step ? equation.h
                                                                                : check.h);
-    check.end_fit = end_fit(check);
+    fit_end(check, equation);
     Identification identification(grid);
     ExactErrors exact(motion, check.h, check.step.from_start);
     MapFit fit;

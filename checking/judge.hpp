@@ -23,9 +23,11 @@ struct Equation {
     Acceleration acceleration;
     Motion motion;
     bool start_given;
-    double h = NAN;     // the step given
-    double end = NAN;   // the final time given (harmosc's tf)
-    double steps = NAN; // the steps given (N): the final time is N·h
+    double h = NAN;       // the step given
+    double end = NAN;     // the final time given (harmosc's tf)
+    double steps = NAN;   // the steps given (N): the final time is N·h
+    bool counted = false; // the program takes N steps by count (rkstepper), not its running sum
+                          // of h while t <= N·h (drivenosc)
 };
 
 // The decimal of fewest significant digits (up to 17) within [low, high], 0 where it is
@@ -59,8 +61,8 @@ enum class Judgement {
     being_written,   // one of our runs holds it locked
     times,           // the time fault
     rk4,             // the programs' RK4, every row to its digits (maybe others as well)
-    cut,             // RK4's rows up to the last line, which is cut short, or up to an end
-                     // before the final time given
+    cut,             // RK4's rows up to the last line, which is cut short, or up to a row
+                     // before the last that the program writes to the final time given
     other_entries,   // one or more entries of the catalogue, not RK4
     other_constants, // RK4's rows for another step, start or end than given; or, for free
                      // motion, for the w0 and β that its fitted map gives
@@ -89,6 +91,11 @@ struct FileCheck {
     bool other_start = false; // the first row is at t = 0 and not x0, v0 given
     double end = NAN;         // the final time given, or N·h
     End end_fit = End::fits;
+    // End::early: the steps the program takes past the file's last row, and the time of its
+    // last row; at least these steps, and NaN, where the step is known only within its spread
+    // or the steps are too many to count.
+    double short_by = 0;
+    double last_due = NAN;
     // Free motion: k/m and b/m, short decimals near the fitted map's, with which RK4 gives
     // every row (NaN where none does).
     double fitted_k = NAN, fitted_b = NAN;

@@ -230,7 +230,8 @@ Equation equation_of(const Setup &setup, const std::map<std::string, double> &gi
             given.count("x0") != 0 || given.count("v0") != 0,
             harmosc ? NAN : named("h"),
             harmosc ? named("tf") : NAN,
-            harmosc ? NAN : named("N")};
+            harmosc ? NAN : named("N"),
+            setup.program == Program::rkstepper};
 }
 
 ChoiceFound choice_of_rows(std::map<std::string, double> values,

@@ -269,6 +269,17 @@ std::string run_text(const Checked &item)
                                         : "é de antes dela");
 }
 
+// The steps a file lacks before the end: "falta-lhe um passo, até à linha de t = 10, a última
+// até ao", or at least so many where the step or the count is not exact.
+std::string short_text(const FileCheck &c)
+{
+    const bool exact = !std::isnan(c.last_due);
+    const bool one = c.short_by == 1;
+    return std::string(one ? "falta-lhe " : "faltam-lhe ") + (exact ? "" : "pelo menos ") +
+           (one ? std::string("um passo") : format("%.0f passos", c.short_by)) +
+           (exact ? ", até à linha de t = " + g(c.last_due) + ", a última" : ",") + " até ao";
+}
+
 // "h = 0.1, 201 linhas" and what was taken from the file.
 std::string rows_text(const Checked &item)
 {
@@ -307,8 +318,8 @@ std::string item_line(const Checked &item, const Setup &setup, const Equation &g
             said += "as linhas do RK4 até à linha " + std::to_string(c.shape.last_line) +
                     "; a última, " + quoted(c.shape.text) + ", está cortada";
         else if (c.end_fit == End::early)
-            said += "as linhas do RK4, mas acaba em t = " + text(c.shape.last.t) +
-                    ", mais de um passo antes do fim t = " + g(c.end) +
+            said += "as linhas do RK4, mas acaba em t = " + text(c.shape.last.t) + ": " +
+                    short_text(c) + " fim t = " + g(c.end) +
                     (std::isnan(item.run_h) ? " como foi dado" : " do parametros_sistema.txt");
         else
             said += "as linhas do RK4 até à última, cortada: " + departure_text(c.from_rk4());

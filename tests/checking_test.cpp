@@ -238,7 +238,9 @@ TEST(Checking, EachMethodAndSlipIsNamedForWhatItIs)
 }
 
 // RK4's rows of w0 = 2, β = 0.2 read as if w0 = 1, β = 0 give theirs back, k/m = 4 and b/m =
-// 0.4; rows of the constants given that end, start or step otherwise than given are named so.
+// 0.4; rows of the constants given that end, start or step otherwise than given, or short of the
+// program's last row (N counted; 0.1 summed 100 times is 9.99999999999998, 200
+// times 20.000000000000014), are named so.
 TEST(Checking, RowsOfOtherConstantsAreNamedSo)
 {
     Sandbox box;
@@ -251,28 +253,39 @@ TEST(Checking, RowsOfOtherConstantsAreNamedSo)
     EXPECT_EQ(check.fitted_b, 0.4);
     EXPECT_TRUE(check.start_from_file);
     EXPECT_EQ(check.from_rk4().line, 2U); // the first row is x0, v0 itself
-    // The rows run to t = 20 at h = 0.1, from x0 = 1.
-    const auto given = [](double h, double end, double x0) {
+    // The rows run from x0 = 1 at h = 0.1, 200 steps unless said.
+    const auto given = [](double h, double end, double x0, double counted_steps = NAN) {
         osc::Equation e = free_motion.given();
         e.h = h;
         e.end = end;
         e.motion.x0 = x0;
+        e.steps = counted_steps;
+        e.counted = !std::isnan(counted_steps);
         return e;
     };
     const struct {
         osc::Equation given;
         osc::Judgement judgement;
+        int steps = 200;
+        double short_by = 0;
     } cases[] = {
         {given(0.1, 20, 1), osc::Judgement::rk4},
         {given(0.05, NAN, 1), osc::Judgement::other_constants},
         {given(NAN, 10, 1), osc::Judgement::other_constants},
-        {given(NAN, 20.09, 1), osc::Judgement::rk4}, // a running sum may end a step short
-        {given(NAN, 20.11, 1), osc::Judgement::cut},
+        {given(NAN, 20.09, 1), osc::Judgement::rk4},
+        {given(NAN, 20.11, 1), osc::Judgement::cut, 200, 1},
         {given(NAN, NAN, 2), osc::Judgement::other_constants},
+        {given(NAN, 10, 1), osc::Judgement::cut, 99, 1},
+        {given(NAN, 10, 1), osc::Judgement::cut, 49, 51},
+        {given(NAN, 20, 1), osc::Judgement::rk4, 199},
+        {given(0.1, NAN, 1, 201), osc::Judgement::cut, 200, 1},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(osc::check_file(box.path("k4.dat").string(), c.given).judgement, c.judgement)
-            << c.given.h << " " << c.given.end << " " << c.given.motion.x0;
+    for (const auto &c : cases) {
+        box.write("k4.dat", rows_of(free_motion, slipped(Slip::none), 0.1, c.steps));
+        const osc::FileCheck judged = osc::check_file(box.path("k4.dat").string(), c.given);
+        EXPECT_EQ(judged.judgement, c.judgement) << c.given.end << " " << c.steps;
+        EXPECT_EQ(judged.short_by, c.short_by) << c.given.end << " " << c.steps;
+    }
 }
 
 // Files at h, h/2, h/4 written by harmosc's loop to tf = 10, whose running sums end a step short
