@@ -346,6 +346,7 @@ struct Checked {
     int given_choice = 0;              // the escolha given, where the rows are another's
     FileCheck check;                   // its rows, where there are any to judge
     double order = NAN;                // the observed order of the ladder of files it is in, if any
+    bool order_settled = false;        // as that ladder's verdict holds it
 };
 
 // What a folder holds that is not judged, and why.

@@ -108,9 +108,9 @@ const char *const usage_tail =
     "                  dos de cada painel o título, a nota e os eixos com os seus limites; uma\n"
     "                  TABELA que já existe só é substituída se for uma tabela\n"
     "  --csv CSV       (verificar) escreve também em CSV uma linha por ficheiro ou execução:\n"
-    "                  ficheiro, veredicto, método, h, maior erro, ordem (em UTF-8, separado\n"
-    "                  por vírgulas); um CSV que já existe só é substituído se for uma destas\n"
-    "                  tabelas\n"
+    "                  ficheiro, veredicto, método, h, maior erro, ordem e se está assente\n"
+    "                  (sim, não) (em UTF-8, separado por vírgulas); um CSV que já existe só\n"
+    "                  é substituído se for uma destas tabelas\n"
     "\n"
     "Nenhum ficheiro do diretório atual é escrito, além da FIGURA, da TABELA e do CSV.\n"
     "\n"
@@ -380,7 +380,8 @@ int verify(const CommandLine &line, const Settings &settings)
     if (request.seconds > 0 && request.student_program.empty())
         return bad_usage("tempo= é o limite de uma execução de programa=, que não foi dado");
     const char *const kind = "uma tabela do oscstudy verificar";
-    if (!line.csv.empty() && !osc::table_replaceable(program, line.csv, osc::verify_csv_head, kind))
+    if (!line.csv.empty() &&
+        !osc::table_replaceable(program, line.csv, osc::verify_csv_signature, kind))
         return 2;
     osc::VerifyFinding found;
     if (const std::string why = osc::verify(request, found); !why.empty()) {

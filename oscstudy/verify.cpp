@@ -48,7 +48,7 @@ bool own_file(const std::string &file, const std::string &csv, Skipped::Why &why
     why = Skipped::Why::own;
     if (!fs::is_regular_file(file, error) || fs::is_empty(file, error)) return false;
     const char *const name = file.c_str();
-    return why_table_not_replaceable(name, verify_csv_head, "").empty() ||
+    return why_table_not_replaceable(name, verify_csv_signature, "").empty() ||
            why_not_replaceable(name).empty() || why_table_not_replaceable(name).empty();
 }
 
@@ -229,6 +229,7 @@ void find_ladders(VerifyFinding &found)
                 const Outcome outcome = ladder.verdict.outcome;
                 if (outcome == Outcome::settled || outcome == Outcome::unsettled)
                     found.items[file].order = ladder.verdict.order;
+                found.items[file].order_settled = outcome == Outcome::settled;
             }
             found.ladders.push_back(ladder);
         }

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace osc {
@@ -55,9 +56,12 @@ std::string file_fault_text(const Setup &setup, const FileFault &f);
 std::string verify_text(Program program, const std::map<std::string, double> &given,
                         const VerifyFinding &f);
 // The same as a table for a spreadsheet (CSV), one row per file or run: name, verdict, the
-// methods matched, the step, the largest |x - x exato| and the order where measured.
+// methods matched, the step, the largest |x - x exato|, and the order where measured and
+// whether it is settled ("sim", "não").
 std::string verify_csv(const VerifyFinding &f);
-// The first line of that table, by which a file that holds one is known.
+// The first line of that table, and how a file that holds one, of this or an earlier head,
+// begins.
 extern const char verify_csv_head[];
+extern const std::string_view verify_csv_signature;
 
 } // namespace osc

@@ -16,7 +16,9 @@
 
 namespace osc {
 
-const char verify_csv_head[] = "ficheiro,veredicto,metodo,h,maior_erro,ordem\n";
+const char verify_csv_head[] = "ficheiro,veredicto,metodo,h,maior_erro,ordem,ordem_assente\n";
+// Tables written before the last column was added begin so as well.
+const std::string_view verify_csv_signature = "ficheiro,veredicto,metodo,h,maior_erro,ordem";
 
 namespace {
 
@@ -295,6 +297,12 @@ std::string rows_text(const Checked &item)
     return said;
 }
 
+// An observed order, and whether it may be taken as settled.
+std::string order_text(double order, bool settled)
+{
+    return format("%.2f", order) + (settled ? "" : ", que ainda não se pode dar por assente");
+}
+
 // The line of one file or run.
 std::string item_line(const Checked &item, const Setup &setup, const Equation &given)
 {
@@ -341,7 +349,8 @@ std::string item_line(const Checked &item, const Setup &setup, const Equation &g
     said += std::isnan(c.error.largest)
                 ? "; em t = " + g(c.error.at) + " x não é um número, e daí em diante não há |x - x exato| a medir"
                 : "; maior |x - x exato| = " + number(c.error.largest, 3) + " em t = " + g(c.error.at);
-    if (!std::isnan(item.order)) said += format("; ordem observada %.2f", item.order);
+    if (!std::isnan(item.order))
+        said += "; ordem observada " + order_text(item.order, item.order_settled);
     return said;
 }
 
@@ -358,10 +367,8 @@ std::string ladder_line(const VerifyFinding &f, const Ladder &ladder)
         (ladder.before_end ? ", em t = " + g(ladder.at) + ", o último instante que todos têm" : "") + ": ";
     const Verdict &v = ladder.verdict;
     switch (v.outcome) {
-    case Outcome::settled: said += format("%.2f", v.order); break;
-    case Outcome::unsettled:
-        said += format("%.2f, que ainda não se pode dar por assente", v.order);
-        break;
+    case Outcome::settled:
+    case Outcome::unsettled: said += order_text(v.order, v.outcome == Outcome::settled); break;
     case Outcome::sign_change:
         return said + "indefinida: o erro muda de sinal entre os dois últimos passos";
     case Outcome::none:
@@ -567,7 +574,9 @@ std::string verify_csv(const VerifyFinding &f)
                  cell(judged ? matched_names(c) : "") + ",";
         table += (judged ? g(c.h) : !std::isnan(item.run_h) ? g(item.run_h) : "") + ",";
         table += (judged && std::isfinite(c.error.largest) ? g(c.error.largest) : "") + ",";
-        table += (std::isnan(item.order) ? "" : format("%.2f", item.order)) + "\n";
+        table += std::isnan(item.order)
+                     ? ",\n"
+                     : format("%.2f,", item.order) + (item.order_settled ? "sim\n" : "não\n");
     }
     return table;
 }

@@ -861,11 +861,18 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
     const std::string escapes =
         "verificar " + program("fuga", "setsid sleep 300 < /dev/null > /dev/null 2>&1 & echo $! > " +
                                            box.path("fuga.pid").string() + "; " + rkstepper);
-    // One step short of N.
+    // One step short of N; and two files at h and h/2, one pair of errors: an order not settled.
     const std::string short_by_one =
         "verificar " + program("curto", "read x0 v0 n h < parametros_sistema.txt\n"
                                         "echo $x0 $v0 $((n - 1)) $h > parametros_sistema.txt; " +
                                             rkstepper);
+    std::filesystem::create_directories(box.path("escada"));
+    for (const char *run : {"4 0.5", "8 0.25"}) {
+        box.write("parametros_sistema.txt", "1 0 " + std::string(run) + "\n");
+        ASSERT_EQ(box.run(RKSTEPPER).status, 0);
+        std::filesystem::rename(box.path("RK_generico_1b.txt"),
+                                box.path("escada/" + std::string(run)));
+    }
     const struct {
         std::string arguments;
         int status;
@@ -890,6 +897,8 @@ TEST(OscstudyCommandLine, VerifiesAClassAndAStudentsProgram)
          "./curto, h = 1: cortado: h = 1, 9 linhas; as linhas do RK4, mas acaba em "
          "t = 9: falta-lhe um passo, até à linha de t = 10,",
          nullptr, nullptr},
+        {"verificar rkstepper ficheiro=escada", 0,
+         "que ainda não se pode dar por assente\nescada/8 0.25: passa", nullptr, nullptr},
         {"verificar N=1 programa=./rk", 2, "", nullptr, nullptr},
         {"verificar tempo=1 " + program("parado", "sleep 60"), 1, "não acabou em 1 s", nullptr,
          nullptr},
