@@ -245,7 +245,9 @@ Expected expect(const osc::Setup &s)
     double halves[2] = {0, 0};
     const bool after = s.program == osc::Program::rkstepper; // its rows follow the step
     const double period = 2 * pi / m.wf;
-    double first = NAN, last = NAN, halves_crossed = -1;
+    double first = NAN;
+    double last = NAN;
+    double halves_crossed = -1;
     for (double n = 0; n < s.rows; ++n) {
         const std::complex<double> before = y;
         const double t_before = t;
@@ -262,7 +264,8 @@ Expected expect(const osc::Setup &s)
                 return (2 * u * u * u - 3 * u * u + 1) * before.real() + (u * u * u - 2 * u * u + u) * h * before.imag() +
                        (-2 * u * u * u + 3 * u * u) * y.real() + (u * u * u - u * u) * h * y.imag();
             };
-            double lo = 0, hi = 1;
+            double lo = 0;
+            double hi = 1;
             for (int i = 0; i < 60; ++i) ((x((lo + hi) / 2) > 0) == (before.real() > 0) ? lo : hi) = (lo + hi) / 2;
             last = t_before + h * (lo + hi) / 2;
             first = std::isnan(first) ? last : first;
