@@ -178,6 +178,7 @@ void classify(const Setup &setup, const Seen &seen, ErrorFinding &found)
     const bool grows = found.ratio.absent == Absent::none && found.ratio.value > growing_ratio;
     const bool steady = found.driven && settles(m, setup.h);
     const double period = 2 * pi / m.wf;
+    const double doubles = double_rounding(setup.steps, resolution(m));
     if (found.at_rest || found.still || (!g.modes && !found.driven)) {
         found.growth = Growth::exact;
     } else if (found.rows.from_file && seen.past_rounding <= tolerance * found.largest_x.value) {
@@ -195,10 +196,9 @@ void classify(const Setup &setup, const Seen &seen, ErrorFinding &found)
         found.limit = g.stable_limit;
     } else if (!std::isnan(found.rows.overflow_t)) {
         found.growth = Growth::overflow;
-    } else if (!found.driven && !found.rows.from_file &&
-               g.drift <= double_rounding(setup.steps, resolution(m))) {
+    } else if (!found.driven && !found.rows.from_file && g.drift <= doubles) {
         found.growth = Growth::doubles;
-        found.doubles = double_rounding(setup.steps, resolution(m));
+        found.doubles = doubles;
     } else if (steady && steady_from(setup).settled) {
         // What is left past |Y - X| and the transient's remains, at most twice its size (exact
         // and computed), is rounding.
@@ -619,9 +619,9 @@ std::string find_period(const Source &source, PeriodFinding &found)
         found.exact = of(period);
         found.method = finite_or(2 * pi * std::fabs(setup.h) / turn, Absent::no_oscillation);
         found.rows_per_period = 2 * pi / turn;
-        found.agrees = std::fabs(found.measured.value / found.method.value - 1) <= tolerance;
-        // Off the method's by more than the method is off the exact, by what doubles resolve.
         const double off = std::fabs(found.measured.value / found.method.value - 1);
+        found.agrees = off <= tolerance;
+        // Off the method's by more than the method is off the exact, by what doubles resolve.
         found.resolution = resolution(m);
         found.by_method = off < std::fabs(found.method.value / period - 1);
         found.rounding = !found.by_method && off <= double_rounding(setup.steps, found.resolution);
