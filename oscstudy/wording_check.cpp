@@ -470,6 +470,11 @@ std::string file_fault_text(const Setup &setup, const FileFault &f)
     const char *const columns[] = {"t", "x", "v"};
     const double held[] = {f.held.t, f.held.x, f.held.v};
     const double computed[] = {f.computed.t, f.computed.x, f.computed.v};
+    // "a linha N tem x = A`said`, e esta execução dá ", before the run's own value.
+    const auto held_against = [&](const char *said) {
+        return format("a linha %.0f tem %s = %s%s, e esta execução dá ", f.line, columns[f.column],
+                      text(held[f.column]).c_str(), said);
+    };
     switch (f.kind) {
     case Kind::none: break;
     case Kind::shape: return shape_text(f.shape);
@@ -508,13 +513,10 @@ std::string file_fault_text(const Setup &setup, const FileFault &f)
             "em diante não há erro a medir; a pergunta sem ficheiro= diz porquê",
             f.line);
     case Kind::not_number:
-        return format("a linha %.0f tem %s = %s, que não é um número finito, e esta execução dá ", f.line,
-                      columns[f.column], text(held[f.column]).c_str()) +
-               g(computed[f.column]) + ": não são as linhas desta execução";
+        return held_against(", que não é um número finito") + g(computed[f.column]) +
+               ": não são as linhas desta execução";
     case Kind::departs:
-        return format("a linha %.0f tem %s = %s, e esta execução dá ", f.line, columns[f.column],
-                      text(held[f.column]).c_str()) +
-               number(computed[f.column]) + " (diferença " +
+        return held_against("") + number(computed[f.column]) + " (diferença " +
                g(held[f.column] - computed[f.column], 3) + "): " +
                (f.choice != 0
                     ? format("são as linhas da escolha %d: dê escolha=%d", f.choice, f.choice)
